@@ -1,0 +1,108 @@
+#include "ConversionOptions.h"
+
+#include <algorithm>
+
+namespace kvq {
+
+std::string UpperCase(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return upper;
+}
+
+bool ParamList::Assign(const std::vector<std::string>& arguments) {
+  auto end = std::find(arguments.begin(), arguments.end(), std::string());
+  if (static_cast<std::size_t>(end - arguments.begin()) > kMaxEntries) {
+    Set({});
+    return false;
+  }
+  Set(std::vector<std::string>(arguments.begin(), end));
+  return true;
+}
+
+void ParamList::Set(std::vector<std::string> originals) {
+  original_ = std::move(originals);
+  upper_.clear();
+  for (const std::string& entry : original_) upper_.push_back(UpperCase(entry));
+}
+
+namespace {
+
+std::string TrimTrailingBlanks(std::string_view text) {
+  std::size_t end = text.find_last_not_of(' ');
+  return std::string(end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1));
+}
+
+void ApplyDialect(ConversionOptions& options, std::string_view value) {
+  // An empty value names no dialect and changes nothing.
+  if (value.empty()) return;
+  switch (value[0]) {
+    case 'C': case 'c': case 'D': case 'd': options.dialect = Dialect::Compaq; break;
+    case 'W': case 'w': options.dialect = Dialect::WatCom; break;
+    default: break;
+  }
+}
+
+enum class SettingKey { Fortran, ErrLab, Units, HandleDriven, Save, Trace, Name, Read, Write };
+
+struct SettingKeyword {
+  std::string_view word;
+  SettingKey key;
+};
+
+// Compared in this order; the first letters differ, so at most one applies.
+constexpr SettingKeyword kSettingKeywords[] = {
+    {"FORTRAN", SettingKey::Fortran}, {"ERRLAB", SettingKey::ErrLab},
+    {"UNITS", SettingKey::Units},     {"HANDLEDRIVEN", SettingKey::HandleDriven},
+    {"SAVE", SettingKey::Save},       {"TRACE", SettingKey::Trace},
+    {"NAME", SettingKey::Name},       {"READ", SettingKey::Read},
+    {"WRITE", SettingKey::Write},
+};
+
+void ApplySetting(ConversionOptions& options, SettingKey key, const std::string& value) {
+  switch (key) {
+    case SettingKey::Fortran: ApplyDialect(options, value); break;
+    case SettingKey::ErrLab: options.errorLabel = value; break;
+    case SettingKey::Units: options.consoleUnits = "," + value + ","; break;
+    case SettingKey::HandleDriven: options.handleDrivenUnits = "," + value + ","; break;
+    case SettingKey::Save: options.insertSave = value == "Y"; break;
+    case SettingKey::Trace: options.insertTrace = value == "Y"; break;
+    case SettingKey::Name: options.dllName = value; break;
+    case SettingKey::Read: SetRedirection(options, 0, value); break;
+    case SettingKey::Write: SetRedirection(options, 1, value); break;
+  }
+}
+
+}  // namespace
+
+void ApplySettingArgument(ConversionOptions& options, std::string_view argument) {
+  std::size_t equals = argument.find('=');
+  if (equals == std::string_view::npos) return;
+  std::string_view key = argument.substr(0, equals);
+  std::string value = TrimTrailingBlanks(argument.substr(equals + 1));
+  if (key.empty()) return;
+  for (const SettingKeyword& keyword : kSettingKeywords)
+    if (keyword.word.starts_with(key)) ApplySetting(options, keyword.key, value);
+}
+
+void SetRedirection(ConversionOptions& options, int direction, std::string_view value) {
+  bool redirected = !(value.empty() || value == "0");
+  std::string unit(value.substr(0, 4));
+  if (direction == 0) {
+    options.readRedirected = redirected;
+    options.readUnit = unit;
+  } else {
+    options.writeRedirected = redirected;
+    options.writeUnit = unit;
+  }
+}
+
+void ResetForRun(ConversionOptions& options, const OptionChecks& checks) {
+  options.consoleUnits = std::string(kDefaultConsoleUnits);
+  options.handleDrivenUnits.clear();
+  options.insertSave = checks.insertSave;
+  options.insertTrace = checks.insertTrace;
+}
+
+}  // namespace kvq

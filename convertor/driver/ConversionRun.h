@@ -1,0 +1,76 @@
+// One conversion run: names the source and destination, drives the engine
+// over the source unit by unit, inserts the lines that make the converted
+// code callable from the run-time library, and reports the line counts.
+#pragma once
+
+#include <string>
+
+#include "ConversionOptions.h"
+#include "EngineState.h"
+#include "OutputFile.h"
+#include "SourceReader.h"
+
+namespace kvq {
+
+class UserInterface;
+
+// The menu command that starts a run; a run from the command line has none.
+struct StartCommand {
+  std::string caption;  // "Single Source", "Single for MPI"
+  ConversionMode mode = ConversionMode::SingleSource;
+};
+
+enum class RunOutcome {
+  Converted,       // the output was written and the status line reports it
+  Abandoned,       // a file was not found or not opened; the message was shown
+  Cancelled,       // a dialog was cancelled
+  NeedsFileNames,  // file names are missing and no dialog can ask for them
+  NotAvailable,    // the requested kind of run is not part of this build
+};
+
+enum class UnitState { BetweenUnits, AfterHead, InDeclarations, InBody };
+
+class ConversionDriver {
+ public:
+  ConversionDriver(ProgramState& state, UserInterface& ui);
+
+  RunOutcome RunConversion(const StartCommand* command = nullptr);
+
+  // Line counts of the last run, as the status line shows them.
+  int InputLines() const { return reader_.InputLines(); }
+  int OutputLines() const { return output_.OutputLines(); }
+  // "PIVOT " once a main program was converted.
+  const std::string& MainProgramMark() const { return mainProgramMark_; }
+
+ private:
+  RunOutcome NameFiles();
+  bool OpenSource(std::size_t entry);
+  bool CreateDestination(std::size_t entry);
+  RunOutcome AskForFileNames(int fileCount);
+  void ConvertSource();
+  void HandleLine();
+  void HandleUnitHead();
+  void HandleStatement();
+  void HandleUnitEnd();
+  void EnsureDllName();
+  void ShowRunStatus(const std::string& message);
+  void CloseAll();
+
+  ProgramState& state_;
+  ConversionOptions& options_;
+  UserInterface& ui_;
+  OutputFile output_;
+  SourceReader reader_;
+  EngineState engine_;
+
+  std::string sourceShown_;  // the source as the run shows it (upper case)
+  std::string sourceOpen_;   // the source as the file system opened it
+  std::string outputPath_;
+  UnitState unitState_ = UnitState::BetweenUnits;
+  bool passThrough_ = false;
+  bool copyNextStatement_ = false;
+  bool freeMemoryPresent_ = false;
+  std::string mainProgramMark_;
+};
+
+}  // namespace kvq

@@ -1,0 +1,59 @@
+#include "OutputFile.h"
+
+#include "CharacterClass.h"
+#include "UserInterface.h"
+
+namespace kvq {
+
+OutputFile::OutputFile(const ConversionOptions& options, const bool& projectRun,
+                       UserInterface& ui)
+    : options_(options), projectRun_(projectRun), ui_(ui) {}
+
+OutputFile::~OutputFile() { Close(); }
+
+bool OutputFile::Create(const std::string& path) {
+  Close();
+  file_ = std::fopen(path.c_str(), "wb");
+  failed_ = false;
+  return file_ != nullptr;
+}
+
+bool OutputFile::Close() {
+  if (!file_) return true;
+  bool ok = !failed_ && std::fflush(file_) == 0 && !std::ferror(file_);
+  ok = std::fclose(file_) == 0 && ok;
+  file_ = nullptr;
+  return ok;
+}
+
+bool IsContainsLine(std::string_view line) {
+  std::size_t end = line.find_last_not_of(' ');
+  if (end == std::string_view::npos || end + 1 != 8) return false;
+  constexpr std::string_view kContains = "CONTAINS";
+  for (std::size_t i = 0; i < 8; ++i)
+    if (ToUpper(line[i]) != kContains[i]) return false;
+  return true;
+}
+
+void OutputFile::WriteOutputLine(std::string_view line) {
+  // A free-form line that starts with "C" is a statement (CALL, COMMON ...):
+  // only fixed-form lines have a comment letter in column 1.
+  Write(line, !options_.freeForm);
+}
+
+void OutputFile::WriteCommentLine(std::string_view line) { Write(line, true); }
+
+void OutputFile::Write(std::string_view line, bool leadingCToComment) {
+  line_.assign(line);
+  if (leadingCToComment && !line_.empty() && line_[0] == 'C' && !IsContainsLine(line_))
+    line_[0] = '!';
+  if (file_) {
+    line_.append("\r\n");
+    if (std::fwrite(line_.data(), 1, line_.size(), file_) != line_.size()) failed_ = true;
+    line_.resize(line_.size() - 2);
+  }
+  ++outputLines_;
+  if (!projectRun_) ui_.AddOutputLine(line_);
+}
+
+}  // namespace kvq

@@ -1,0 +1,19 @@
+// Character tests of the converter. Text is 8-bit and taken as it stands:
+// only the ASCII letters a to z have an upper case here.
+#pragma once
+
+namespace kvq {
+
+// What the scanner returns beyond the end of a line (carriage return).
+inline constexpr char kEndMarker = '\r';
+inline constexpr char kCtrlZ = '\x1a';
+
+constexpr bool IsBlank(char c) { return c == ' '; }
+constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool IsUpperLetter(char c) { return c >= 'A' && c <= 'Z'; }
+constexpr bool IsLowerLetter(char c) { return c >= 'a' && c <= 'z'; }
+constexpr char ToUpper(char c) { return IsLowerLetter(c) ? static_cast<char>(c - 'a' + 'A') : c; }
+// Letters, digits and "_" continue a name.
+constexpr bool IsNameChar(char c) { return IsUpperLetter(c) || IsLowerLetter(c) || IsDigit(c) || c == '_'; }
+
+}  // namespace kvq

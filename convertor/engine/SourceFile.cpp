@@ -1,0 +1,74 @@
+#include "SourceFile.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include "CharacterClass.h"
+
+namespace kvq {
+
+namespace {
+constexpr std::size_t kBufferSize = 1 << 16;
+}
+
+bool SourceFile::Open(const std::string& path) {
+  Close();
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  struct stat info;
+  if (::fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+    std::fclose(file);
+    return false;
+  }
+  file_ = file;
+  path_ = path;
+  if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
+  begin_ = end_ = 0;
+  ctrlZ_ = false;
+  return true;
+}
+
+void SourceFile::Close() {
+  if (file_) std::fclose(file_);
+  file_ = nullptr;
+}
+
+bool SourceFile::Fill() {
+  begin_ = 0;
+  end_ = std::fread(buffer_.get(), 1, kBufferSize, file_);
+  if (end_ == 0 && std::ferror(file_)) throw SourceReadError{path_};
+  return end_ > 0;
+}
+
+bool SourceFile::AtEnd() {
+  if (!file_ || ctrlZ_) return true;
+  if (begin_ == end_ && !Fill()) return true;
+  if (buffer_[begin_] == kCtrlZ) ctrlZ_ = true;
+  return ctrlZ_;
+}
+
+void SourceFile::ReadLine(std::string& line) {
+  line.clear();
+  for (;;) {
+    if (begin_ == end_ && !Fill()) return;
+    const char* start = buffer_.get() + begin_;
+    std::size_t available = end_ - begin_;
+    // Scan for the first CR or Ctrl-Z in the buffered bytes.
+    std::size_t n = 0;
+    while (n < available && start[n] != '\r' && start[n] != kCtrlZ) ++n;
+    line.append(start, n);
+    begin_ += n;
+    if (n == available) continue;
+    if (start[n] == kCtrlZ) {
+      ctrlZ_ = true;
+      return;
+    }
+    ++begin_;  // the carriage return
+    if (begin_ == end_ && !Fill()) return;
+    if (buffer_[begin_] == '\n') ++begin_;
+    return;
+  }
+}
+
+}  // namespace kvq

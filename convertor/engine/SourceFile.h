@@ -1,0 +1,47 @@
+// One Fortran source file read line by line. A line ends at a carriage
+// return, and a line feed right after it belongs to that line end. A bare
+// line feed stays part of the line text (the reader refuses it). A Ctrl-Z
+// ends the file's data.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace kvq {
+
+class SourceFile {
+ public:
+  SourceFile() = default;
+  SourceFile(const SourceFile&) = delete;
+  SourceFile& operator=(const SourceFile&) = delete;
+  ~SourceFile() { Close(); }
+
+  // Opens a regular file for reading; directories and devices are refused.
+  bool Open(const std::string& path);
+  void Close();
+  bool IsOpen() const { return file_ != nullptr; }
+
+  // True when no more data follows: end of file, or a Ctrl-Z next.
+  // Throws SourceReadError when the file cannot be read.
+  bool AtEnd();
+  // Reads the next line without its terminator. Call only when !AtEnd().
+  void ReadLine(std::string& line);
+
+ private:
+  bool Fill();  // refills the buffer; false at end of file
+
+  std::FILE* file_ = nullptr;
+  std::string path_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  bool ctrlZ_ = false;  // a Ctrl-Z was met: no more data
+};
+
+// A source that cannot be read any further; it ends the run.
+struct SourceReadError {
+  std::string path;
+};
+
+}  // namespace kvq

@@ -1,0 +1,462 @@
+#include "SourceReader.h"
+
+#include <cstdio>
+
+#include "CharacterClass.h"
+#include "PathLookup.h"
+#include "TextUtilities.h"
+#include "UserInterface.h"
+
+namespace kvq {
+
+namespace {
+
+constexpr std::string_view kIncludeMarker = "!<<<<<<      INCLUDE ";
+constexpr std::string_view kEndMarkerLine = "!>>>>>>      end of   ";
+constexpr std::string_view kCompanionSkipPrefix = "!>>>>>>";
+// INCLUDE names and appended continuation text are taken up to this length.
+constexpr std::size_t kNameLimit = 255;
+// Columns 1 to 6 hold label and continuation mark in fixed form.
+constexpr std::size_t kStatementFieldColumn7 = 6;  // 0-based index of column 7
+constexpr std::size_t kFixedFormLastColumn = 72;
+
+}  // namespace
+
+SourceReader::SourceReader(ConversionOptions& options, const bool& projectRun,
+                           OutputChannel& output, UserInterface& ui)
+    : options_(options), projectRun_(projectRun), output_(output), ui_(ui) {}
+
+bool SourceReader::Open(const std::string& openPath, const std::string& shownPath) {
+  CloseFiles();
+  stmt_ = Statement();
+  lookahead_.clear();
+  pendingRest_.clear();
+  quoteCount_ = 0;
+  includeEnded_ = false;
+  inputLines_ = -1;
+  IncludeLevel& main = include_[0];
+  if (!main.file.Open(openPath)) return false;
+  main.path = shownPath;
+  main.openPath = openPath;
+  includeDepth_ = 0;
+  endOfInput_ = false;
+  return true;
+}
+
+bool SourceReader::OpenCompanion(const std::string& path) {
+  if (companion_) std::fclose(companion_);
+  companion_ = std::fopen(path.c_str(), "wb");
+  companionPath_ = path;
+  return companion_ != nullptr;
+}
+
+void SourceReader::CloseFiles() {
+  for (IncludeLevel& level : include_) level.file.Close();
+  if (companion_) std::fclose(companion_);
+  companion_ = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Reading
+
+void SourceReader::ReadStatement() {
+  ReadNextLine();
+  // The reader directives and the INTERFACE-block rule act here on the new
+  // current line.
+}
+
+void SourceReader::ReadNextLine() {
+  // Nothing lies beyond the main file: its end marker is never delivered.
+  if (endOfInput_) return;
+
+  std::string kept = std::move(lookahead_);
+  includeEnded_ = false;
+  do {
+    GetRawLine(raw_);
+    PrepareLine(raw_, prepared_);
+  } while (prepared_.empty());
+
+  depthBeforeInclude_ = includeDepth_;
+  std::string includeSourceLine;
+  bool includeOpened = false;
+  if (LineStartsWith(std::string_view(prepared_), "INCLUDE")) {
+    includeSourceLine = prepared_;
+    includeOpened = ApplyIncludeStep(prepared_);
+  }
+
+  stmt_.Text = std::move(kept);
+  lookahead_ = std::move(prepared_);
+  prepared_ = std::string();
+
+  ReadLabel();
+  TranslateConditional();
+
+  stmt_.PrevLastChar = stmt_.LastChar;
+  std::size_t last = stmt_.Text.find_last_not_of(' ');
+  stmt_.LastChar = last == std::string::npos ? ' ' : stmt_.Text[last];
+  if (stmt_.LastChar == '&' && !IsCommentLine(stmt_.Text)) options_.freeForm = true;
+
+  TrackConditional();
+
+  if (!stmt_.Text.empty()) WriteCompanionLine(stmt_.Text);
+  if (includeOpened) WriteCompanionLine(includeSourceLine);
+
+  if (endOfInput_ && projectRun_) FinishCompanion();
+}
+
+bool SourceReader::GetRawLine(std::string& raw) {
+  if (!pendingRest_.empty()) {
+    ReadRawLine(raw);
+    return true;
+  }
+  IncludeLevel& level = include_[includeDepth_];
+  if (level.file.AtEnd()) {
+    level.file.Close();
+    if (includeDepth_ > 0) includeEnded_ = true;
+    raw.assign(kEndMarkerLine);
+    raw.append(level.path);
+    --includeDepth_;
+    if (includeDepth_ == -1) endOfInput_ = true;
+    return false;
+  }
+  ReadRawLine(raw);
+  return true;
+}
+
+void SourceReader::ReadRawLine(std::string& raw) {
+  if (!pendingRest_.empty()) {
+    raw.swap(pendingRest_);
+    pendingRest_.clear();
+    return;
+  }
+  bool mainFile = includeDepth_ == 0;
+  if (mainFile) ++inputLines_;
+  include_[includeDepth_].file.ReadLine(raw);
+  if (mainFile && !projectRun_) ui_.AddInputLine(raw);
+}
+
+// The character pass: tabs, line feeds, double quotes and free-form ";".
+void SourceReader::PrepareLine(const std::string& raw, std::string& prepared) {
+  prepared.clear();
+  quoteCount_ = 0;
+  bool comment = IsCommentLine(raw);
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    char c = raw[i];
+    switch (c) {
+      case '\t':
+        do prepared.push_back(' ');
+        while (prepared.size() < 7);
+        break;
+      case '\n':
+        throw UnixTextRefused{};
+      case '!':
+        prepared.push_back(c);
+        if (quoteCount_ % 2 == 0) comment = true;
+        break;
+      case '"':
+        prepared.push_back(comment || quoteCount_ % 2 != 0 ? '"' : '\'');
+        break;
+      case '\'':
+        ++quoteCount_;
+        prepared.push_back(c);
+        break;
+      case ';':
+        if (options_.freeForm && !comment && quoteCount_ % 2 == 0) {
+          pendingRest_.assign(TrimBlanks(std::string_view(raw).substr(i + 1)));
+          TrimTrailingBlanks(prepared);
+          return;
+        }
+        prepared.push_back(c);
+        break;
+      default:
+        prepared.push_back(c);
+        break;
+    }
+  }
+  TrimTrailingBlanks(prepared);
+}
+
+// Replaces an INCLUDE line whose file opens by the marker line and enters the
+// file. Returns true when a file was opened.
+bool SourceReader::ApplyIncludeStep(std::string& prepared) {
+  if (LineStartsWith(std::string_view(prepared), "INCLUDE'ZENTRIX.H'")) {
+    prepared = "!";
+    return false;
+  }
+  char quote = '\'';
+  std::size_t open = prepared.find(quote);
+  if (open == std::string::npos) {
+    quote = '"';
+    open = prepared.find(quote);
+    if (open == std::string::npos) return false;
+  }
+  std::string_view after = std::string_view(prepared).substr(open + 1, kNameLimit);
+  std::size_t close = after.find(quote);
+  if (close == std::string_view::npos || close == 0) return false;
+  if (includeDepth_ >= kMaxIncludeDepth) return false;
+
+  std::string name(after.substr(0, close));
+  const IncludeLevel& parent = include_[includeDepth_];
+  bool bare = !HasDirectoryPart(name);
+  std::string shown = bare ? JoinPath(DirectoryPart(parent.path), name) : name;
+  std::string wanted = bare ? JoinPath(DirectoryPart(parent.openPath), name) : name;
+  std::string resolved = ResolvePath(wanted);
+
+  IncludeLevel& level = include_[includeDepth_ + 1];
+  if (!level.file.Open(resolved)) return false;
+  ++includeDepth_;
+  level.path = shown;
+  level.openPath = resolved;
+  prepared.assign(kIncludeMarker);
+  prepared.append(shown);
+  return true;
+}
+
+void SourceReader::ReadLabel() {
+  stmt_.RawScan = false;
+  stmt_.ScanPos = 0;
+  stmt_.Label = 0;
+  stmt_.LabelField.assign(1, ' ');
+  const std::string& text = stmt_.Text;
+  for (std::size_t column = 1; column <= 5 && column <= text.size(); ++column) {
+    char c = text[column - 1];
+    if (IsBlank(c)) continue;
+    if (!IsDigit(c)) break;
+    stmt_.LabelField.push_back(c);
+    stmt_.Label = stmt_.Label * 10 + (c - '0');
+  }
+  stmt_.LabelField.resize(6, ' ');
+}
+
+void SourceReader::WriteCompanionLine(std::string_view line) {
+  if (!projectRun_ || !companion_) return;
+  if (!(depthBeforeInclude_ == 0 || depthBeforeInclude_ == -1)) return;
+  if (includeEnded_ || line.starts_with(kCompanionSkipPrefix)) return;
+  std::fwrite(line.data(), 1, line.size(), companion_);
+  std::fputs("\r\n", companion_);
+}
+
+void SourceReader::FinishCompanion() {
+  if (!companion_) return;
+  std::fclose(companion_);  // failures of closing and deleting are ignored
+  companion_ = nullptr;
+  if (!conditions_.ConditionalSeen) std::remove(companionPath_.c_str());
+}
+
+// ---------------------------------------------------------------------------
+// Text utilities
+
+bool SourceReader::IsCommentLine(std::string_view text) const {
+  return kvq::IsCommentLine(text, options_.freeForm);
+}
+
+char SourceReader::NextChar() {
+  const std::string& text = stmt_.Text;
+  std::size_t& pos = stmt_.ScanPos;
+  ++pos;
+  if (!stmt_.RawScan)
+    while (pos < text.size() && IsBlank(text[pos - 1])) ++pos;
+  if (pos > text.size()) return kEndMarker;
+  char c = text[pos - 1];
+  return stmt_.RawScan ? c : ToUpper(c);
+}
+
+std::string SourceReader::ScanName() {
+  char c;
+  do c = NextChar();
+  while (!(IsUpperLetter(c) || c == '_' || c == kEndMarker));
+  std::string name;
+  while (IsNameChar(c)) {
+    name.push_back(c);
+    c = NextChar();
+  }
+  stmt_.NameEnd = c;
+  return name;
+}
+
+bool SourceReader::AtWordEnd() const {
+  const std::string& text = stmt_.Text;
+  if (stmt_.ScanPos >= text.size()) return true;
+  char after = text[stmt_.ScanPos];  // the column after ScanPos
+  return after == ' ' || after == '(';
+}
+
+void SourceReader::BuildKey(std::string_view text) {
+  std::string& key = stmt_.LineKey;
+  key.clear();
+  std::size_t start = options_.freeForm ? 0 : kStatementFieldColumn7;
+  for (std::size_t i = start; i < text.size(); ++i)
+    if (!IsBlank(text[i])) key.push_back(ToUpper(text[i]));
+}
+
+bool SourceReader::LineStartsWith(std::string_view word) {
+  return LineStartsWith(std::string_view(stmt_.Text), word);
+}
+
+bool SourceReader::LineStartsWith(std::string_view text, std::string_view word) {
+  std::string& key = stmt_.LineKey;
+  key.clear();
+  if (IsCommentLine(text)) return false;
+  std::size_t start = options_.freeForm ? 0 : kStatementFieldColumn7;
+  for (std::size_t i = start; i < text.size(); ++i) {
+    if (IsBlank(text[i])) continue;
+    key.push_back(ToUpper(text[i]));
+    // The first letter decides most tests: stop reading the line there.
+    if (key.size() == 1 && !word.empty() && key[0] != word[0]) return false;
+  }
+  return key.starts_with(word);
+}
+
+bool SourceReader::LineContains(std::string_view text) {
+  stmt_.LineKey.clear();
+  if (IsCommentLine(stmt_.Text)) return false;
+  BuildKey(stmt_.Text);
+  return stmt_.LineKey.find(text) != std::string::npos;
+}
+
+namespace {
+bool IsFixedFormContinuation(std::string_view line) {
+  return line.size() >= 6 && !IsBlank(line[5]) && IsBlank(line[0]);
+}
+}  // namespace
+
+bool SourceReader::NextIsContinuation() const {
+  if (stmt_.LastChar == '&') return true;
+  if (options_.freeForm) return false;
+  return IsFixedFormContinuation(lookahead_);
+}
+
+bool SourceReader::IsContinuation() const {
+  if (stmt_.PrevLastChar == '&') return true;
+  if (options_.freeForm) return false;
+  return IsFixedFormContinuation(stmt_.Text);
+}
+
+bool SourceReader::ContinuationFollows() const { return !endOfInput_ && NextIsContinuation(); }
+
+void SourceReader::JoinContinuations() {
+  std::size_t keep = stmt_.ScanPos;
+  std::string joined = stmt_.Text;
+  while (ContinuationFollows()) {
+    if (options_.freeForm) {
+      std::size_t amp = joined.find('&');
+      if (amp != std::string::npos) joined.resize(amp);
+      joined.append(lookahead_);
+    } else if (lookahead_.size() > kStatementFieldColumn7) {
+      joined.append(lookahead_, kStatementFieldColumn7, kNameLimit);
+    }
+    ReadStatement();
+  }
+  stmt_.Text = std::move(joined);
+  stmt_.ScanPos = keep;
+}
+
+void SourceReader::WriteSplitLine(std::string_view head, std::string_view tail) {
+  if (!options_.freeForm && head.size() + tail.size() > kFixedFormLastColumn) {
+    output_.WriteOutputLine(head);
+    std::string second = "     * ";
+    second.append(tail);
+    output_.WriteOutputLine(second);
+    return;
+  }
+  std::string line(head);
+  line.append(tail);
+  output_.WriteOutputLine(line);
+}
+
+// ---------------------------------------------------------------------------
+// Conditional compilation
+
+namespace {
+
+// The symbol of a "*$" line: after its first blank, up to the next blank.
+std::string ConditionalSymbol(std::string_view text) {
+  std::size_t blank = text.find(' ');
+  std::string_view rest = blank == std::string_view::npos ? text : text.substr(blank + 1);
+  std::size_t begin = rest.find_first_not_of(' ');
+  if (begin == std::string_view::npos) return {};
+  rest = rest.substr(begin);
+  return std::string(rest.substr(0, rest.find(' ')));
+}
+
+std::string_view TrimUnderscores(std::string_view text) {
+  std::size_t begin = text.find_first_not_of('_');
+  if (begin == std::string_view::npos) return {};
+  std::size_t end = text.find_last_not_of('_');
+  return text.substr(begin, end - begin + 1);
+}
+
+}  // namespace
+
+void SourceReader::TranslateConditional() {
+  std::string& text = stmt_.Text;
+  if (text.size() < 2 || text[0] != '*' || text[1] != '$') return;
+  stmt_.ScanPos = 0;
+  stmt_.RawScan = false;
+  std::string key;
+  for (int i = 0; i < 4; ++i) key.push_back(NextChar());
+  if (key == "*$IF") {
+    conditions_.ConditionalSeen = true;
+    std::size_t blank = text.find(' ');
+    if (blank != std::string::npos) {
+      std::string symbol(TrimUnderscores(TrimBlanks(std::string_view(text).substr(blank + 1))));
+      text = text.substr(0, blank + 1) + "__" + symbol + "__";
+    }
+  }
+  if (options_.dialect == Dialect::Compaq) {
+    key.push_back(NextChar());
+    key.push_back(NextChar());
+    if (key == "*$ENDI") {
+      text = "!DEC$ ENDIF";
+    } else if (key == "*$ELSE") {
+      text = "!DEC$ ELSE";
+    } else if (key == "*$IFDE") {
+      text = "!DEC$ IF DEFINED (" + ConditionalSymbol(text) + ")";
+    } else if (key == "*$IFND") {
+      // The IFNDEF branch becomes the ELSE part of an empty IF DEFINED branch.
+      std::string ifLine = "!DEC$ IF DEFINED (" + ConditionalSymbol(text) + ")";
+      output_.WriteOutputLine(ifLine);
+      WriteCompanionLine(ifLine);
+      OpenConditionLevel(ifLine);
+      text = "!DEC$ ELSE";
+    }
+  }
+  stmt_.ScanPos = 0;
+}
+
+void SourceReader::OpenConditionLevel(std::string_view text) {
+  // Levels beyond the record's nine are counted, so that their ENDIF lines
+  // close them, but not recorded: their lines count as switched on.
+  ++conditions_.ConditionDepth;
+  if (conditions_.ConditionDepth > ConditionRecord::kLevels) return;
+  std::string& level = conditions_.ConditionStack[conditions_.ConditionDepth];
+  level.clear();
+  std::size_t open = text.find('(');
+  std::size_t close = text.find(')');
+  if (open != std::string_view::npos && close != std::string_view::npos && open < close)
+    level.assign(TrimBlanks(text.substr(open + 1, close - open - 1)));
+}
+
+void SourceReader::TrackConditional() {
+  const std::string& text = stmt_.Text;
+  int& depth = conditions_.ConditionDepth;
+  if (text == "!DEC$ ENDIF") {
+    if (depth > 0) --depth;  // an ENDIF without an open level changes nothing
+  } else if (text.starts_with("!DEC$ IF DEFINED")) {
+    OpenConditionLevel(text);
+  } else if (text.starts_with("!DEC$ ELSE") && depth > 0 && depth <= ConditionRecord::kLevels) {
+    conditions_.ConditionStack[depth].insert(0, 1, '-');
+  }
+}
+
+bool SourceReader::InInactiveBranch() const {
+  int depth = conditions_.ConditionDepth;
+  if (depth < 1 || depth > ConditionRecord::kLevels) return false;
+  const std::string& level = conditions_.ConditionStack[depth];
+  if (level.empty()) return false;
+  const std::string& defined = options_.definedSymbols;
+  if (level[0] == '-') return defined.find(level.substr(1, 100)) != std::string::npos;
+  return defined.find(level) == std::string::npos;
+}
+
+}  // namespace kvq

@@ -1,0 +1,140 @@
+// The SourceReader turns one Fortran source file, with its INCLUDE files,
+// into the sequence of lines the engine converts.
+//
+// What it guarantees to its consumers:
+// - After each ReadStatement the Statement holds the current line and
+//   Lookahead the next one, both prepared: tabs expanded, double-quoted
+//   constants turned into apostrophe-quoted ones, trailing blanks removed,
+//   never empty (blank lines never reach a consumer), and in free form one
+//   statement per line (";" splits a line).
+// - Lines are never cut: text beyond column 72 stays part of the line.
+// - An INCLUDE that opens is replaced by a "!<<<<<<" marker line, followed by
+//   the included lines and a "!>>>>>>" end marker line (both comment lines).
+// - Label and LabelField are read for every line; ScanPos is 0 and the
+//   scanner is in normal mode.
+// - InputLines numbers the main file's physical lines read so far; it is the
+//   current line's number whenever no blank line lies before the look-ahead.
+// - EndOfInput is set by the call that delivers the main file's last line;
+//   no further call may follow.
+// - A line feed without a carriage return before it throws UnixTextRefused;
+//   a read failure throws SourceReadError.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Conditionals.h"
+#include "ConversionOptions.h"
+#include "OutputChannel.h"
+#include "SourceFile.h"
+#include "Statement.h"
+
+namespace kvq {
+
+class UserInterface;
+
+// The source has bare line-feed line ends and is not converted.
+struct UnixTextRefused {};
+
+class SourceReader {
+ public:
+  static constexpr int kMaxIncludeDepth = 10;
+
+  SourceReader(ConversionOptions& options, const bool& projectRun, OutputChannel& output,
+               UserInterface& ui);
+
+  // Starts a run on the main file, opened as level 0. openPath is the file
+  // system name; shownPath the name the run shows and builds INCLUDE paths
+  // from. The conditional nesting record is kept from run to run.
+  bool Open(const std::string& openPath, const std::string& shownPath);
+  // The companion file of a project run: every main-file line, as prepared.
+  bool OpenCompanion(const std::string& path);
+  void CloseFiles();
+
+  // Reading.
+  void ReadStatement();
+  void ReadNextLine();
+
+  // Text utilities on the Statement.
+  bool IsCommentLine(std::string_view text) const;
+  char NextChar();
+  std::string ScanName();
+  bool AtWordEnd() const;
+  bool LineStartsWith(std::string_view word);
+  bool LineContains(std::string_view text);
+  bool NextIsContinuation() const;
+  bool IsContinuation() const;
+  // NextIsContinuation, and a next line exists to be read (the main file's
+  // end marker never continues a statement).
+  bool ContinuationFollows() const;
+  void JoinContinuations();
+  void WriteSplitLine(std::string_view head, std::string_view tail);
+
+  // Conditional compilation (the "*$" and "!DEC$ IF DEFINED" lines).
+  void TranslateConditional();
+  void TrackConditional();
+  bool InInactiveBranch() const;
+
+  bool FreeForm() const { return options_.freeForm; }
+  Statement& statement() { return stmt_; }
+  const Statement& statement() const { return stmt_; }
+  const std::string& Lookahead() const { return lookahead_; }
+  bool EndOfInput() const { return endOfInput_; }
+  int IncludeDepth() const { return includeDepth_; }
+  int InputLines() const { return inputLines_; }
+  ConditionRecord& conditions() { return conditions_; }
+  const std::string& MainPath() const { return include_[0].path; }
+
+  // Program units: set by the recognisers and the run.
+  std::string UnitName = "PROGRAM";
+  bool ProgramSeen = false;
+  std::vector<std::string> CharacterNames;
+
+ private:
+  struct IncludeLevel {
+    std::string path;      // the name as shown in marker lines
+    std::string openPath;  // the name the file system opened
+    SourceFile file;
+  };
+
+  void ReadRawLine(std::string& raw);
+  bool GetRawLine(std::string& raw);  // false: the main file's end marker was taken
+  void PrepareLine(const std::string& raw, std::string& prepared);
+  bool ApplyIncludeStep(std::string& prepared);
+  void ReadLabel();
+  void WriteCompanionLine(std::string_view line);
+  void FinishCompanion();
+  void OpenConditionLevel(std::string_view text);
+  void BuildKey(std::string_view text);
+  // The keyword test on a given text (the line under preparation).
+  bool LineStartsWith(std::string_view text, std::string_view word);
+
+  ConversionOptions& options_;
+  const bool& projectRun_;
+  OutputChannel& output_;
+  UserInterface& ui_;
+
+  Statement stmt_;
+  std::string lookahead_;    // the next line, already prepared
+  std::string pendingRest_;  // free form: the rest of a line after ";"
+  int quoteCount_ = 0;       // apostrophes met in the line under preparation
+  std::array<IncludeLevel, kMaxIncludeDepth + 1> include_;
+  int includeDepth_ = -1;    // innermost open file; -1 once the main file ended
+  bool endOfInput_ = true;
+  bool includeEnded_ = false;  // an include file ended in this ReadNextLine
+  int inputLines_ = -1;
+  int depthBeforeInclude_ = 0;
+
+  ConditionRecord conditions_;
+
+  std::FILE* companion_ = nullptr;
+  std::string companionPath_;
+
+  // Reused buffers: a line is held only while it is current or look-ahead.
+  std::string raw_;
+  std::string prepared_;
+};
+
+}  // namespace kvq

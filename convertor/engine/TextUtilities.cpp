@@ -1,0 +1,38 @@
+#include "TextUtilities.h"
+
+namespace kvq {
+
+bool IsCommentLine(std::string_view text, bool freeForm) {
+  if (text.empty()) return true;
+  char first = text[0];
+  if (!freeForm) {
+    if (first == 'C' || first == 'c') return true;
+    if (first == '*' && (text.size() < 2 || text[1] != '$')) return true;
+  }
+  if (first == '!') return !(text.size() >= 2 && text[1] == 'D');
+  std::size_t next = text.find_first_not_of(' ', 1);
+  return next == std::string_view::npos || text[next] == '!';
+}
+
+std::size_t FindSlash(std::string_view text) {
+  bool inside = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\'') inside = !inside;
+    else if (text[i] == '/' && !inside) return i + 1;
+  }
+  return 0;
+}
+
+void TrimTrailingBlanks(std::string& text) {
+  std::size_t end = text.find_last_not_of(' ');
+  text.resize(end == std::string::npos ? 0 : end + 1);
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  std::size_t begin = text.find_first_not_of(' ');
+  if (begin == std::string_view::npos) return {};
+  std::size_t end = text.find_last_not_of(' ');
+  return text.substr(begin, end - begin + 1);
+}
+
+}  // namespace kvq

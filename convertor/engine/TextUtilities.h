@@ -1,0 +1,23 @@
+// Text tests on a single line that need no reader state.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kvq {
+
+// The comment-line test. In fixed form a "C", "c" or "*" (not "*$") in
+// column 1 makes a comment; in free form those letters begin statements.
+// Both forms: an empty text, "!" not followed by "D", a text whose first
+// non-blank character from column 2 on is "!", or one with nothing from
+// column 2 on.
+bool IsCommentLine(std::string_view text, bool freeForm);
+
+// Column (1-based) of the first "/" outside apostrophes; 0 when none.
+std::size_t FindSlash(std::string_view text);
+
+// Removes blanks at the end, or at both ends.
+void TrimTrailingBlanks(std::string& text);
+std::string_view TrimBlanks(std::string_view text);
+
+}  // namespace kvq

@@ -1,0 +1,113 @@
+#include "CommandLine.h"
+
+#include "ConsoleUserInterface.h"
+#include "ConversionRun.h"
+#include "InsertedLines.h"
+
+namespace kvq {
+
+namespace {
+
+constexpr int kExitConverted = 0;
+constexpr int kExitAbandoned = 1;
+constexpr int kExitUsage = 2;
+
+constexpr const char* kUsage =
+    "usage: convertor [KEY=value ...] SOURCE DEST\n"
+    "       convertor PROJECT.dsw | PROJECT.dsp\n"
+    "       convertor TARVIK NAME [extra ...]\n"
+    "Try 'convertor --help' for more information.\n";
+
+constexpr const char* kHelp =
+    "usage: convertor [KEY=value ...] SOURCE DEST\n"
+    "\n"
+    "Converts the Fortran source SOURCE (fixed or free form) into DEST so that it\n"
+    "runs as a module of the computational server through the run-time library\n"
+    "Zentrix. The first output line is !KVQ:NO_TOUCH!; the main PROGRAM becomes\n"
+    "the subroutine DLL_MAIN behind the exported entry routine named by NAME=.\n"
+    "When SOURCE.SRT (else SOURCE.SRC) exists it is converted instead. A DEST\n"
+    "or SOURCE whose name contains .F90 is taken as free form. Lines end in CR LF.\n"
+    "\n"
+    "Settings (a key may be shortened to any prefix: S=Y is SAVE=Y):\n"
+    "  FORTRAN=C|D|W       dialect of conditional directives: Compaq (C, D) or WatCom (W)\n"
+    "  ERRLAB=label        label of the I/O error handler (default 9470)\n"
+    "  UNITS=list          console units, comma-separated (default *,5,6,DEBUG)\n"
+    "  HANDLEDRIVEN=list   units written through handles, comma-separated\n"
+    "  SAVE=Y              insert a SAVE line in every unit (default; any other value: off)\n"
+    "  TRACE=Y             insert trace lines before CALL statements\n"
+    "  NAME=name           name of the exported entry routine of the main program\n"
+    "  READ=unit           redirect console READ to the unit (READ=0 or READ=: off)\n"
+    "  WRITE=unit          redirect console WRITE and PRINT to the unit\n"
+    "\n"
+    "Other forms:\n"
+    "  convertor PROJECT.dsw|PROJECT.dsp   whole-project conversion (not in this build)\n"
+    "  convertor TARVIK NAME [extra ...]   project generation (not in this build)\n"
+    "\n"
+    "Options:\n"
+    "  --help      show this text\n"
+    "  --version   show the version\n"
+    "\n"
+    "Exit status: 0 converted, 1 the run was abandoned (a file not found or not\n"
+    "opened, UNIX-style line ends), 2 usage error. The status line is printed on\n"
+    "standard output at the end of the run; messages go to standard error.\n";
+
+int ExitStatus(RunOutcome outcome) {
+  switch (outcome) {
+    case RunOutcome::Converted: return kExitConverted;
+    case RunOutcome::Abandoned:
+    case RunOutcome::Cancelled:
+    case RunOutcome::NotAvailable: return kExitAbandoned;
+    case RunOutcome::NeedsFileNames: return kExitUsage;
+  }
+  return kExitAbandoned;
+}
+
+// Handles the arguments beginning "--", which are never file names.
+// Returns -1 when there are none and the run goes on.
+int HandleOptions(const std::vector<std::string>& arguments, const ConsoleStreams& streams) {
+  for (const std::string& argument : arguments) {
+    if (!argument.starts_with("--")) continue;
+    if (argument == "--help") {
+      std::fputs(kHelp, streams.out);
+      return kExitConverted;
+    }
+    if (argument == "--version") {
+      std::fprintf(streams.out, "convertor 0.1.0 (%s)\n", std::string(kConvertorVersion).c_str());
+      return kExitConverted;
+    }
+    std::fprintf(streams.err, "convertor: unknown option %s\n%s", argument.c_str(), kUsage);
+    return kExitUsage;
+  }
+  return -1;
+}
+
+}  // namespace
+
+int RunCommandLine(const std::vector<std::string>& arguments, const ConsoleStreams& streams) {
+  if (int status = HandleOptions(arguments, streams); status >= 0) return status;
+
+  ConsoleUserInterface ui(streams.out, streams.err, streams.in, streams.interactive);
+  ProgramState state;
+  if (!state.paramList.Assign(arguments)) {
+    std::fprintf(streams.err, "convertor: too many arguments: at most %zu are taken\n%s",
+                 ParamList::kMaxEntries, kUsage);
+    return kExitUsage;
+  }
+  if (state.paramList.empty()) {
+    // Without arguments the program shows its window; this build has none.
+    std::fputs(kUsage, streams.err);
+    return kExitUsage;
+  }
+  state.batchMode = true;
+
+  ConversionDriver driver(state, ui);
+  RunOutcome outcome = driver.RunConversion();
+  ui.PrintStatusLine();
+  if (outcome == RunOutcome::NeedsFileNames) {
+    std::fprintf(streams.err, "convertor: a source and a destination file name are needed\n%s",
+                 kUsage);
+  }
+  return ExitStatus(outcome);
+}
+
+}  // namespace kvq

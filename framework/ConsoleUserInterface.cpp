@@ -1,0 +1,41 @@
+#include "ConsoleUserInterface.h"
+
+namespace kvq {
+
+ConsoleUserInterface::ConsoleUserInterface(std::FILE* out, std::FILE* err, std::FILE* in,
+                                           bool interactive)
+    : out_(out), err_(err), in_(in), interactive_(interactive) {}
+
+void ConsoleUserInterface::ShowMessage(const std::string& text) {
+  std::fprintf(err_, "%s\n", text.c_str());
+  std::fflush(err_);
+}
+
+std::string ConsoleUserInterface::InputQuery(const std::string& caption,
+                                             const std::string& prompt,
+                                             const std::string& initial,
+                                             const std::string& setting) {
+  if (!interactive_) {
+    std::fprintf(err_,
+                 "convertor: warning: no terminal to answer \"%s\"; the value stays \"%s\" "
+                 "(give it with the %s setting)\n",
+                 caption.c_str(), initial.c_str(), setting.c_str());
+    return initial;
+  }
+  std::fprintf(err_, "%s\n%s [%s]: ", caption.c_str(), prompt.c_str(), initial.c_str());
+  std::fflush(err_);
+  std::string answer;
+  int c;
+  while ((c = std::fgetc(in_)) != EOF && c != '\n') answer.push_back(static_cast<char>(c));
+  if (c == EOF && answer.empty()) return initial;  // end of input counts as Cancel
+  if (!answer.empty() && answer.back() == '\r') answer.pop_back();
+  return answer.empty() ? initial : answer;
+}
+
+void ConsoleUserInterface::PrintStatusLine() {
+  if (statusLine_.empty()) return;
+  std::fprintf(out_, "%s\n", statusLine_.c_str());
+  std::fflush(out_);
+}
+
+}  // namespace kvq

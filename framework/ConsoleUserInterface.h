@@ -1,0 +1,46 @@
+// The user interface of a batch run on the console: message boxes go to
+// standard error, the status line is kept and printed on standard output when
+// the run ends, the list boxes are not echoed, and no file dialog can be shown.
+#pragma once
+
+#include <cstdio>
+
+#include "UserInterface.h"
+
+namespace kvq {
+
+class ConsoleUserInterface : public UserInterface {
+ public:
+  // interactive: standard input is a terminal, so input dialogs can be asked
+  // there. Without one an input dialog behaves as Cancel and warns.
+  ConsoleUserInterface(std::FILE* out, std::FILE* err, std::FILE* in, bool interactive);
+
+  void ShowMessage(const std::string& text) override;
+  void SetStatusLine(const std::string& text) override { statusLine_ = text; }
+  void SetCaption(const std::string&) override {}
+  void ClearLists() override {}
+  void AddInputLine(const std::string&) override {}
+  void AddOutputLine(const std::string&) override {}
+  void ScrollListsToEnd() override {}
+  std::string InputQuery(const std::string& caption, const std::string& prompt,
+                         const std::string& initial, const std::string& setting) override;
+  bool CanShowDialogs() const override { return false; }
+  std::optional<std::string> OpenFileDialog(const FileDialogRequest&) override { return {}; }
+  std::optional<std::string> SaveFileDialog(const FileDialogRequest&) override { return {}; }
+  void SetBusyCursor(bool) override {}
+  void ShowWindow() override {}
+  void CloseWindow() override {}
+
+  // Prints the status line as it stands, when there is one.
+  void PrintStatusLine();
+  const std::string& StatusLine() const { return statusLine_; }
+
+ private:
+  std::FILE* out_;
+  std::FILE* err_;
+  std::FILE* in_;
+  bool interactive_;
+  std::string statusLine_;
+};
+
+}  // namespace kvq

@@ -1,0 +1,53 @@
+// The small interface through which the conversion driver reaches the user:
+// message boxes, the status line, the two list boxes, one-line input dialogs,
+// file dialogs, the window caption and the hourglass cursor. The console
+// implementation serves batch runs; the window implementation serves the
+// desktop program.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace kvq {
+
+struct FileDialogRequest {
+  std::string title;
+  std::string filter;            // "Description|*.a;*.b|..." pairs
+  std::string initialDirectory;
+  std::string fileName;          // proposed name, may be empty
+};
+
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+
+  // Modal message box with one OK button.
+  virtual void ShowMessage(const std::string& text) = 0;
+  virtual void SetStatusLine(const std::string& text) = 0;
+  virtual void SetCaption(const std::string& text) = 0;
+
+  // The input list box (lines read) and the output list box (lines written).
+  virtual void ClearLists() = 0;
+  virtual void AddInputLine(const std::string& line) = 0;
+  virtual void AddOutputLine(const std::string& line) = 0;
+  virtual void ScrollListsToEnd() = 0;
+
+  // Modal one-line input dialog; Cancel returns the initial text.
+  // setting names the command-line setting that gives the same value, for
+  // front ends that cannot ask.
+  virtual std::string InputQuery(const std::string& caption, const std::string& prompt,
+                                 const std::string& initial, const std::string& setting) = 0;
+
+  // True when file dialogs can be shown (a window exists).
+  virtual bool CanShowDialogs() const = 0;
+  // The chosen file name, or nothing when the dialog was cancelled.
+  virtual std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) = 0;
+  virtual std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) = 0;
+
+  virtual void SetBusyCursor(bool busy) = 0;
+  // Shows the window, which a batch run does when it must ask for a file.
+  virtual void ShowWindow() = 0;
+  virtual void CloseWindow() = 0;
+};
+
+}  // namespace kvq

@@ -1,0 +1,149 @@
+// The convertor binary as a command-line user meets it: exit status,
+// messages, and files that are or are not touched.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "ProcessRunner.h"
+#include "TempDirectory.h"
+
+namespace kvq {
+namespace {
+
+using test::CrLf;
+using test::ReadBytes;
+using test::WriteBytes;
+
+class CommandLineTest : public ::testing::Test {
+ protected:
+  test::ProcessResult Run(const std::vector<std::string>& arguments) {
+    return test::RunProgram(CONVERTOR_BINARY, arguments, dir.path().string());
+  }
+  test::TempDirectory dir;
+};
+
+TEST_F(CommandLineTest, ConvertsAndPrintsTheStatusLine) {
+  WriteBytes(dir.path() / "main.for", CrLf({"      X=1", "      Y=2"}));
+  test::ProcessResult r = Run({"main.for", "main.out"});
+  EXPECT_EQ(r.exitStatus, 0);
+  EXPECT_EQ(r.out, "MAIN.FOR    Input Lines:1     Output Lines:3     - ready !\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(ReadBytes(dir.path() / "main.out"), CrLf({"!KVQ:NO_TOUCH!", "      X=1", "      Y=2"}));
+}
+
+TEST_F(CommandLineTest, HelpAndVersion) {
+  test::ProcessResult help = Run({"--help"});
+  EXPECT_EQ(help.exitStatus, 0);
+  EXPECT_NE(help.out.find("usage: convertor [KEY=value ...] SOURCE DEST"), std::string::npos);
+  test::ProcessResult version = Run({"--version"});
+  EXPECT_EQ(version.exitStatus, 0);
+  EXPECT_NE(version.out.find("KVQ : Fortran to Fortran Convertor. Vers:25/12/2004."),
+            std::string::npos);
+  test::ProcessResult unknown = Run({"--frobnicate", "a", "b"});
+  EXPECT_EQ(unknown.exitStatus, 2);
+  EXPECT_NE(unknown.err.find("unknown option --frobnicate"), std::string::npos);
+}
+
+TEST_F(CommandLineTest, UsageErrorsExitWithTwo) {
+  EXPECT_EQ(Run({}).exitStatus, 2);
+  WriteBytes(dir.path() / "a.for", CrLf({"      X=1"}));
+  test::ProcessResult oneFile = Run({"SAVE=N", "a.for"});
+  EXPECT_EQ(oneFile.exitStatus, 2);
+  EXPECT_NE(oneFile.err.find("usage:"), std::string::npos);
+  std::vector<std::string> twenty(18, "SAVE=N");
+  twenty.push_back("a.for");
+  twenty.push_back("b.for");
+  test::ProcessResult tooMany = Run(twenty);
+  EXPECT_EQ(tooMany.exitStatus, 2);
+  EXPECT_NE(tooMany.err.find("at most 19"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "b.for"));
+  twenty.erase(twenty.begin());  // 19 arguments are taken
+  EXPECT_EQ(Run(twenty).exitStatus, 0);
+}
+
+TEST_F(CommandLineTest, ProjectFormsAreNotAvailableYet) {
+  test::ProcessResult project = Run({"x.dsw"});
+  EXPECT_EQ(project.exitStatus, 1);
+  EXPECT_NE(project.err.find("not available in this build"), std::string::npos);
+  test::ProcessResult tarvik = Run({"tarvik", "NAME"});
+  EXPECT_EQ(tarvik.exitStatus, 1);
+  EXPECT_NE(tarvik.err.find("not available in this build"), std::string::npos);
+}
+
+TEST_F(CommandLineTest, MissingSource) {
+  test::ProcessResult r = Run({"nothere.for", "out.for"});
+  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_EQ(r.err, "Cannot find file NOTHERE.FOR\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "out.for"));
+}
+
+TEST_F(CommandLineTest, SourceFoundWhenItsCaseDiffers) {
+  WriteBytes(dir.path() / "Main.For", CrLf({"      X=1"}));
+  test::ProcessResult r = Run({"MAIN.FOR", "out.for"});
+  EXPECT_EQ(r.exitStatus, 0);
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "out.for"));
+}
+
+TEST_F(CommandLineTest, SrtAndSrcVariantsAreConvertedInstead) {
+  WriteBytes(dir.path() / "PROG.FOR", CrLf({"      X=1"}));
+  WriteBytes(dir.path() / "PROG.SRC", CrLf({"      SRC=1"}));
+  test::ProcessResult r = Run({"PROG.FOR", "A.OUT"});
+  EXPECT_EQ(ReadBytes(dir.path() / "A.OUT"), CrLf({"!KVQ:NO_TOUCH!", "      SRC=1"}));
+  EXPECT_EQ(r.out.substr(0, 12), "PROG.SRC    ");
+  WriteBytes(dir.path() / "prog.srt", CrLf({"      SRT=1"}));
+  Run({"PROG.FOR", "B.OUT"});
+  EXPECT_EQ(ReadBytes(dir.path() / "B.OUT"), CrLf({"!KVQ:NO_TOUCH!", "      SRT=1"}));
+}
+
+TEST_F(CommandLineTest, UnwritableDestination) {
+  WriteBytes(dir.path() / "a.for", CrLf({"      X=1"}));
+  test::ProcessResult missingDir = Run({"a.for", "nodir/out.for"});
+  EXPECT_EQ(missingDir.exitStatus, 1);
+  EXPECT_EQ(missingDir.out,
+            "A.FOR    Input Lines:-1     Output Lines:0    *** No file: NODIR/OUT.FOR\n");
+  if (::geteuid() != 0) {  // root writes anywhere
+    std::filesystem::create_directory(dir.path() / "ro");
+    ::chmod((dir.path() / "ro").c_str(), 0555);
+    EXPECT_EQ(Run({"a.for", "ro/out.for"}).exitStatus, 1);
+  }
+}
+
+TEST_F(CommandLineTest, DestinationEqualToSourceIsRefused) {
+  std::string source = CrLf({"      X=1"});
+  WriteBytes(dir.path() / "a.for", source);
+  test::ProcessResult r = Run({"a.for", "./A.FOR"});
+  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_NE(r.err.find("the destination is the source itself"), std::string::npos);
+  EXPECT_EQ(ReadBytes(dir.path() / "a.for"), source);
+}
+
+TEST_F(CommandLineTest, BareLineFeedSourceIsRefused) {
+  std::string source = "      X=1\n      END\n";
+  WriteBytes(dir.path() / "unix.for", source);
+  test::ProcessResult r = Run({"unix.for", "out.for"});
+  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_EQ(r.err, "Cannot convert UNIX-style text!\n");
+  EXPECT_EQ(ReadBytes(dir.path() / "unix.for"), source);
+}
+
+TEST_F(CommandLineTest, MissingDllNameWithoutTerminalWarns) {
+  WriteBytes(dir.path() / "p.for", CrLf({"      PROGRAM P", "      END"}));
+  test::ProcessResult r = Run({"p.for", "p.out"});
+  EXPECT_EQ(r.exitStatus, 0);
+  EXPECT_NE(r.err.find("NAME="), std::string::npos);
+  EXPECT_NE(ReadBytes(dir.path() / "p.out").find("      SUBROUTINE (job)        !  main DLL routine"),
+            std::string::npos);
+}
+
+TEST_F(CommandLineTest, SourceIsNeverChanged) {
+  std::string source = CrLf({"      PROGRAM P", "\tX = \"A\"", "      INCLUDE 'zentrix.h'",
+                             "      END   "});
+  WriteBytes(dir.path() / "p.for", source);
+  EXPECT_EQ(Run({"NAME=P", "p.for", "p.out"}).exitStatus, 0);
+  EXPECT_EQ(ReadBytes(dir.path() / "p.for"), source);
+}
+
+}  // namespace
+}  // namespace kvq

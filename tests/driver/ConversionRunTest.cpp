@@ -1,0 +1,207 @@
+// The run driven through the user-interface seam as the window drives it:
+// list boxes, dialogs, the DLL-name question, and project runs.
+#include "ConversionRun.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+
+#include "TempDirectory.h"
+#include "UserInterface.h"
+
+namespace kvq {
+namespace {
+
+using test::CrLf;
+using test::ReadBytes;
+using test::WriteBytes;
+
+// A window stand-in that records what the run shows and answers its
+// dialogs from a script.
+class ScriptedWindow : public UserInterface {
+ public:
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void SetStatusLine(const std::string& text) override { status = text; }
+  void SetCaption(const std::string& text) override { caption = text; }
+  void ClearLists() override {
+    inputList.clear();
+    outputList.clear();
+  }
+  void AddInputLine(const std::string& line) override { inputList.push_back(line); }
+  void AddOutputLine(const std::string& line) override { outputList.push_back(line); }
+  void ScrollListsToEnd() override {}
+  std::string InputQuery(const std::string& caption, const std::string& prompt,
+                         const std::string& initial, const std::string&) override {
+    queries.push_back(caption + "|" + prompt + "|" + initial);
+    return answer.empty() ? initial : answer;
+  }
+  bool CanShowDialogs() const override { return true; }
+  std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override {
+    openRequests.push_back(request);
+    return Next();
+  }
+  std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override {
+    saveRequests.push_back(request);
+    return Next();
+  }
+  void SetBusyCursor(bool) override {}
+  void ShowWindow() override { shown = true; }
+  void CloseWindow() override { closed = true; }
+
+  std::optional<std::string> Next() {
+    if (files.empty()) return std::nullopt;
+    std::string name = files.front();
+    files.pop_front();
+    return name;
+  }
+
+  std::vector<std::string> messages, inputList, outputList, queries;
+  std::vector<FileDialogRequest> openRequests, saveRequests;
+  std::deque<std::string> files;
+  std::string status, caption, answer;
+  bool shown = false, closed = false;
+};
+
+class ConversionRunTest : public ::testing::Test {
+ protected:
+  std::string Path(const std::string& name) { return dir.File(name); }
+  RunOutcome Run(std::vector<std::string> arguments) {
+    state.paramList.Assign(arguments);
+    ConversionDriver driver(state, window);
+    return driver.RunConversion();
+  }
+  test::TempDirectory dir;
+  ProgramState state;
+  ScriptedWindow window;
+};
+
+TEST_F(ConversionRunTest, ListBoxesShowTheSourceAndTheOutput) {
+  WriteBytes(Path("A.FOR"), CrLf({"      X=1", "", "      END"}));
+  ASSERT_EQ(Run({Path("A.FOR"), Path("A.OUT")}), RunOutcome::Converted);
+  EXPECT_EQ(window.inputList, (std::vector<std::string>{"      X=1", "", "      END"}));
+  EXPECT_EQ(window.outputList, (std::vector<std::string>{"!KVQ:NO_TOUCH!", "      X=1", "      END"}));
+  EXPECT_EQ(window.status, UpperCase(Path("A.FOR")) +
+                               "    Input Lines:2     Output Lines:3     - ready !");
+}
+
+TEST_F(ConversionRunTest, MissingDllNameIsAskedForAndUpperCased) {
+  WriteBytes(Path("P.FOR"), CrLf({"      PROGRAM P", "      END"}));
+  window.answer = "mine";
+  ASSERT_EQ(Run({Path("P.FOR"), Path("P.OUT")}), RunOutcome::Converted);
+  EXPECT_EQ(window.queries, (std::vector<std::string>{"Enter DLL Name|Needed only for main file|"}));
+  EXPECT_EQ(state.options.dllName, "MINE");
+  EXPECT_NE(ReadBytes(Path("P.OUT")).find("      SUBROUTINE MINE(job)        !  main DLL routine\r\n"),
+            std::string::npos);
+}
+
+TEST_F(ConversionRunTest, ConsoleMainProgramStaysSelectedForSingleSourceRuns) {
+  state.options.consoleMain = true;  // as a Console Application project conversion leaves it
+  WriteBytes(Path("P.FOR"), CrLf({"      PROGRAM P", "      END"}));
+  ASSERT_EQ(Run({"NAME=dbg", Path("P.FOR"), Path("P.OUT")}), RunOutcome::Converted);
+  EXPECT_EQ(ReadBytes(Path("P.OUT")),
+            CrLf({"!KVQ:NO_TOUCH!",
+                  "      Program DBG         !  Console Application for Debugging",
+                  "      use Zentrix", "      integer*4 job(10000)",
+                  "      character*256 ProjectName", "      Equivalence(ProjectName,job(4))",
+                  "      job(1)=-1                    ! Console I/O regime",
+                  "      call GetArg(1,ProjectName)   ! from command line",
+                  "      if(Init_zx(job).eq.0) Call DLL_Main", "      Pause", "      end", "!",
+                  "      SUBROUTINE DLL_MAIN                 !  KVQ : instead of PROGRAM",
+                  "      use Zentrix     ! KVQ", "!",
+                  "      Entry Free_Memory   ! needed for InsteadOfStop !",
+                  "      Return                    !  KVQ", "      END"}));
+}
+
+TEST_F(ConversionRunTest, MpiStartCommandWritesTheMpiMainProgram) {
+  WriteBytes(Path("P.FOR"), CrLf({"      PROGRAM P", "      INTEGER I", "      END"}));
+  state.paramList.Assign({Path("P.FOR"), Path("P.OUT")});
+  ConversionDriver driver(state, window);
+  StartCommand mpi{"Single for MPI", ConversionMode::SingleSource};
+  ASSERT_EQ(driver.RunConversion(&mpi), RunOutcome::Converted);
+  EXPECT_EQ(ReadBytes(Path("P.OUT")),
+            CrLf({"!KVQ:NO_TOUCH!", "      Program MPI", "      include 'zentrix.h'",
+                  "      zx_DLLName='PROGRAM'", "      call MPI_Start",
+                  "      call RandomInitiate(zx_MyProcess,zx_MyProcess)     ! to not forget!",
+                  "      Call User_Main    !  Instead of Program", "      call MPI_FINALIZE(zx_ierr)",
+                  "      end", "!", "      Subroutine User_Main       ! main User Routine",
+                  "      include 'zentrix.h'", "      save            ! KVQ:strongly recommended!",
+                  "      INTEGER I", "!", "      Entry Free_Memory   ! needed for InsteadOfStop !",
+                  "      Return                    !  KVQ", "      END"}));
+  EXPECT_TRUE(window.queries.empty());  // the MPI program needs no DLL name
+}
+
+TEST_F(ConversionRunTest, DialogsAskForMissingFileNames) {
+  WriteBytes(Path("PROG.FOR"), CrLf({"      X=1"}));
+  window.files = {Path("prog.for"), Path("prog.out")};
+  state.batchMode = true;
+  ASSERT_EQ(Run({"SAVE=N"}), RunOutcome::NotAvailable);  // one argument: a project
+  ASSERT_EQ(Run({"SAVE=N", "TRACE=N"}), RunOutcome::Converted);
+  EXPECT_FALSE(state.batchMode);
+  EXPECT_TRUE(window.shown);
+  ASSERT_EQ(window.openRequests.size(), 1u);
+  EXPECT_EQ(window.openRequests[0].title, "KVQ :  Select Source file");
+  ASSERT_EQ(window.saveRequests.size(), 1u);
+  EXPECT_EQ(window.saveRequests[0].title, "KVQ :  Specify Destination file");
+  EXPECT_EQ(window.saveRequests[0].fileName, UpperCase(Path("prog.F")));  // .FOR proposes .F
+  EXPECT_EQ(window.caption, "KVQ : Fortran to Fortran Convertor. Vers:25/12/2004.   " +
+                                UpperCase(Path("prog.for")) + " -> " + UpperCase(Path("prog.out")));
+  EXPECT_EQ(ReadBytes(Path("prog.out")), CrLf({"!KVQ:NO_TOUCH!", "      X=1"}));
+}
+
+TEST_F(ConversionRunTest, ASourceInAConvertedDirectoryIsRefusedAndAskedAgain) {
+  std::filesystem::create_directory(dir.path() / "Converted_X");
+  WriteBytes(Path("Converted_X/A.FOR"), CrLf({"      X=1"}));
+  WriteBytes(Path("B.F90"), CrLf({"x=1"}));
+  window.files = {Path("Converted_X/A.FOR"), Path("B.F90"), Path("B.OUT")};
+  ASSERT_EQ(Run({}), RunOutcome::Converted);
+  EXPECT_EQ(window.messages,
+            (std::vector<std::string>{UpperCase(Path("Converted_X/A.FOR")) + "  is converted yet !"}));
+  ASSERT_EQ(window.openRequests.size(), 2u);
+  EXPECT_EQ(window.openRequests[1].initialDirectory, dir.path().string());
+  EXPECT_EQ(window.saveRequests[0].fileName, UpperCase(Path("B.FOR")));
+}
+
+TEST_F(ConversionRunTest, CancellingADialogEndsTheRun) {
+  WriteBytes(Path("A.FOR"), CrLf({"      X=1"}));
+  window.files = {Path("A.FOR")};  // the destination dialog is cancelled
+  EXPECT_EQ(Run({}), RunOutcome::Cancelled);
+  EXPECT_TRUE(window.status.empty());
+}
+
+TEST_F(ConversionRunTest, ProjectRunKeepsTheCompanionFileOnlyWithConditionals) {
+  state.projectRun = true;
+  WriteBytes(Path("A.FOR"), CrLf({"      X=1"}));
+  WriteBytes(Path("B.FOR"), CrLf({"*$IFNDEF DBG", "      X=1", "*$ENDIF"}));
+  ASSERT_EQ(Run({Path("A.FOR"), Path("A.OUT")}), RunOutcome::Converted);
+  EXPECT_FALSE(std::filesystem::exists(Path("A.WatCom")));
+  ASSERT_EQ(Run({Path("B.FOR"), Path("B.OUT")}), RunOutcome::Converted);
+  EXPECT_EQ(ReadBytes(Path("B.WatCom")),
+            CrLf({"!DEC$ IF DEFINED (__DBG__)", "!DEC$ ELSE", "      X=1", "!DEC$ ENDIF"}));
+  EXPECT_TRUE(window.inputList.empty());  // project runs do not echo
+  EXPECT_TRUE(window.outputList.empty());
+  EXPECT_FALSE(window.closed);
+}
+
+TEST_F(ConversionRunTest, SingleSourceRunCreatesNoCompanionFile) {
+  WriteBytes(Path("A.FOR"), CrLf({"*$IFDEF X", "      X=1", "*$ENDIF"}));
+  ASSERT_EQ(Run({Path("A.FOR"), Path("A.OUT")}), RunOutcome::Converted);
+  EXPECT_FALSE(std::filesystem::exists(Path("A.WatCom")));
+}
+
+TEST_F(ConversionRunTest, ConditionalRecordOutlivesTheRun) {
+  // An unbalanced IF DEFINED block stays open for the next run.
+  WriteBytes(Path("A.FOR"), CrLf({"!DEC$ IF DEFINED (X)"}));
+  WriteBytes(Path("B.FOR"), CrLf({"      SUBROUTINE S", "      PRINT *, 1", "      END"}));
+  state.paramList.Assign({Path("A.FOR"), Path("A.OUT")});
+  ConversionDriver driver(state, window);
+  ASSERT_EQ(driver.RunConversion(), RunOutcome::Converted);
+  state.paramList.Assign({Path("B.FOR"), Path("B.OUT")});
+  ASSERT_EQ(driver.RunConversion(), RunOutcome::Converted);
+  // Every line lies in the switched-off branch and is copied unchanged.
+  EXPECT_EQ(ReadBytes(Path("B.OUT")),
+            CrLf({"!KVQ:NO_TOUCH!", "      SUBROUTINE S", "      PRINT *, 1", "      END"}));
+}
+
+}  // namespace
+}  // namespace kvq

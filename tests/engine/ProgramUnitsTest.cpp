@@ -1,0 +1,136 @@
+#include "ProgramUnits.h"
+
+#include <gtest/gtest.h>
+
+#include "ReaderHarness.h"
+
+namespace kvq {
+namespace {
+
+class ProgramUnitsTest : public ::testing::Test {
+ protected:
+  void Use(const std::string& text) {
+    h.stmt().Text = text;
+    h.stmt().ScanPos = 0;
+    h.stmt().RawScan = false;
+    h.reader.UnitName = "PROGRAM";
+    h.reader.ProgramSeen = false;
+  }
+  test::ReaderHarness h;
+};
+
+struct HeadCase {
+  std::string text;
+  bool head;
+  std::string unitName;
+};
+
+class UnitHeadTest : public ProgramUnitsTest, public ::testing::WithParamInterface<HeadCase> {};
+
+TEST_P(UnitHeadTest, RecognisesHeadsOnTheirFirstWord) {
+  const HeadCase& c = GetParam();
+  Use(c.text);
+  EXPECT_EQ(IsUnitHead(h.reader), c.head) << c.text;
+  EXPECT_EQ(h.reader.UnitName, c.unitName) << c.text;
+  EXPECT_FALSE(h.reader.ProgramSeen);
+  EXPECT_EQ(h.stmt().Text, c.text);  // only a PROGRAM head is replaced
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Heads, UnitHeadTest,
+    ::testing::Values(HeadCase{"      SUBROUTINE SOLVE(A,B)", true, "SOLVE"},
+                      HeadCase{"      SUBROUTINE SOLVE   ! solver", true, "SOLVE"},
+                      HeadCase{"      subroutine my_sub2", true, "MY_SUB2"},
+                      HeadCase{"      FUNCTION F(X)", true, "F"},
+                      HeadCase{"      REAL*8 FUNCTION F(X)", true, "F"},
+                      HeadCase{"      R E A L * 16 FUNC TION G2 (X)", true, "G2"},
+                      HeadCase{"      DOUBLE PRECISION FUNCTION DF(X)", true, "DF"},
+                      HeadCase{"      INTEGER FUNCTION IF1()", true, "IF1"},
+                      HeadCase{"      LOGICAL*4 FUNCTION L(X)", true, "L"},
+                      HeadCase{"      CHARACTER*8 FUNCTION C8(X)", true, "C8"},
+                      HeadCase{"      COMPLEX FUNCTION Z(X)", true, "Z"},
+                      HeadCase{"      SUBROUTINE S &", true, "S"},
+                      HeadCase{"      CHARACTER*(*) FUNCTION CS(X)", false, "PROGRAM"},
+                      HeadCase{"      INTEGER(4) FUNCTION I4(X)", false, "PROGRAM"},
+                      HeadCase{"      RECURSIVE SUBROUTINE R", false, "PROGRAM"},
+                      HeadCase{"      BLOCK DATA", false, "PROGRAM"},
+                      HeadCase{"      MODULE M", false, "PROGRAM"},
+                      HeadCase{"      REAL X", false, "PROGRAM"},
+                      HeadCase{"      X = 1", false, "PROGRAM"}));
+
+TEST_F(ProgramUnitsTest, ProgramHeadBecomesTheDllMainHead) {
+  Use("      PROGRAM TEST");
+  EXPECT_TRUE(IsUnitHead(h.reader));
+  EXPECT_TRUE(h.reader.ProgramSeen);
+  EXPECT_EQ(h.stmt().Text, "      SUBROUTINE DLL_MAIN                 !  KVQ : instead of PROGRAM");
+  EXPECT_EQ(h.stmt().Text.find('!'), 42u);  // the comment in column 43
+  EXPECT_EQ(h.reader.UnitName, "PROGRAM");
+}
+
+TEST_F(ProgramUnitsTest, AnyStatementBeginningWithProgramIsAHead) {
+  Use("      PROGRAMX=1");
+  EXPECT_TRUE(IsUnitHead(h.reader));
+  EXPECT_TRUE(h.reader.ProgramSeen);
+}
+
+TEST_F(ProgramUnitsTest, UnitEnds) {
+  for (const char* text : {"      END", "      END FUNCTION F", "      END SUBROUTINE",
+                           "      ENDSUBROUTINE X", "      end   ! of unit", "   99 END",
+                           "99999 END"}) {
+    Use(text);
+    EXPECT_TRUE(IsUnitEnd(h.reader)) << text;
+    EXPECT_EQ(h.stmt().Text, text) << "a unit end keeps its line";
+  }
+  for (const char* text : {"      END IF", "      END DO", "      ENDFILE 10", "      END MODULE",
+                           "      ENDX = 1", "     1END", "      X = 1"}) {
+    Use(text);
+    EXPECT_FALSE(IsUnitEnd(h.reader)) << text;
+  }
+}
+
+TEST_F(ProgramUnitsTest, EndProgramEndsTheUnitAsAPlainEnd) {
+  Use("      END PROGRAM TEST");
+  EXPECT_TRUE(IsUnitEnd(h.reader));
+  EXPECT_EQ(h.stmt().Text, "      END");
+  Use("   10 end program");
+  EXPECT_TRUE(IsUnitEnd(h.reader));
+  EXPECT_EQ(h.stmt().Text, "   10 END");
+}
+
+TEST_F(ProgramUnitsTest, LabelledEndInFreeForm) {
+  h.options.freeForm = true;
+  Use("  100 END");
+  EXPECT_TRUE(IsUnitEnd(h.reader));
+  Use("end subroutine solve");
+  EXPECT_TRUE(IsUnitEnd(h.reader));
+}
+
+TEST_F(ProgramUnitsTest, CharacterStatementOverThreeLines) {
+  h.Start(test::CrLf({"      CHARACTER*8 A,", "     &  B(N),", "     &  A, C*(L)", "      X=1"}));
+  h.reader.ReadStatement();
+  h.reader.CharacterNames.assign(1, "OUTSTR");
+  ASSERT_TRUE(CollectCharacterNames(h.reader, h.output));
+  EXPECT_EQ(h.output.lines, (std::vector<std::string>{"      CHARACTER*8 A,", "     &  B(N),",
+                                                       "     &  A, C*(L)"}));
+  EXPECT_EQ(h.reader.CharacterNames,
+            (std::vector<std::string>{"OUTSTR", "A", "B", "N", "C", "L"}));
+  EXPECT_EQ(h.reader.Lookahead(), "      X=1");
+}
+
+TEST_F(ProgramUnitsTest, CharacterWithoutBlankAfterTheLengthRecordsNothing) {
+  Use("      CHARACTER*8A,B");
+  h.reader.CharacterNames.clear();
+  EXPECT_TRUE(CollectCharacterNames(h.reader, h.output));
+  EXPECT_TRUE(h.reader.CharacterNames.empty());
+  EXPECT_EQ(h.output.lines, (std::vector<std::string>{"      CHARACTER*8A,B"}));
+}
+
+TEST_F(ProgramUnitsTest, OtherStatementsAreNotCharacterDeclarations) {
+  Use("      INTEGER I");
+  EXPECT_FALSE(CollectCharacterNames(h.reader, h.output));
+  EXPECT_TRUE(h.output.lines.empty());
+  EXPECT_EQ(h.stmt().Text, "      INTEGER I");
+}
+
+}  // namespace
+}  // namespace kvq

@@ -1,0 +1,235 @@
+#include "SourceReader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "ReaderHarness.h"
+
+namespace kvq {
+namespace {
+
+using test::CrLf;
+using Lines = std::vector<std::string>;
+
+class SourceReaderTest : public ::testing::Test {
+ protected:
+  Lines Read(const std::string& bytes) {
+    h.Start(bytes);
+    return h.RemainingLines();
+  }
+  test::ReaderHarness h;
+};
+
+TEST_F(SourceReaderTest, PrimingDeliversAnEmptyLineAndFillsTheLookahead) {
+  h.Start(CrLf({"      X=1"}));
+  EXPECT_EQ(h.stmt().Text, "");
+  EXPECT_EQ(h.reader.Lookahead(), "      X=1");
+  EXPECT_FALSE(h.reader.EndOfInput());
+  h.reader.ReadStatement();
+  EXPECT_EQ(h.stmt().Text, "      X=1");
+  EXPECT_TRUE(h.reader.EndOfInput());
+  EXPECT_EQ(h.reader.Lookahead(), "!>>>>>>      end of   MAIN.FOR");
+}
+
+TEST_F(SourceReaderTest, BlankLinesAndTrailingBlanksDisappear) {
+  EXPECT_EQ(Read(CrLf({"      A=1   ", "", "    ", "\t \t", "      B=2"})),
+            (Lines{"      A=1", "      B=2"}));
+}
+
+TEST_F(SourceReaderTest, TabsFillToColumn7AndAlwaysGiveOneBlank) {
+  EXPECT_EQ(Read(CrLf({"\tX=1", "ABCDEFGH\tX", "10\tY=2"})),
+            (Lines{"       X=1", "ABCDEFGH X", "10     Y=2"}));
+}
+
+TEST_F(SourceReaderTest, DoubleQuotesBecomeApostrophesOutsideConstantsAndComments) {
+  EXPECT_EQ(Read(CrLf({"      A=\"X\"", "      B='say \"hi\"'", "      C=1 ! \"q\"",
+                       "C     \"comment\""})),
+            (Lines{"      A='X'", "      B='say \"hi\"'", "      C=1 ! \"q\"",
+                   "C     \"comment\""}));
+}
+
+TEST_F(SourceReaderTest, SemicolonsSplitOnlyFreeFormStatements) {
+  EXPECT_EQ(Read(CrLf({"      A=1; B=2"})), (Lines{"      A=1; B=2"}));
+  h.options.freeForm = true;
+  EXPECT_EQ(Read(CrLf({"A=1;  B=2 ;C=3", "S='a;b'", "D=4;", "E=5 ! x;y"})),
+            (Lines{"A=1", "B=2", "C=3", "S='a;b'", "D=4", "E=5 ! x;y"}));
+}
+
+TEST_F(SourceReaderTest, RestAfterSemicolonComesBeforeTheEndMarkerOfItsFile) {
+  h.options.freeForm = true;
+  test::WriteBytes(h.dir.path() / "SUB.INC", CrLf({"X=1; Y=2"}));
+  EXPECT_EQ(Read(CrLf({"include 'SUB.INC'", "Z=3"})),
+            (Lines{"!<<<<<<      INCLUDE SUB.INC", "X=1", "Y=2",
+                   "!>>>>>>      end of   SUB.INC", "Z=3"}));
+}
+
+TEST_F(SourceReaderTest, LineEndsCarriageReturnAloneOrWithLineFeed) {
+  EXPECT_EQ(Read("      A=1\r      B=2\r\n      C=3"),
+            (Lines{"      A=1", "      B=2", "      C=3"}));
+}
+
+TEST_F(SourceReaderTest, CtrlZEndsTheData) {
+  EXPECT_EQ(Read("      A=1\r\n      B=2\x1a      C=3\r\n"), (Lines{"      A=1", "      B=2"}));
+}
+
+TEST_F(SourceReaderTest, BareLineFeedIsRefused) {
+  EXPECT_THROW(h.Start("      A=1\n      B=2\n"), UnixTextRefused);
+}
+
+TEST_F(SourceReaderTest, LineFeedLaterInTheFileIsRefusedThere) {
+  h.Start(CrLf({"      A=1", "      B=2"}) + "      C=3\n");
+  EXPECT_NO_THROW(h.reader.ReadStatement());
+  EXPECT_THROW(h.reader.ReadStatement(), UnixTextRefused);
+}
+
+TEST_F(SourceReaderTest, LinesAreNeverCut) {
+  std::string longLine = "      X = " + std::string(100000, '1');
+  EXPECT_EQ(Read(CrLf({longLine})), (Lines{longLine}));
+}
+
+TEST_F(SourceReaderTest, InputLinesCountsMainFileLinesFromMinusOne) {
+  std::string source;
+  for (int i = 0; i < 10; ++i) source += "      X=1\r\n";
+  Read(source);
+  EXPECT_EQ(h.reader.InputLines(), 9);
+}
+
+TEST_F(SourceReaderTest, InputLinesIsTheCurrentLineNumber) {
+  h.Start(CrLf({"      A=1", "      B=2", "      C=3"}));
+  h.reader.ReadStatement();
+  EXPECT_EQ(h.reader.InputLines(), 1);
+  h.reader.ReadStatement();
+  EXPECT_EQ(h.reader.InputLines(), 2);
+}
+
+struct LabelCase {
+  std::string text;
+  int label;
+  std::string field;
+};
+
+class LabelTest : public SourceReaderTest, public ::testing::WithParamInterface<LabelCase> {};
+
+TEST_P(LabelTest, ReadsDigitsOfColumns1To5) {
+  const LabelCase& c = GetParam();
+  h.Start(CrLf({c.text}));
+  h.reader.ReadStatement();
+  EXPECT_EQ(h.stmt().Label, c.label);
+  EXPECT_EQ(h.stmt().LabelField, c.field);
+  EXPECT_EQ(h.stmt().ScanPos, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Labels, LabelTest,
+    ::testing::Values(LabelCase{"  100 CONTINUE", 100, " 100  "},
+                      LabelCase{"12345 CONTINUE", 12345, " 12345"},
+                      LabelCase{"     1X=1", 0, "      "},   // column 6 is the continuation mark
+                      LabelCase{"1 2   X=1", 12, " 12   "},   // blanks between digits drop
+                      LabelCase{"      X=1", 0, "      "},
+                      LabelCase{"C 123 comment", 0, "      "},
+                      LabelCase{"123456X=1", 12345, " 12345"}));
+
+TEST_F(SourceReaderTest, LineEndingInAmpersandSwitchesToFreeForm) {
+  h.Start(CrLf({"! comment &", "x = 1 + &", "    2", "a = 1; b = 2"}));
+  h.reader.ReadStatement();
+  EXPECT_FALSE(h.options.freeForm);  // a comment line does not switch
+  h.reader.ReadStatement();
+  EXPECT_TRUE(h.options.freeForm);
+  EXPECT_EQ(h.RemainingLines(), (Lines{"    2", "a = 1", "b = 2"}));
+}
+
+TEST_F(SourceReaderTest, IncludeExpandsBetweenMarkerLines) {
+  test::WriteBytes(h.dir.path() / "SUB.INC", CrLf({"      B=2", "      INCLUDE 'DEEP.INC'"}));
+  test::WriteBytes(h.dir.path() / "DEEP.INC", CrLf({"      C=3"}));
+  EXPECT_EQ(Read(CrLf({"      A=1", "      INCLUDE 'SUB.INC'", "      D=4"})),
+            (Lines{"      A=1", "!<<<<<<      INCLUDE SUB.INC", "      B=2",
+                   "!<<<<<<      INCLUDE DEEP.INC", "      C=3", "!>>>>>>      end of   DEEP.INC",
+                   "!>>>>>>      end of   SUB.INC", "      D=4"}));
+}
+
+TEST_F(SourceReaderTest, IncludeGetsTheDirectoryOfTheIncludingFile) {
+  std::filesystem::create_directory(h.dir.path() / "w");
+  test::WriteBytes(h.dir.path() / "w" / "MAIN.FOR", CrLf({"      include \"sub.inc\""}));
+  test::WriteBytes(h.dir.path() / "w" / "SUB.INC", CrLf({"      B=2"}));
+  h.reader.Open(h.dir.File("w/MAIN.FOR"), "D:\\W\\MAIN.FOR");
+  h.reader.ReadStatement();
+  EXPECT_EQ(h.RemainingLines(),
+            (Lines{"!<<<<<<      INCLUDE D:\\W/sub.inc", "      B=2",
+                   "!>>>>>>      end of   D:\\W/sub.inc"}));
+}
+
+TEST_F(SourceReaderTest, IncludesThatCannotBeExpandedPassUnchanged) {
+  EXPECT_EQ(Read(CrLf({"      INCLUDE 'MISSING.INC'", "      INCLUDE NOQUOTE",
+                       "      INCLUDE ''", "      INCLUDE 'OPEN", "C     INCLUDE 'X.INC'"})),
+            (Lines{"      INCLUDE 'MISSING.INC'", "      INCLUDE NOQUOTE", "      INCLUDE ''",
+                   "      INCLUDE 'OPEN", "C     INCLUDE 'X.INC'"}));
+}
+
+TEST_F(SourceReaderTest, IncludeOfTheRuntimeHeaderBecomesABareComment) {
+  EXPECT_EQ(Read(CrLf({"      include 'zentrix.h'", "      I N C L U D E  'Zentrix.H'"})),
+            (Lines{"!", "!"}));
+}
+
+TEST_F(SourceReaderTest, IncludeNestingStopsAtTenLevels) {
+  // A file that includes itself: ten levels open, the eleventh passes on.
+  test::WriteBytes(h.dir.path() / "SELF.INC", CrLf({"      INCLUDE 'SELF.INC'"}));
+  Lines lines = Read(CrLf({"      INCLUDE 'SELF.INC'"}));
+  int opened = 0, ended = 0;
+  for (const std::string& line : lines) {
+    opened += line.starts_with("!<<<<<<");
+    ended += line.starts_with("!>>>>>>");
+  }
+  EXPECT_EQ(opened, 10);
+  EXPECT_EQ(ended, 10);
+  EXPECT_EQ(lines[10], "      INCLUDE 'SELF.INC'");
+}
+
+TEST_F(SourceReaderTest, IncludeOfADirectoryPassesUnchanged) {
+  std::filesystem::create_directory(h.dir.path() / "DIR.INC");
+  EXPECT_EQ(Read(CrLf({"      INCLUDE 'DIR.INC'"})), (Lines{"      INCLUDE 'DIR.INC'"}));
+}
+
+TEST_F(SourceReaderTest, IncludedLinesDoNotCountAsInputLines) {
+  test::WriteBytes(h.dir.path() / "SUB.INC", CrLf({"      B=2", "      C=3", "      D=4"}));
+  Read(CrLf({"      A=1", "      INCLUDE 'SUB.INC'"}));
+  EXPECT_EQ(h.reader.InputLines(), 1);
+}
+
+TEST_F(SourceReaderTest, CompanionFileHoldsTheMainFileLinesInAProjectRun) {
+  h.projectRun = true;
+  test::WriteBytes(h.dir.path() / "SUB.INC", CrLf({"      B=2"}));
+  std::string companion = h.dir.File("MAIN.WatCom");
+  test::WriteBytes(h.dir.path() / "MAIN.FOR",
+             CrLf({"*$IFDEF X", "      A=\"1\"", "", "      INCLUDE 'SUB.INC'", "*$ENDIF",
+                   "      END"}));
+  h.reader.Open(h.dir.File("MAIN.FOR"), "MAIN.FOR");
+  ASSERT_TRUE(h.reader.OpenCompanion(companion));
+  h.reader.ReadStatement();
+  h.RemainingLines();
+  // The source as prepared: conditional lines translated, the INCLUDE line in
+  // its source form, no included lines, no marker lines, no blank lines.
+  EXPECT_EQ(test::ReadBytes(companion),
+            CrLf({"!DEC$ IF DEFINED (__X__)", "      A='1'", "      INCLUDE 'SUB.INC'",
+                  "!DEC$ ENDIF", "      END"}));
+}
+
+TEST_F(SourceReaderTest, CompanionFileWithoutConditionalsIsDeleted) {
+  h.projectRun = true;
+  std::string companion = h.dir.File("MAIN.WatCom");
+  test::WriteBytes(h.dir.path() / "MAIN.FOR", CrLf({"      A=1", "      END"}));
+  h.reader.Open(h.dir.File("MAIN.FOR"), "MAIN.FOR");
+  ASSERT_TRUE(h.reader.OpenCompanion(companion));
+  h.reader.ReadStatement();
+  h.RemainingLines();
+  EXPECT_FALSE(std::filesystem::exists(companion));
+}
+
+TEST_F(SourceReaderTest, EmptySourceEndsAtPriming) {
+  h.Start("");
+  EXPECT_TRUE(h.reader.EndOfInput());
+  EXPECT_EQ(h.stmt().Text, "");
+}
+
+}  // namespace
+}  // namespace kvq

@@ -1,0 +1,10 @@
+subroutine calc(a, &
+                b)
+! a; b in a comment
+  a = 1;   b = 2  
+  s = 'x;y'; t = 'p'
+  u = 3;
+  v = 4 ! note; not split
+CALL report(a); CALL report(b)
+Call done
+end subroutine calc

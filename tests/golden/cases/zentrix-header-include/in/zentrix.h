@@ -1,0 +1,1 @@
+      INTEGER NOT_EXPANDED
