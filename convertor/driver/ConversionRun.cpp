@@ -337,7 +337,9 @@ void ConversionDriver::HandleStatement() {
     engine_.ConsoleFormatLabels.clear();
   }
   if (unitState_ == UnitState::InDeclarations) {
-    if (reader_.IncludeDepth() == 0 && reader_.conditions().ConditionDepth == 0 &&
+    // The save line goes before the first other statement of the main file,
+    // never into an included file or a conditional block.
+    if (reader_.CurrentLineDepth() == 0 && reader_.conditions().ConditionDepth == 0 &&
         !reader_.IsContinuation() && !reader_.LineStartsWith("USE") &&
         !reader_.LineStartsWith("PARAMETER") && !reader_.LineStartsWith("IMPLICIT")) {
       unitState_ = UnitState::InBody;

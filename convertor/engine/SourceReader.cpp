@@ -34,6 +34,7 @@ bool SourceReader::Open(const std::string& openPath, const std::string& shownPat
   quoteCount_ = 0;
   includeEnded_ = false;
   inputLines_ = -1;
+  lookaheadDepth_ = textDepth_ = 0;
   IncludeLevel& main = include_[0];
   if (!main.file.Open(openPath)) return false;
   main.path = shownPath;
@@ -71,7 +72,9 @@ void SourceReader::ReadNextLine() {
 
   std::string kept = std::move(lookahead_);
   includeEnded_ = false;
+  int rawDepth;
   do {
+    rawDepth = includeDepth_;
     GetRawLine(raw_);
     PrepareLine(raw_, prepared_);
   } while (prepared_.empty());
@@ -85,7 +88,9 @@ void SourceReader::ReadNextLine() {
   }
 
   stmt_.Text = std::move(kept);
+  textDepth_ = lookaheadDepth_;
   lookahead_ = std::move(prepared_);
+  lookaheadDepth_ = rawDepth;
   prepared_ = std::string();
 
   ReadLabel();

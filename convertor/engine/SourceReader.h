@@ -83,6 +83,9 @@ class SourceReader {
   const std::string& Lookahead() const { return lookahead_; }
   bool EndOfInput() const { return endOfInput_; }
   int IncludeDepth() const { return includeDepth_; }
+  // The include level of the file the current line was read from (0 for the
+  // main file). IncludeDepth already belongs to the look-ahead line.
+  int CurrentLineDepth() const { return textDepth_; }
   int InputLines() const { return inputLines_; }
   ConditionRecord& conditions() { return conditions_; }
   const std::string& MainPath() const { return include_[0].path; }
@@ -126,6 +129,8 @@ class SourceReader {
   bool includeEnded_ = false;  // an include file ended in this ReadNextLine
   int inputLines_ = -1;
   int depthBeforeInclude_ = 0;
+  int lookaheadDepth_ = 0;   // level the look-ahead line was read from
+  int textDepth_ = 0;        // level the current line was read from
 
   ConditionRecord conditions_;
 

@@ -113,7 +113,7 @@ TEST_F(CommandLineTest, UnwritableDestination) {
 TEST_F(CommandLineTest, DestinationEqualToSourceIsRefused) {
   std::string source = CrLf({"      X=1"});
   WriteBytes(dir.path() / "a.for", source);
-  test::ProcessResult r = Run({"a.for", "./A.FOR"});
+  test::ProcessResult r = Run({"a.for", "./a.for"});
   EXPECT_EQ(r.exitStatus, 1);
   EXPECT_NE(r.err.find("the destination is the source itself"), std::string::npos);
   EXPECT_EQ(ReadBytes(dir.path() / "a.for"), source);

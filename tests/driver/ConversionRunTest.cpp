@@ -108,8 +108,8 @@ TEST_F(ConversionRunTest, ConsoleMainProgramStaysSelectedForSingleSourceRuns) {
                   "      call GetArg(1,ProjectName)   ! from command line",
                   "      if(Init_zx(job).eq.0) Call DLL_Main", "      Pause", "      end", "!",
                   "      SUBROUTINE DLL_MAIN                 !  KVQ : instead of PROGRAM",
-                  "      use Zentrix     ! KVQ", "!",
-                  "      Entry Free_Memory   ! needed for InsteadOfStop !",
+                  "      use Zentrix     ! KVQ", "      save            ! KVQ:strongly recommended!",
+                  "!", "      Entry Free_Memory   ! needed for InsteadOfStop !",
                   "      Return                    !  KVQ", "      END"}));
 }
 
