@@ -108,8 +108,11 @@ TEST_P(GoldenCase, RunMatchesExpectedFiles) {
     }
   }
   if (fs::exists(dir / "absent"))
-    for (const std::string& name : ReadLines(dir / "absent"))
-      if (!name.empty()) EXPECT_FALSE(fs::exists(work.path() / name)) << name << " exists";
+    for (const std::string& name : ReadLines(dir / "absent")) {
+      if (!name.empty()) {
+        EXPECT_FALSE(fs::exists(work.path() / name)) << name << " exists";
+      }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, GoldenCase, testing::ValuesIn(CaseNames()),
