@@ -44,7 +44,16 @@ void ApplyDialect(ConversionOptions& options, std::string_view value) {
   }
 }
 
-enum class SettingKey { Fortran, ErrLab, Units, HandleDriven, Save, Trace, Name, Read, Write };
+// MODE=MPI starts a single-source run for MPI (the window's "Single for
+// MPI"); MODE=SINGLE the plain run; other values change nothing.
+void ApplyMode(ConversionOptions& options, std::string_view value) {
+  if (value == "MPI")
+    options.conversionMode = ConversionMode::SingleForMpi;
+  else if (value == "SINGLE")
+    options.conversionMode = ConversionMode::SingleSource;
+}
+
+enum class SettingKey { Fortran, ErrLab, Units, HandleDriven, Save, Trace, Name, Read, Write, Mode };
 
 struct SettingKeyword {
   std::string_view word;
@@ -57,7 +66,7 @@ constexpr SettingKeyword kSettingKeywords[] = {
     {"UNITS", SettingKey::Units},     {"HANDLEDRIVEN", SettingKey::HandleDriven},
     {"SAVE", SettingKey::Save},       {"TRACE", SettingKey::Trace},
     {"NAME", SettingKey::Name},       {"READ", SettingKey::Read},
-    {"WRITE", SettingKey::Write},
+    {"WRITE", SettingKey::Write},     {"MODE", SettingKey::Mode},
 };
 
 void ApplySetting(ConversionOptions& options, SettingKey key, const std::string& value) {
@@ -71,6 +80,7 @@ void ApplySetting(ConversionOptions& options, SettingKey key, const std::string&
     case SettingKey::Name: options.dllName = value; break;
     case SettingKey::Read: SetRedirection(options, 0, value); break;
     case SettingKey::Write: SetRedirection(options, 1, value); break;
+    case SettingKey::Mode: ApplyMode(options, value); break;
   }
 }
 

@@ -55,7 +55,8 @@ ConversionDriver::ConversionDriver(ProgramState& state, UserInterface& ui)
       options_(state.options),
       ui_(ui),
       output_(state.options, state.projectRun, ui),
-      reader_(state.options, state.projectRun, output_, ui) {}
+      reader_(state.options, state.projectRun, output_, ui),
+      converter_(reader_, output_, state.options, engine_) {}
 
 RunOutcome ConversionDriver::RunConversion(const StartCommand* command) {
   options_.conversionMode = ConversionMode::SingleSource;
@@ -355,8 +356,7 @@ void ConversionDriver::HandleStatement() {
     return;
   }
   if (CollectCharacterNames(reader_, output_)) return;
-  // Statements are written as they stand; the statement rules rewrite them
-  // here once they are part of the engine.
+  if (!copyNextStatement_) converter_.ConvertStatement();
   output_.WriteOutputLine(stmt.Text);
   engine_.PopDoLabel(stmt.Label);
   stmt.Label = 0;

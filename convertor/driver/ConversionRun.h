@@ -9,6 +9,7 @@
 #include "EngineState.h"
 #include "OutputFile.h"
 #include "SourceReader.h"
+#include "StatementConverter.h"
 
 namespace kvq {
 
@@ -62,6 +63,7 @@ class ConversionDriver {
   OutputFile output_;
   SourceReader reader_;
   EngineState engine_;
+  StatementConverter converter_;
 
   std::string sourceShown_;  // the source as the run shows it (upper case)
   std::string sourceOpen_;   // the source as the file system opened it

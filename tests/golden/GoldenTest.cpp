@@ -4,6 +4,8 @@
 //   expect/ files that must exist afterwards, compared byte for byte
 //   stdout, stderr  optional exact texts; exit  optional status (default 0)
 //   absent  optional names of files that must not exist afterwards
+//   compile optional "<file> fixed|free" lines: outputs that gfortran must
+//           accept (-fsyntax-only) against the run-time module Zentrix
 // Nothing folds CR LF: line ends are part of what is compared.
 #include <gtest/gtest.h>
 
@@ -73,6 +75,31 @@ std::string FirstDifference(const std::string& expected, const std::string& actu
   }
 }
 
+// Each listed output is valid Fortran for gfortran: converted code builds.
+void CheckCompiles(const std::vector<std::string>& entries, const fs::path& work) {
+#ifdef FORTRAN_COMPILER
+  for (const std::string& entry : entries) {
+    std::istringstream fields(entry);
+    std::string file, form;
+    if (!(fields >> file >> form)) continue;
+    std::vector<std::string> args = {"-fsyntax-only", "-std=legacy", "-I", ZENTRIX_MODULE_DIR,
+                                     "-J", work.string()};
+    if (form == "free") {
+      args.insert(args.end(), {"-x", "f95", "-ffree-form"});
+    } else {
+      args.insert(args.end(), {"-x", "f77", "-ffixed-form", "-Werror=line-truncation"});
+    }
+    args.push_back(file);
+    kvq::test::ProcessResult r = kvq::test::RunProgram(FORTRAN_COMPILER, args, work.string());
+    EXPECT_EQ(r.exitStatus, 0) << file << " does not compile:\n" << r.err;
+  }
+#else
+  (void)entries;
+  (void)work;
+  GTEST_SKIP() << "no Fortran compiler";
+#endif
+}
+
 class GoldenCase : public testing::TestWithParam<std::string> {};
 
 TEST_P(GoldenCase, RunMatchesExpectedFiles) {
@@ -107,6 +134,7 @@ TEST_P(GoldenCase, RunMatchesExpectedFiles) {
           << relative << " differs at " << FirstDifference(expected, actual);
     }
   }
+  if (fs::exists(dir / "compile")) CheckCompiles(ReadLines(dir / "compile"), work.path());
   if (fs::exists(dir / "absent"))
     for (const std::string& name : ReadLines(dir / "absent")) {
       if (!name.empty()) {

@@ -1,0 +1,333 @@
+// Console I/O rewriting: console READ, WRITE and PRINT go through the
+// run-time library's buffer zx_BufIO; I/O on other units keeps its unit and
+// gets the ERR= (and END=) jumps to the unit's handlers.
+#include <algorithm>
+
+#include "CharacterClass.h"
+#include "StatementConverter.h"
+#include "TextUtilities.h"
+
+namespace kvq {
+
+namespace {
+
+constexpr std::string_view kMpiGuardLine = "      if(zx_MyProcess.eq.0) then";
+constexpr std::string_view kMpiEndif = "      endif";
+constexpr std::string_view kMpiBroadcastPlaceholder =
+    "      Call MPI_BCast(..., ..., ..., 0,zx_MPIcommunicator,zx_ierr) ! - Sorry !!!";
+constexpr std::string_view kReadInputLine = "      CALL Interface_IO(3)   ! Read ";
+constexpr std::string_view kPrintOutputLine = "      CALL Interface_IO(1)   !  Write";
+constexpr std::string_view kFixedContinuation = "     -   ";
+constexpr std::string_view kFixedContinuationInConstant = "     -";
+constexpr std::size_t kFixedFormLastColumn = 72;
+
+bool IsUnitNameChar(char c) { return c == '*' || IsDigit(c) || IsUpperLetter(c) || c == '_'; }
+
+}  // namespace
+
+void StatementConverter::AnalyseUnit() {
+  unit_.UnitText.clear();
+  unit_.IsConsole = false;
+  char c = reader_.NextChar();
+  unit_.UnitDesignator = "0";
+  unit_.NewRecordLine = "      Call zx_NewRecord(0)";
+  unit_.IsExternal = true;
+  unit_.MpiGuard = Mpi();
+  if (c == kEndMarker) {
+    // The control list goes on in the next line and could not be joined.
+    output_.WriteOutputLine(" WARNING !!! ");
+    unit_.UnitEnd = c;
+    return;
+  }
+  int depth = 0;
+  for (;; c = reader_.NextChar()) {
+    if (c == kEndMarker || (c == ',' && depth == 0)) break;
+    if (c == ')') {
+      if (depth == 0) break;
+      --depth;
+    }
+    if (c == '(') ++depth;
+    if (!IsBlank(c)) unit_.UnitText.push_back(c);
+  }
+  unit_.UnitEnd = c;
+  if (unit_.UnitText.starts_with("UNIT=")) unit_.UnitText.erase(0, 5);
+  std::size_t nameLength = 0;
+  while (nameLength < unit_.UnitText.size() && IsUnitNameChar(unit_.UnitText[nameLength]))
+    ++nameLength;
+  std::string name = unit_.UnitText.substr(0, nameLength);
+
+  unit_.UnitDesignator = unit_.UnitText;
+  const std::vector<std::string>& characterNames = reader_.CharacterNames;
+  bool internal = name.starts_with("OUTSTR") ||
+                  std::find(characterNames.begin(), characterNames.end(), name) !=
+                      characterNames.end();
+  if (internal) {
+    unit_.UnitDesignator = "0";
+    unit_.IsExternal = false;
+    unit_.MpiGuard = false;
+  }
+  if (name == "*" || name == "DEBUG") unit_.UnitDesignator = "0";
+  unit_.IsConsole = InList(options_.handleDrivenUnits, name) || InList(options_.consoleUnits, name);
+  unit_.NewRecordLine = "      Call zx_NewRecord(" + unit_.UnitDesignator + ")";
+}
+
+void StatementConverter::ParseFormatPart() {
+  Statement& s = stmt();
+  unit_.FormatPart.clear();
+  unit_.FormatSpec.clear();
+  if (unit_.UnitEnd == ')') return;  // the list holds only the unit
+  s.RawScan = false;
+  std::string part = " ";
+  int depth = 0;
+  for (;;) {
+    char c = reader_.NextChar();
+    // Parentheses count inside apostrophes too; the stops only outside.
+    if (c == '(') ++depth;
+    if (c == ')') --depth;
+    if (c == kEndMarker || (!s.RawScan && (c == ',' || (c == ')' && depth < 0)))) {
+      unit_.UnitEnd = c;
+      break;
+    }
+    part.push_back(c);
+    if (c == '\'') s.RawScan = !s.RawScan;  // blanks and case stand inside a constant
+  }
+  unit_.FormatPart = part;
+  std::string trimmed(TrimBlanks(part));
+  if (!trimmed.empty() && (trimmed[0] == '\'' || trimmed[0] == '*' ||
+                           (trimmed[0] >= '1' && trimmed[0] <= '9')))
+    unit_.FormatSpec = trimmed;
+}
+
+void StatementConverter::RecordFormatLabel(int direction) {
+  engine_.IoHandlersNeeded = true;
+  std::string& part = unit_.FormatPart;
+  part.erase(0, std::min(part.find_first_not_of(' '), part.size()));
+  if (part.empty()) return;
+  bool redirected = direction == 0 ? options_.readRedirected : options_.writeRedirected;
+  if (!redirected && part[0] != '*' && part[0] != '\'' && unit_.IsConsole) {
+    std::vector<std::string>& labels = engine_.ConsoleFormatLabels;
+    std::string label = part.substr(0, 6);
+    if (labels.size() < EngineState::kMaxConsoleFormatLabels)
+      labels.push_back(label);
+    else
+      labels.back() = label;  // a full table keeps its last entry for the newest label
+  }
+  part += ",";
+}
+
+// The value of name= in LineKey, up to a "," or ")" outside parentheses and
+// apostrophes (FILE=NAMES(I,J) keeps both subscripts), a "!" or the end.
+std::string StatementConverter::KeywordValue(std::string_view name) const {
+  const std::string& key = reader_.statement().LineKey;
+  std::string pattern = std::string(name) + "=";
+  std::size_t at = key.find(pattern);
+  if (at == std::string::npos) return {};
+  std::string value;
+  int depth = 0;
+  bool quoted = false;
+  for (std::size_t i = at + pattern.size(); i < key.size(); ++i) {
+    char c = key[i];
+    if (c == '\'') quoted = !quoted;
+    if (!quoted) {
+      if (c == '!' || (c == ',' && depth == 0)) break;
+      if (c == ')') {
+        if (depth == 0) break;
+        --depth;
+      }
+      if (c == '(') ++depth;
+    }
+    value.push_back(c);
+  }
+  std::size_t open = value.find('('), close = value.find(')');
+  if (open != std::string::npos && (close == std::string::npos || open > close)) value += ")";
+  return value;
+}
+
+std::string StatementConverter::ConsoleIoHead(int direction) {
+  bool redirected = direction == 0 ? options_.readRedirected : options_.writeRedirected;
+  if (!redirected) return direction == 0 ? "      Read(zx_BufIO," : "      Write(zx_BufIO,";
+  const std::string& unit = direction == 0 ? options_.readUnit : options_.writeUnit;
+  output_.WriteOutputLine("      Call zx_NewRecord(" + unit + ")       !  - redirected !");
+  return (direction == 0 ? "      Read(" : "      Write(") + unit + ",";
+}
+
+// Writes the leading 72-column pieces of a fixed-form line; the last piece
+// stays in line. A cut inside an apostrophe constant continues the constant
+// directly, so its text keeps every character.
+void StatementConverter::WriteFixedFormPieces(std::string& line) {
+  bool quoted = false;
+  while (line.size() > kFixedFormLastColumn) {
+    std::string piece = line.substr(0, kFixedFormLastColumn);
+    for (char c : piece)
+      if (c == '\'') quoted = !quoted;
+    output_.WriteOutputLine(piece);
+    std::string_view prefix = quoted ? kFixedContinuationInConstant : kFixedContinuation;
+    line = std::string(prefix) + line.substr(kFixedFormLastColumn);
+  }
+}
+
+void StatementConverter::ComposeIoStatement(std::string head) {
+  Statement& s = stmt();
+  if (std::size_t at = head.find(",,"); at != std::string::npos) head.erase(at, 1);
+  s.RawScan = false;
+  std::size_t keep = s.ScanPos;
+  std::string after;
+  for (char c = reader_.NextChar(); c != kEndMarker; c = reader_.NextChar()) after.push_back(c);
+  s.ScanPos = keep;
+  if (after.find(",ERR=") != std::string::npos) {
+    if (std::size_t at = head.find(",ERR="); at != std::string::npos) {
+      std::size_t end = at + 5;
+      while (end < head.size() && IsDigit(head[end])) ++end;
+      head.erase(at, end - at);
+    }
+  }
+  // Only the head's ",)" is mended: the I/O list may hold it in a constant.
+  if (std::size_t at = head.find(",)"); at != std::string::npos) head.erase(at, 1);
+  std::string list = keep < s.Text.size() ? s.Text.substr(keep) : std::string();
+  if (reader_.FreeForm() || head.size() + list.size() <= kFixedFormLastColumn) {
+    s.Text = head + list;
+    return;
+  }
+  WriteFixedFormPieces(head);
+  if (!list.empty()) {
+    output_.WriteOutputLine(head);
+    head = std::string(kFixedContinuation) + list;
+  }
+  s.Text = std::move(head);
+}
+
+void StatementConverter::PassContinuationLines() {
+  while (reader_.ContinuationFollows()) {
+    output_.WriteOutputLine(stmt().Text);
+    reader_.ReadStatement();
+  }
+}
+
+// The control list after the format item, up to its closing ")".
+static std::string ReadControlRest(SourceReader& reader, char unitEnd) {
+  if (unitEnd != ',') return {};
+  std::string rest = ",";
+  int depth = 0;
+  for (char c = reader.NextChar(); c != kEndMarker; c = reader.NextChar()) {
+    if (c == ')') {
+      if (depth == 0) break;
+      --depth;
+    }
+    if (c == '(') ++depth;
+    rest.push_back(c);
+  }
+  return rest;
+}
+
+void StatementConverter::RewriteRead() {
+  Statement& s = stmt();
+  std::size_t onKeyword = s.ScanPos;
+  bool controlList = reader_.NextChar() == '(';
+  if (controlList) {
+    JoinControlList();
+    AnalyseUnit();
+  } else {
+    s.ScanPos = onKeyword;  // READ f, list
+    unit_.IsConsole = true;
+  }
+  std::string before = s.Text.substr(0, std::min(keywordStart_, s.Text.size()));
+  if (before.find_first_not_of(' ') != std::string::npos)
+    output_.WriteOutputLine(std::string(TrimBlanks(before)) + "     Continue");
+  if (!options_.readRedirected) output_.WriteOutputLine(unit_.NewRecordLine);
+
+  ParseFormatPart();
+  bool consoleBranch =
+      unit_.IsExternal && ((unit_.MpiGuard && !unit_.FormatSpec.empty()) || unit_.IsConsole);
+  std::string head = !controlList || consoleBranch ? ConsoleIoHead(0)
+                                                   : "      READ(" + unit_.UnitText + ",";
+  // Only process 0 reads a file without a recognised format; the others
+  // get the value by the broadcast the user completes.
+  bool guard = unit_.MpiGuard && !consoleBranch;
+  if (guard) output_.WriteOutputLine(kMpiGuardLine);
+  if (consoleBranch) {
+    unit_.MpiGuard = false;
+    unit_.IsConsole = true;
+    if (!options_.readRedirected) {
+      output_.WriteOutputLine(kReadInputLine);
+      std::string label = reader_.LineContains(",END=") ? KeywordValue("END")
+                                                       : "9" + options_.errorLabel;
+      output_.WriteOutputLine("      if(Ichar(zx_BufIO(1:1)).eq.0) goto " + label +
+                              "    ! EOF checking");
+    }
+  }
+  unit_.ControlRest = controlList ? ReadControlRest(reader_, unit_.UnitEnd) : std::string();
+  RecordFormatLabel(0);
+  std::string& rest = unit_.ControlRest;
+  if (!rest.empty() && rest[0] != ',') rest.insert(0, ",");
+  std::string added;
+  if (!reader_.LineContains(",ERR=")) added = "ERR=" + options_.errorLabel;
+  if (!reader_.LineContains(",END=") && !reader_.LineContains(",REC="))
+    added += (added.empty() ? "" : ",") + std::string("END=9") + options_.errorLabel;
+  ComposeIoStatement(head + unit_.FormatPart + added + rest + ")");
+  PassContinuationLines();
+  if (guard) {
+    output_.WriteOutputLine(s.Text);
+    output_.WriteOutputLine(kMpiEndif);
+    s.Text = kMpiBroadcastPlaceholder;
+  }
+}
+
+void StatementConverter::RewritePrint() {
+  Statement& s = stmt();
+  output_.WriteOutputLine("      Call zx_NewRecord(0)");
+  if (!options_.writeRedirected) unit_.MpiGuard = false;
+  if (unit_.MpiGuard) output_.WriteOutputLine(kMpiGuardLine);
+  unit_.UnitEnd = ' ';
+  ParseFormatPart();
+  RecordFormatLabel(1);
+  if (unit_.UnitEnd == ',' || unit_.UnitEnd == kEndMarker) unit_.UnitEnd = ' ';
+  ComposeIoStatement(ConsoleIoHead(1) + unit_.FormatPart + "ERR=" + options_.errorLabel + ")" +
+                     std::string(1, unit_.UnitEnd));
+  PassContinuationLines();
+  if (!options_.writeRedirected) {
+    output_.WriteOutputLine(s.Text);
+    s.Text = kPrintOutputLine;
+  }
+}
+
+void StatementConverter::RewriteWrite() {
+  Statement& s = stmt();
+  JoinControlList();
+  AnalyseUnit();
+  output_.WriteOutputLine(unit_.NewRecordLine);
+  ParseFormatPart();
+  unit_.ControlRest = ReadControlRest(reader_, unit_.UnitEnd);
+  RecordFormatLabel(1);
+  std::string& rest = unit_.ControlRest;
+  if (!rest.empty() && rest[0] != ',') rest.insert(0, ",");
+  if (!reader_.LineContains(",ERR=")) rest = "ERR=" + options_.errorLabel + rest;
+
+  // A handle-driven unit is written through the buffer whether or not
+  // console output is redirected: its text goes out by its handle.
+  bool handleDriven = InList(options_.handleDrivenUnits, unit_.UnitDesignator);
+  bool consoleBranch =
+      unit_.IsExternal && ((Mpi() && !unit_.FormatSpec.empty()) ||
+                           (unit_.IsConsole && (!options_.writeRedirected || handleDriven)));
+  if (consoleBranch) {
+    std::string head = handleDriven ? "      Write(zx_BufIO," : ConsoleIoHead(1);
+    ComposeIoStatement(head + unit_.FormatPart + rest + ")");
+    output_.WriteOutputLine(s.Text);
+    while (reader_.ContinuationFollows()) {
+      reader_.ReadStatement();
+      output_.WriteOutputLine(s.Text);
+    }
+    std::size_t indent = inIf_ ? ifPrefixLength_ : 6;
+    s.Text = std::string(indent, ' ') + "CALL Interface_IO(" +
+             (unit_.UnitText == "DEBUG" ? "2)    ! debug message" : "1)    ! Write");
+    unit_.MpiGuard = false;
+    if (handleDriven)
+      s.Text = "      call WriteStringByHandle(" + unit_.UnitDesignator +
+               ",zx_BufIO)  ! maybe handle driven";
+    return;
+  }
+  if (unit_.MpiGuard) output_.WriteOutputLine(kMpiGuardLine);
+  ComposeIoStatement("      WRITE(" + unit_.UnitText + "," + unit_.FormatPart + rest + ")");
+  PassContinuationLines();
+}
+
+}  // namespace kvq

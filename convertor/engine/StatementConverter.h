@@ -1,0 +1,105 @@
+// The statement converter rewrites one line of a program unit in place:
+// STOP, PAUSE, labelled ENDDO and DO loops, RETURN, trace lines before CALL,
+// FORMAT statements used by console output, and the recognised I/O
+// statements (OPEN, CLOSE, READ, PRINT, WRITE), which get their comment
+// line, error description, label move and logical-IF unfolding here and are
+// rewritten by the console I/O and file I/O rules.
+//
+// Lines the rules insert go out through the OutputChannel before the current
+// line; the run writes whatever Text holds when ConvertStatement returns.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ConversionOptions.h"
+#include "EngineState.h"
+#include "OutputChannel.h"
+#include "SourceReader.h"
+
+namespace kvq {
+
+// What the control list says about the unit of the statement being rewritten.
+struct IoUnitData {
+  std::string UnitText;        // upper case, blank-free, "UNIT=" removed
+  std::string UnitDesignator;  // passed to zx_NewRecord
+  std::string NewRecordLine;
+  bool IsExternal = true;      // false for an internal file
+  bool MpiGuard = false;       // wrap the statement in a process-0 test
+  bool IsConsole = false;      // console or handle-driven unit
+  char UnitEnd = ' ';          // what ended the unit (or the format item)
+  std::string FormatPart;
+  std::string FormatSpec;      // a recognised format: '...', * or a label
+  std::string ControlRest;     // the control list after the format item
+};
+
+class StatementConverter {
+ public:
+  StatementConverter(SourceReader& reader, OutputChannel& output, ConversionOptions& options,
+                     EngineState& engine);
+
+  void ConvertStatement();
+
+ private:
+  enum class IoKind { None, Open, Close, Read, Print, Write };
+  enum class ScanResult { Continue, Unmatched, Done };
+
+  // The keyword scan.
+  ScanResult TryRows(const std::string& candidate);
+  bool Recognised(IoKind kind);
+
+  // Control statements.
+  void MoveEnddoLabel();
+  void PushDoLabel();
+  void ApplyPauseRule();
+  bool ApplyStopRule();
+  void ApplyTraceRule();
+
+  // FORMAT statements used by console output.
+  void ApplyFormatRule();
+  void RewriteFixedFormFormat(std::vector<std::string>& lines);
+  void RewriteFreeFormFormat(std::vector<std::string>& lines);
+
+  // The steps every recognised I/O statement takes.
+  void ConvertIoStatement(IoKind kind);
+  void WriteErrorDescription(const std::string& continuationNote);
+  void JoinControlList();
+
+  // Console I/O.
+  void AnalyseUnit();
+  void ParseFormatPart();
+  void RecordFormatLabel(int direction);
+  std::string KeywordValue(std::string_view name) const;
+  std::string ConsoleIoHead(int direction);
+  void ComposeIoStatement(std::string head);
+  void WriteFixedFormPieces(std::string& line);
+  void PassContinuationLines();
+  void RewriteRead();
+  void RewritePrint();
+  void RewriteWrite();
+
+  // File I/O.
+  void RewriteOpen();
+  void RewriteClose();
+
+  bool InList(const std::string& list, const std::string& designator) const;
+  bool Mpi() const { return options_.conversionMode == ConversionMode::SingleForMpi; }
+  std::string LabelPrefix() const;
+  Statement& stmt() { return reader_.statement(); }
+
+  SourceReader& reader_;
+  OutputChannel& output_;
+  ConversionOptions& options_;
+  EngineState& engine_;
+
+  // Per call.
+  std::size_t statementStart_ = 6;  // ScanPos where the statement field begins
+  std::size_t keywordStart_ = 0;  // ScanPos before the keyword's first character
+  bool inIf_ = false;             // action of a logical IF, or a continuation line
+  std::size_t ifPrefixLength_ = 0;
+  IoKind kind_ = IoKind::None;
+  IoUnitData unit_;
+};
+
+}  // namespace kvq
