@@ -151,7 +151,8 @@ StatementConverter::ScanResult StatementConverter::TryRows(const std::string& ca
         return ScanResult::Unmatched;
       case Row::Format: {
         const std::string& text = stmt().Text;
-        bool column6Blank = text.size() < 6 || IsBlank(text[5]);
+        // Column 6 marks a continuation in fixed form only.
+        bool column6Blank = reader_.FreeForm() || text.size() < 6 || IsBlank(text[5]);
         if (!column6Blank || reader_.IsCommentLine(text)) return ScanResult::Unmatched;
         ApplyFormatRule();
         return ScanResult::Done;

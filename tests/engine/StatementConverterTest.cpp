@@ -1,0 +1,269 @@
+// The statement rules on single statements: what a rule writes before the
+// line and what the line becomes, for the cases where a golden file would
+// hide the point of the test.
+#include "StatementConverter.h"
+
+#include <gtest/gtest.h>
+
+#include "ReaderHarness.h"
+
+namespace kvq {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class StatementConverterTest : public ::testing::Test {
+ protected:
+  StatementConverterTest() : converter(h.reader, h.output, h.options, engine) {
+    engine.SourceFileName = "T.FOR";
+  }
+
+  // Converts the first statement of the source as the run does: the lines
+  // the rules write, then the current line as the run writes it.
+  Lines Convert(std::initializer_list<std::string> source) {
+    std::string bytes;
+    for (const std::string& line : source) bytes += line + "\r\n";
+    bytes += "      END\r\n";
+    h.Start(bytes);
+    h.reader.ReadStatement();
+    h.reader.UnitName = "SUB";
+    h.reader.CharacterNames = {"OUTSTR", "STR"};
+    h.output.lines.clear();
+    converter.ConvertStatement();
+    Lines lines = h.output.lines;
+    lines.push_back(h.stmt().Text);
+    return lines;
+  }
+
+  test::ReaderHarness h;
+  EngineState engine;
+  StatementConverter converter;
+};
+
+TEST_F(StatementConverterTest, StopBecomesTheLibraryCall) {
+  EXPECT_EQ(Convert({"      STOP 'done'"}), (Lines{"      CALL zx_Instead_of_STOP     !  KVQ"}));
+  EXPECT_TRUE(engine.LastWasReturn);
+  EXPECT_EQ(Convert({"   10 IF(N.GT.0) STOP"}),
+            (Lines{"   10 IF(N.GT.0)CALL zx_Instead_of_STOP     !  KVQ"}));
+  EXPECT_FALSE(engine.LastWasReturn) << "a guarded STOP is no last statement";
+  EXPECT_EQ(Convert({"      IF(ISTOP.EQ.1) X=1"}), (Lines{"      IF(ISTOP.EQ.1) X=1"}));
+  EXPECT_EQ(Convert({"      XSTOP = 1"}), (Lines{"      XSTOP = 1"}));
+  EXPECT_EQ(Convert({"      IF(X.GT.0) XSTOP = 1"}), (Lines{"      IF(X.GT.0) XSTOP = 1"}));
+}
+
+TEST_F(StatementConverterTest, LongStopLineSplitsAtTheCall) {
+  std::string condition = "      IF(ALPHA.GT.BETA .AND. GAMMA.LT.DELTA .AND. N.EQ.1)";
+  EXPECT_EQ(Convert({condition + " STOP"}),
+            (Lines{condition, "     - CALL zx_Instead_of_STOP     !  KVQ"}));
+}
+
+TEST_F(StatementConverterTest, PauseBecomesContinue) {
+  EXPECT_EQ(Convert({"   20 PAUSE 'wait'"}), (Lines{"   20 Continue   ! instead of PAUSE !"}));
+  EXPECT_EQ(Convert({"      IF(X) PAUSE"}), (Lines{"      Continue   ! instead of PAUSE !"}));
+  EXPECT_EQ(Convert({"      IF(PAUSE1.GT.0) X=1"}), (Lines{"      Continue   ! instead of PAUSE !"}));
+}
+
+TEST_F(StatementConverterTest, ReturnIsNotedOnlyUnguarded) {
+  Convert({"      RETURN"});
+  EXPECT_TRUE(engine.LastWasReturn);
+  Convert({"      RETURNS = 1"});
+  EXPECT_FALSE(engine.LastWasReturn);
+  Convert({"      IF(X.GT.0) RETURN"});
+  EXPECT_FALSE(engine.LastWasReturn);
+  Convert({"      RETURN"});
+  Convert({"  100 FORMAT(I5)"});  // a FORMAT keeps what the RETURN before it said
+  EXPECT_TRUE(engine.LastWasReturn);
+}
+
+TEST_F(StatementConverterTest, LabelledDoLoopsAreTracked) {
+  Convert({"      DO 10, I=1,N"});
+  Convert({"      DO I=1,N"});
+  Convert({"      DOUBLE PRECISION D"});
+  EXPECT_EQ(engine.DoLabelStack, (std::vector<int>{10}));
+  for (int i = 0; i < 120; ++i) Convert({"      DO 20 J=1,N"});
+  EXPECT_EQ(engine.DoLabelStack.size(), EngineState::kMaxDoLabels);
+  engine.PopDoLabel(20);
+  EXPECT_EQ(engine.DoLabelStack.size(), EngineState::kMaxDoLabels - 1);
+  engine.PopDoLabel(10);  // only the top is compared
+  EXPECT_EQ(engine.DoLabelStack.size(), EngineState::kMaxDoLabels - 1);
+}
+
+TEST_F(StatementConverterTest, LabelledEnddoGetsItsOwnContinue) {
+  EXPECT_EQ(Convert({"   10 ENDDO"}),
+            (Lines{"   10   continue  ! ZUL:this label was glued to next line!", "      ENDDO"}));
+  EXPECT_EQ(Convert({"      END DO"}), (Lines{"      END DO"}));
+}
+
+TEST_F(StatementConverterTest, TraceLinesBeforeCall) {
+  h.options.insertTrace = true;
+  EXPECT_EQ(Convert({"   30 CALL SOLVE('it''s', X)"}),
+            (Lines{"   30 zx_BufIO='Trace> SUB:    30 CALL SOLVE( it  s , X)'",
+                   "      call zx_NewRecord(0) ", "      call Interface_IO(1)   ! Write",
+                   "      CALL SOLVE('it''s', X)"}));
+  Lines longCall = Convert({"      CALL A_ROUTINE_WITH_A_LONG_NAME(ARGUMENT1, ARGUMENT2)"});
+  EXPECT_EQ(longCall[0], "      zx_BufIO='Trace> SUB:       CALL A_ROUTINE_WITH_A_LONG_NA ...'");
+  EXPECT_EQ(Convert({"      IF(X) CALL S"}), (Lines{"      IF(X) CALL S"}));
+}
+
+TEST_F(StatementConverterTest, KeywordValueKeepsSubscriptsAndQuotedCommas) {
+  Lines open = Convert({"      OPEN(10,FILE=NAMES(I,J),STATUS='OLD')"});
+  EXPECT_EQ(open[2], "      CALL Open_File(10,NAMES(I,J),'OLD','formatted')");
+  open = Convert({"      OPEN(11,FILE='a,b.dat')"});
+  EXPECT_EQ(open[2], "      CALL Open_File(11,'A,B.DAT','unknown','formatted')");
+}
+
+TEST_F(StatementConverterTest, OpenJoinsItsContinuationLinesAndKeepsItsLabel) {
+  Lines open = Convert({"   40 OPEN(10,", "     &FILE='A.DAT',", "     &STATUS='NEW')"});
+  EXPECT_EQ(open, (Lines{"!Converted:    40 OPEN(10, ...", " 40   zx_Ebuf='T.FOR(1) SUB: 40OPEN(10, ...'",
+                         "      CALL Open_File(10,'A.DAT','NEW','formatted')",
+                         "      if(fo_Error.ne.0) goto 9470"}));
+  EXPECT_EQ(h.stmt().Label, 40);
+  EXPECT_TRUE(engine.IoHandlersNeeded);
+}
+
+TEST_F(StatementConverterTest, OpenWithIostatAndErrStoresTheCode) {
+  Lines open = Convert({"      OPEN(10,FILE='X',IOSTAT=IOS,ERR=99)"});
+  EXPECT_EQ(open.back(), "      IOS=fo_Error");
+  EXPECT_FALSE(engine.IoHandlersNeeded);
+}
+
+TEST_F(StatementConverterTest, CloseDeletesWithTheUnitNegated) {
+  EXPECT_EQ(Convert({"      CLOSE(LU,STATUS='delete')"}).back(), "      CALL Close_File(-LU)");
+  EXPECT_EQ(Convert({"      CLOSE(IU+1,STATUS='DELETE')"}).back(),
+            "      CALL Close_File(-(IU+1))");
+  EXPECT_EQ(Convert({"      CLOSE(10,", "     &      STATUS='DELETE')"}),
+            (Lines{"!Converted:       CLOSE(10, ...", "      CALL Close_File(-10)"}));
+  EXPECT_FALSE(engine.IoHandlersNeeded);
+}
+
+TEST_F(StatementConverterTest, ContinuedControlListIsJoined) {
+  Lines write = Convert({"      WRITE(6,", "     &      100) A,", "     &  B"});
+  EXPECT_EQ(write, (Lines{"!Converted:       WRITE(6, ...", "      zx_Ebuf='T.FOR(1) SUB: WRITE(6, ...'",
+                          "      Call zx_NewRecord(6)", "      Write(zx_BufIO,100,ERR=9470) A,",
+                          "     &  B", "      CALL Interface_IO(1)    ! Write"}));
+  EXPECT_EQ(engine.ConsoleFormatLabels, (std::vector<std::string>{"100"}));
+}
+
+TEST_F(StatementConverterTest, ControlRestKeepsParenthesisedValues) {
+  Lines read = Convert({"      READ(10,100,REC=(K+1),IOSTAT=IOS) A"});
+  EXPECT_EQ(read.back(), "      READ(10,100,ERR=9470,REC=(K+1),IOSTAT=IOS) A");
+}
+
+TEST_F(StatementConverterTest, LongHeadSplitsAndKeepsItsConstant) {
+  std::string format = "'(1X,''A LONG FORMAT TEXT THAT RUNS FAR BEYOND COLUMN SEVENTY-TWO'',I5)'";
+  Lines write = Convert({"      WRITE(6," + format + ") N"});
+  std::string head = "      Write(zx_BufIO," + format + ",ERR=9470)";
+  ASSERT_GE(write.size(), 6u);
+  EXPECT_EQ(write[3], head.substr(0, 72));
+  EXPECT_EQ(write[4], "     -" + head.substr(72));  // inside the constant: no blanks added
+  EXPECT_EQ(write[5], "     -    N");
+}
+
+TEST_F(StatementConverterTest, HandleDrivenWriteGoesThroughTheBufferEvenWhenRedirected) {
+  h.options.handleDrivenUnits = ",7,";
+  SetRedirection(h.options, 1, "92");
+  Lines write = Convert({"      WRITE(7,*) X"});
+  EXPECT_EQ(write, (Lines{"!Converted:       WRITE(7,*) X", "      zx_Ebuf='T.FOR(1) SUB: WRITE(7,*)X'",
+                          "      Call zx_NewRecord(7)", "      Write(zx_BufIO,*,ERR=9470) X",
+                          "      call WriteStringByHandle(7,zx_BufIO)  ! maybe handle driven"}));
+}
+
+class MpiConverterTest : public StatementConverterTest {
+ protected:
+  MpiConverterTest() { h.options.conversionMode = ConversionMode::SingleForMpi; }
+};
+
+TEST_F(MpiConverterTest, ReadWithoutFormatIsGuardedAndClosed) {
+  Lines read = Convert({"      READ(10) A"});
+  EXPECT_EQ(Lines(read.begin() + 2, read.end()),
+            (Lines{"      Call zx_NewRecord(10)", "      if(zx_MyProcess.eq.0) then",
+                   "      READ(10,ERR=9470,END=99470) A", "      endif",
+                   "      Call MPI_BCast(..., ..., ..., 0,zx_MPIcommunicator,zx_ierr) ! - Sorry !!!"}));
+}
+
+TEST_F(MpiConverterTest, FormattedReadGoesThroughTheBufferWithoutGuard) {
+  Lines read = Convert({"      READ(10,*) A"});
+  EXPECT_EQ(Lines(read.begin() + 2, read.end()),
+            (Lines{"      Call zx_NewRecord(10)", "      CALL Interface_IO(3)   ! Read ",
+                   "      if(Ichar(zx_BufIO(1:1)).eq.0) goto 99470    ! EOF checking",
+                   "      Read(zx_BufIO,*,ERR=9470,END=99470) A"}));
+}
+
+TEST_F(MpiConverterTest, InternalReadHasNeitherGuardNorEndif) {
+  Lines read = Convert({"      READ(STR,FMTVAR) A"});
+  EXPECT_EQ(Lines(read.begin() + 2, read.end()),
+            (Lines{"      Call zx_NewRecord(0)", "      READ(STR,FMTVAR,ERR=9470,END=99470) A"}));
+}
+
+TEST_F(MpiConverterTest, UnformattedWriteIsGuarded) {
+  Lines write = Convert({"      WRITE(10) A"});
+  EXPECT_EQ(Lines(write.begin() + 2, write.end()),
+            (Lines{"      Call zx_NewRecord(10)", "      if(zx_MyProcess.eq.0) then",
+                   "      WRITE(10,ERR=9470) A", "      endif"}));
+}
+
+TEST_F(StatementConverterTest, FormatOfManyContinuationLinesIsConverted) {
+  engine.ConsoleFormatLabels = {"100"};
+  std::vector<std::string> source = {"  100 FORMAT(1X,'A'/"};
+  for (int i = 0; i < 30; ++i) source.push_back("     &1X,'B'/");
+  source.push_back("     &1X)");
+  std::string bytes;
+  for (const std::string& line : source) bytes += line + "\r\n";
+  h.Start(bytes);
+  h.reader.ReadStatement();
+  converter.ConvertStatement();
+  int separators = 0;
+  for (const std::string& line : h.output.lines) separators += line == "     &  1H\xfa  ";
+  EXPECT_EQ(separators, 31);
+  EXPECT_EQ(h.output.lines.front(), "C *** KVQ: changed / to '\xfa' (char(250)) !!! ");
+  EXPECT_EQ(h.stmt().Text, "C");
+  EXPECT_TRUE(h.reader.EndOfInput());
+}
+
+TEST_F(StatementConverterTest, FormatRuleWorkedExample) {
+  engine.ConsoleFormatLabels = {"100"};
+  EXPECT_EQ(Convert({"  100 FORMAT(1X,'A'//1X,'B')"}),
+            (Lines{"C *** KVQ: changed / to '\xfa' (char(250)) !!! ", "  100 FORMAT(1X,'A',",
+                   "     &  2H\xfa\xfa  ", "     &               1X,'B')", "C"}));
+  engine.ConsoleFormatLabels = {"200"};
+  EXPECT_EQ(Convert({"  100 FORMAT(1X,'A'/1X,'B')"}), (Lines{"  100 FORMAT(1X,'A'/1X,'B')"}));
+}
+
+TEST_F(StatementConverterTest, ConsoleFormatLabelTableKeepsItsLastEntryWhenFull) {
+  for (int i = 0; i < 1005; ++i) Convert({"      WRITE(6," + std::to_string(1000 + i) + ") X"});
+  ASSERT_EQ(engine.ConsoleFormatLabels.size(), EngineState::kMaxConsoleFormatLabels);
+  EXPECT_EQ(engine.ConsoleFormatLabels.front(), "1000");
+  EXPECT_EQ(engine.ConsoleFormatLabels.back(), "2004");
+}
+
+class FreeFormConverterTest : public StatementConverterTest {
+ protected:
+  FreeFormConverterTest() { h.options.freeForm = true; }
+};
+
+TEST_F(FreeFormConverterTest, GeneratedLinesKeepIndentationAndLabels) {
+  EXPECT_EQ(Convert({"stop"}), (Lines{"      CALL zx_Instead_of_STOP     !  KVQ"}));
+  EXPECT_EQ(Convert({"   stop 1"}), (Lines{"   CALL zx_Instead_of_STOP     !  KVQ"}));
+  EXPECT_EQ(Convert({"10 stop"}), (Lines{"10 CALL zx_Instead_of_STOP     !  KVQ"}));
+  EXPECT_EQ(Convert({"  pause"}), (Lines{"  Continue   ! instead of PAUSE !"}));
+}
+
+TEST_F(FreeFormConverterTest, LabelledWriteMovesItsLabel) {
+  Lines write = Convert({"  20 write(*,*) x"});
+  EXPECT_EQ(write, (Lines{"!Converted:   20 write(*,*) x", " 20   zx_Ebuf='T.FOR(1) SUB: 20write(*,*)x'",
+                          "      Call zx_NewRecord(0)", "      Write(zx_BufIO,*,ERR=9470) x",
+                          "      CALL Interface_IO(1)    ! Write"}));
+}
+
+TEST_F(FreeFormConverterTest, FormatSeparatorsAreReplacedInPlace) {
+  engine.ConsoleFormatLabels = {"100"};
+  EXPECT_EQ(Convert({"100 format(1x,'a'/1x,'b',//)"}),
+            (Lines{"C *** KVQ: changed / to '\xfa' (char(250)) !!! ",
+                   "100 format(1x,'a',1H\xfa,1x,'b',2H\xfa\xfa)"}));
+  EXPECT_EQ(Convert({"100 format(1x, &", "  /1x)"}),
+            (Lines{"C *** KVQ: changed / to '\xfa' (char(250)) !!! ", "100 format(1x, &",
+                   "  1H\xfa,1x)"}));
+}
+
+}  // namespace
+}  // namespace kvq
