@@ -275,6 +275,7 @@ void ConversionDriver::ConvertSource() {
 
 void ConversionDriver::HandleLine() {
   Statement& stmt = reader_.statement();
+  if (reader_.CurrentLineWritten()) return;  // the end of an unclosed INTERFACE block
   if (reader_.UnitName == "PROGRAM" && reader_.LineStartsWith("ENTRYFREE_MEMORY"))
     freeMemoryPresent_ = true;
 

@@ -61,9 +61,15 @@ void SourceReader::CloseFiles() {
 // Reading
 
 void SourceReader::ReadStatement() {
-  ReadNextLine();
-  // The reader directives and the INTERFACE-block rule act here on the new
-  // current line.
+  currentLineWritten_ = false;
+  // The new current line gets the directive step; an INTERFACE block is
+  // copied, and the caller receives the line after it (after the next
+  // block, when one follows directly).
+  for (;;) {
+    ReadNextLine();
+    ApplyReaderDirectives();
+    if (!LineStartsWith("INTERFACE") || !CopyInterfaceBlock()) return;
+  }
 }
 
 void SourceReader::ReadNextLine() {

@@ -56,6 +56,9 @@ class SourceReader {
   // Reading.
   void ReadStatement();
   void ReadNextLine();
+  // True when the current line was already written: an INTERFACE block
+  // that was still open at the end of the input.
+  bool CurrentLineWritten() const { return currentLineWritten_; }
 
   // Text utilities on the Statement.
   bool IsCommentLine(std::string_view text) const;
@@ -102,6 +105,8 @@ class SourceReader {
     SourceFile file;
   };
 
+  void ApplyReaderDirectives();
+  bool CopyInterfaceBlock();
   void ReadRawLine(std::string& raw);
   bool GetRawLine(std::string& raw);  // false: the main file's end marker was taken
   void PrepareLine(const std::string& raw, std::string& prepared);
@@ -127,6 +132,7 @@ class SourceReader {
   int includeDepth_ = -1;    // innermost open file; -1 once the main file ended
   bool endOfInput_ = true;
   bool includeEnded_ = false;  // an include file ended in this ReadNextLine
+  bool currentLineWritten_ = false;
   int inputLines_ = -1;
   int depthBeforeInclude_ = 0;
   int lookaheadDepth_ = 0;   // level the look-ahead line was read from

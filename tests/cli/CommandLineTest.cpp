@@ -145,5 +145,37 @@ TEST_F(CommandLineTest, SourceIsNeverChanged) {
   EXPECT_EQ(ReadBytes(dir.path() / "p.for"), source);
 }
 
+// Removes what the reader normalises on a second pass: trailing blanks.
+std::string WithoutTrailingBlanks(const std::string& text) {
+  std::string out;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find("\r\n", start);
+    std::string line = text.substr(start, end - start);
+    line.erase(line.find_last_not_of(' ') + 1);
+    out += line + "\r\n";
+    start = end + 2;
+  }
+  return out;
+}
+
+TEST_F(CommandLineTest, ConvertingConvertedOutputConvertsNothing) {
+  WriteBytes(dir.path() / "CALC.FOR",
+             CrLf({"C     A program with every kind of statement the converter rewrites",
+                   "      PROGRAM CALC", "      CHARACTER*16 NAME", "      INTEGER N, I",
+                   "      REAL A(10)", "      OPEN(10,FILE='calc.dat',STATUS='OLD',ERR=90)",
+                   "      READ(10,*,END=20) N", "   20 CLOSE(10)", "      READ(5,*) N",
+                   "      DO 30 I=1,N", "         A(I) = I * 0.5", "   30 CONTINUE",
+                   "      WRITE(6,100) N, A(1)", "  100 FORMAT(1X,'N=',I5/1X,'A=',F8.3)",
+                   "      WRITE(NAME,'(A)') 'done'", "      PRINT *, NAME", "      IF(N.GT.5) STOP",
+                   "      PAUSE", "      STOP 'ok'", "   90 WRITE(*,*) 'no file'", "      END",
+                   "      SUBROUTINE S", "      RETURN", "      END"}));
+  ASSERT_EQ(Run({"NAME=CALC", "TRACE=Y", "CALC.FOR", "ONCE.FOR"}).exitStatus, 0);
+  ASSERT_EQ(Run({"NAME=CALC", "TRACE=Y", "ONCE.FOR", "TWICE.FOR"}).exitStatus, 0);
+  std::string once = ReadBytes(dir.path() / "ONCE.FOR");
+  EXPECT_NE(once.find("Interface_IO"), std::string::npos);  // the first pass converted
+  EXPECT_EQ(ReadBytes(dir.path() / "TWICE.FOR"), "!KVQ:NO_TOUCH!\r\n" + WithoutTrailingBlanks(once));
+}
+
 }  // namespace
 }  // namespace kvq
