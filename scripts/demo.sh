@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target convertor zentrix_module
+cmake --build build -j "$(nproc)" --target convertor zentrix_objects
 out=build/examples
 mkdir -p "$out"
 cp examples/hello/HELLO.FOR examples/hello/CONSTS.INC "$out"/

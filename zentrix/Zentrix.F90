@@ -2,26 +2,26 @@
 ! This module declares everything the converted code names: the console
 ! buffer, the error-description buffer, the error code of Open_File, the
 ! module name, the MPI process data, and the library's entry points. The
-! entry points are implemented by the library proper (_Zentrix.c and the
-! Fortran routines around it), which is built in its own step.
+! variables live in COMMON blocks, which the C part of the library and the
+! include file zentrix.h of the MPI variant share.
 module Zentrix
   implicit none
 
   ! One record of console input or output. A byte 250 inside it separates
   ! records that a FORMAT with "/" produced.
-  character(len=2048) :: zx_BufIO = ' '
+  character(len=2048) :: zx_BufIO
   ! Description of the I/O statement being executed (file, line, unit,
   ! statement); characters 201 to 207 carry the form of a direct-access
   ! Open_File.
-  character(len=256) :: zx_Ebuf = ' '
-  ! Error code of the last Open_File: 0 after success.
-  integer :: fo_Error = 0
+  character(len=256) :: zx_Ebuf
   ! Name of the converted module, set by its entry routine.
-  character(len=256) :: zx_DLLName = ' '
+  character(len=256) :: zx_DLLName
+  ! Error code of the last Open_File: 0 after success.
+  integer :: fo_Error
   ! MPI: number of this process, the communicator and the error code.
-  integer :: zx_MyProcess = 0
-  integer :: zx_MPIcommunicator = 0
-  integer :: zx_ierr = 0
+  integer :: zx_MyProcess, zx_MPIcommunicator, zx_ierr
+  common /zx_text/ zx_BufIO, zx_Ebuf, zx_DLLName
+  common /zx_data/ fo_Error, zx_MyProcess, zx_MPIcommunicator, zx_ierr
 
   interface
     ! Starts the library for one run; job(1) = -1 selects the console
@@ -51,6 +51,7 @@ module Zentrix
     subroutine Close_File(unit)
       integer unit
     end subroutine Close_File
+    ! Writes the text, record by record, to the unit.
     subroutine WriteStringByHandle(unit, text)
       integer unit
       character(len=*) text
@@ -60,5 +61,9 @@ module Zentrix
     end subroutine zx_IO_ERROR
     subroutine zx_Eof_Read()
     end subroutine zx_Eof_Read
+    ! Raises a named event for the host.
+    subroutine zx_RaiseEvent(name, value)
+      character(len=*) name, value
+    end subroutine zx_RaiseEvent
   end interface
 end module Zentrix

@@ -45,12 +45,18 @@ void ApplyDialect(ConversionOptions& options, std::string_view value) {
 }
 
 // MODE=MPI starts a single-source run for MPI (the window's "Single for
-// MPI"); MODE=SINGLE the plain run; other values change nothing.
+// MPI"), MODE=SINGLE the plain run; MODE=CONSOLE makes the main program a
+// console program (as a Console Application project conversion does) and
+// MODE=DLL the DLL entry routine again. Other values change nothing.
 void ApplyMode(ConversionOptions& options, std::string_view value) {
   if (value == "MPI")
     options.conversionMode = ConversionMode::SingleForMpi;
   else if (value == "SINGLE")
     options.conversionMode = ConversionMode::SingleSource;
+  else if (value == "CONSOLE")
+    options.consoleMain = true;
+  else if (value == "DLL")
+    options.consoleMain = false;
 }
 
 enum class SettingKey { Fortran, ErrLab, Units, HandleDriven, Save, Trace, Name, Read, Write, Mode };

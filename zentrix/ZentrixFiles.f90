@@ -1,0 +1,67 @@
+! Files of converted programs: Open_File and Close_File stand for OPEN and
+! CLOSE, WriteStringByHandle writes a buffer to a handle-driven unit.
+
+subroutine Open_File(unit, file, status, form)
+  use Zentrix, only: fo_Error
+  implicit none
+  integer unit
+  character(len=*) file, status, form
+  character(len=len(file)) name
+  character(len=16) openStatus
+  integer recordLength, ios
+  logical append
+
+  name = adjustl(file)
+  append = name(1:1) == '+'
+  if (append) name = adjustl(name(2:))
+  call zx_resolve_name(name)
+  openStatus = adjustl(status)
+  ios = 0
+  if (form(1:1) == 'D' .and. len(form) >= 7) then
+    ! "D" and the record length in 6 columns: direct access.
+    read(form(2:7), '(I6)', iostat=ios) recordLength
+    if (ios == 0) then
+      if (len_trim(name) == 0) then
+        open(unit, access='direct', form='unformatted', recl=recordLength, &
+             status=openStatus, iostat=ios)
+      else
+        open(unit, file=name, access='direct', form='unformatted', recl=recordLength, &
+             status=openStatus, iostat=ios)
+      end if
+    end if
+  else if (len_trim(name) == 0) then
+    open(unit, form=form, status=openStatus, iostat=ios)
+  else if (append) then
+    open(unit, file=name, form=form, status=openStatus, position='append', iostat=ios)
+  else
+    open(unit, file=name, form=form, status=openStatus, iostat=ios)
+  end if
+  fo_Error = ios
+end subroutine Open_File
+
+subroutine Close_File(unit)
+  implicit none
+  integer unit, ios
+  if (unit < 0) then
+    close(-unit, status='delete', iostat=ios)
+  else
+    close(unit, iostat=ios)
+  end if
+end subroutine Close_File
+
+subroutine WriteStringByHandle(unit, text)
+  implicit none
+  integer unit
+  character(len=*) text
+  integer start, i, last
+  last = len_trim(text)
+  start = 1
+  do i = 1, last + 1
+    if (i > last) then
+      write(unit, '(A)') trim(text(start:last))
+    else if (ichar(text(i:i)) == 250) then
+      write(unit, '(A)') trim(text(start:i-1))
+      start = i + 1
+    end if
+  end do
+end subroutine WriteStringByHandle

@@ -1,0 +1,252 @@
+/* The C part of the run-time library Zentrix: the two regimes (console and
+ * hosted), the console buffer's way in and out, the handlers of converted
+ * I/O statements, STOP without ending the process, and named events.
+ * Fortran calls these routines by their gfortran names (lower case with a
+ * trailing underscore; character arguments add hidden lengths at the end).
+ */
+#include <dirent.h>
+#include <setjmp.h>
+#include <stddef.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+#ifdef ZX_MPI
+#include <mpi.h>
+#endif
+
+#include "zentrix_host.h"
+
+enum { ZX_BUFIO_LENGTH = 2048, ZX_EBUF_LENGTH = 256, ZX_NAME_LENGTH = 256 };
+
+/* Byte 250 separates the records of one buffer (a FORMAT whose "/" the
+   converter replaced). */
+#define ZX_RECORD_SEPARATOR ((char)250)
+
+/* The COMMON blocks of the Fortran module Zentrix (and of zentrix.h). */
+struct zx_text_block {
+  char bufio[ZX_BUFIO_LENGTH];
+  char ebuf[ZX_EBUF_LENGTH];
+  char dllname[ZX_NAME_LENGTH];
+};
+struct zx_data_block {
+  int fo_error;
+  int my_process;
+  int communicator;
+  int ierr;
+};
+struct zx_text_block zx_text_;
+struct zx_data_block zx_data_;
+
+static const zx_host* attached_host; /* callbacks of the hosted regime */
+static int hosted;                    /* the run uses attached_host */
+static int started;                   /* Init_zx let the main routine run */
+static int run_status = ZX_STATUS_OK;
+static int stop_point_set;
+static jmp_buf stop_point;
+
+/* Length of a Fortran text without its trailing blanks. */
+static size_t trimmed_length(const char* text, size_t length) {
+  while (length > 0 && text[length - 1] == ' ') --length;
+  return length;
+}
+
+static int is_output_process(void) {
+#ifdef ZX_MPI
+  return zx_data_.my_process == 0;
+#else
+  return 1;
+#endif
+}
+
+static void emit_line(int debug, const char* text, size_t length) {
+  if (hosted && attached_host) {
+    void (*sink)(void*, const char*, int) =
+        debug ? attached_host->debug_line : attached_host->write_line;
+    if (sink) sink(attached_host->context, text, (int)length);
+    return;
+  }
+  FILE* stream = debug ? stderr : stdout;
+  fwrite(text, 1, length, stream);
+  fputc('\n', stream);
+}
+
+/* Emits the buffer record by record, each without its trailing blanks. */
+static void emit_buffer(int debug, const char* text, size_t length) {
+  if (!is_output_process()) return;
+  length = trimmed_length(text, length);
+  size_t start = 0;
+  for (size_t i = 0; i <= length; ++i) {
+    if (i == length || text[i] == ZX_RECORD_SEPARATOR) {
+      emit_line(debug, text + start, trimmed_length(text + start, i - start));
+      start = i + 1;
+    }
+  }
+}
+
+static void report(const char* what) {
+  char line[ZX_EBUF_LENGTH + 64];
+  size_t length = trimmed_length(zx_text_.ebuf, ZX_EBUF_LENGTH);
+  int n = snprintf(line, sizeof line, "Zentrix: %s in %.*s", what, (int)length, zx_text_.ebuf);
+  if (is_output_process()) emit_line(1, line, (size_t)n < sizeof line ? (size_t)n : sizeof line - 1);
+}
+
+/* Reads the next input line into the buffer: blank-padded, or a first
+   byte 0 at the end of input. */
+static void fill_buffer(void) {
+  char* buffer = zx_text_.bufio;
+  memset(buffer, ' ', ZX_BUFIO_LENGTH);
+  int length = -1;
+  if (is_output_process()) {
+    if (hosted && attached_host && attached_host->read_line) {
+      length = attached_host->read_line(attached_host->context, buffer, ZX_BUFIO_LENGTH);
+    } else {
+      fflush(stdout);  /* a prompt written before the READ shows first */
+      int c;
+      length = 0;
+      while ((c = getchar()) != EOF && c != '\n')
+        if (length < ZX_BUFIO_LENGTH) buffer[length++] = (char)c;
+      if (c == EOF && length == 0) length = -1;
+      if (length > 0 && buffer[length - 1] == '\r') --length;
+    }
+    if (length >= 0 && length < ZX_BUFIO_LENGTH)
+      memset(buffer + length, ' ', ZX_BUFIO_LENGTH - (size_t)length);
+    if (length < 0) buffer[0] = '\0';
+  }
+#ifdef ZX_MPI
+  /* Process 0 reads; every process gets the line. */
+  MPI_Bcast(buffer, ZX_BUFIO_LENGTH, MPI_CHAR, 0, MPI_COMM_WORLD);
+#endif
+}
+
+/* ------------------------------------------------------------------------ */
+/* Routines the converted code calls. */
+
+int init_zx_(int* job) {
+  memset(zx_text_.bufio, ' ', ZX_BUFIO_LENGTH);
+  memset(zx_text_.ebuf, ' ', ZX_EBUF_LENGTH);
+  zx_data_.fo_error = 0;
+  hosted = job[0] != ZX_REGIME_CONSOLE;
+  if (hosted && !attached_host) return 1; /* nobody to talk to */
+  started = 1;
+  return 0;
+}
+
+void zx_newrecord_(int* unit) {
+  (void)unit;
+  memset(zx_text_.bufio, ' ', ZX_BUFIO_LENGTH);
+}
+
+void interface_io_(int* k) {
+  switch (*k) {
+    case 1: emit_buffer(0, zx_text_.bufio, ZX_BUFIO_LENGTH); break;
+    case 2: emit_buffer(1, zx_text_.bufio, ZX_BUFIO_LENGTH); break;
+    case 3: fill_buffer(); break;
+    default: break;
+  }
+}
+
+void zx_io_error_(void) {
+  report("I/O error");
+  if (run_status == ZX_STATUS_OK) run_status = ZX_STATUS_IO_ERROR;
+}
+
+void zx_eof_read_(void) {
+  report("end of input");
+  if (run_status == ZX_STATUS_OK) run_status = ZX_STATUS_END_OF_INPUT;
+}
+
+/* STOP in a converted module: control goes back to the host. A program
+   without a host (the console or MPI main program) ends normally. */
+void zx_instead_of_stop_(void) {
+  fflush(stdout);
+  if (stop_point_set) longjmp(stop_point, 1);
+#ifdef ZX_MPI
+  MPI_Finalize();
+#endif
+  exit(0);
+}
+
+void zx_raiseevent_(const char* name, const char* value, size_t name_length,
+                    size_t value_length) {
+  char* n = strndup(name, trimmed_length(name, name_length));
+  char* v = strndup(value, trimmed_length(value, value_length));
+  if (hosted && attached_host && attached_host->event) {
+    attached_host->event(attached_host->context, n, v);
+  } else if (is_output_process()) {
+    fprintf(stderr, "Zentrix event %s: %s\n", n, v);
+  }
+  free(n);
+  free(v);
+}
+
+/* File names in converted code are upper case; a file that exists under
+   another letter case is found case-insensitively. The name is replaced in
+   place (same length, blank-padded) when a match is found. */
+void zx_resolve_name_(char* name, size_t length) {
+  size_t used = trimmed_length(name, length);
+  if (used == 0 || used >= 4096) return;
+  char path[4096];
+  memcpy(path, name, used);
+  path[used] = '\0';
+  struct stat info;
+  if (stat(path, &info) == 0) return;
+  char* slash = strrchr(path, '/');
+  const char* base = slash ? slash + 1 : path;
+  char directory[4096];
+  if (slash) {
+    size_t dirLength = (size_t)(slash - path);
+    memcpy(directory, path, dirLength);
+    directory[dirLength] = '\0';
+  } else {
+    strcpy(directory, ".");
+  }
+  DIR* dir = opendir(directory[0] ? directory : "/");
+  if (!dir) return;
+  struct dirent* entry;
+  while ((entry = readdir(dir)) != NULL) {
+    if (strcasecmp(entry->d_name, base) == 0 && strlen(entry->d_name) == strlen(base)) {
+      memcpy(name + (base - path), entry->d_name, strlen(base));
+      break;
+    }
+  }
+  closedir(dir);
+}
+
+/* ------------------------------------------------------------------------ */
+/* MPI start-up of the "Program MPI" main program. */
+
+#ifdef ZX_MPI
+void mpi_start_(void) {
+  int rank = 0;
+  MPI_Init(NULL, NULL);
+  MPI_Comm_rank(MPI_COMM_WORLD, &rank);
+  zx_data_.my_process = rank;
+  zx_data_.communicator = (int)MPI_Comm_c2f(MPI_COMM_WORLD);
+  zx_data_.ierr = 0;
+}
+#endif
+
+/* Seeds the C generator of the library per process. */
+void randominitiate_(int* seed, int* process) {
+  srand((unsigned)(*seed * 7919 + *process + 1));
+}
+
+/* ------------------------------------------------------------------------ */
+/* The host side (zentrix_host.h). */
+
+void zx_attach_host(const zx_host* host) { attached_host = host; }
+
+int zx_call_entry(zx_entry_routine entry, int* job) {
+  run_status = ZX_STATUS_OK;
+  started = 0;
+  stop_point_set = 1;
+  if (setjmp(stop_point) == 0) entry(job);
+  stop_point_set = 0;
+  fflush(stdout);
+  fflush(stderr);
+  if (!started) return ZX_STATUS_NOT_STARTED;
+  return run_status;
+}
