@@ -11,7 +11,7 @@
 namespace kvq::test {
 
 ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::string& directory) {
+                         const std::string& directory, const std::string& input) {
   TempDirectory capture;
   std::string outPath = capture.File("stdout");
   std::string errPath = capture.File("stderr");
@@ -23,13 +23,13 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
   pid_t child = ::fork();
   if (child == 0) {
     if (::chdir(directory.c_str()) != 0) ::_exit(127);
-    int in = ::open("/dev/null", O_RDONLY);
+    int in = ::open(input.empty() ? "/dev/null" : input.c_str(), O_RDONLY);
     int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(in, 0);
     ::dup2(out, 1);
     ::dup2(err, 2);
-    ::execv(program.c_str(), argv.data());
+    ::execvp(program.c_str(), argv.data());
     ::_exit(127);
   }
   ProcessResult result;

@@ -13,7 +13,8 @@ struct ProcessResult {
   std::string err;
 };
 
+// input: a file for standard input; /dev/null when empty.
 ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::string& directory);
+                         const std::string& directory, const std::string& input = "");
 
 }  // namespace kvq::test

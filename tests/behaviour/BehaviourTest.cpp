@@ -1,0 +1,208 @@
+// Converted programs behave like their originals. Each folder under
+// programs/ holds a Fortran program (its "sources" file lists the sources,
+// main program first), its standard input and its data files. The original
+// is built with gfortran and run; the converted copy is built as a module
+// with the run-time library Zentrix and run through zxrun (the MPI programs,
+// "mpi-*", as MPI programs under mpirun with 2 processes). Standard output
+// (without trailing blanks) and every file the runs create or change must
+// be the same, unless the folder names a designed difference ("difference":
+// the reason, "converted.stdout": what the converted program prints).
+#include <gtest/gtest.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "ProcessRunner.h"
+#include "TempDirectory.h"
+
+namespace fs = std::filesystem;
+using kvq::test::ProcessResult;
+using kvq::test::ReadBytes;
+using kvq::test::RunProgram;
+
+namespace {
+
+std::vector<std::string> ProgramNames() {
+  std::vector<std::string> names;
+  if (!fs::exists(PROGRAMS_DIR)) return names;
+  for (const fs::directory_entry& entry : fs::directory_iterator(PROGRAMS_DIR))
+    if (entry.is_directory() && fs::exists(entry.path() / "sources"))
+      names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) lines.push_back(line);
+  }
+  return lines;
+}
+
+// The converted program's buffer loses trailing blanks; so do both sides.
+std::string WithoutTrailingBlanks(const std::string& text) {
+  std::string out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    line.erase(line.find_last_not_of(' ') + 1);
+    out += line + "\n";
+  }
+  return out;
+}
+
+using Snapshot = std::map<std::string, std::string>;  // lower-case name -> bytes
+
+Snapshot TakeSnapshot(const fs::path& dir) {
+  Snapshot files;
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+    if (!entry.is_regular_file()) continue;
+    std::string name = entry.path().filename().string();
+    std::transform(name.begin(), name.end(), name.begin(), ::tolower);
+    files[name] = ReadBytes(entry.path());
+  }
+  return files;
+}
+
+// Files the run created or changed, by lower-case name (converted programs
+// create their files under upper-case names).
+Snapshot Written(const Snapshot& before, const Snapshot& after) {
+  Snapshot written;
+  for (const auto& [name, bytes] : after) {
+    auto old = before.find(name);
+    if (old == before.end() || old->second != bytes) written[name] = bytes;
+  }
+  return written;
+}
+
+struct RunOutput {
+  ProcessResult result;
+  Snapshot written;
+};
+
+class ProgramBehaviour : public testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    source_ = fs::path(PROGRAMS_DIR) / GetParam();
+    sources_ = Lines(ReadBytes(source_ / "sources"));
+    mpi_ = GetParam().starts_with("mpi-");
+  }
+
+  // A fresh copy of the program's folder.
+  void Prepare(const fs::path& dir) { fs::copy(source_, dir, fs::copy_options::recursive); }
+
+  RunOutput Run(const std::string& program, const std::vector<std::string>& args,
+                const fs::path& dir) {
+    Snapshot before = TakeSnapshot(dir);
+    RunOutput run;
+    run.result = RunProgram(program, args, dir.string(), (source_ / "input").string());
+    run.written = Written(before, TakeSnapshot(dir));
+    return run;
+  }
+
+  RunOutput RunOriginal(const fs::path& dir) {
+    std::vector<std::string> args = {"-std=legacy", "-o", "original"};
+    args.insert(args.end(), sources_.begin(), sources_.end());
+    ProcessResult build = RunProgram(GFORTRAN, args, dir.string());
+    EXPECT_EQ(build.exitStatus, 0) << build.err;
+    return Run((dir / "original").string(), {}, dir);
+  }
+
+  // Converts every source into converted/ and returns the converted names.
+  std::vector<std::string> Convert(const fs::path& dir, const std::string& mode) {
+    fs::create_directory(dir / "converted");
+    std::vector<std::string> converted;
+    for (const std::string& file : sources_) {
+      std::string stem = fs::path(file).stem().string();
+      bool free = fs::path(file).extension() == ".f90";
+      std::string out = "converted/" + stem + (free ? ".f90" : ".f");
+      ProcessResult r = RunProgram(CONVERTOR_BINARY, {"NAME=PROG", mode, file, out}, dir.string());
+      EXPECT_EQ(r.exitStatus, 0) << file << ": " << r.err;
+      converted.push_back(out);
+    }
+    return converted;
+  }
+
+  RunOutput RunConvertedModule(const fs::path& dir) {
+    std::vector<std::string> args = {"-std=legacy", "-shared", "-fPIC", "-I", ZENTRIX_MODULE_DIR,
+                                     "-J", (dir / "converted").string(), "-o", "module.so"};
+    for (const std::string& file : Convert(dir, "MODE=DLL")) args.push_back(file);
+    args.push_back(ZENTRIX_STATIC_LIBRARY);
+    ProcessResult build = RunProgram(GFORTRAN, args, dir.string());
+    EXPECT_EQ(build.exitStatus, 0) << build.err;
+    return Run(ZXRUN_BINARY, {"module.so", "PROG"}, dir);
+  }
+
+  RunOutput RunConvertedMpi(const fs::path& dir) {
+    std::vector<std::string> args = {"-std=legacy", "-I", ZENTRIX_SOURCE_DIR, "-o", "mpi"};
+    for (const std::string& file : Convert(dir, "MODE=MPI")) args.push_back(file);
+    args.push_back(ZENTRIX_MPI_LIBRARY);
+    ProcessResult build = RunProgram(MPIFORT, args, dir.string());
+    EXPECT_EQ(build.exitStatus, 0) << build.err;
+    return Run(MPIRUN, {"--allow-run-as-root", "--oversubscribe", "-np", "2", "./mpi"}, dir);
+  }
+
+  void ExpectSameBehaviour(const RunOutput& original, const RunOutput& converted) {
+    EXPECT_EQ(original.result.exitStatus, 0) << original.result.err;
+    EXPECT_EQ(converted.result.exitStatus, 0) << converted.result.err;
+    std::string expected = WithoutTrailingBlanks(original.result.out);
+    if (fs::exists(source_ / "difference")) {
+      // A designed difference: the converted program's own expected output.
+      expected = WithoutTrailingBlanks(ReadBytes(source_ / "converted.stdout"));
+    }
+    EXPECT_EQ(WithoutTrailingBlanks(converted.result.out), expected) << converted.result.err;
+    for (const auto& [name, bytes] : original.written) {
+      if (name == "original") continue;
+      auto it = converted.written.find(name);
+      if (it == converted.written.end()) {
+        ADD_FAILURE() << name << " was not written by the converted program";
+        continue;
+      }
+      EXPECT_TRUE(it->second == bytes) << name << " differs";
+    }
+    for (const auto& [name, bytes] : converted.written)
+      if (name != "module.so" && name != "mpi" && !original.written.count(name))
+        ADD_FAILURE() << name << " was written only by the converted program";
+  }
+
+  fs::path source_;
+  std::vector<std::string> sources_;
+  bool mpi_ = false;
+};
+
+TEST_P(ProgramBehaviour, ConvertedModuleMatchesTheOriginal) {
+  kvq::test::TempDirectory original, converted;
+  Prepare(original.path());
+  Prepare(converted.path());
+  RunOutput expected = RunOriginal(original.path());
+  ExpectSameBehaviour(expected, RunConvertedModule(converted.path()));
+}
+
+TEST_P(ProgramBehaviour, MpiProgramMatchesTheOriginalOnTwoProcesses) {
+  if (!mpi_) GTEST_SKIP() << "not an MPI program";
+#ifndef MPIFORT
+  GTEST_SKIP() << "no MPI";
+#else
+  kvq::test::TempDirectory original, converted;
+  Prepare(original.path());
+  Prepare(converted.path());
+  RunOutput expected = RunOriginal(original.path());
+  ExpectSameBehaviour(expected, RunConvertedMpi(converted.path()));
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, ProgramBehaviour, testing::ValuesIn(ProgramNames()),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                           std::string name = info.param;
+                           for (char& c : name)
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           return name;
+                         });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ProgramBehaviour);
+
+}  // namespace
