@@ -1,0 +1,101 @@
+// A host drives a converted module through zentrix_host.h: input lines on
+// request, output and debug lines, named events, and STOP that returns to
+// the host instead of ending the process.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "zentrix_host.h"
+
+namespace {
+
+struct Session {
+  std::deque<std::string> input;
+  std::vector<std::string> output, debug, events;
+};
+
+int ReadLine(void* context, char* buffer, int capacity) {
+  auto* session = static_cast<Session*>(context);
+  if (session->input.empty()) return -1;
+  std::string line = session->input.front();
+  session->input.pop_front();
+  int length = std::min<int>(capacity, static_cast<int>(line.size()));
+  line.copy(buffer, static_cast<std::size_t>(length));
+  return length;
+}
+
+void WriteLine(void* context, const char* text, int length) {
+  static_cast<Session*>(context)->output.emplace_back(text, static_cast<std::size_t>(length));
+}
+
+void DebugLine(void* context, const char* text, int length) {
+  static_cast<Session*>(context)->debug.emplace_back(text, static_cast<std::size_t>(length));
+}
+
+void Event(void* context, const char* name, const char* value) {
+  static_cast<Session*>(context)->events.push_back(std::string(name) + "=" + value);
+}
+
+class HostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    module_ = dlopen(HOSTED_MODULE, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(module_, nullptr) << dlerror();
+    attach_ = reinterpret_cast<decltype(attach_)>(dlsym(module_, "zx_attach_host"));
+    call_ = reinterpret_cast<decltype(call_)>(dlsym(module_, "zx_call_entry"));
+    entry_ = reinterpret_cast<zx_entry_routine>(dlsym(module_, "hosted_"));
+    ASSERT_TRUE(attach_ && call_ && entry_);
+  }
+  void TearDown() override {
+    if (module_) dlclose(module_);
+  }
+
+  int Run(Session& session) {
+    zx_host host{&session, ReadLine, WriteLine, DebugLine, Event};
+    attach_(&host);
+    std::vector<int> job(10000, 0);
+    job[0] = ZX_REGIME_HOSTED;
+    int status = call_(entry_, job.data());
+    attach_(nullptr);
+    return status;
+  }
+
+  void* module_ = nullptr;
+  void (*attach_)(const zx_host*) = nullptr;
+  int (*call_)(zx_entry_routine, int*) = nullptr;
+  zx_entry_routine entry_ = nullptr;
+};
+
+TEST_F(HostTest, HostFeedsInputAndReceivesOutputAndEvents) {
+  Session session;
+  session.input = {"3", "12"};
+  EXPECT_EQ(Run(session), ZX_STATUS_OK);
+  EXPECT_EQ(session.output, (std::vector<std::string>{" ready", " N=   3", " N*N=     9", " N=  12",
+                                                      " N*N=   144", " end of input"}));
+  EXPECT_EQ(session.events, (std::vector<std::string>{"SQUARE=     9", "SQUARE=   144"}));
+}
+
+TEST_F(HostTest, StopReturnsToTheHostWhichCanRunTheModuleAgain) {
+  Session first;
+  first.input = {"2", "-1", "5"};
+  EXPECT_EQ(Run(first), ZX_STATUS_OK);
+  EXPECT_EQ(first.output, (std::vector<std::string>{" ready", " N=   2", " N*N=     4"}));
+  EXPECT_EQ(first.debug, (std::vector<std::string>{" stopping at          -1"}));
+  ASSERT_EQ(first.input.size(), 1u) << "nothing after STOP ran";
+
+  Session second;
+  second.input = {"4"};
+  EXPECT_EQ(Run(second), ZX_STATUS_OK);
+  EXPECT_EQ(second.output.back(), " end of input");
+}
+
+TEST_F(HostTest, HostedRegimeWithoutHostDoesNotStart) {
+  std::vector<int> job(10000, 0);
+  job[0] = ZX_REGIME_HOSTED;
+  EXPECT_EQ(call_(entry_, job.data()), ZX_STATUS_NOT_STARTED);
+}
+
+}  // namespace
