@@ -2,7 +2,7 @@
 ! CLOSE, WriteStringByHandle writes a buffer to a handle-driven unit.
 
 subroutine Open_File(unit, file, status, form)
-  use Zentrix, only: fo_Error
+  use Zentrix, only: fo_Error, zx_Ebuf
   implicit none
   integer unit
   character(len=*) file, status, form
@@ -10,6 +10,7 @@ subroutine Open_File(unit, file, status, form)
   character(len=16) openStatus
   integer recordLength, ios
   logical append
+  character(len=11) directForm
 
   name = adjustl(file)
   append = name(1:1) == '+'
@@ -19,13 +20,17 @@ subroutine Open_File(unit, file, status, form)
   ios = 0
   if (form(1:1) == 'D' .and. len(form) >= 7) then
     ! "D" and the record length in 6 columns: direct access.
+    ! The form text holds only the record length; the statement described
+    ! in zx_Ebuf tells whether the original asked for FORM='FORMATTED'.
     read(form(2:7), '(I6)', iostat=ios) recordLength
+    directForm = 'unformatted'
+    if (index(upper(zx_Ebuf(1:200)), 'FORM=FORMATTED') > 0) directForm = 'formatted'
     if (ios == 0) then
       if (len_trim(name) == 0) then
-        open(unit, access='direct', form='unformatted', recl=recordLength, &
+        open(unit, access='direct', form=directForm, recl=recordLength, &
              status=openStatus, iostat=ios)
       else
-        open(unit, file=name, access='direct', form='unformatted', recl=recordLength, &
+        open(unit, file=name, access='direct', form=directForm, recl=recordLength, &
              status=openStatus, iostat=ios)
       end if
     end if
@@ -37,6 +42,18 @@ subroutine Open_File(unit, file, status, form)
     open(unit, file=name, form=form, status=openStatus, iostat=ios)
   end if
   fo_Error = ios
+
+contains
+
+  function upper(text)
+    character(len=*), intent(in) :: text
+    character(len=len(text)) :: upper
+    integer i
+    upper = text
+    do i = 1, len(text)
+      if (text(i:i) >= 'a' .and. text(i:i) <= 'z') upper(i:i) = char(ichar(text(i:i)) - 32)
+    end do
+  end function upper
 end subroutine Open_File
 
 subroutine Close_File(unit)

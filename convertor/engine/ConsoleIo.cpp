@@ -259,10 +259,14 @@ void StatementConverter::RewriteRead() {
   RecordFormatLabel(0);
   std::string& rest = unit_.ControlRest;
   if (!rest.empty() && rest[0] != ',') rest.insert(0, ",");
+  // A statement with IOSTAT= handles its own errors and end of file: jumps
+  // to the unit's handlers would take precedence over it.
   std::string added;
-  if (!reader_.LineContains(",ERR=")) added = "ERR=" + options_.errorLabel;
-  if (!reader_.LineContains(",END=") && !reader_.LineContains(",REC="))
-    added += (added.empty() ? "" : ",") + std::string("END=9") + options_.errorLabel;
+  if (!reader_.LineContains(",IOSTAT=")) {
+    if (!reader_.LineContains(",ERR=")) added = "ERR=" + options_.errorLabel;
+    if (!reader_.LineContains(",END=") && !reader_.LineContains(",REC="))
+      added += (added.empty() ? "" : ",") + std::string("END=9") + options_.errorLabel;
+  }
   ComposeIoStatement(head + unit_.FormatPart + added + rest + ")");
   PassContinuationLines();
   if (guard) {
@@ -281,7 +285,10 @@ void StatementConverter::RewritePrint() {
   ParseFormatPart();
   RecordFormatLabel(1);
   if (unit_.UnitEnd == ',' || unit_.UnitEnd == kEndMarker) unit_.UnitEnd = ' ';
-  ComposeIoStatement(ConsoleIoHead(1) + unit_.FormatPart + "ERR=" + options_.errorLabel + ")" +
+  // The buffer holds one record: "/" of a quoted format becomes separators.
+  std::string format = options_.writeRedirected ? unit_.FormatPart
+                                                : SeparateRecordsInQuotedFormat(unit_.FormatPart);
+  ComposeIoStatement(ConsoleIoHead(1) + format + "ERR=" + options_.errorLabel + ")" +
                      std::string(1, unit_.UnitEnd));
   PassContinuationLines();
   if (!options_.writeRedirected) {
@@ -300,7 +307,8 @@ void StatementConverter::RewriteWrite() {
   RecordFormatLabel(1);
   std::string& rest = unit_.ControlRest;
   if (!rest.empty() && rest[0] != ',') rest.insert(0, ",");
-  if (!reader_.LineContains(",ERR=")) rest = "ERR=" + options_.errorLabel + rest;
+  if (!reader_.LineContains(",ERR=") && !reader_.LineContains(",IOSTAT="))
+    rest = "ERR=" + options_.errorLabel + rest;
 
   // A handle-driven unit is written through the buffer whether or not
   // console output is redirected: its text goes out by its handle.
@@ -310,7 +318,10 @@ void StatementConverter::RewriteWrite() {
                            (unit_.IsConsole && (!options_.writeRedirected || handleDriven)));
   if (consoleBranch) {
     std::string head = handleDriven ? "      Write(zx_BufIO," : ConsoleIoHead(1);
-    ComposeIoStatement(head + unit_.FormatPart + rest + ")");
+    std::string format = handleDriven || !options_.writeRedirected
+                             ? SeparateRecordsInQuotedFormat(unit_.FormatPart)
+                             : unit_.FormatPart;
+    ComposeIoStatement(head + format + rest + ")");
     output_.WriteOutputLine(s.Text);
     while (reader_.ContinuationFollows()) {
       reader_.ReadStatement();

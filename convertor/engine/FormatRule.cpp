@@ -42,7 +42,46 @@ char FirstSignificant(const std::string& line) {
   return at == std::string::npos ? ' ' : line[at];
 }
 
+char LastNonBlank(const std::string& text) {
+  std::size_t at = text.find_last_not_of(' ');
+  return at == std::string::npos ? ' ' : text[at];
+}
+
 }  // namespace
+
+std::string SeparateRecordsInQuotedFormat(const std::string& part) {
+  if (part.empty() || part[0] != '\'') return part;
+  std::string out = "'";
+  bool innerConstant = false;  // inside ''...'' of the format itself
+  std::size_t i = 1;
+  for (; i < part.size(); ++i) {
+    char c = part[i];
+    if (c == '\'') {
+      if (i + 1 < part.size() && part[i + 1] == '\'') {
+        out += "''";
+        innerConstant = !innerConstant;
+        ++i;
+        continue;
+      }
+      break;  // the constant's closing apostrophe
+    }
+    if (c != '/' || innerConstant) {
+      out.push_back(c);
+      continue;
+    }
+    std::size_t runEnd = i;
+    while (runEnd < part.size() && part[runEnd] == '/') ++runEnd;
+    char before = out.size() == 1 ? '(' : LastNonBlank(out);
+    if (before != '(' && before != ',') out += ",";
+    out += RecordSeparators(runEnd - i);
+    std::size_t next = part.find_first_not_of(' ', runEnd);
+    char after = next == std::string::npos ? ')' : part[next];
+    if (after != ')' && after != ',') out += ",";
+    i = runEnd - 1;
+  }
+  out.append(part, i, std::string::npos);
+  return out;
+}
 
 void StatementConverter::ApplyFormatRule() {
   const std::string& text = stmt().Text;

@@ -34,6 +34,12 @@ struct IoUnitData {
   std::string ControlRest;     // the control list after the format item
 };
 
+// A format given as an apostrophe constant ('(1X,I5/1X)') that goes through
+// the console buffer: each run of n "/" outside the format's own doubled
+// apostrophes becomes nH and n bytes 250, as the FORMAT rule does for FORMAT
+// statements. Other texts are returned unchanged.
+std::string SeparateRecordsInQuotedFormat(const std::string& formatPart);
+
 class StatementConverter {
  public:
   StatementConverter(SourceReader& reader, OutputChannel& output, ConversionOptions& options,

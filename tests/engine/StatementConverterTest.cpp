@@ -145,8 +145,17 @@ TEST_F(StatementConverterTest, ContinuedControlListIsJoined) {
 }
 
 TEST_F(StatementConverterTest, ControlRestKeepsParenthesisedValues) {
-  Lines read = Convert({"      READ(10,100,REC=(K+1),IOSTAT=IOS) A"});
-  EXPECT_EQ(read.back(), "      READ(10,100,ERR=9470,REC=(K+1),IOSTAT=IOS) A");
+  Lines read = Convert({"      READ(10,100,REC=(K+1),ERR=5) A"});
+  EXPECT_EQ(read.back(), "      READ(10,100,REC=(K+1),ERR=5) A");
+  read = Convert({"      READ(10,100,REC=(K+1)) A"});
+  EXPECT_EQ(read.back(), "      READ(10,100,ERR=9470,REC=(K+1)) A");
+}
+
+TEST_F(StatementConverterTest, IostatKeepsTheStatementsOwnErrorHandling) {
+  EXPECT_EQ(Convert({"      READ(11,'(A)',IOSTAT=IOS) LINE"}).back(),
+            "      READ(11,'(A)',IOSTAT=IOS) LINE");
+  EXPECT_EQ(Convert({"      WRITE(11,100,IOSTAT=IOS) X"}).back(), "      WRITE(11,100,IOSTAT=IOS) X");
+  EXPECT_EQ(Convert({"      READ(11,100) X"}).back(), "      READ(11,100,ERR=9470,END=99470) X");
 }
 
 TEST_F(StatementConverterTest, LongHeadSplitsAndKeepsItsConstant) {
@@ -227,6 +236,17 @@ TEST_F(StatementConverterTest, FormatRuleWorkedExample) {
                    "     &  2H\xfa\xfa  ", "     &               1X,'B')", "C"}));
   engine.ConsoleFormatLabels = {"200"};
   EXPECT_EQ(Convert({"  100 FORMAT(1X,'A'/1X,'B')"}), (Lines{"  100 FORMAT(1X,'A'/1X,'B')"}));
+}
+
+TEST_F(StatementConverterTest, QuotedFormatsThroughTheBufferGetRecordSeparators) {
+  EXPECT_EQ(SeparateRecordsInQuotedFormat("'(/,A)',"), "'(1H\xfa,A)',");
+  EXPECT_EQ(SeparateRecordsInQuotedFormat("'(1X,''a/b''//I5)',"), "'(1X,''a/b'',2H\xfa\xfa,I5)',");
+  EXPECT_EQ(SeparateRecordsInQuotedFormat("'(I5/)',"), "'(I5,1H\xfa)',");
+  EXPECT_EQ(SeparateRecordsInQuotedFormat("100,"), "100,");
+  EXPECT_EQ(Convert({"      WRITE(*,'(1X,I3/1X,I3)') I, J"}).at(3),
+            "      Write(zx_BufIO,'(1X,I3,1H\xfa,1X,I3)',ERR=9470) I, J");
+  EXPECT_EQ(Convert({"      PRINT '(/A)', T"}).at(3), "      Write(zx_BufIO,'(1H\xfa,A)',ERR=9470)  T");
+  EXPECT_EQ(Convert({"      WRITE(11,'(I3/I3)') I, J"}).back(), "      WRITE(11,'(I3/I3)',ERR=9470) I, J");
 }
 
 TEST_F(StatementConverterTest, ConsoleFormatLabelTableKeepsItsLastEntryWhenFull) {
