@@ -42,6 +42,7 @@ constexpr const char* kHelp =
     "  READ=unit           redirect console READ to the unit (READ=0 or READ=: off)\n"
     "  WRITE=unit          redirect console PRINT to the unit (WRITE keeps its unit)\n"
     "  MODE=MPI            convert for MPI: only process 0 reads and prints\n"
+    "  MODE=CONSOLE        the main program becomes a console program (MODE=DLL: entry routine)\n"
     "\n"
     "Other forms:\n"
     "  convertor PROJECT.dsw|PROJECT.dsp   whole-project conversion (not in this build)\n"
