@@ -7,8 +7,16 @@ ConsoleUserInterface::ConsoleUserInterface(std::FILE* out, std::FILE* err, std::
     : out_(out), err_(err), in_(in), interactive_(interactive) {}
 
 void ConsoleUserInterface::ShowMessage(const std::string& text) {
-  std::fprintf(err_, "%s\n", text.c_str());
+  std::string lines = text;
+  for (char& c : lines)
+    if (c == '\r') c = '\n';
+  std::fprintf(err_, "%s\n", lines.c_str());
   std::fflush(err_);
+}
+
+void ConsoleUserInterface::AddReportLine(const std::string& line) {
+  std::fprintf(out_, "%s\n", line.c_str());
+  std::fflush(out_);
 }
 
 std::string ConsoleUserInterface::InputQuery(const std::string& caption,

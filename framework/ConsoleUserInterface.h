@@ -1,6 +1,8 @@
 // The user interface of a batch run on the console: message boxes go to
-// standard error, the status line is kept and printed on standard output when
-// the run ends, the list boxes are not echoed, and no file dialog can be shown.
+// standard error (a carriage return inside a message starts a new line), the
+// status line is kept and printed on standard output when the run ends, the
+// list boxes are not echoed but report lines are printed, and no file dialog
+// can be shown.
 #pragma once
 
 #include <cstdio>
@@ -21,6 +23,8 @@ class ConsoleUserInterface : public UserInterface {
   void ClearLists() override {}
   void AddInputLine(const std::string&) override {}
   void AddOutputLine(const std::string&) override {}
+  // Report lines are the generator's account of its work: printed at once.
+  void AddReportLine(const std::string& line) override;
   void ScrollListsToEnd() override {}
   std::string InputQuery(const std::string& caption, const std::string& prompt,
                          const std::string& initial, const std::string& setting) override;

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <vector>
 
@@ -47,6 +48,13 @@ std::string ReplaceExtension(std::string_view name, std::string_view ext) {
   std::string base(dot == std::string_view::npos || dot < start ? name : name.substr(0, dot));
   base.append(ext);
   return base;
+}
+
+std::string AbsolutePath(std::string_view name) {
+  if (!name.empty() && IsPathSeparator(name[0])) return std::string(name);
+  char cwd[4096];
+  if (!::getcwd(cwd, sizeof cwd)) return std::string(name);
+  return JoinPath(cwd, name);
 }
 
 bool PathExists(const std::string& path) {

@@ -28,6 +28,9 @@ std::string ReplaceExtension(std::string_view name, std::string_view ext);
 // the name unchanged in form when nothing matches, so callers report it.
 std::string ResolvePath(std::string_view name);
 
+// The name joined to the current directory when it is relative.
+std::string AbsolutePath(std::string_view name);
+
 // Existence tests on a resolved name.
 bool IsExistingFile(const std::string& path);   // a regular file
 bool PathExists(const std::string& path);

@@ -30,6 +30,8 @@ class UserInterface {
   virtual void ClearLists() = 0;
   virtual void AddInputLine(const std::string& line) = 0;
   virtual void AddOutputLine(const std::string& line) = 0;
+  // A report line of the project generator, shown in the output list box.
+  virtual void AddReportLine(const std::string& line) = 0;
   virtual void ScrollListsToEnd() = 0;
 
   // Modal one-line input dialog; Cancel returns the initial text.

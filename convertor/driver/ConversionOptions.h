@@ -73,6 +73,9 @@ struct ProgramState {
   ParamList paramList;
   bool batchMode = false;   // started with arguments: window hidden, end after the work
   bool projectRun = false;  // the run converts one source of a whole project
+  // "PIVOT " once a run converted a main program; a project conversion
+  // empties it when it starts and puts it into the project's definitions.
+  std::string mainProgramMark;
 };
 
 std::string UpperCase(std::string_view text);

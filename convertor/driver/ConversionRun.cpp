@@ -66,15 +66,26 @@ RunOutcome ConversionDriver::RunConversion(const StartCommand* command) {
   ui_.ClearLists();
   reader_.conditions().ConditionalSeen = false;
 
-  const ParamList& params = state_.paramList;
+  ParamList& params = state_.paramList;
   if (!params.empty() && params[0] == "TARVIK") {
-    ui_.ShowMessage("convertor: project generation (TARVIK) is not available in this build");
-    return RunOutcome::NotAvailable;
+    RunOutcome generated = RunOutcome::NotAvailable;
+    if (projects_.generateProject)
+      generated = projects_.generateProject(nullptr);
+    else
+      ui_.ShowMessage("convertor: project generation (TARVIK) is not available in this build");
+    ui_.CloseWindow();
+    return generated;
   }
   if (params.size() == 1) {
-    ui_.ShowMessage("convertor: " + params[0] +
-                    ": whole-project conversion is not available in this build");
-    return RunOutcome::NotAvailable;
+    if (!projects_.convertProject) {
+      ui_.ShowMessage("convertor: " + params[0] +
+                      ": whole-project conversion is not available in this build");
+      return RunOutcome::NotAvailable;
+    }
+    if (!HasDirectoryPart(params.Original(0))) params.Set({AbsolutePath(params.Original(0))});
+    RunOutcome converted = projects_.convertProject(nullptr);
+    ui_.CloseWindow();
+    return converted;
   }
 
   ResetForRun(options_, state_.checks);
@@ -108,8 +119,8 @@ RunOutcome ConversionDriver::RunConversion(const StartCommand* command) {
   }
 
   if (state_.checks.createProject) {
+    if (projects_.generateProject) projects_.generateProject(&outputPath_);
     ui_.ScrollListsToEnd();
-    ui_.ShowMessage("convertor: project creation is not available in this build");
   }
   ShowRunStatus(" - ready !");
   ui_.SetBusyCursor(false);
@@ -254,7 +265,6 @@ void ConversionDriver::ConvertSource() {
   freeMemoryPresent_ = false;
   passThrough_ = false;
   copyNextStatement_ = false;
-  mainProgramMark_.clear();
   engine_ = EngineState();
   engine_.SourceFileName = FileNamePart(sourceShown_);
   ui_.SetBusyCursor(true);
@@ -306,7 +316,7 @@ void ConversionDriver::HandleUnitHead() {
     engine_.DoLabelStack.clear();
     if (reader_.ProgramSeen) {
       reader_.ProgramSeen = false;
-      mainProgramMark_ = "PIVOT ";
+      state_.mainProgramMark = "PIVOT ";
       if (options_.conversionMode == ConversionMode::SingleForMpi)
         reader_.statement().Text = kMpiUserMainHead;
       else

@@ -3,6 +3,7 @@
 // code callable from the run-time library, and reports the line counts.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "ConversionOptions.h"
@@ -31,17 +32,23 @@ enum class RunOutcome {
 
 enum class UnitState { BetweenUnits, AfterHead, InDeclarations, InBody };
 
+// The project operations a run dispatches to; the program's start wires
+// them to the project subsystem, which itself drives runs.
+struct ProjectHandlers {
+  std::function<RunOutcome(const StartCommand*)> convertProject;
+  std::function<RunOutcome(const std::string* outputPath)> generateProject;
+};
+
 class ConversionDriver {
  public:
   ConversionDriver(ProgramState& state, UserInterface& ui);
 
   RunOutcome RunConversion(const StartCommand* command = nullptr);
+  void SetProjectHandlers(ProjectHandlers handlers) { projects_ = std::move(handlers); }
 
   // Line counts of the last run, as the status line shows them.
   int InputLines() const { return reader_.InputLines(); }
   int OutputLines() const { return output_.OutputLines(); }
-  // "PIVOT " once a main program was converted.
-  const std::string& MainProgramMark() const { return mainProgramMark_; }
 
  private:
   RunOutcome NameFiles();
@@ -72,7 +79,7 @@ class ConversionDriver {
   bool passThrough_ = false;
   bool copyNextStatement_ = false;
   bool freeMemoryPresent_ = false;
-  std::string mainProgramMark_;
+  ProjectHandlers projects_;
 };
 
 }  // namespace kvq

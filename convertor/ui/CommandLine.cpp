@@ -3,6 +3,8 @@
 #include "ConsoleUserInterface.h"
 #include "ConversionRun.h"
 #include "InsertedLines.h"
+#include "ProjectConversion.h"
+#include "ProjectGenerator.h"
 
 namespace kvq {
 
@@ -45,8 +47,12 @@ constexpr const char* kHelp =
     "  MODE=CONSOLE        the main program becomes a console program (MODE=DLL: entry routine)\n"
     "\n"
     "Other forms:\n"
-    "  convertor PROJECT.dsw|PROJECT.dsp   whole-project conversion (not in this build)\n"
-    "  convertor TARVIK NAME [extra ...]   project generation (not in this build)\n"
+    "  convertor PROJECT.dsw|PROJECT.dsp   converts the whole Compaq Visual Fortran project\n"
+    "                                      into Converted_<project name> beside it\n"
+    "  convertor TARVIK NAME [extra ...]   generates the project files from ETALON.PRJ in\n"
+    "                                      the current directory (NAME or @LISTFILE; extras:\n"
+    "                                      library names, - for the library only, CONSOLE for\n"
+    "                                      the test files only, VER=x.x.x.x, PVER=x.x.x.x)\n"
     "\n"
     "Options:\n"
     "  --help      show this text\n"
@@ -106,6 +112,9 @@ int RunCommandLine(const std::vector<std::string>& arguments, const ConsoleStrea
   state.batchMode = true;
 
   ConversionDriver driver(state, ui);
+  driver.SetProjectHandlers(
+      {[&](const StartCommand* command) { return ConvertProject(state, ui, driver, command); },
+       [&](const std::string* outputPath) { return GenerateProject(state, ui, outputPath); }});
   RunOutcome outcome = driver.RunConversion();
   ui.PrintStatusLine();
   if (outcome == RunOutcome::NeedsFileNames) {

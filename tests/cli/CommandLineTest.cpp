@@ -63,13 +63,18 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwo) {
   EXPECT_EQ(Run(twenty).exitStatus, 0);
 }
 
-TEST_F(CommandLineTest, ProjectFormsAreNotAvailableYet) {
+TEST_F(CommandLineTest, ProjectFormsEndOnTheirFailureMessages) {
   test::ProcessResult project = Run({"x.dsw"});
   EXPECT_EQ(project.exitStatus, 1);
-  EXPECT_NE(project.err.find("not available in this build"), std::string::npos);
+  EXPECT_NE(project.err.find("Cannot find file " + dir.path().string() + "/x.dsw"),
+            std::string::npos)
+      << project.err;
   test::ProcessResult tarvik = Run({"tarvik", "NAME"});
   EXPECT_EQ(tarvik.exitStatus, 1);
-  EXPECT_NE(tarvik.err.find("not available in this build"), std::string::npos);
+  EXPECT_EQ(tarvik.err, "No template for Project!\n");
+  test::ProcessResult usage = Run({"TARVIK", ""});
+  EXPECT_EQ(usage.exitStatus, 1);
+  EXPECT_EQ(usage.err, "Usage: Tarvik <Project Name> [<ext dll>]\n");
 }
 
 TEST_F(CommandLineTest, MissingSource) {

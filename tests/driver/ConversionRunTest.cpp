@@ -30,6 +30,7 @@ class ScriptedWindow : public UserInterface {
   }
   void AddInputLine(const std::string& line) override { inputList.push_back(line); }
   void AddOutputLine(const std::string& line) override { outputList.push_back(line); }
+  void AddReportLine(const std::string& line) override { outputList.push_back(line); }
   void ScrollListsToEnd() override {}
   std::string InputQuery(const std::string& caption, const std::string& prompt,
                          const std::string& initial, const std::string&) override {

@@ -1,0 +1,19 @@
+// Whole-project conversion of a Compaq Visual Fortran project: the .dsw and
+// .dsp beside each other are copied into Converted_<project name>, the .dsp
+// is rewritten to build a dynamic library (or a console program) with the
+// run-time library Zentrix, and every Fortran source is converted there by a
+// single-source run.
+#pragma once
+
+#include "ConversionRun.h"
+
+namespace kvq {
+
+class UserInterface;
+
+// With a starting command (Whole Project, Console Application) the project
+// file is chosen in a dialog; without one it is the first argument.
+RunOutcome ConvertProject(ProgramState& state, UserInterface& ui, ConversionDriver& driver,
+                          const StartCommand* command);
+
+}  // namespace kvq

@@ -1,0 +1,23 @@
+// Project generation (the Tarvik mode): writes the build files around a
+// converted program from the template ETALON.PRJ in the current directory,
+// makes the console test program from console.exe, appends the test project
+// and starts the generated workspace.
+#pragma once
+
+#include <string>
+
+#include "ConversionRun.h"
+
+namespace kvq {
+
+class UserInterface;
+
+// outputPath: the converted source of a single-source run (Create Project);
+// without it the project name and extras come from the argument list.
+RunOutcome GenerateProject(ProgramState& state, UserInterface& ui, const std::string* outputPath);
+
+// The 18-byte marker of console.exe is overwritten with the project name,
+// block by block (10000 bytes); exposed for its tests.
+void PatchConsoleBlock(std::string& block, const std::string& projectName);
+
+}  // namespace kvq
