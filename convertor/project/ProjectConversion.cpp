@@ -160,8 +160,12 @@ void ProjectConversion::HandleSourceLine(std::size_t& index) {
   // Library sources a hand-prepared project lists already go, with their
   // entry lines up to the next source line.
   while (index < text_.size() && IsHandListedLibraryFile(text_[index])) {
+    // The next source line ends the deletion, in its quoted form too: a
+    // quoted source after a library file stays in the project.
     std::size_t next = index + 1;
-    while (next < text_.size() && !text_[next].starts_with("SOURCE=.\\")) ++next;
+    while (next < text_.size() && !text_[next].starts_with("SOURCE=.\\") &&
+           !text_[next].starts_with("SOURCE=\".\\"))
+      ++next;
     if (next < text_.size()) {
       text_.erase(text_.begin() + static_cast<std::ptrdiff_t>(index),
                   text_.begin() + static_cast<std::ptrdiff_t>(next));
