@@ -225,6 +225,21 @@ TEST_F(SourceReaderTest, CompanionFileWithoutConditionalsIsDeleted) {
   EXPECT_FALSE(std::filesystem::exists(companion));
 }
 
+TEST_F(SourceReaderTest, SourceThatShrinksWhileBeingReadEndsCleanly) {
+  std::string source;
+  for (int i = 0; i < 100000; ++i) source += "      X = " + std::to_string(i) + "\r\n";
+  h.Start(source);
+  for (int i = 0; i < 10; ++i) h.reader.ReadStatement();
+  std::filesystem::resize_file(h.dir.path() / "MAIN.FOR", 0);  // another program empties it
+  int lines = 0;
+  while (!h.reader.EndOfInput() && lines < 200000) {
+    h.reader.ReadStatement();
+    ++lines;
+  }
+  EXPECT_TRUE(h.reader.EndOfInput());
+  EXPECT_LT(lines, 10000) << "only the buffered part is delivered";
+}
+
 TEST_F(SourceReaderTest, EmptySourceEndsAtPriming) {
   h.Start("");
   EXPECT_TRUE(h.reader.EndOfInput());

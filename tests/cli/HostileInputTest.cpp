@@ -1,0 +1,168 @@
+// Whatever a source holds, a run ends, says what it could not do, never
+// crashes and never changes its input.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "ProcessRunner.h"
+#include "TempDirectory.h"
+
+namespace kvq {
+namespace {
+
+using test::CrLf;
+using test::ReadBytes;
+using test::WriteBytes;
+
+class HostileInputTest : public ::testing::Test {
+ protected:
+  // Converts MAIN.FOR (written from bytes) into OUT.FOR; checks that the
+  // source is untouched and returns the output.
+  std::string Convert(const std::string& source, std::vector<std::string> settings = {},
+                      int expectedStatus = 0) {
+    WriteBytes(dir.path() / "MAIN.FOR", source);
+    settings.push_back("MAIN.FOR");
+    settings.push_back("OUT.FOR");
+    last = test::RunProgram(CONVERTOR_BINARY, settings, dir.path().string());
+    EXPECT_EQ(last.exitStatus, expectedStatus) << last.err;
+    EXPECT_EQ(ReadBytes(dir.path() / "MAIN.FOR"), source) << "the source was changed";
+    return ReadBytes(dir.path() / "OUT.FOR");
+  }
+  test::TempDirectory dir;
+  test::ProcessResult last;
+};
+
+TEST_F(HostileInputTest, VeryLongLinesPassWhole) {
+  std::string comment = "C" + std::string(150000, 'x');
+  std::string statement = "      X = " + std::string(120000, '1');
+  std::string out = Convert(CrLf({comment, "      SUBROUTINE S", statement, "      END"}));
+  EXPECT_NE(out.find("!" + comment.substr(1) + "\r\n"), std::string::npos);
+  EXPECT_NE(out.find(statement + "\r\n"), std::string::npos);
+}
+
+TEST_F(HostileInputTest, LongConsoleWriteIsConvertedWhole) {
+  std::string list = std::string(100000, 'A');
+  std::string out = Convert(CrLf({"      SUBROUTINE S", "      WRITE(*,*) " + list, "      END"}));
+  EXPECT_NE(out.find("     -    " + list + "\r\n"), std::string::npos);
+}
+
+TEST_F(HostileInputTest, SourceWithoutLineEnd) {
+  EXPECT_EQ(Convert("      X=1"), CrLf({"!KVQ:NO_TOUCH!", "      X=1"}));
+}
+
+TEST_F(HostileInputTest, NulBytesAndHighBytesPassThrough) {
+  std::string line = std::string("      S = '") + '\0' + "\xe9\xfa\xff" + "'";
+  std::string out = Convert(CrLf({"C \x80\x81\xfe comment", line}) + "      T=1\x1a      U=2\r\n");
+  EXPECT_EQ(out, CrLf({"!KVQ:NO_TOUCH!", "! \x80\x81\xfe comment", line, "      T=1"}));
+}
+
+TEST_F(HostileInputTest, TenThousandDoLabels) {
+  std::vector<std::string> lines = {"      SUBROUTINE S"};
+  for (int i = 1; i <= 10000; ++i) lines.push_back("      DO " + std::to_string(i) + " I=1,2");
+  for (int i = 10000; i >= 1; --i) {
+    std::string label = std::to_string(i);
+    lines.push_back(std::string(5 - label.size(), ' ') + label + " WRITE(*,*) I");
+  }
+  lines.push_back("      END");
+  std::string source;
+  for (const std::string& line : lines) source += line + "\r\n";
+  std::string out = Convert(source);
+  // Only the innermost 100 loops are tracked, so only their ends warn.
+  std::size_t warnings = 0;
+  for (std::size_t at = out.find(" WARNING !!! Could not correctly convert: "); at != std::string::npos;
+       at = out.find(" WARNING !!! Could not correctly convert: ", at + 1))
+    ++warnings;
+  EXPECT_EQ(warnings, 100u);
+}
+
+TEST_F(HostileInputTest, FormatOfAThousandContinuationLines) {
+  std::vector<std::string> lines = {"      SUBROUTINE S", "      WRITE(*,100) X", "  100 FORMAT(1X"};
+  for (int i = 0; i < 1000; ++i) lines.push_back("     &,'A'/");
+  lines.push_back("     &)");
+  lines.push_back("      END");
+  std::string source;
+  for (const std::string& line : lines) source += line + "\r\n";
+  std::string out = Convert(source);
+  std::size_t separators = 0;
+  for (std::size_t at = out.find("     &  1H\xfa  \r\n"); at != std::string::npos;
+       at = out.find("     &  1H\xfa  \r\n", at + 1))
+    ++separators;
+  EXPECT_EQ(separators, 1000u);
+}
+
+TEST_F(HostileInputTest, MoreThanAThousandConsoleFormatLabels) {
+  std::vector<std::string> lines = {"      SUBROUTINE S"};
+  for (int i = 1; i <= 1200; ++i) lines.push_back("      WRITE(*," + std::to_string(i) + ") X");
+  lines.push_back("      END");
+  std::string source;
+  for (const std::string& line : lines) source += line + "\r\n";
+  std::string out = Convert(source);
+  std::size_t at = out.find(" ! *** see Formats: 1 2 3 ");
+  ASSERT_NE(at, std::string::npos);
+  std::string formats = out.substr(at, out.find("\r\n", at) - at);
+  EXPECT_NE(formats.find(" 998 999 1200"), std::string::npos);  // the last entry takes the newest
+  EXPECT_EQ(formats.find(" 1000 "), std::string::npos);
+}
+
+TEST_F(HostileInputTest, IncludeCyclesStopAtTenLevels) {
+  WriteBytes(dir.path() / "A.INC", CrLf({"      INCLUDE 'B.INC'"}));
+  WriteBytes(dir.path() / "B.INC", CrLf({"      INCLUDE 'A.INC'"}));
+  std::string out = Convert(CrLf({"      INCLUDE 'A.INC'", "      X=1"}));
+  std::size_t opened = 0;
+  for (std::size_t at = out.find("!<<<<<<"); at != std::string::npos; at = out.find("!<<<<<<", at + 1))
+    ++opened;
+  EXPECT_EQ(opened, 10u);
+  EXPECT_NE(out.find("      X=1\r\n"), std::string::npos);
+}
+
+TEST_F(HostileInputTest, IncludesOfDirectoriesDevicesAndUnreadableFilesPassUnchanged) {
+  std::filesystem::create_directory(dir.path() / "DIR.INC");
+  WriteBytes(dir.path() / "SECRET.INC", "      X=1\r\n");
+  ::chmod((dir.path() / "SECRET.INC").c_str(), 0);
+  bool canReadAnyway = ::access((dir.path() / "SECRET.INC").c_str(), R_OK) == 0;  // root
+  std::string out = Convert(CrLf({"      INCLUDE 'DIR.INC'", "      INCLUDE '/dev/zero'",
+                                  "      INCLUDE '/dev/null'", "      INCLUDE 'SECRET.INC'"}));
+  EXPECT_NE(out.find("      INCLUDE 'DIR.INC'\r\n"), std::string::npos);
+  EXPECT_NE(out.find("      INCLUDE '/dev/zero'\r\n"), std::string::npos);
+  EXPECT_NE(out.find("      INCLUDE '/dev/null'\r\n"), std::string::npos);
+  if (!canReadAnyway) EXPECT_NE(out.find("      INCLUDE 'SECRET.INC'\r\n"), std::string::npos);
+}
+
+TEST_F(HostileInputTest, UnterminatedApostropheConstants) {
+  std::string out = Convert(CrLf({"      SUBROUTINE S", "      WRITE(*,'(A) X", "      PRINT *, 'open",
+                                  "      OPEN(10,FILE='A", "      END"}));
+  EXPECT_NE(out.find("      END\r\n"), std::string::npos);
+}
+
+TEST_F(HostileInputTest, TablesFilledPastTheirSize) {
+  // Nine recorded IF DEFINED levels, a tenth and eleventh; 300-character
+  // directive arguments; 19 settings arguments.
+  std::vector<std::string> lines;
+  for (int i = 0; i < 11; ++i) lines.push_back("!DEC$ IF DEFINED (S" + std::to_string(i) + ")");
+  lines.push_back("!KVQ:CONSOLE " + std::string(300, 'U'));
+  for (int i = 0; i < 11; ++i) lines.push_back("!DEC$ ENDIF");
+  lines.push_back("!DEC$ ENDIF");
+  lines.push_back("      SUBROUTINE S");
+  lines.push_back("      WRITE(*,*) 1");
+  lines.push_back("      END");
+  std::string source;
+  for (const std::string& line : lines) source += line + "\r\n";
+  std::vector<std::string> settings(17, "SAVE=N");
+  std::string out = Convert(source, settings);
+  EXPECT_NE(out.find("      CALL Interface_IO(1)    ! Write\r\n"), std::string::npos);
+}
+
+TEST_F(HostileInputTest, SourceThatIsNoRegularFile) {
+  ::mkfifo((dir.path() / "PIPE.FOR").c_str(), 0600);
+  test::ProcessResult r = test::RunProgram(CONVERTOR_BINARY, {"PIPE.FOR", "OUT.FOR"}, dir.path().string());
+  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_EQ(r.err, "Cannot find file PIPE.FOR\n");
+  std::filesystem::create_directory(dir.path() / "D.FOR");
+  r = test::RunProgram(CONVERTOR_BINARY, {"D.FOR", "OUT.FOR"}, dir.path().string());
+  EXPECT_EQ(r.exitStatus, 1);
+}
+
+}  // namespace
+}  // namespace kvq
