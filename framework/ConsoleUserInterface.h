@@ -20,6 +20,7 @@ class ConsoleUserInterface : public UserInterface {
   void ShowMessage(const std::string& text) override;
   void SetStatusLine(const std::string& text) override { statusLine_ = text; }
   void SetCaption(const std::string&) override {}
+  bool ShowsLists() const override { return false; }
   void ClearLists() override {}
   void AddInputLine(const std::string&) override {}
   void AddOutputLine(const std::string&) override {}

@@ -27,6 +27,8 @@ class UserInterface {
   virtual void SetCaption(const std::string& text) = 0;
 
   // The input list box (lines read) and the output list box (lines written).
+  // ShowsLists is false where nobody sees them, so runs skip the echo.
+  virtual bool ShowsLists() const { return true; }
   virtual void ClearLists() = 0;
   virtual void AddInputLine(const std::string& line) = 0;
   virtual void AddOutputLine(const std::string& line) = 0;

@@ -15,11 +15,13 @@ bool OutputFile::Create(const std::string& path) {
   Close();
   file_ = std::fopen(path.c_str(), "wb");
   failed_ = false;
+  buffer_.clear();
   return file_ != nullptr;
 }
 
 bool OutputFile::Close() {
   if (!file_) return true;
+  Flush();
   bool ok = !failed_ && std::fflush(file_) == 0 && !std::ferror(file_);
   ok = std::fclose(file_) == 0 && ok;
   file_ = nullptr;
@@ -43,17 +45,31 @@ void OutputFile::WriteOutputLine(std::string_view line) {
 
 void OutputFile::WriteCommentLine(std::string_view line) { Write(line, true); }
 
+void OutputFile::Flush() {
+  if (file_ && !buffer_.empty() &&
+      std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
+    failed_ = true;
+  buffer_.clear();
+}
+
 void OutputFile::Write(std::string_view line, bool leadingCToComment) {
-  line_.assign(line);
-  if (leadingCToComment && !line_.empty() && line_[0] == 'C' && !IsContainsLine(line_))
-    line_[0] = '!';
+  bool comment = leadingCToComment && !line.empty() && line[0] == 'C' && !IsContainsLine(line);
   if (file_) {
-    line_.append("\r\n");
-    if (std::fwrite(line_.data(), 1, line_.size(), file_) != line_.size()) failed_ = true;
-    line_.resize(line_.size() - 2);
+    if (comment) {
+      buffer_.push_back('!');
+      buffer_.append(line.substr(1));
+    } else {
+      buffer_.append(line);
+    }
+    buffer_.append("\r\n");
+    if (buffer_.size() >= kFlushSize) Flush();
   }
   ++outputLines_;
-  if (!projectRun_) ui_.AddOutputLine(line_);
+  if (!projectRun_ && ui_.ShowsLists()) {
+    std::string shown(line);
+    if (comment) shown[0] = '!';
+    ui_.AddOutputLine(shown);
+  }
 }
 
 }  // namespace kvq

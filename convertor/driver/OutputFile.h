@@ -30,6 +30,10 @@ class OutputFile : public OutputChannel {
 
  private:
   void Write(std::string_view line, bool leadingCToComment);
+  void Flush();
+
+  // Lines are collected and written in large pieces.
+  static constexpr std::size_t kFlushSize = 1 << 20;
 
   const ConversionOptions& options_;
   const bool& projectRun_;
@@ -37,7 +41,7 @@ class OutputFile : public OutputChannel {
   std::FILE* file_ = nullptr;
   bool failed_ = false;
   int outputLines_ = 0;
-  std::string line_;
+  std::string buffer_;
 };
 
 // True for a CONTAINS line, whose leading "C" is no comment letter.

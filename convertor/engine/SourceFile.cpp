@@ -55,8 +55,11 @@ void SourceFile::ReadLine(std::string& line) {
     const char* start = buffer_.get() + begin_;
     std::size_t available = end_ - begin_;
     // Scan for the first CR or Ctrl-Z in the buffered bytes.
-    std::size_t n = 0;
-    while (n < available && start[n] != '\r' && start[n] != kCtrlZ) ++n;
+    // The line ends at the first CR; a Ctrl-Z before it ends the data.
+    const void* cr = std::memchr(start, '\r', available);
+    std::size_t n = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - start) : available;
+    if (const void* z = std::memchr(start, kCtrlZ, n))
+      n = static_cast<std::size_t>(static_cast<const char*>(z) - start);
     line.append(start, n);
     begin_ += n;
     if (n == available) continue;

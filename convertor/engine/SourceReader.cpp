@@ -76,7 +76,6 @@ void SourceReader::ReadNextLine() {
   // Nothing lies beyond the main file: its end marker is never delivered.
   if (endOfInput_) return;
 
-  std::string kept = std::move(lookahead_);
   includeEnded_ = false;
   int rawDepth;
   do {
@@ -86,18 +85,18 @@ void SourceReader::ReadNextLine() {
   } while (prepared_.empty());
 
   depthBeforeInclude_ = includeDepth_;
-  std::string includeSourceLine;
   bool includeOpened = false;
   if (LineStartsWith(std::string_view(prepared_), "INCLUDE")) {
-    includeSourceLine = prepared_;
+    includeSourceLine_ = prepared_;
     includeOpened = ApplyIncludeStep(prepared_);
   }
 
-  stmt_.Text = std::move(kept);
+  // The look-ahead becomes the current line and the prepared line the
+  // look-ahead; the three buffers rotate, so no line is allocated anew.
+  stmt_.Text.swap(lookahead_);
+  lookahead_.swap(prepared_);
   textDepth_ = lookaheadDepth_;
-  lookahead_ = std::move(prepared_);
   lookaheadDepth_ = rawDepth;
-  prepared_ = std::string();
 
   ReadLabel();
   TranslateConditional();
@@ -110,7 +109,7 @@ void SourceReader::ReadNextLine() {
   TrackConditional();
 
   if (!stmt_.Text.empty()) WriteCompanionLine(stmt_.Text);
-  if (includeOpened) WriteCompanionLine(includeSourceLine);
+  if (includeOpened) WriteCompanionLine(includeSourceLine_);
 
   if (endOfInput_ && projectRun_) FinishCompanion();
 }
@@ -146,13 +145,34 @@ void SourceReader::ReadRawLine(std::string& raw) {
   if (mainFile && !projectRun_) ui_.AddInputLine(raw);
 }
 
+namespace {
+
+// Characters the character pass treats specially; every other byte is
+// copied as it stands. A table keeps the common case (runs of ordinary
+// characters) to one lookup per byte.
+constexpr std::array<bool, 256> MakeSpecialTable() {
+  std::array<bool, 256> table{};
+  for (unsigned char c : {'\t', '\n', '!', '"', '\'', ';'}) table[c] = true;
+  return table;
+}
+constexpr std::array<bool, 256> kSpecial = MakeSpecialTable();
+
+}  // namespace
+
 // The character pass: tabs, line feeds, double quotes and free-form ";".
 void SourceReader::PrepareLine(const std::string& raw, std::string& prepared) {
   prepared.clear();
   quoteCount_ = 0;
   bool comment = IsCommentLine(raw);
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    char c = raw[i];
+  const std::size_t size = raw.size();
+  std::size_t i = 0;
+  while (i < size) {
+    std::size_t run = i;
+    while (run < size && !kSpecial[static_cast<unsigned char>(raw[run])]) ++run;
+    prepared.append(raw, i, run - i);
+    if (run == size) break;
+    char c = raw[run];
+    i = run + 1;
     switch (c) {
       case '\t':
         do prepared.push_back(' ');
@@ -173,7 +193,7 @@ void SourceReader::PrepareLine(const std::string& raw, std::string& prepared) {
         break;
       case ';':
         if (options_.freeForm && !comment && quoteCount_ % 2 == 0) {
-          pendingRest_.assign(TrimBlanks(std::string_view(raw).substr(i + 1)));
+          pendingRest_.assign(TrimBlanks(std::string_view(raw).substr(run + 1)));
           TrimTrailingBlanks(prepared);
           return;
         }

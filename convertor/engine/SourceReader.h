@@ -146,6 +146,7 @@ class SourceReader {
   // Reused buffers: a line is held only while it is current or look-ahead.
   std::string raw_;
   std::string prepared_;
+  std::string includeSourceLine_;
 };
 
 }  // namespace kvq

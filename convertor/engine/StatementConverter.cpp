@@ -1,5 +1,8 @@
 #include "StatementConverter.h"
 
+#include <array>
+#include <bit>
+
 #include "CharacterClass.h"
 
 namespace kvq {
@@ -21,6 +24,8 @@ constexpr ScanRow kScanRows[] = {
     {"PRINT", Row::Print}, {"WRITE(", Row::Write},  {"RETURN", Row::Return},
     {"FORMAT", Row::Format},
 };
+
+constexpr unsigned kAllRows = (1u << std::size(kScanRows)) - 1;
 
 constexpr std::string_view kStopCall = "CALL zx_Instead_of_STOP   ";
 constexpr std::string_view kStopTag = "  !  KVQ";
@@ -79,12 +84,16 @@ void StatementConverter::ConvertStatement() {
   unit_ = IoUnitData();
 
   std::string candidate;
+  unsigned rows = kAllRows;
   for (;;) {
-    if (candidate.empty()) keywordStart_ = s.ScanPos;
+    if (candidate.empty()) {
+      keywordStart_ = s.ScanPos;
+      rows = kAllRows;
+    }
     char c = reader_.NextChar();
     if (c == '!' || c == kEndMarker) return;  // a trailing comment or the line's end
     candidate.push_back(c);
-    switch (TryRows(candidate)) {
+    switch (TryRows(candidate, rows)) {
       case ScanResult::Continue:
         break;
       case ScanResult::Done:
@@ -99,9 +108,28 @@ void StatementConverter::ConvertStatement() {
   }
 }
 
-StatementConverter::ScanResult StatementConverter::TryRows(const std::string& candidate) {
-  for (const ScanRow& row : kScanRows) {
-    if (!row.keyword.starts_with(candidate)) continue;
+// For each position of a keyword and each character: the rows whose
+// keyword has that character there. The scan narrows its rows with one
+// lookup per character instead of comparing every keyword again.
+constexpr std::size_t kLongestKeyword = 6;
+using RowMasks = std::array<std::array<unsigned, 256>, kLongestKeyword>;
+constexpr RowMasks MakeRowMasks() {
+  RowMasks masks{};
+  for (std::size_t r = 0; r < std::size(kScanRows); ++r)
+    for (std::size_t k = 0; k < kScanRows[r].keyword.size(); ++k)
+      masks[k][static_cast<unsigned char>(kScanRows[r].keyword[k])] |= 1u << r;
+  return masks;
+}
+constexpr RowMasks kRowMasks = MakeRowMasks();
+
+StatementConverter::ScanResult StatementConverter::TryRows(const std::string& candidate,
+                                                           unsigned& rows) {
+  std::size_t last = candidate.size() - 1;
+  rows &= last < kLongestKeyword ? kRowMasks[last][static_cast<unsigned char>(candidate[last])] : 0u;
+  // The first row in table order whose keyword begins with the candidate.
+  if (rows != 0) {
+    std::size_t r = static_cast<std::size_t>(std::countr_zero(rows));
+    const ScanRow& row = kScanRows[r];
     if (candidate.size() < row.keyword.size()) return ScanResult::Continue;
     switch (row.row) {
       case Row::EndDo: {

@@ -52,7 +52,9 @@ class StatementConverter {
   enum class ScanResult { Continue, Unmatched, Done };
 
   // The keyword scan.
-  ScanResult TryRows(const std::string& candidate);
+  // rows: the rows whose keyword still begins with the candidate (a bit per
+  // row of the scan table), narrowed by the candidate's last character.
+  ScanResult TryRows(const std::string& candidate, unsigned& rows);
   bool Recognised(IoKind kind);
 
   // Control statements.

@@ -1,0 +1,3 @@
+copy CALC.dll ..\bin
+del CALC.tmp&SelfKiller
+

@@ -1,0 +1,2 @@
+copy CALC.dll ..\bin
+del CALC.tmp

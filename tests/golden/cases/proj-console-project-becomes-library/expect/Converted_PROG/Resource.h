@@ -1,0 +1,2 @@
+// Resource identifiers kept as Resource.zul
+#define IDI_PROG 101

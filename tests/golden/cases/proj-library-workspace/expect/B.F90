@@ -1,0 +1,3 @@
+subroutine b(x)
+  x = 1; y = 2
+end subroutine b

@@ -1,0 +1,2 @@
+// edited by hand after the first conversion
+#define IDI_CALC 202
