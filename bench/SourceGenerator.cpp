@@ -50,9 +50,27 @@ void Line(std::FILE* out, const char* format, int unit) {
 
 }  // namespace
 
+// --simple writes units of plain assignments instead: the floor of what a
+// conversion costs per line.
 int main(int argc, char** argv) {
+  bool simple = argc > 1 && std::string(argv[1]) == "--simple";
+  if (simple) {
+    --argc;
+    ++argv;
+  }
   long target = argc > 1 ? std::atol(argv[1]) : 1000000;
   std::FILE* out = stdout;
+  if (simple) {
+    long lines = 0;
+    for (int unit = 1; lines < target; ++unit) {
+      Line(out, "      SUBROUTINE S%d(X)", unit);
+      Line(out, "      REAL X", unit);
+      for (int i = 0; i < 96; ++i) Line(out, "      X = X * 1.5 + 2.0", unit);
+      Line(out, "      END", unit);
+      lines += 99;
+    }
+    return std::fclose(out) == 0 ? 0 : 1;
+  }
   long lines = 0;
   Line(out, "      PROGRAM GENMAIN", 0);
   Line(out, "      CALL UNIT1", 0);

@@ -77,10 +77,12 @@ class Generator {
   bool lineSubstituted_ = false;
 };
 
+// file: the name as given, for opening; the message shows it upper-cased
+// like every name of the argument list.
 bool Generator::ReadNameList(const std::string& file, std::string& name) {
   std::FILE* list = std::fopen(ResolvePath(file).c_str(), "rb");
   if (!list) {
-    ui_.ShowMessage("Cannot open ProjectNameList file " + file);
+    ui_.ShowMessage("Cannot open ProjectNameList file " + UpperCase(file));
     return false;
   }
   std::vector<std::string> words;
