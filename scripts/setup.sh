@@ -2,7 +2,8 @@
 # Installs what building and testing need on a fresh Debian machine.
 # Idempotent: installs only the packages that are missing.
 set -euo pipefail
-packages=(cmake make g++ gfortran libgtest-dev libgmock-dev libbenchmark-dev libopenmpi-dev openmpi-bin)
+packages=(cmake make g++ gfortran clang libclang-rt-14-dev libgtest-dev libgmock-dev
+  libbenchmark-dev libopenmpi-dev openmpi-bin)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
