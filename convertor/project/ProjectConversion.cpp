@@ -198,10 +198,29 @@ void ProjectConversion::HandleSourceLine(std::size_t& index) {
   ConvertSource(fileName);
 }
 
+// A name that climbs out of the project directory ("..") or is absolute
+// would have its converted copy written outside ConvertedDirectory.
+bool StaysInsideItsDirectory(const std::string& name) {
+  if (name.empty() || IsPathSeparator(name[0]) || name.find(':') != std::string::npos) return false;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    std::size_t end = name.find(kPathSeparator, start);
+    if (end == std::string::npos) end = name.size();
+    if (name.compare(start, end - start, "..") == 0) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 void ProjectConversion::ConvertSource(const std::string& fileName) {
   std::string name = fileName;
   for (char& c : name)
     if (c == '\\') c = kPathSeparator;
+  if (!StaysInsideItsDirectory(name)) {
+    ui_.ShowMessage("convertor: " + fileName +
+                    ": a source outside the project directory is not converted");
+    return;
+  }
   state_.paramList.Set({JoinPath(projectDirectory_, name), JoinPath(convertedDirectory_, name)});
   options_.dllName = projectName_;
   driver_.RunConversion();
