@@ -249,6 +249,21 @@ void SourceReader::ReadLabel() {
   stmt_.Label = 0;
   stmt_.LabelField.assign(1, ' ');
   const std::string& text = stmt_.Text;
+  if (options_.freeForm) {
+    // Free form: a label is the digits in front of the statement, in any
+    // column, followed by a blank.
+    std::size_t at = text.find_first_not_of(' ');
+    std::size_t end = at;
+    while (end != std::string::npos && end < text.size() && end - at < 5 && IsDigit(text[end])) ++end;
+    if (at != std::string::npos && end > at && (end == text.size() || IsBlank(text[end]))) {
+      for (std::size_t i = at; i < end; ++i) {
+        stmt_.LabelField.push_back(text[i]);
+        stmt_.Label = stmt_.Label * 10 + (text[i] - '0');
+      }
+    }
+    stmt_.LabelField.resize(6, ' ');
+    return;
+  }
   for (std::size_t column = 1; column <= 5 && column <= text.size(); ++column) {
     char c = text[column - 1];
     if (IsBlank(c)) continue;

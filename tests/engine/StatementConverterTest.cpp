@@ -275,6 +275,12 @@ TEST_F(FreeFormConverterTest, LabelledWriteMovesItsLabel) {
                           "      CALL Interface_IO(1)    ! Write"}));
 }
 
+TEST_F(FreeFormConverterTest, IndentedLabelMovesToTheDescriptionLine) {
+  Lines write = Convert({"        120 write(*,*) x"});
+  EXPECT_EQ(write[1], " 120  zx_Ebuf='T.FOR(1) SUB: 120write(*,*)x'");
+  EXPECT_EQ(h.stmt().Label, 120);
+}
+
 TEST_F(FreeFormConverterTest, FormatSeparatorsAreReplacedInPlace) {
   engine.ConsoleFormatLabels = {"100"};
   EXPECT_EQ(Convert({"100 format(1x,'a'/1x,'b',//)"}),
