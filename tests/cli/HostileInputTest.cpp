@@ -16,6 +16,12 @@ using test::CrLf;
 using test::ReadBytes;
 using test::WriteBytes;
 
+std::size_t Count(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
 class HostileInputTest : public ::testing::Test {
  protected:
   // Converts MAIN.FOR (written from bytes) into OUT.FOR; checks that the
@@ -70,11 +76,7 @@ TEST_F(HostileInputTest, TenThousandDoLabels) {
   for (const std::string& line : lines) source += line + "\r\n";
   std::string out = Convert(source);
   // Only the innermost 100 loops are tracked, so only their ends warn.
-  std::size_t warnings = 0;
-  for (std::size_t at = out.find(" WARNING !!! Could not correctly convert: "); at != std::string::npos;
-       at = out.find(" WARNING !!! Could not correctly convert: ", at + 1))
-    ++warnings;
-  EXPECT_EQ(warnings, 100u);
+  EXPECT_EQ(Count(out, " WARNING !!! Could not correctly convert: "), 100u);
 }
 
 TEST_F(HostileInputTest, FormatOfAThousandContinuationLines) {
@@ -85,11 +87,7 @@ TEST_F(HostileInputTest, FormatOfAThousandContinuationLines) {
   std::string source;
   for (const std::string& line : lines) source += line + "\r\n";
   std::string out = Convert(source);
-  std::size_t separators = 0;
-  for (std::size_t at = out.find("     &  1H\xfa  \r\n"); at != std::string::npos;
-       at = out.find("     &  1H\xfa  \r\n", at + 1))
-    ++separators;
-  EXPECT_EQ(separators, 1000u);
+  EXPECT_EQ(Count(out, "     &  1H\xfa  \r\n"), 1000u);
 }
 
 TEST_F(HostileInputTest, MoreThanAThousandConsoleFormatLabels) {
@@ -110,10 +108,7 @@ TEST_F(HostileInputTest, IncludeCyclesStopAtTenLevels) {
   WriteBytes(dir.path() / "A.INC", CrLf({"      INCLUDE 'B.INC'"}));
   WriteBytes(dir.path() / "B.INC", CrLf({"      INCLUDE 'A.INC'"}));
   std::string out = Convert(CrLf({"      INCLUDE 'A.INC'", "      X=1"}));
-  std::size_t opened = 0;
-  for (std::size_t at = out.find("!<<<<<<"); at != std::string::npos; at = out.find("!<<<<<<", at + 1))
-    ++opened;
-  EXPECT_EQ(opened, 10u);
+  EXPECT_EQ(Count(out, "!<<<<<<"), 10u);
   EXPECT_NE(out.find("      X=1\r\n"), std::string::npos);
 }
 
