@@ -17,7 +17,8 @@ std::string GenerateSource(long lines) {
   std::filesystem::create_directories(dir);
   std::string path = dir + "/GEN" + std::to_string(lines) + ".FOR";
   if (!std::filesystem::exists(path)) {
-    std::string command = std::string(GENERATOR_BINARY) + " " + std::to_string(lines) + " > " + path;
+    std::string command =
+        std::string(GENERATOR_BINARY) + " " + std::to_string(lines) + " > " + path;
     if (std::system(command.c_str()) != 0) std::abort();
   }
   return path;

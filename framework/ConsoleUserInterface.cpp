@@ -19,8 +19,7 @@ void ConsoleUserInterface::AddReportLine(const std::string& line) {
   std::fflush(out_);
 }
 
-std::string ConsoleUserInterface::InputQuery(const std::string& caption,
-                                             const std::string& prompt,
+std::string ConsoleUserInterface::InputQuery(const std::string& caption, const std::string& prompt,
                                              const std::string& initial,
                                              const std::string& setting) {
   if (!interactive_) {

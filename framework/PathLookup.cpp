@@ -9,7 +9,9 @@
 
 namespace kvq {
 
-bool IsPathSeparator(char c) { return c == '/' || c == '\\'; }
+bool IsPathSeparator(char c) {
+  return c == '/' || c == '\\';
+}
 
 bool HasDirectoryPart(std::string_view name) {
   for (char c : name)
@@ -102,8 +104,8 @@ std::string ResolvePath(std::string_view name) {
     if (next == std::string::npos) next = path.size();
     std::string component = path.substr(pos, next - pos);
     if (!component.empty()) {
-      std::string candidate = resolved.empty() || resolved == "/" ? resolved + component
-                                                                  : resolved + "/" + component;
+      std::string candidate =
+          resolved.empty() || resolved == "/" ? resolved + component : resolved + "/" + component;
       std::string found;
       if (!PathExists(candidate) && component != "." && component != ".." &&
           FindCaseInsensitive(resolved, component, found))

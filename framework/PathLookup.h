@@ -32,7 +32,7 @@ std::string ResolvePath(std::string_view name);
 std::string AbsolutePath(std::string_view name);
 
 // Existence tests on a resolved name.
-bool IsExistingFile(const std::string& path);   // a regular file
+bool IsExistingFile(const std::string& path);  // a regular file
 bool PathExists(const std::string& path);
 
 }  // namespace kvq

@@ -12,9 +12,9 @@ namespace kvq {
 
 struct FileDialogRequest {
   std::string title;
-  std::string filter;            // "Description|*.a;*.b|..." pairs
+  std::string filter;  // "Description|*.a;*.b|..." pairs
   std::string initialDirectory;
-  std::string fileName;          // proposed name, may be empty
+  std::string fileName;  // proposed name, may be empty
 };
 
 class UserInterface {

@@ -16,7 +16,8 @@ namespace {
 
 std::filesystem::path WorkDirectory() {
   static std::filesystem::path dir = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "convertor-fuzz-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "convertor-fuzz-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) std::abort();
     return std::filesystem::path(pattern);
   }();
@@ -39,8 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
   std::vector<std::string> arguments;
   bool freeForm = false;
   for (const std::string& line : kvq::fuzz::TextLines(parts[0])) {
-    if (line == "F90") freeForm = true;
-    else if (line.find('=') != std::string::npos && arguments.size() < 16) arguments.push_back(line);
+    if (line == "F90")
+      freeForm = true;
+    else if (line.find('=') != std::string::npos && arguments.size() < 16)
+      arguments.push_back(line);
   }
   arguments.push_back((dir / "MAIN.FOR").string());
   arguments.push_back((dir / (freeForm ? "OUT.F90" : "OUT.FOR")).string());

@@ -58,7 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     state.paramList.Assign({(dir / "P.dsp").string()});
     kvq::ConversionDriver driver(state, ui);
     driver.SetProjectHandlers(
-        {[&](const kvq::StartCommand* command) { return ConvertProject(state, ui, driver, command); },
+        {[&](const kvq::StartCommand* command) {
+           return ConvertProject(state, ui, driver, command);
+         },
          [&](const std::string* path) { return GenerateProject(state, ui, path); }});
     driver.RunConversion();
     state.paramList.Assign({"TARVIK", "@LIST", "LIBA", "VER=1.2"});

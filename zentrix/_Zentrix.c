@@ -41,8 +41,8 @@ struct zx_text_block zx_text_;
 struct zx_data_block zx_data_;
 
 static const zx_host* attached_host; /* callbacks of the hosted regime */
-static int hosted;                    /* the run uses attached_host */
-static int started;                   /* Init_zx let the main routine run */
+static int hosted;                   /* the run uses attached_host */
+static int started;                  /* Init_zx let the main routine run */
 static int run_status = ZX_STATUS_OK;
 static int stop_point_set;
 static jmp_buf stop_point;
@@ -90,7 +90,8 @@ static void report(const char* what) {
   char line[ZX_EBUF_LENGTH + 64];
   size_t length = trimmed_length(zx_text_.ebuf, ZX_EBUF_LENGTH);
   int n = snprintf(line, sizeof line, "Zentrix: %s in %.*s", what, (int)length, zx_text_.ebuf);
-  if (is_output_process()) emit_line(1, line, (size_t)n < sizeof line ? (size_t)n : sizeof line - 1);
+  if (is_output_process())
+    emit_line(1, line, (size_t)n < sizeof line ? (size_t)n : sizeof line - 1);
 }
 
 /* Reads the next input line into the buffer: blank-padded, or a first
@@ -103,7 +104,7 @@ static void fill_buffer(void) {
     if (hosted && attached_host && attached_host->read_line) {
       length = attached_host->read_line(attached_host->context, buffer, ZX_BUFIO_LENGTH);
     } else {
-      fflush(stdout);  /* a prompt written before the READ shows first */
+      fflush(stdout); /* a prompt written before the READ shows first */
       int c;
       length = 0;
       while ((c = getchar()) != EOF && c != '\n')
@@ -141,10 +142,17 @@ void zx_newrecord_(int* unit) {
 
 void interface_io_(int* k) {
   switch (*k) {
-    case 1: emit_buffer(0, zx_text_.bufio, ZX_BUFIO_LENGTH); break;
-    case 2: emit_buffer(1, zx_text_.bufio, ZX_BUFIO_LENGTH); break;
-    case 3: fill_buffer(); break;
-    default: break;
+    case 1:
+      emit_buffer(0, zx_text_.bufio, ZX_BUFIO_LENGTH);
+      break;
+    case 2:
+      emit_buffer(1, zx_text_.bufio, ZX_BUFIO_LENGTH);
+      break;
+    case 3:
+      fill_buffer();
+      break;
+    default:
+      break;
   }
 }
 
@@ -169,8 +177,7 @@ void zx_instead_of_stop_(void) {
   exit(0);
 }
 
-void zx_raiseevent_(const char* name, const char* value, size_t name_length,
-                    size_t value_length) {
+void zx_raiseevent_(const char* name, const char* value, size_t name_length, size_t value_length) {
   char* n = strndup(name, trimmed_length(name, name_length));
   char* v = strndup(value, trimmed_length(value, value_length));
   if (hosted && attached_host && attached_host->event) {
@@ -237,7 +244,9 @@ void randominitiate_(int* seed, int* process) {
 /* ------------------------------------------------------------------------ */
 /* The host side (zentrix_host.h). */
 
-void zx_attach_host(const zx_host* host) { attached_host = host; }
+void zx_attach_host(const zx_host* host) {
+  attached_host = host;
+}
 
 int zx_call_entry(zx_entry_routine entry, int* job) {
   run_status = ZX_STATUS_OK;

@@ -30,11 +30,12 @@ static void* find_entry(void* module, const char* name) {
 
 int main(int argc, char** argv) {
   if (argc != 3 || strcmp(argv[1], "--help") == 0) {
-    fprintf(stderr, "usage: zxrun MODULE ENTRY\n"
-                    "Runs the entry routine ENTRY of the converted module MODULE (a shared\n"
-                    "library) with standard input and output; exits with the run's status:\n"
-                    "0 finished or stopped, 3 an I/O error was handled, 4 end of input,\n"
-                    "5 the module did not start, 6 the module could not be loaded.\n");
+    fprintf(stderr,
+            "usage: zxrun MODULE ENTRY\n"
+            "Runs the entry routine ENTRY of the converted module MODULE (a shared\n"
+            "library) with standard input and output; exits with the run's status:\n"
+            "0 finished or stopped, 3 an I/O error was handled, 4 end of input,\n"
+            "5 the module did not start, 6 the module could not be loaded.\n");
     return ZXRUN_USAGE;
   }
   char path[4096];

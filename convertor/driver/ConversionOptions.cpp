@@ -38,9 +38,18 @@ void ApplyDialect(ConversionOptions& options, std::string_view value) {
   // An empty value names no dialect and changes nothing.
   if (value.empty()) return;
   switch (value[0]) {
-    case 'C': case 'c': case 'D': case 'd': options.dialect = Dialect::Compaq; break;
-    case 'W': case 'w': options.dialect = Dialect::WatCom; break;
-    default: break;
+    case 'C':
+    case 'c':
+    case 'D':
+    case 'd':
+      options.dialect = Dialect::Compaq;
+      break;
+    case 'W':
+    case 'w':
+      options.dialect = Dialect::WatCom;
+      break;
+    default:
+      break;
   }
 }
 
@@ -59,7 +68,18 @@ void ApplyMode(ConversionOptions& options, std::string_view value) {
     options.consoleMain = false;
 }
 
-enum class SettingKey { Fortran, ErrLab, Units, HandleDriven, Save, Trace, Name, Read, Write, Mode };
+enum class SettingKey {
+  Fortran,
+  ErrLab,
+  Units,
+  HandleDriven,
+  Save,
+  Trace,
+  Name,
+  Read,
+  Write,
+  Mode
+};
 
 struct SettingKeyword {
   std::string_view word;
@@ -77,16 +97,36 @@ constexpr SettingKeyword kSettingKeywords[] = {
 
 void ApplySetting(ConversionOptions& options, SettingKey key, const std::string& value) {
   switch (key) {
-    case SettingKey::Fortran: ApplyDialect(options, value); break;
-    case SettingKey::ErrLab: options.errorLabel = value; break;
-    case SettingKey::Units: options.consoleUnits = "," + value + ","; break;
-    case SettingKey::HandleDriven: options.handleDrivenUnits = "," + value + ","; break;
-    case SettingKey::Save: options.insertSave = value == "Y"; break;
-    case SettingKey::Trace: options.insertTrace = value == "Y"; break;
-    case SettingKey::Name: options.dllName = value; break;
-    case SettingKey::Read: SetRedirection(options, 0, value); break;
-    case SettingKey::Write: SetRedirection(options, 1, value); break;
-    case SettingKey::Mode: ApplyMode(options, value); break;
+    case SettingKey::Fortran:
+      ApplyDialect(options, value);
+      break;
+    case SettingKey::ErrLab:
+      options.errorLabel = value;
+      break;
+    case SettingKey::Units:
+      options.consoleUnits = "," + value + ",";
+      break;
+    case SettingKey::HandleDriven:
+      options.handleDrivenUnits = "," + value + ",";
+      break;
+    case SettingKey::Save:
+      options.insertSave = value == "Y";
+      break;
+    case SettingKey::Trace:
+      options.insertTrace = value == "Y";
+      break;
+    case SettingKey::Name:
+      options.dllName = value;
+      break;
+    case SettingKey::Read:
+      SetRedirection(options, 0, value);
+      break;
+    case SettingKey::Write:
+      SetRedirection(options, 1, value);
+      break;
+    case SettingKey::Mode:
+      ApplyMode(options, value);
+      break;
   }
 }
 

@@ -17,22 +17,22 @@ inline constexpr std::string_view kDefaultConsoleUnits = ",*,5,6,DEBUG,";
 
 struct ConversionOptions {
   ConversionMode conversionMode = ConversionMode::SingleSource;
-  bool consoleMain = false;                 // main program becomes a console program
-  Dialect dialect = Dialect::Compaq;        // "*$" directives become "!DEC$" lines
-  std::string errorLabel = "9470";          // label of the I/O error handler
+  bool consoleMain = false;                        // main program becomes a console program
+  Dialect dialect = Dialect::Compaq;               // "*$" directives become "!DEC$" lines
+  std::string errorLabel = "9470";                 // label of the I/O error handler
   std::string consoleUnits{kDefaultConsoleUnits};  // comma-framed designators
-  std::string handleDrivenUnits;            // comma-framed designators
+  std::string handleDrivenUnits;                   // comma-framed designators
   bool insertSave = true;
   bool insertTrace = false;
-  std::string dllName;                      // name of the exported entry routine
+  std::string dllName;  // name of the exported entry routine
   bool readRedirected = false;
   std::string readUnit = "91";
   bool writeRedirected = false;
   std::string writeUnit = "92";
   bool createProject = false;
-  bool freeForm = false;                    // source is free-form Fortran
-  std::string definedSymbols;               // symbols of selected IF DEFINED branches
-  std::string ownMacros;                    // " NAME " of the last OWNMACRO directive
+  bool freeForm = false;       // source is free-form Fortran
+  std::string definedSymbols;  // symbols of selected IF DEFINED branches
+  std::string ownMacros;       // " NAME " of the last OWNMACRO directive
 };
 
 // The check items of the Option menu; a run takes them over at its start

@@ -5,11 +5,12 @@
 
 namespace kvq {
 
-OutputFile::OutputFile(const ConversionOptions& options, const bool& projectRun,
-                       UserInterface& ui)
+OutputFile::OutputFile(const ConversionOptions& options, const bool& projectRun, UserInterface& ui)
     : options_(options), projectRun_(projectRun), ui_(ui) {}
 
-OutputFile::~OutputFile() { Close(); }
+OutputFile::~OutputFile() {
+  Close();
+}
 
 bool OutputFile::Create(const std::string& path) {
   Close();
@@ -43,7 +44,9 @@ void OutputFile::WriteOutputLine(std::string_view line) {
   Write(line, !options_.freeForm);
 }
 
-void OutputFile::WriteCommentLine(std::string_view line) { Write(line, true); }
+void OutputFile::WriteCommentLine(std::string_view line) {
+  Write(line, true);
+}
 
 void OutputFile::Flush() {
   if (file_ && !buffer_.empty() &&

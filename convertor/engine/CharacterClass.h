@@ -8,12 +8,24 @@ namespace kvq {
 inline constexpr char kEndMarker = '\r';
 inline constexpr char kCtrlZ = '\x1a';
 
-constexpr bool IsBlank(char c) { return c == ' '; }
-constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-constexpr bool IsUpperLetter(char c) { return c >= 'A' && c <= 'Z'; }
-constexpr bool IsLowerLetter(char c) { return c >= 'a' && c <= 'z'; }
-constexpr char ToUpper(char c) { return IsLowerLetter(c) ? static_cast<char>(c - 'a' + 'A') : c; }
+constexpr bool IsBlank(char c) {
+  return c == ' ';
+}
+constexpr bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+constexpr bool IsUpperLetter(char c) {
+  return c >= 'A' && c <= 'Z';
+}
+constexpr bool IsLowerLetter(char c) {
+  return c >= 'a' && c <= 'z';
+}
+constexpr char ToUpper(char c) {
+  return IsLowerLetter(c) ? static_cast<char>(c - 'a' + 'A') : c;
+}
 // Letters, digits and "_" continue a name.
-constexpr bool IsNameChar(char c) { return IsUpperLetter(c) || IsLowerLetter(c) || IsDigit(c) || c == '_'; }
+constexpr bool IsNameChar(char c) {
+  return IsUpperLetter(c) || IsLowerLetter(c) || IsDigit(c) || c == '_';
+}
 
 }  // namespace kvq

@@ -21,7 +21,9 @@ constexpr std::string_view kFixedContinuation = "     -   ";
 constexpr std::string_view kFixedContinuationInConstant = "     -";
 constexpr std::size_t kFixedFormLastColumn = 72;
 
-bool IsUnitNameChar(char c) { return c == '*' || IsDigit(c) || IsUpperLetter(c) || c == '_'; }
+bool IsUnitNameChar(char c) {
+  return c == '*' || IsDigit(c) || IsUpperLetter(c) || c == '_';
+}
 
 }  // namespace
 
@@ -58,9 +60,9 @@ void StatementConverter::AnalyseUnit() {
 
   unit_.UnitDesignator = unit_.UnitText;
   const std::vector<std::string>& characterNames = reader_.CharacterNames;
-  bool internal = name.starts_with("OUTSTR") ||
-                  std::find(characterNames.begin(), characterNames.end(), name) !=
-                      characterNames.end();
+  bool internal =
+      name.starts_with("OUTSTR") ||
+      std::find(characterNames.begin(), characterNames.end(), name) != characterNames.end();
   if (internal) {
     unit_.UnitDesignator = "0";
     unit_.IsExternal = false;
@@ -93,8 +95,8 @@ void StatementConverter::ParseFormatPart() {
   }
   unit_.FormatPart = part;
   std::string trimmed(TrimBlanks(part));
-  if (!trimmed.empty() && (trimmed[0] == '\'' || trimmed[0] == '*' ||
-                           (trimmed[0] >= '1' && trimmed[0] <= '9')))
+  if (!trimmed.empty() &&
+      (trimmed[0] == '\'' || trimmed[0] == '*' || (trimmed[0] >= '1' && trimmed[0] <= '9')))
     unit_.FormatSpec = trimmed;
 }
 
@@ -238,8 +240,8 @@ void StatementConverter::RewriteRead() {
   ParseFormatPart();
   bool consoleBranch =
       unit_.IsExternal && ((unit_.MpiGuard && !unit_.FormatSpec.empty()) || unit_.IsConsole);
-  std::string head = !controlList || consoleBranch ? ConsoleIoHead(0)
-                                                   : "      READ(" + unit_.UnitText + ",";
+  std::string head =
+      !controlList || consoleBranch ? ConsoleIoHead(0) : "      READ(" + unit_.UnitText + ",";
   // Only process 0 reads a file without a recognised format; the others
   // get the value by the broadcast the user completes.
   bool guard = unit_.MpiGuard && !consoleBranch;
@@ -249,8 +251,8 @@ void StatementConverter::RewriteRead() {
     unit_.IsConsole = true;
     if (!options_.readRedirected) {
       output_.WriteOutputLine(kReadInputLine);
-      std::string label = reader_.LineContains(",END=") ? KeywordValue("END")
-                                                       : "9" + options_.errorLabel;
+      std::string label =
+          reader_.LineContains(",END=") ? KeywordValue("END") : "9" + options_.errorLabel;
       output_.WriteOutputLine("      if(Ichar(zx_BufIO(1:1)).eq.0) goto " + label +
                               "    ! EOF checking");
     }
@@ -286,8 +288,8 @@ void StatementConverter::RewritePrint() {
   RecordFormatLabel(1);
   if (unit_.UnitEnd == ',' || unit_.UnitEnd == kEndMarker) unit_.UnitEnd = ' ';
   // The buffer holds one record: "/" of a quoted format becomes separators.
-  std::string format = options_.writeRedirected ? unit_.FormatPart
-                                                : SeparateRecordsInQuotedFormat(unit_.FormatPart);
+  std::string format =
+      options_.writeRedirected ? unit_.FormatPart : SeparateRecordsInQuotedFormat(unit_.FormatPart);
   ComposeIoStatement(ConsoleIoHead(1) + format + "ERR=" + options_.errorLabel + ")" +
                      std::string(1, unit_.UnitEnd));
   PassContinuationLines();

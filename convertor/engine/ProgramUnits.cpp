@@ -34,7 +34,9 @@ constexpr std::string_view kHeadInitials = "PSFRILCD";
 
 // A name goes on while the scanner delivers codes from "0" upwards, so "(",
 // ",", "!", "*", "&" and the end marker end it.
-bool ContinuesUnitName(char c) { return static_cast<unsigned char>(c) >= '0'; }
+bool ContinuesUnitName(char c) {
+  return static_cast<unsigned char>(c) >= '0';
+}
 
 bool AcceptHead(SourceReader& reader, HeadKind kind) {
   switch (kind) {

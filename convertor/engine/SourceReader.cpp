@@ -254,7 +254,8 @@ void SourceReader::ReadLabel() {
     // column, followed by a blank.
     std::size_t at = text.find_first_not_of(' ');
     std::size_t end = at;
-    while (end != std::string::npos && end < text.size() && end - at < 5 && IsDigit(text[end])) ++end;
+    while (end != std::string::npos && end < text.size() && end - at < 5 && IsDigit(text[end]))
+      ++end;
     if (at != std::string::npos && end > at && (end == text.size() || IsBlank(text[end]))) {
       for (std::size_t i = at; i < end; ++i) {
         stmt_.LabelField.push_back(text[i]);
@@ -378,7 +379,9 @@ bool SourceReader::IsContinuation() const {
   return IsFixedFormContinuation(stmt_.Text);
 }
 
-bool SourceReader::ContinuationFollows() const { return !endOfInput_ && NextIsContinuation(); }
+bool SourceReader::ContinuationFollows() const {
+  return !endOfInput_ && NextIsContinuation();
+}
 
 void SourceReader::JoinContinuations() {
   std::size_t keep = stmt_.ScanPos;

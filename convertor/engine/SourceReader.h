@@ -129,14 +129,14 @@ class SourceReader {
   std::string pendingRest_;  // free form: the rest of a line after ";"
   int quoteCount_ = 0;       // apostrophes met in the line under preparation
   std::array<IncludeLevel, kMaxIncludeDepth + 1> include_;
-  int includeDepth_ = -1;    // innermost open file; -1 once the main file ended
+  int includeDepth_ = -1;  // innermost open file; -1 once the main file ended
   bool endOfInput_ = true;
   bool includeEnded_ = false;  // an include file ended in this ReadNextLine
   bool currentLineWritten_ = false;
   int inputLines_ = -1;
   int depthBeforeInclude_ = 0;
-  int lookaheadDepth_ = 0;   // level the look-ahead line was read from
-  int textDepth_ = 0;        // level the current line was read from
+  int lookaheadDepth_ = 0;  // level the look-ahead line was read from
+  int textDepth_ = 0;       // level the current line was read from
 
   ConditionRecord conditions_;
 

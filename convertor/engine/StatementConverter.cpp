@@ -9,7 +9,21 @@ namespace kvq {
 
 namespace {
 
-enum class Row { EndDo, Do, If, Pause, Stop, Call, Open, Close, Read, Print, Write, Return, Format };
+enum class Row {
+  EndDo,
+  Do,
+  If,
+  Pause,
+  Stop,
+  Call,
+  Open,
+  Close,
+  Read,
+  Print,
+  Write,
+  Return,
+  Format
+};
 
 struct ScanRow {
   std::string_view keyword;  // blank-free, upper case
@@ -18,10 +32,9 @@ struct ScanRow {
 
 // Tried in this order after every character of the candidate.
 constexpr ScanRow kScanRows[] = {
-    {"ENDDO", Row::EndDo}, {"DO", Row::Do},         {"IF(", Row::If},
-    {"PAUSE", Row::Pause}, {"STOP", Row::Stop},     {"CALL", Row::Call},
-    {"OPEN(", Row::Open},  {"CLOSE(", Row::Close},  {"READ", Row::Read},
-    {"PRINT", Row::Print}, {"WRITE(", Row::Write},  {"RETURN", Row::Return},
+    {"ENDDO", Row::EndDo},   {"DO", Row::Do},       {"IF(", Row::If},       {"PAUSE", Row::Pause},
+    {"STOP", Row::Stop},     {"CALL", Row::Call},   {"OPEN(", Row::Open},   {"CLOSE(", Row::Close},
+    {"READ", Row::Read},     {"PRINT", Row::Print}, {"WRITE(", Row::Write}, {"RETURN", Row::Return},
     {"FORMAT", Row::Format},
 };
 
@@ -77,8 +90,7 @@ void StatementConverter::ConvertStatement() {
   s.RawScan = false;
   statementStart_ = reader_.FreeForm() ? FreeFormStatementStart(s.Text) : 6;
   s.ScanPos = statementStart_;
-  if (!reader_.LineStartsWith("FORMAT") && !reader_.IsContinuation())
-    engine_.LastWasReturn = false;
+  if (!reader_.LineStartsWith("FORMAT") && !reader_.IsContinuation()) engine_.LastWasReturn = false;
   inIf_ = false;
   kind_ = IoKind::None;
   unit_ = IoUnitData();
@@ -125,7 +137,8 @@ constexpr RowMasks kRowMasks = MakeRowMasks();
 StatementConverter::ScanResult StatementConverter::TryRows(const std::string& candidate,
                                                            unsigned& rows) {
   std::size_t last = candidate.size() - 1;
-  rows &= last < kLongestKeyword ? kRowMasks[last][static_cast<unsigned char>(candidate[last])] : 0u;
+  rows &=
+      last < kLongestKeyword ? kRowMasks[last][static_cast<unsigned char>(candidate[last])] : 0u;
   // The first row in table order whose keyword begins with the candidate.
   if (rows != 0) {
     std::size_t r = static_cast<std::size_t>(std::countr_zero(rows));
@@ -194,7 +207,8 @@ StatementConverter::ScanResult StatementConverter::TryRows(const std::string& ca
 bool StatementConverter::Recognised(IoKind kind) {
   if (inIf_) {
     const std::string& text = stmt().Text;
-    char before = keywordStart_ >= 1 && keywordStart_ <= text.size() ? text[keywordStart_ - 1] : ' ';
+    char before =
+        keywordStart_ >= 1 && keywordStart_ <= text.size() ? text[keywordStart_ - 1] : ' ';
     if (before != ')' && before != ' ') return false;
   }
   ConvertIoStatement(kind);
@@ -301,12 +315,23 @@ void StatementConverter::ConvertIoStatement(IoKind kind) {
   unit_.NewRecordLine = "      Call zx_NewRecord(0)";
   unit_.MpiGuard = Mpi();
   switch (kind) {
-    case IoKind::Open: RewriteOpen(); break;
-    case IoKind::Close: RewriteClose(); break;
-    case IoKind::Read: RewriteRead(); break;
-    case IoKind::Print: RewritePrint(); break;
-    case IoKind::Write: RewriteWrite(); break;
-    case IoKind::None: break;
+    case IoKind::Open:
+      RewriteOpen();
+      break;
+    case IoKind::Close:
+      RewriteClose();
+      break;
+    case IoKind::Read:
+      RewriteRead();
+      break;
+    case IoKind::Print:
+      RewritePrint();
+      break;
+    case IoKind::Write:
+      RewriteWrite();
+      break;
+    case IoKind::None:
+      break;
   }
   if ((kind == IoKind::Print || kind == IoKind::Write) && unit_.MpiGuard) {
     output_.WriteOutputLine(s.Text);

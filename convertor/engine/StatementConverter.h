@@ -25,13 +25,13 @@ struct IoUnitData {
   std::string UnitText;        // upper case, blank-free, "UNIT=" removed
   std::string UnitDesignator;  // passed to zx_NewRecord
   std::string NewRecordLine;
-  bool IsExternal = true;      // false for an internal file
-  bool MpiGuard = false;       // wrap the statement in a process-0 test
-  bool IsConsole = false;      // console or handle-driven unit
-  char UnitEnd = ' ';          // what ended the unit (or the format item)
+  bool IsExternal = true;  // false for an internal file
+  bool MpiGuard = false;   // wrap the statement in a process-0 test
+  bool IsConsole = false;  // console or handle-driven unit
+  char UnitEnd = ' ';      // what ended the unit (or the format item)
   std::string FormatPart;
-  std::string FormatSpec;      // a recognised format: '...', * or a label
-  std::string ControlRest;     // the control list after the format item
+  std::string FormatSpec;   // a recognised format: '...', * or a label
+  std::string ControlRest;  // the control list after the format item
 };
 
 // A format given as an apostrophe constant ('(1X,I5/1X)') that goes through
@@ -103,8 +103,8 @@ class StatementConverter {
 
   // Per call.
   std::size_t statementStart_ = 6;  // ScanPos where the statement field begins
-  std::size_t keywordStart_ = 0;  // ScanPos before the keyword's first character
-  bool inIf_ = false;             // action of a logical IF, or a continuation line
+  std::size_t keywordStart_ = 0;    // ScanPos before the keyword's first character
+  bool inIf_ = false;               // action of a logical IF, or a continuation line
   std::size_t ifPrefixLength_ = 0;
   IoKind kind_ = IoKind::None;
   IoUnitData unit_;

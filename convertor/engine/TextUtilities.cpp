@@ -17,8 +17,10 @@ bool IsCommentLine(std::string_view text, bool freeForm) {
 std::size_t FindSlash(std::string_view text) {
   bool inside = false;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\'') inside = !inside;
-    else if (text[i] == '/' && !inside) return i + 1;
+    if (text[i] == '\'')
+      inside = !inside;
+    else if (text[i] == '/' && !inside)
+      return i + 1;
   }
   return 0;
 }

@@ -15,8 +15,9 @@ constexpr std::string_view kConsoleLinkOptions =
     "kernel32.lib user32.lib gdi32.lib winspool.lib comdlg32.lib advapi32.lib shell32.lib "
     "ole32.lib oleaut32.lib uuid.lib odbc32.lib odbccp32.lib /nologo /subsystem:console /debug "
     "/machine:I386 /pdbtype:sept";
-constexpr std::string_view kDirectoryLines[] = {"# PROP BASE Output_Dir", "# PROP BASE Intermediate_Dir",
-                                                "# PROP Output_Dir", "# PROP Intermediate_Dir"};
+constexpr std::string_view kDirectoryLines[] = {"# PROP BASE Output_Dir",
+                                                "# PROP BASE Intermediate_Dir", "# PROP Output_Dir",
+                                                "# PROP Intermediate_Dir"};
 const char* const kLibraryEntries[] = {"SOURCE=..\\Zentrix.F90", "# End Source File",
                                        "# Begin Source File",    "SOURCE=..\\_Zentrix.c",
                                        "# End Source File",      "# Begin Source File"};
@@ -76,8 +77,7 @@ class ProjectConversion {
   bool librarySourcesInserted_ = false;
 };
 
-bool ProjectConversion::CopyProjectFile(const std::string& source,
-                                        const std::string& destination) {
+bool ProjectConversion::CopyProjectFile(const std::string& source, const std::string& destination) {
   std::optional<ProjectLines> lines = ReadProjectLines(ResolvePath(source));
   if (!lines || !WriteProjectLines(destination, *lines)) {
     ui_.ShowMessage("Cannot find file " + source);
@@ -100,7 +100,8 @@ void ProjectConversion::CopyHeaderFile() {
 void ProjectConversion::RewriteAsConsoleProgram(std::string& line) const {
   ReplaceFirst(line, "Dynamic-Link Library", "Console Application");
   if (std::size_t at = line.find("0x0102"); at != std::string::npos) line[at + 5] = '3';
-  for (std::string_view link : {std::string_view("ADD BASE LINK32"), std::string_view("ADD LINK32")}) {
+  for (std::string_view link :
+       {std::string_view("ADD BASE LINK32"), std::string_view("ADD LINK32")}) {
     std::size_t at = line.find(link);
     if (at == std::string::npos) continue;
     // The options of a console program replace the library's.
@@ -267,8 +268,8 @@ RunOutcome ProjectConversion::Run(const std::string& shownProject, const std::st
     }
     AddDefinitions();
     if (WriteProjectLines(textPath_, text_)) {
-      ui_.ShowMessage("The converted project \"" + projectName_ + "\"\rYou can see in a directory\r" +
-                      convertedDirectory_ + kPathSeparator);
+      ui_.ShowMessage("The converted project \"" + projectName_ +
+                      "\"\rYou can see in a directory\r" + convertedDirectory_ + kPathSeparator);
       outcome = RunOutcome::Converted;
     } else {
       ui_.ShowMessage("convertor: " + textPath_ + ": the project file could not be written");
@@ -288,8 +289,8 @@ RunOutcome ConvertProject(ProgramState& state, UserInterface& ui, ConversionDriv
   state.options.consoleMain = command && command->caption == "Console Application";
   std::string project, shown;
   if (command) {
-    FileDialogRequest request{"KVQ :  Select Source Project", "Fortran Project(*.dsp;*.dsw)|*.dsp;*.dsw",
-                              ".", ""};
+    FileDialogRequest request{"KVQ :  Select Source Project",
+                              "Fortran Project(*.dsp;*.dsw)|*.dsp;*.dsw", ".", ""};
     std::optional<std::string> chosen = ui.OpenFileDialog(request);
     if (!chosen) return RunOutcome::Cancelled;
     project = *chosen;

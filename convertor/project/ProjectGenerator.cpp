@@ -1,10 +1,11 @@
 #include "ProjectGenerator.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
-#include <unistd.h>
 #include <vector>
 
 #include "PathLookup.h"
@@ -27,7 +28,9 @@ constexpr std::string_view kUsage = "Usage: Tarvik <Project Name> [<ext dll>]";
 // extension switches of name lists.
 std::string sourceExtension = "for";
 
-void LogLine(UserInterface& ui, const std::string& text) { ui.AddReportLine("! ***  " + text); }
+void LogLine(UserInterface& ui, const std::string& text) {
+  ui.AddReportLine("! ***  " + text);
+}
 
 std::string UpperLetters(std::string text) {
   for (char& c : text)
@@ -36,8 +39,12 @@ std::string UpperLetters(std::string text) {
 }
 
 // A word of the name list that begins with "." switches the extension.
-bool IsExtensionSwitch(const std::string& word) { return !word.empty() && word[0] == '.'; }
-void ApplyExtensionSwitch(const std::string& word) { sourceExtension = word.substr(1, 3); }
+bool IsExtensionSwitch(const std::string& word) {
+  return !word.empty() && word[0] == '.';
+}
+void ApplyExtensionSwitch(const std::string& word) {
+  sourceExtension = word.substr(1, 3);
+}
 
 enum class Mode { Full, LibraryOnly, ConsoleOnly };
 
@@ -240,11 +247,12 @@ void Generator::OpenSection(const std::string& line) {
   inTargetFile_ = targetFile;
   heldLine_.reset();
   std::string name;
-  for (char c : line.substr(6, line.find('#') == std::string::npos ? std::string::npos
-                                                                   : line.find('#') - 6))
+  for (char c :
+       line.substr(6, line.find('#') == std::string::npos ? std::string::npos : line.find('#') - 6))
     if (c != ' ') name.push_back(c);
   bool test = name.starts_with("TEST");
-  bool resourceScript = line.find(".rc") != std::string::npos || line.find(".RC") != std::string::npos;
+  bool resourceScript =
+      line.find(".rc") != std::string::npos || line.find(".RC") != std::string::npos;
   if (g_.mode == Mode::LibraryOnly && test) name = "?";
   if (g_.mode == Mode::ConsoleOnly && !test && !resourceScript) name = "?";
   outputName_ = name;
@@ -253,7 +261,8 @@ void Generator::OpenSection(const std::string& line) {
     return;
   }
   if (HasDirectoryPart(name) || name.find("..") != std::string::npos) {
-    LogLine(ui_, "file  " + name + "   not written: a template writes only into its own directory.");
+    LogLine(ui_,
+            "file  " + name + "   not written: a template writes only into its own directory.");
     outputName_ = "?";
     return;
   }
@@ -305,8 +314,8 @@ bool Generator::WriteTestProgram() {
   std::string exe = g_.projectName + ".exe";
   std::FILE* in = std::fopen(ResolvePath("console.exe").c_str(), "rb");
   if (!in) {
-    ui_.ShowMessage("convertor: console.exe: cannot be opened (" + std::string(std::strerror(errno)) +
-                    ")");
+    ui_.ShowMessage("convertor: console.exe: cannot be opened (" +
+                    std::string(std::strerror(errno)) + ")");
     return false;
   }
   std::FILE* out = std::fopen(exe.c_str(), "wb");

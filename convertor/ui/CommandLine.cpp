@@ -64,11 +64,14 @@ constexpr const char* kHelp =
 
 int ExitStatus(RunOutcome outcome) {
   switch (outcome) {
-    case RunOutcome::Converted: return kExitConverted;
+    case RunOutcome::Converted:
+      return kExitConverted;
     case RunOutcome::Abandoned:
     case RunOutcome::Cancelled:
-    case RunOutcome::NotAvailable: return kExitAbandoned;
-    case RunOutcome::NeedsFileNames: return kExitUsage;
+    case RunOutcome::NotAvailable:
+      return kExitAbandoned;
+    case RunOutcome::NeedsFileNames:
+      return kExitUsage;
   }
   return kExitAbandoned;
 }

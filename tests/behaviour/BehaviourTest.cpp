@@ -129,8 +129,15 @@ class ProgramBehaviour : public testing::TestWithParam<std::string> {
   }
 
   RunOutput RunConvertedModule(const fs::path& dir) {
-    std::vector<std::string> args = {"-std=legacy", "-shared", "-fPIC", "-I", ZENTRIX_MODULE_DIR,
-                                     "-J", (dir / "converted").string(), "-o", "module.so"};
+    std::vector<std::string> args = {"-std=legacy",
+                                     "-shared",
+                                     "-fPIC",
+                                     "-I",
+                                     ZENTRIX_MODULE_DIR,
+                                     "-J",
+                                     (dir / "converted").string(),
+                                     "-o",
+                                     "module.so"};
     for (const std::string& file : Convert(dir, "MODE=DLL")) args.push_back(file);
     args.push_back(ZENTRIX_STATIC_LIBRARY);
     ProcessResult build = RunProgram(GFORTRAN, args, dir.string());

@@ -138,13 +138,14 @@ TEST_F(CommandLineTest, MissingDllNameWithoutTerminalWarns) {
   test::ProcessResult r = Run({"p.for", "p.out"});
   EXPECT_EQ(r.exitStatus, 0);
   EXPECT_NE(r.err.find("NAME="), std::string::npos);
-  EXPECT_NE(ReadBytes(dir.path() / "p.out").find("      SUBROUTINE (job)        !  main DLL routine"),
-            std::string::npos);
+  EXPECT_NE(
+      ReadBytes(dir.path() / "p.out").find("      SUBROUTINE (job)        !  main DLL routine"),
+      std::string::npos);
 }
 
 TEST_F(CommandLineTest, SourceIsNeverChanged) {
-  std::string source = CrLf({"      PROGRAM P", "\tX = \"A\"", "      INCLUDE 'zentrix.h'",
-                             "      END   "});
+  std::string source =
+      CrLf({"      PROGRAM P", "\tX = \"A\"", "      INCLUDE 'zentrix.h'", "      END   "});
   WriteBytes(dir.path() / "p.for", source);
   EXPECT_EQ(Run({"NAME=P", "p.for", "p.out"}).exitStatus, 0);
   EXPECT_EQ(ReadBytes(dir.path() / "p.for"), source);
@@ -167,19 +168,35 @@ std::string WithoutTrailingBlanks(const std::string& text) {
 TEST_F(CommandLineTest, ConvertingConvertedOutputConvertsNothing) {
   WriteBytes(dir.path() / "CALC.FOR",
              CrLf({"C     A program with every kind of statement the converter rewrites",
-                   "      PROGRAM CALC", "      CHARACTER*16 NAME", "      INTEGER N, I",
-                   "      REAL A(10)", "      OPEN(10,FILE='calc.dat',STATUS='OLD',ERR=90)",
-                   "      READ(10,*,END=20) N", "   20 CLOSE(10)", "      READ(5,*) N",
-                   "      DO 30 I=1,N", "         A(I) = I * 0.5", "   30 CONTINUE",
-                   "      WRITE(6,100) N, A(1)", "  100 FORMAT(1X,'N=',I5/1X,'A=',F8.3)",
-                   "      WRITE(NAME,'(A)') 'done'", "      PRINT *, NAME", "      IF(N.GT.5) STOP",
-                   "      PAUSE", "      STOP 'ok'", "   90 WRITE(*,*) 'no file'", "      END",
-                   "      SUBROUTINE S", "      RETURN", "      END"}));
+                   "      PROGRAM CALC",
+                   "      CHARACTER*16 NAME",
+                   "      INTEGER N, I",
+                   "      REAL A(10)",
+                   "      OPEN(10,FILE='calc.dat',STATUS='OLD',ERR=90)",
+                   "      READ(10,*,END=20) N",
+                   "   20 CLOSE(10)",
+                   "      READ(5,*) N",
+                   "      DO 30 I=1,N",
+                   "         A(I) = I * 0.5",
+                   "   30 CONTINUE",
+                   "      WRITE(6,100) N, A(1)",
+                   "  100 FORMAT(1X,'N=',I5/1X,'A=',F8.3)",
+                   "      WRITE(NAME,'(A)') 'done'",
+                   "      PRINT *, NAME",
+                   "      IF(N.GT.5) STOP",
+                   "      PAUSE",
+                   "      STOP 'ok'",
+                   "   90 WRITE(*,*) 'no file'",
+                   "      END",
+                   "      SUBROUTINE S",
+                   "      RETURN",
+                   "      END"}));
   ASSERT_EQ(Run({"NAME=CALC", "TRACE=Y", "CALC.FOR", "ONCE.FOR"}).exitStatus, 0);
   ASSERT_EQ(Run({"NAME=CALC", "TRACE=Y", "ONCE.FOR", "TWICE.FOR"}).exitStatus, 0);
   std::string once = ReadBytes(dir.path() / "ONCE.FOR");
   EXPECT_NE(once.find("Interface_IO"), std::string::npos);  // the first pass converted
-  EXPECT_EQ(ReadBytes(dir.path() / "TWICE.FOR"), "!KVQ:NO_TOUCH!\r\n" + WithoutTrailingBlanks(once));
+  EXPECT_EQ(ReadBytes(dir.path() / "TWICE.FOR"),
+            "!KVQ:NO_TOUCH!\r\n" + WithoutTrailingBlanks(once));
 }
 
 }  // namespace

@@ -80,7 +80,8 @@ TEST_F(HostileInputTest, TenThousandDoLabels) {
 }
 
 TEST_F(HostileInputTest, FormatOfAThousandContinuationLines) {
-  std::vector<std::string> lines = {"      SUBROUTINE S", "      WRITE(*,100) X", "  100 FORMAT(1X"};
+  std::vector<std::string> lines = {"      SUBROUTINE S", "      WRITE(*,100) X",
+                                    "  100 FORMAT(1X"};
   for (int i = 0; i < 1000; ++i) lines.push_back("     &,'A'/");
   lines.push_back("     &)");
   lines.push_back("      END");
@@ -122,12 +123,14 @@ TEST_F(HostileInputTest, IncludesOfDirectoriesDevicesAndUnreadableFilesPassUncha
   EXPECT_NE(out.find("      INCLUDE 'DIR.INC'\r\n"), std::string::npos);
   EXPECT_NE(out.find("      INCLUDE '/dev/zero'\r\n"), std::string::npos);
   EXPECT_NE(out.find("      INCLUDE '/dev/null'\r\n"), std::string::npos);
-  if (!canReadAnyway) EXPECT_NE(out.find("      INCLUDE 'SECRET.INC'\r\n"), std::string::npos);
+  if (!canReadAnyway) {
+    EXPECT_NE(out.find("      INCLUDE 'SECRET.INC'\r\n"), std::string::npos);
+  }
 }
 
 TEST_F(HostileInputTest, UnterminatedApostropheConstants) {
-  std::string out = Convert(CrLf({"      SUBROUTINE S", "      WRITE(*,'(A) X", "      PRINT *, 'open",
-                                  "      OPEN(10,FILE='A", "      END"}));
+  std::string out = Convert(CrLf({"      SUBROUTINE S", "      WRITE(*,'(A) X",
+                                  "      PRINT *, 'open", "      OPEN(10,FILE='A", "      END"}));
   EXPECT_NE(out.find("      END\r\n"), std::string::npos);
 }
 
@@ -151,7 +154,8 @@ TEST_F(HostileInputTest, TablesFilledPastTheirSize) {
 
 TEST_F(HostileInputTest, SourceThatIsNoRegularFile) {
   ::mkfifo((dir.path() / "PIPE.FOR").c_str(), 0600);
-  test::ProcessResult r = test::RunProgram(CONVERTOR_BINARY, {"PIPE.FOR", "OUT.FOR"}, dir.path().string());
+  test::ProcessResult r =
+      test::RunProgram(CONVERTOR_BINARY, {"PIPE.FOR", "OUT.FOR"}, dir.path().string());
   EXPECT_EQ(r.exitStatus, 1);
   EXPECT_EQ(r.err, "Cannot find file PIPE.FOR\n");
   std::filesystem::create_directory(dir.path() / "D.FOR");

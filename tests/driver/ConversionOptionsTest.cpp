@@ -1,6 +1,6 @@
-#include "ConversionOptions.h"
-
 #include <gtest/gtest.h>
+
+#include "ConversionOptions.h"
 
 namespace kvq {
 namespace {

@@ -1,12 +1,11 @@
 // The run driven through the user-interface seam as the window drives it:
 // list boxes, dialogs, the DLL-name question, and project runs.
-#include "ConversionRun.h"
-
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <filesystem>
 
+#include "ConversionRun.h"
 #include "TempDirectory.h"
 #include "UserInterface.h"
 
@@ -81,37 +80,40 @@ TEST_F(ConversionRunTest, ListBoxesShowTheSourceAndTheOutput) {
   WriteBytes(Path("A.FOR"), CrLf({"      X=1", "", "      END"}));
   ASSERT_EQ(Run({Path("A.FOR"), Path("A.OUT")}), RunOutcome::Converted);
   EXPECT_EQ(window.inputList, (std::vector<std::string>{"      X=1", "", "      END"}));
-  EXPECT_EQ(window.outputList, (std::vector<std::string>{"!KVQ:NO_TOUCH!", "      X=1", "      END"}));
-  EXPECT_EQ(window.status, UpperCase(Path("A.FOR")) +
-                               "    Input Lines:2     Output Lines:3     - ready !");
+  EXPECT_EQ(window.outputList,
+            (std::vector<std::string>{"!KVQ:NO_TOUCH!", "      X=1", "      END"}));
+  EXPECT_EQ(window.status,
+            UpperCase(Path("A.FOR")) + "    Input Lines:2     Output Lines:3     - ready !");
 }
 
 TEST_F(ConversionRunTest, MissingDllNameIsAskedForAndUpperCased) {
   WriteBytes(Path("P.FOR"), CrLf({"      PROGRAM P", "      END"}));
   window.answer = "mine";
   ASSERT_EQ(Run({Path("P.FOR"), Path("P.OUT")}), RunOutcome::Converted);
-  EXPECT_EQ(window.queries, (std::vector<std::string>{"Enter DLL Name|Needed only for main file|"}));
+  EXPECT_EQ(window.queries,
+            (std::vector<std::string>{"Enter DLL Name|Needed only for main file|"}));
   EXPECT_EQ(state.options.dllName, "MINE");
-  EXPECT_NE(ReadBytes(Path("P.OUT")).find("      SUBROUTINE MINE(job)        !  main DLL routine\r\n"),
-            std::string::npos);
+  EXPECT_NE(
+      ReadBytes(Path("P.OUT")).find("      SUBROUTINE MINE(job)        !  main DLL routine\r\n"),
+      std::string::npos);
 }
 
 TEST_F(ConversionRunTest, ConsoleMainProgramStaysSelectedForSingleSourceRuns) {
   state.options.consoleMain = true;  // as a Console Application project conversion leaves it
   WriteBytes(Path("P.FOR"), CrLf({"      PROGRAM P", "      END"}));
   ASSERT_EQ(Run({"NAME=dbg", Path("P.FOR"), Path("P.OUT")}), RunOutcome::Converted);
-  EXPECT_EQ(ReadBytes(Path("P.OUT")),
-            CrLf({"!KVQ:NO_TOUCH!",
-                  "      Program DBG         !  Console Application for Debugging",
-                  "      use Zentrix", "      integer*4 job(10000)",
-                  "      character*256 ProjectName", "      Equivalence(ProjectName,job(4))",
-                  "      job(1)=-1                    ! Console I/O regime",
-                  "      call GetArg(1,ProjectName)   ! from command line",
-                  "      if(Init_zx(job).eq.0) Call DLL_Main", "      Pause", "      end", "!",
-                  "      SUBROUTINE DLL_MAIN                 !  KVQ : instead of PROGRAM",
-                  "      use Zentrix     ! KVQ", "      save            ! KVQ:strongly recommended!",
-                  "!", "      Entry Free_Memory   ! needed for InsteadOfStop !",
-                  "      Return                    !  KVQ", "      END"}));
+  EXPECT_EQ(
+      ReadBytes(Path("P.OUT")),
+      CrLf({"!KVQ:NO_TOUCH!", "      Program DBG         !  Console Application for Debugging",
+            "      use Zentrix", "      integer*4 job(10000)", "      character*256 ProjectName",
+            "      Equivalence(ProjectName,job(4))",
+            "      job(1)=-1                    ! Console I/O regime",
+            "      call GetArg(1,ProjectName)   ! from command line",
+            "      if(Init_zx(job).eq.0) Call DLL_Main", "      Pause", "      end", "!",
+            "      SUBROUTINE DLL_MAIN                 !  KVQ : instead of PROGRAM",
+            "      use Zentrix     ! KVQ", "      save            ! KVQ:strongly recommended!", "!",
+            "      Entry Free_Memory   ! needed for InsteadOfStop !",
+            "      Return                    !  KVQ", "      END"}));
 }
 
 TEST_F(ConversionRunTest, MpiStartCommandWritesTheMpiMainProgram) {
@@ -120,15 +122,16 @@ TEST_F(ConversionRunTest, MpiStartCommandWritesTheMpiMainProgram) {
   ConversionDriver driver(state, window);
   StartCommand mpi{"Single for MPI", ConversionMode::SingleSource};
   ASSERT_EQ(driver.RunConversion(&mpi), RunOutcome::Converted);
-  EXPECT_EQ(ReadBytes(Path("P.OUT")),
-            CrLf({"!KVQ:NO_TOUCH!", "      Program MPI", "      include 'zentrix.h'",
-                  "      zx_DLLName='PROGRAM'", "      call MPI_Start",
-                  "      call RandomInitiate(zx_MyProcess,zx_MyProcess)     ! to not forget!",
-                  "      Call User_Main    !  Instead of Program", "      call MPI_FINALIZE(zx_ierr)",
-                  "      end", "!", "      Subroutine User_Main       ! main User Routine",
-                  "      include 'zentrix.h'", "      save            ! KVQ:strongly recommended!",
-                  "      INTEGER I", "!", "      Entry Free_Memory   ! needed for InsteadOfStop !",
-                  "      Return                    !  KVQ", "      END"}));
+  EXPECT_EQ(
+      ReadBytes(Path("P.OUT")),
+      CrLf({"!KVQ:NO_TOUCH!", "      Program MPI", "      include 'zentrix.h'",
+            "      zx_DLLName='PROGRAM'", "      call MPI_Start",
+            "      call RandomInitiate(zx_MyProcess,zx_MyProcess)     ! to not forget!",
+            "      Call User_Main    !  Instead of Program", "      call MPI_FINALIZE(zx_ierr)",
+            "      end", "!", "      Subroutine User_Main       ! main User Routine",
+            "      include 'zentrix.h'", "      save            ! KVQ:strongly recommended!",
+            "      INTEGER I", "!", "      Entry Free_Memory   ! needed for InsteadOfStop !",
+            "      Return                    !  KVQ", "      END"}));
   EXPECT_TRUE(window.queries.empty());  // the MPI program needs no DLL name
 }
 
@@ -156,8 +159,8 @@ TEST_F(ConversionRunTest, ASourceInAConvertedDirectoryIsRefusedAndAskedAgain) {
   WriteBytes(Path("B.F90"), CrLf({"x=1"}));
   window.files = {Path("Converted_X/A.FOR"), Path("B.F90"), Path("B.OUT")};
   ASSERT_EQ(Run({}), RunOutcome::Converted);
-  EXPECT_EQ(window.messages,
-            (std::vector<std::string>{UpperCase(Path("Converted_X/A.FOR")) + "  is converted yet !"}));
+  EXPECT_EQ(window.messages, (std::vector<std::string>{UpperCase(Path("Converted_X/A.FOR")) +
+                                                       "  is converted yet !"}));
   ASSERT_EQ(window.openRequests.size(), 2u);
   EXPECT_EQ(window.openRequests[1].initialDirectory, dir.path().string());
   EXPECT_EQ(window.saveRequests[0].fileName, UpperCase(Path("B.FOR")));

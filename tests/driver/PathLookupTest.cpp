@@ -1,9 +1,8 @@
-#include "PathLookup.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "PathLookup.h"
 #include "TempDirectory.h"
 
 namespace kvq {

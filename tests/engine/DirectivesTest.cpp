@@ -23,12 +23,12 @@ TEST_F(DirectivesTest, ConsoleDirectiveExtendsTheDefaultList) {
   struct Case {
     std::string line, units;
   };
-  for (const Case& c : {Case{"!KVQ:CONSOLE=IN", ",*,5,6,DEBUG,IN,"},
-                        Case{"!KVQ:CONSOLE in, inout ", ",*,5,6,DEBUG,IN, INOUT,"},
-                        Case{"!KVQ:CONSOLEIN", ",*,5,6,DEBUG,N,"},
-                        Case{"!KVQ:CONSOLE", ",*,5,6,DEBUG,,"},
-                        Case{" !KVQ:CONSOLE IN", ",X,"},  // ordinary comments
-                        Case{"!kvq:console IN", ",X,"}}) {
+  for (const Case& c :
+       {Case{"!KVQ:CONSOLE=IN", ",*,5,6,DEBUG,IN,"},
+        Case{"!KVQ:CONSOLE in, inout ", ",*,5,6,DEBUG,IN, INOUT,"},
+        Case{"!KVQ:CONSOLEIN", ",*,5,6,DEBUG,N,"}, Case{"!KVQ:CONSOLE", ",*,5,6,DEBUG,,"},
+        Case{" !KVQ:CONSOLE IN", ",X,"},  // ordinary comments
+        Case{"!kvq:console IN", ",X,"}}) {
     h.options.consoleUnits = ",X,";
     Read(CrLf({c.line}));
     EXPECT_EQ(h.options.consoleUnits, c.units) << c.line;
@@ -125,9 +125,9 @@ TEST_F(DirectivesTest, NestingBeyondNineLevelsAndStrayEndifsKeepTheRecordSound) 
 TEST_F(DirectivesTest, InterfaceBlocksAreCopiedAndTheLineAfterIsDelivered) {
   Lines lines = Read(CrLf({"      INTERFACE", "        SUBROUTINE A(X)", "        END SUBROUTINE",
                            "      END INTERFACE", "      INTERFACE B", "      END", "      X=1"}));
-  EXPECT_EQ(h.output.lines, (Lines{"      INTERFACE", "        SUBROUTINE A(X)",
-                                   "        END SUBROUTINE", "      END INTERFACE",
-                                   "      INTERFACE B", "      END"}));
+  EXPECT_EQ(h.output.lines,
+            (Lines{"      INTERFACE", "        SUBROUTINE A(X)", "        END SUBROUTINE",
+                   "      END INTERFACE", "      INTERFACE B", "      END"}));
   EXPECT_EQ(lines, (Lines{"      X=1"}));
 }
 

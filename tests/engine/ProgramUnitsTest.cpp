@@ -1,7 +1,6 @@
-#include "ProgramUnits.h"
-
 #include <gtest/gtest.h>
 
+#include "ProgramUnits.h"
 #include "ReaderHarness.h"
 
 namespace kvq {
@@ -74,9 +73,9 @@ TEST_F(ProgramUnitsTest, AnyStatementBeginningWithProgramIsAHead) {
 }
 
 TEST_F(ProgramUnitsTest, UnitEnds) {
-  for (const char* text : {"      END", "      END FUNCTION F", "      END SUBROUTINE",
-                           "      ENDSUBROUTINE X", "      end   ! of unit", "   99 END",
-                           "99999 END"}) {
+  for (const char* text :
+       {"      END", "      END FUNCTION F", "      END SUBROUTINE", "      ENDSUBROUTINE X",
+        "      end   ! of unit", "   99 END", "99999 END"}) {
     Use(text);
     EXPECT_TRUE(IsUnitEnd(h.reader)) << text;
     EXPECT_EQ(h.stmt().Text, text) << "a unit end keeps its line";
@@ -111,9 +110,8 @@ TEST_F(ProgramUnitsTest, CharacterStatementOverThreeLines) {
   h.reader.CharacterNames.assign(1, "OUTSTR");
   ASSERT_TRUE(CollectCharacterNames(h.reader, h.output));
   EXPECT_EQ(h.output.lines, (std::vector<std::string>{"      CHARACTER*8 A,", "     &  B(N),",
-                                                       "     &  A, C*(L)"}));
-  EXPECT_EQ(h.reader.CharacterNames,
-            (std::vector<std::string>{"OUTSTR", "A", "B", "N", "C", "L"}));
+                                                      "     &  A, C*(L)"}));
+  EXPECT_EQ(h.reader.CharacterNames, (std::vector<std::string>{"OUTSTR", "A", "B", "N", "C", "L"}));
   EXPECT_EQ(h.reader.Lookahead(), "      X=1");
 }
 

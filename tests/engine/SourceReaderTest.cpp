@@ -1,10 +1,9 @@
-#include "SourceReader.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "ReaderHarness.h"
+#include "SourceReader.h"
 
 namespace kvq {
 namespace {
@@ -43,10 +42,10 @@ TEST_F(SourceReaderTest, TabsFillToColumn7AndAlwaysGiveOneBlank) {
 }
 
 TEST_F(SourceReaderTest, DoubleQuotesBecomeApostrophesOutsideConstantsAndComments) {
-  EXPECT_EQ(Read(CrLf({"      A=\"X\"", "      B='say \"hi\"'", "      C=1 ! \"q\"",
-                       "C     \"comment\""})),
-            (Lines{"      A='X'", "      B='say \"hi\"'", "      C=1 ! \"q\"",
-                   "C     \"comment\""}));
+  EXPECT_EQ(
+      Read(CrLf(
+          {"      A=\"X\"", "      B='say \"hi\"'", "      C=1 ! \"q\"", "C     \"comment\""})),
+      (Lines{"      A='X'", "      B='say \"hi\"'", "      C=1 ! \"q\"", "C     \"comment\""}));
 }
 
 TEST_F(SourceReaderTest, SemicolonsSplitOnlyFreeFormStatements) {
@@ -60,8 +59,8 @@ TEST_F(SourceReaderTest, RestAfterSemicolonComesBeforeTheEndMarkerOfItsFile) {
   h.options.freeForm = true;
   test::WriteBytes(h.dir.path() / "SUB.INC", CrLf({"X=1; Y=2"}));
   EXPECT_EQ(Read(CrLf({"include 'SUB.INC'", "Z=3"})),
-            (Lines{"!<<<<<<      INCLUDE SUB.INC", "X=1", "Y=2",
-                   "!>>>>>>      end of   SUB.INC", "Z=3"}));
+            (Lines{"!<<<<<<      INCLUDE SUB.INC", "X=1", "Y=2", "!>>>>>>      end of   SUB.INC",
+                   "Z=3"}));
 }
 
 TEST_F(SourceReaderTest, LineEndsCarriageReturnAloneOrWithLineFeed) {
@@ -125,9 +124,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(LabelCase{"  100 CONTINUE", 100, " 100  "},
                       LabelCase{"12345 CONTINUE", 12345, " 12345"},
                       LabelCase{"     1X=1", 0, "      "},   // column 6 is the continuation mark
-                      LabelCase{"1 2   X=1", 12, " 12   "},   // blanks between digits drop
-                      LabelCase{"      X=1", 0, "      "},
-                      LabelCase{"C 123 comment", 0, "      "},
+                      LabelCase{"1 2   X=1", 12, " 12   "},  // blanks between digits drop
+                      LabelCase{"      X=1", 0, "      "}, LabelCase{"C 123 comment", 0, "      "},
                       LabelCase{"123456X=1", 12345, " 12345"}));
 
 TEST_F(SourceReaderTest, LineEndingInAmpersandSwitchesToFreeForm) {
@@ -154,14 +152,13 @@ TEST_F(SourceReaderTest, IncludeGetsTheDirectoryOfTheIncludingFile) {
   test::WriteBytes(h.dir.path() / "w" / "SUB.INC", CrLf({"      B=2"}));
   h.reader.Open(h.dir.File("w/MAIN.FOR"), "D:\\W\\MAIN.FOR");
   h.reader.ReadStatement();
-  EXPECT_EQ(h.RemainingLines(),
-            (Lines{"!<<<<<<      INCLUDE D:\\W/sub.inc", "      B=2",
-                   "!>>>>>>      end of   D:\\W/sub.inc"}));
+  EXPECT_EQ(h.RemainingLines(), (Lines{"!<<<<<<      INCLUDE D:\\W/sub.inc", "      B=2",
+                                       "!>>>>>>      end of   D:\\W/sub.inc"}));
 }
 
 TEST_F(SourceReaderTest, IncludesThatCannotBeExpandedPassUnchanged) {
-  EXPECT_EQ(Read(CrLf({"      INCLUDE 'MISSING.INC'", "      INCLUDE NOQUOTE",
-                       "      INCLUDE ''", "      INCLUDE 'OPEN", "C     INCLUDE 'X.INC'"})),
+  EXPECT_EQ(Read(CrLf({"      INCLUDE 'MISSING.INC'", "      INCLUDE NOQUOTE", "      INCLUDE ''",
+                       "      INCLUDE 'OPEN", "C     INCLUDE 'X.INC'"})),
             (Lines{"      INCLUDE 'MISSING.INC'", "      INCLUDE NOQUOTE", "      INCLUDE ''",
                    "      INCLUDE 'OPEN", "C     INCLUDE 'X.INC'"}));
 }
@@ -200,9 +197,9 @@ TEST_F(SourceReaderTest, CompanionFileHoldsTheMainFileLinesInAProjectRun) {
   h.projectRun = true;
   test::WriteBytes(h.dir.path() / "SUB.INC", CrLf({"      B=2"}));
   std::string companion = h.dir.File("MAIN.WatCom");
-  test::WriteBytes(h.dir.path() / "MAIN.FOR",
-             CrLf({"*$IFDEF X", "      A=\"1\"", "", "      INCLUDE 'SUB.INC'", "*$ENDIF",
-                   "      END"}));
+  test::WriteBytes(
+      h.dir.path() / "MAIN.FOR",
+      CrLf({"*$IFDEF X", "      A=\"1\"", "", "      INCLUDE 'SUB.INC'", "*$ENDIF", "      END"}));
   h.reader.Open(h.dir.File("MAIN.FOR"), "MAIN.FOR");
   ASSERT_TRUE(h.reader.OpenCompanion(companion));
   h.reader.ReadStatement();

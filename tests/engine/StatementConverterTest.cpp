@@ -1,11 +1,10 @@
 // The statement rules on single statements: what a rule writes before the
 // line and what the line becomes, for the cases where a golden file would
 // hide the point of the test.
-#include "StatementConverter.h"
-
 #include <gtest/gtest.h>
 
 #include "ReaderHarness.h"
+#include "StatementConverter.h"
 
 namespace kvq {
 namespace {
@@ -60,7 +59,8 @@ TEST_F(StatementConverterTest, LongStopLineSplitsAtTheCall) {
 TEST_F(StatementConverterTest, PauseBecomesContinue) {
   EXPECT_EQ(Convert({"   20 PAUSE 'wait'"}), (Lines{"   20 Continue   ! instead of PAUSE !"}));
   EXPECT_EQ(Convert({"      IF(X) PAUSE"}), (Lines{"      Continue   ! instead of PAUSE !"}));
-  EXPECT_EQ(Convert({"      IF(PAUSE1.GT.0) X=1"}), (Lines{"      Continue   ! instead of PAUSE !"}));
+  EXPECT_EQ(Convert({"      IF(PAUSE1.GT.0) X=1"}),
+            (Lines{"      Continue   ! instead of PAUSE !"}));
 }
 
 TEST_F(StatementConverterTest, ReturnIsNotedOnlyUnguarded) {
@@ -114,9 +114,10 @@ TEST_F(StatementConverterTest, KeywordValueKeepsSubscriptsAndQuotedCommas) {
 
 TEST_F(StatementConverterTest, OpenJoinsItsContinuationLinesAndKeepsItsLabel) {
   Lines open = Convert({"   40 OPEN(10,", "     &FILE='A.DAT',", "     &STATUS='NEW')"});
-  EXPECT_EQ(open, (Lines{"!Converted:    40 OPEN(10, ...", " 40   zx_Ebuf='T.FOR(1) SUB: 40OPEN(10, ...'",
-                         "      CALL Open_File(10,'A.DAT','NEW','formatted')",
-                         "      if(fo_Error.ne.0) goto 9470"}));
+  EXPECT_EQ(open,
+            (Lines{"!Converted:    40 OPEN(10, ...", " 40   zx_Ebuf='T.FOR(1) SUB: 40OPEN(10, ...'",
+                   "      CALL Open_File(10,'A.DAT','NEW','formatted')",
+                   "      if(fo_Error.ne.0) goto 9470"}));
   EXPECT_EQ(h.stmt().Label, 40);
   EXPECT_TRUE(engine.IoHandlersNeeded);
 }
@@ -138,9 +139,10 @@ TEST_F(StatementConverterTest, CloseDeletesWithTheUnitNegated) {
 
 TEST_F(StatementConverterTest, ContinuedControlListIsJoined) {
   Lines write = Convert({"      WRITE(6,", "     &      100) A,", "     &  B"});
-  EXPECT_EQ(write, (Lines{"!Converted:       WRITE(6, ...", "      zx_Ebuf='T.FOR(1) SUB: WRITE(6, ...'",
-                          "      Call zx_NewRecord(6)", "      Write(zx_BufIO,100,ERR=9470) A,",
-                          "     &  B", "      CALL Interface_IO(1)    ! Write"}));
+  EXPECT_EQ(write,
+            (Lines{"!Converted:       WRITE(6, ...", "      zx_Ebuf='T.FOR(1) SUB: WRITE(6, ...'",
+                   "      Call zx_NewRecord(6)", "      Write(zx_BufIO,100,ERR=9470) A,",
+                   "     &  B", "      CALL Interface_IO(1)    ! Write"}));
   EXPECT_EQ(engine.ConsoleFormatLabels, (std::vector<std::string>{"100"}));
 }
 
@@ -154,7 +156,8 @@ TEST_F(StatementConverterTest, ControlRestKeepsParenthesisedValues) {
 TEST_F(StatementConverterTest, IostatKeepsTheStatementsOwnErrorHandling) {
   EXPECT_EQ(Convert({"      READ(11,'(A)',IOSTAT=IOS) LINE"}).back(),
             "      READ(11,'(A)',IOSTAT=IOS) LINE");
-  EXPECT_EQ(Convert({"      WRITE(11,100,IOSTAT=IOS) X"}).back(), "      WRITE(11,100,IOSTAT=IOS) X");
+  EXPECT_EQ(Convert({"      WRITE(11,100,IOSTAT=IOS) X"}).back(),
+            "      WRITE(11,100,IOSTAT=IOS) X");
   EXPECT_EQ(Convert({"      READ(11,100) X"}).back(), "      READ(11,100,ERR=9470,END=99470) X");
 }
 
@@ -172,9 +175,10 @@ TEST_F(StatementConverterTest, HandleDrivenWriteGoesThroughTheBufferEvenWhenRedi
   h.options.handleDrivenUnits = ",7,";
   SetRedirection(h.options, 1, "92");
   Lines write = Convert({"      WRITE(7,*) X"});
-  EXPECT_EQ(write, (Lines{"!Converted:       WRITE(7,*) X", "      zx_Ebuf='T.FOR(1) SUB: WRITE(7,*)X'",
-                          "      Call zx_NewRecord(7)", "      Write(zx_BufIO,*,ERR=9470) X",
-                          "      call WriteStringByHandle(7,zx_BufIO)  ! maybe handle driven"}));
+  EXPECT_EQ(write,
+            (Lines{"!Converted:       WRITE(7,*) X", "      zx_Ebuf='T.FOR(1) SUB: WRITE(7,*)X'",
+                   "      Call zx_NewRecord(7)", "      Write(zx_BufIO,*,ERR=9470) X",
+                   "      call WriteStringByHandle(7,zx_BufIO)  ! maybe handle driven"}));
 }
 
 class MpiConverterTest : public StatementConverterTest {
@@ -184,10 +188,11 @@ class MpiConverterTest : public StatementConverterTest {
 
 TEST_F(MpiConverterTest, ReadWithoutFormatIsGuardedAndClosed) {
   Lines read = Convert({"      READ(10) A"});
-  EXPECT_EQ(Lines(read.begin() + 2, read.end()),
-            (Lines{"      Call zx_NewRecord(10)", "      if(zx_MyProcess.eq.0) then",
-                   "      READ(10,ERR=9470,END=99470) A", "      endif",
-                   "      Call MPI_BCast(..., ..., ..., 0,zx_MPIcommunicator,zx_ierr) ! - Sorry !!!"}));
+  EXPECT_EQ(
+      Lines(read.begin() + 2, read.end()),
+      (Lines{"      Call zx_NewRecord(10)", "      if(zx_MyProcess.eq.0) then",
+             "      READ(10,ERR=9470,END=99470) A", "      endif",
+             "      Call MPI_BCast(..., ..., ..., 0,zx_MPIcommunicator,zx_ierr) ! - Sorry !!!"}));
 }
 
 TEST_F(MpiConverterTest, FormattedReadGoesThroughTheBufferWithoutGuard) {
@@ -245,8 +250,10 @@ TEST_F(StatementConverterTest, QuotedFormatsThroughTheBufferGetRecordSeparators)
   EXPECT_EQ(SeparateRecordsInQuotedFormat("100,"), "100,");
   EXPECT_EQ(Convert({"      WRITE(*,'(1X,I3/1X,I3)') I, J"}).at(3),
             "      Write(zx_BufIO,'(1X,I3,1H\xfa,1X,I3)',ERR=9470) I, J");
-  EXPECT_EQ(Convert({"      PRINT '(/A)', T"}).at(3), "      Write(zx_BufIO,'(1H\xfa,A)',ERR=9470)  T");
-  EXPECT_EQ(Convert({"      WRITE(11,'(I3/I3)') I, J"}).back(), "      WRITE(11,'(I3/I3)',ERR=9470) I, J");
+  EXPECT_EQ(Convert({"      PRINT '(/A)', T"}).at(3),
+            "      Write(zx_BufIO,'(1H\xfa,A)',ERR=9470)  T");
+  EXPECT_EQ(Convert({"      WRITE(11,'(I3/I3)') I, J"}).back(),
+            "      WRITE(11,'(I3/I3)',ERR=9470) I, J");
 }
 
 TEST_F(StatementConverterTest, ConsoleFormatLabelTableKeepsItsLastEntryWhenFull) {
@@ -270,9 +277,10 @@ TEST_F(FreeFormConverterTest, GeneratedLinesKeepIndentationAndLabels) {
 
 TEST_F(FreeFormConverterTest, LabelledWriteMovesItsLabel) {
   Lines write = Convert({"  20 write(*,*) x"});
-  EXPECT_EQ(write, (Lines{"!Converted:   20 write(*,*) x", " 20   zx_Ebuf='T.FOR(1) SUB: 20write(*,*)x'",
-                          "      Call zx_NewRecord(0)", "      Write(zx_BufIO,*,ERR=9470) x",
-                          "      CALL Interface_IO(1)    ! Write"}));
+  EXPECT_EQ(write,
+            (Lines{"!Converted:   20 write(*,*) x", " 20   zx_Ebuf='T.FOR(1) SUB: 20write(*,*)x'",
+                   "      Call zx_NewRecord(0)", "      Write(zx_BufIO,*,ERR=9470) x",
+                   "      CALL Interface_IO(1)    ! Write"}));
 }
 
 TEST_F(FreeFormConverterTest, IndentedLabelMovesToTheDescriptionLine) {

@@ -1,8 +1,7 @@
-#include "TextUtilities.h"
-
 #include <gtest/gtest.h>
 
 #include "ReaderHarness.h"
+#include "TextUtilities.h"
 
 namespace kvq {
 namespace {

@@ -82,8 +82,8 @@ void CheckCompiles(const std::vector<std::string>& entries, const fs::path& work
     std::istringstream fields(entry);
     std::string file, form;
     if (!(fields >> file >> form)) continue;
-    std::vector<std::string> args = {"-fsyntax-only", "-std=legacy", "-I", ZENTRIX_MODULE_DIR,
-                                     "-J", work.string()};
+    std::vector<std::string> args = {"-fsyntax-only",    "-std=legacy", "-I",
+                                     ZENTRIX_MODULE_DIR, "-J",          work.string()};
     if (form == "free") {
       args.insert(args.end(), {"-x", "f95", "-ffree-form"});
     } else {
@@ -105,8 +105,7 @@ class GoldenCase : public testing::TestWithParam<std::string> {};
 TEST_P(GoldenCase, RunMatchesExpectedFiles) {
   const fs::path dir = fs::path(GOLDEN_CASES_DIR) / GetParam();
   kvq::test::TempDirectory work;
-  if (fs::exists(dir / "in"))
-    fs::copy(dir / "in", work.path(), fs::copy_options::recursive);
+  if (fs::exists(dir / "in")) fs::copy(dir / "in", work.path(), fs::copy_options::recursive);
 
   kvq::test::ProcessResult result =
       kvq::test::RunProgram(CONVERTOR_BINARY, ReadLines(dir / "args"), work.path().string());

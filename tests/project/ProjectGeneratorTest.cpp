@@ -1,12 +1,14 @@
 // The console test program's marker: the 18-byte rule on one block.
-#include "ProjectGenerator.h"
-
 #include <gtest/gtest.h>
+
+#include "ProjectGenerator.h"
 
 namespace kvq {
 namespace {
 
-std::string Bytes(const std::string& text) { return text; }
+std::string Bytes(const std::string& text) {
+  return text;
+}
 
 TEST(PatchConsoleBlock, NameReplacesTheMarkerAndTheTextFollowsIt) {
   std::string block = Bytes("abc") + "ETALONETALONETALON" + ".DLL" + std::string(1, '\0') + "xyz";
@@ -22,8 +24,8 @@ TEST(PatchConsoleBlock, EighteenCharacterNameFillsTheMarkerExactly) {
 }
 
 TEST(PatchConsoleBlock, MarkerIsMatchedInAnyCaseAndEveryOccurrenceIsPatched) {
-  std::string block = "etalonEtalonETALON" + std::string(1, '\0') + "--ETALONETALONETALON" +
-                      std::string(1, '\0');
+  std::string block =
+      "etalonEtalonETALON" + std::string(1, '\0') + "--ETALONETALONETALON" + std::string(1, '\0');
   PatchConsoleBlock(block, "P");
   EXPECT_EQ(block, "P" + std::string(18, '\0') + "--P" + std::string(18, '\0'));
 }
