@@ -56,7 +56,9 @@ ConversionDriver::ConversionDriver(ProgramState& state, UserInterface& ui)
       ui_(ui),
       output_(state.options, state.projectRun, ui),
       reader_(state.options, state.projectRun, output_, ui),
-      converter_(reader_, output_, state.options, engine_) {}
+      converter_(reader_, output_, state.options, engine_) {
+  reader_.SetInterfaceHook([this] { BeforeInterfaceBlock(); });
+}
 
 RunOutcome ConversionDriver::RunConversion(const StartCommand* command) {
   options_.conversionMode = ConversionMode::SingleSource;
@@ -335,14 +337,41 @@ void ConversionDriver::EnsureDllName() {
   options_.dllName = UpperCase(options_.dllName);
 }
 
+// An INTERFACE block is copied by the reader before the run sees its
+// first line; the declarations that must precede it in its unit (the use
+// line after the head, the save line) are written first.
+void ConversionDriver::BeforeInterfaceBlock() {
+  if (passThrough_ || unitState_ == UnitState::BetweenUnits || unitState_ == UnitState::InBody ||
+      reader_.InInactiveBranch())
+    return;
+  HandleDeclarationSteps();
+}
+
 void ConversionDriver::HandleStatement() {
+  Statement& stmt = reader_.statement();
+  if (unitState_ == UnitState::AfterHead && reader_.IsContinuation()) {
+    output_.WriteOutputLine(stmt.Text);
+    return;
+  }
+  HandleDeclarationSteps();
+
+  if (IsUnitEnd(reader_)) {
+    HandleUnitEnd();
+    return;
+  }
+  if (CollectCharacterNames(reader_, output_)) return;
+  if (!copyNextStatement_) converter_.ConvertStatement();
+  output_.WriteOutputLine(stmt.Text);
+  engine_.PopDoLabel(stmt.Label);
+  stmt.Label = 0;
+}
+
+// After the head the first statement brings the use line; the first one
+// that is none of USE, PARAMETER, IMPLICIT the save line.
+void ConversionDriver::HandleDeclarationSteps() {
   Statement& stmt = reader_.statement();
   bool mpi = options_.conversionMode == ConversionMode::SingleForMpi;
   if (unitState_ == UnitState::AfterHead) {
-    if (reader_.IsContinuation()) {
-      output_.WriteOutputLine(stmt.Text);
-      return;
-    }
     if (!mpi) output_.WriteOutputLine(kUseZentrixLine);
     unitState_ = UnitState::InDeclarations;
     engine_.IoHandlersNeeded = false;
@@ -361,16 +390,6 @@ void ConversionDriver::HandleStatement() {
       stmt.Text = "!";
     }
   }
-
-  if (IsUnitEnd(reader_)) {
-    HandleUnitEnd();
-    return;
-  }
-  if (CollectCharacterNames(reader_, output_)) return;
-  if (!copyNextStatement_) converter_.ConvertStatement();
-  output_.WriteOutputLine(stmt.Text);
-  engine_.PopDoLabel(stmt.Label);
-  stmt.Label = 0;
 }
 
 void ConversionDriver::HandleUnitEnd() {

@@ -59,6 +59,8 @@ class ConversionDriver {
   void HandleLine();
   void HandleUnitHead();
   void HandleStatement();
+  void HandleDeclarationSteps();
+  void BeforeInterfaceBlock();
   void HandleUnitEnd();
   void EnsureDllName();
   void ShowRunStatus(const std::string& message);

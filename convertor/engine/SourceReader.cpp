@@ -68,7 +68,9 @@ void SourceReader::ReadStatement() {
   for (;;) {
     ReadNextLine();
     ApplyReaderDirectives();
-    if (!LineStartsWith("INTERFACE") || !CopyInterfaceBlock()) return;
+    if (!LineStartsWith("INTERFACE")) return;
+    if (interfaceHook_) interfaceHook_();
+    if (!CopyInterfaceBlock()) return;
   }
 }
 

@@ -21,6 +21,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,6 +60,9 @@ class SourceReader {
   // True when the current line was already written: an INTERFACE block
   // that was still open at the end of the input.
   bool CurrentLineWritten() const { return currentLineWritten_; }
+  // Called with the INTERFACE line current, before its block is copied, so
+  // that the run can write what must precede the block in its unit.
+  void SetInterfaceHook(std::function<void()> hook) { interfaceHook_ = std::move(hook); }
 
   // Text utilities on the Statement.
   bool IsCommentLine(std::string_view text) const;
@@ -133,6 +137,7 @@ class SourceReader {
   bool endOfInput_ = true;
   bool includeEnded_ = false;  // an include file ended in this ReadNextLine
   bool currentLineWritten_ = false;
+  std::function<void()> interfaceHook_;
   int inputLines_ = -1;
   int depthBeforeInclude_ = 0;
   int lookaheadDepth_ = 0;  // level the look-ahead line was read from
