@@ -25,12 +25,16 @@ using kvq::test::RunProgram;
 
 namespace {
 
-std::vector<std::string> ProgramNames() {
+// mpiOnly: only the programs meant for the MPI variant ("mpi-*").
+std::vector<std::string> ProgramNames(bool mpiOnly) {
   std::vector<std::string> names;
   if (!fs::exists(PROGRAMS_DIR)) return names;
-  for (const fs::directory_entry& entry : fs::directory_iterator(PROGRAMS_DIR))
-    if (entry.is_directory() && fs::exists(entry.path() / "sources"))
-      names.push_back(entry.path().filename().string());
+  for (const fs::directory_entry& entry : fs::directory_iterator(PROGRAMS_DIR)) {
+    std::string name = entry.path().filename().string();
+    if (entry.is_directory() && fs::exists(entry.path() / "sources") &&
+        (!mpiOnly || name.starts_with("mpi-")))
+      names.push_back(name);
+  }
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -90,7 +94,6 @@ class ProgramBehaviour : public testing::TestWithParam<std::string> {
   void SetUp() override {
     source_ = fs::path(PROGRAMS_DIR) / GetParam();
     sources_ = Lines(ReadBytes(source_ / "sources"));
-    mpi_ = GetParam().starts_with("mpi-");
   }
 
   // A fresh copy of the program's folder.
@@ -183,8 +186,9 @@ class ProgramBehaviour : public testing::TestWithParam<std::string> {
 
   fs::path source_;
   std::vector<std::string> sources_;
-  bool mpi_ = false;
 };
+
+class MpiProgramBehaviour : public ProgramBehaviour {};
 
 TEST_P(ProgramBehaviour, ConvertedModuleMatchesTheOriginal) {
   kvq::test::TempDirectory original, converted;
@@ -194,8 +198,7 @@ TEST_P(ProgramBehaviour, ConvertedModuleMatchesTheOriginal) {
   ExpectSameBehaviour(expected, RunConvertedModule(converted.path()));
 }
 
-TEST_P(ProgramBehaviour, MpiProgramMatchesTheOriginalOnTwoProcesses) {
-  if (!mpi_) GTEST_SKIP() << "not an MPI program";
+TEST_P(MpiProgramBehaviour, MatchesTheOriginalOnTwoProcesses) {
 #ifndef MPIFORT
   GTEST_SKIP() << "no MPI";
 #else
@@ -207,13 +210,18 @@ TEST_P(ProgramBehaviour, MpiProgramMatchesTheOriginalOnTwoProcesses) {
 #endif
 }
 
-INSTANTIATE_TEST_SUITE_P(Programs, ProgramBehaviour, testing::ValuesIn(ProgramNames()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                           std::string name = info.param;
-                           for (char& c : name)
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           return name;
-                         });
+std::string CaseName(const testing::TestParamInfo<std::string>& info) {
+  std::string name = info.param;
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, ProgramBehaviour, testing::ValuesIn(ProgramNames(false)),
+                         CaseName);
+INSTANTIATE_TEST_SUITE_P(Programs, MpiProgramBehaviour, testing::ValuesIn(ProgramNames(true)),
+                         CaseName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ProgramBehaviour);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(MpiProgramBehaviour);
 
 }  // namespace
