@@ -329,7 +329,11 @@ void StatementConverter::RewriteWrite() {
       reader_.ReadStatement();
       output_.WriteOutputLine(s.Text);
     }
+    // Indented like the IF it stands in, unless the call would then pass
+    // column 72 of fixed form and be cut by the compiler.
+    constexpr std::size_t kCallLength = std::string_view("CALL Interface_IO(1)").size();
     std::size_t indent = inIf_ ? ifPrefixLength_ : 6;
+    if (!reader_.FreeForm() && indent + kCallLength > kFixedFormLastColumn) indent = 6;
     s.Text = std::string(indent, ' ') + "CALL Interface_IO(" +
              (unit_.UnitText == "DEBUG" ? "2)    ! debug message" : "1)    ! Write");
     unit_.MpiGuard = false;

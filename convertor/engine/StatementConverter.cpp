@@ -298,8 +298,15 @@ void StatementConverter::ConvertIoStatement(IoKind kind) {
     ifPrefixLength_ = 6;
   }
   if (inIf_) {
-    // The logical IF becomes a block IF around the rewritten statement.
-    output_.WriteOutputLine(s.Text.substr(0, ifPrefixLength_) + "  then");
+    // The logical IF becomes a block IF around the rewritten statement; a
+    // "then" that would pass column 72 goes on a continuation line.
+    std::string prefix = s.Text.substr(0, ifPrefixLength_);
+    if (!reader_.FreeForm() && prefix.size() + 6 > kFixedFormLastColumn) {
+      output_.WriteOutputLine(prefix);
+      output_.WriteOutputLine("     -  then");
+    } else {
+      output_.WriteOutputLine(prefix + "  then");
+    }
     BlankColumns(s.Text, ifPrefixLength_);
     s.LabelField = "      ";
   }

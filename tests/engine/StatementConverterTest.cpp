@@ -171,6 +171,18 @@ TEST_F(StatementConverterTest, LongHeadSplitsAndKeepsItsConstant) {
   EXPECT_EQ(write[5], "     -    N");
 }
 
+TEST_F(StatementConverterTest, InterfaceCallOfALongLogicalIfStaysWithinColumn72) {
+  Lines write = Convert({"      IF(ALPHA.GT.BETA .AND. GAMMA.LT.DELTA .AND. N.EQ.1) WRITE(6,*) X"});
+  ASSERT_GE(write.size(), 3u);
+  EXPECT_EQ(write[write.size() - 2], "      CALL Interface_IO(1)    ! Write");
+  write = Convert({"      IF(N.GT.1) WRITE(6,*) X"});
+  EXPECT_EQ(write[write.size() - 2], "                CALL Interface_IO(1)    ! Write");
+  std::string condition = "      IF(ALPHA.GT.BETA.AND.GAMMA.LT.DELTA.AND.EPSILON.LT.ZETA.AND.N1.EQ.1)";
+  write = Convert({condition + " PRINT *, X"});
+  EXPECT_EQ(write[0], condition);
+  EXPECT_EQ(write[1], "     -  then");
+}
+
 TEST_F(StatementConverterTest, HandleDrivenWriteGoesThroughTheBufferEvenWhenRedirected) {
   h.options.handleDrivenUnits = ",7,";
   SetRedirection(h.options, 1, "92");
