@@ -95,7 +95,6 @@ class SourceReader {
   int CurrentLineDepth() const { return textDepth_; }
   int InputLines() const { return inputLines_; }
   ConditionRecord& conditions() { return conditions_; }
-  const std::string& MainPath() const { return include_[0].path; }
 
   // Program units: set by the recognisers and the run.
   std::string UnitName = "PROGRAM";
