@@ -46,10 +46,6 @@ class ConversionDriver {
   RunOutcome RunConversion(const StartCommand* command = nullptr);
   void SetProjectHandlers(ProjectHandlers handlers) { projects_ = std::move(handlers); }
 
-  // Line counts of the last run, as the status line shows them.
-  int InputLines() const { return reader_.InputLines(); }
-  int OutputLines() const { return output_.OutputLines(); }
-
  private:
   RunOutcome NameFiles();
   bool OpenSource(std::size_t entry);

@@ -2,7 +2,14 @@
 // only the ASCII letters a to z have an upper case here.
 #pragma once
 
+#include <cstddef>
+
 namespace kvq {
+
+// Fixed form: columns 1 to 5 hold the label, column 6 the continuation
+// mark, columns 7 to 72 the statement; generated lines stay within 72.
+inline constexpr std::size_t kFixedFormLastColumn = 72;
+inline constexpr std::size_t kStatementFieldColumn7 = 6;  // 0-based index of column 7
 
 // What the scanner returns beyond the end of a line (carriage return).
 inline constexpr char kEndMarker = '\r';

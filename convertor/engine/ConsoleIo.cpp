@@ -12,14 +12,12 @@ namespace kvq {
 namespace {
 
 constexpr std::string_view kMpiGuardLine = "      if(zx_MyProcess.eq.0) then";
-constexpr std::string_view kMpiEndif = "      endif";
 constexpr std::string_view kMpiBroadcastPlaceholder =
     "      Call MPI_BCast(..., ..., ..., 0,zx_MPIcommunicator,zx_ierr) ! - Sorry !!!";
 constexpr std::string_view kReadInputLine = "      CALL Interface_IO(3)   ! Read ";
 constexpr std::string_view kPrintOutputLine = "      CALL Interface_IO(1)   !  Write";
 constexpr std::string_view kFixedContinuation = "     -   ";
 constexpr std::string_view kFixedContinuationInConstant = "     -";
-constexpr std::size_t kFixedFormLastColumn = 72;
 
 bool IsUnitNameChar(char c) {
   return c == '*' || IsDigit(c) || IsUpperLetter(c) || c == '_';
@@ -32,7 +30,6 @@ void StatementConverter::AnalyseUnit() {
   unit_.IsConsole = false;
   char c = reader_.NextChar();
   unit_.UnitDesignator = "0";
-  unit_.NewRecordLine = "      Call zx_NewRecord(0)";
   unit_.IsExternal = true;
   unit_.MpiGuard = Mpi();
   if (c == kEndMarker) {
@@ -273,7 +270,7 @@ void StatementConverter::RewriteRead() {
   PassContinuationLines();
   if (guard) {
     output_.WriteOutputLine(s.Text);
-    output_.WriteOutputLine(kMpiEndif);
+    output_.WriteOutputLine(kEndifLine);
     s.Text = kMpiBroadcastPlaceholder;
   }
 }

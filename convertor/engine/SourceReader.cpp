@@ -16,9 +16,6 @@ constexpr std::string_view kEndMarkerLine = "!>>>>>>      end of   ";
 constexpr std::string_view kCompanionSkipPrefix = "!>>>>>>";
 // INCLUDE names and appended continuation text are taken up to this length.
 constexpr std::size_t kNameLimit = 255;
-// Columns 1 to 6 hold label and continuation mark in fixed form.
-constexpr std::size_t kStatementFieldColumn7 = 6;  // 0-based index of column 7
-constexpr std::size_t kFixedFormLastColumn = 72;
 
 }  // namespace
 

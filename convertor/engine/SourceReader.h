@@ -89,7 +89,6 @@ class SourceReader {
   const Statement& statement() const { return stmt_; }
   const std::string& Lookahead() const { return lookahead_; }
   bool EndOfInput() const { return endOfInput_; }
-  int IncludeDepth() const { return includeDepth_; }
   // The include level of the file the current line was read from (0 for the
   // main file). IncludeDepth already belongs to the look-ahead line.
   int CurrentLineDepth() const { return textDepth_; }

@@ -48,8 +48,6 @@ constexpr std::string_view kTwoOperatorsWarning =
     " WARNING !!! Could not convert line below consist of 2 separate operators !";
 constexpr std::string_view kDoEndWarning = " WARNING !!! Could not correctly convert: ";
 constexpr std::string_view kConvertedComment = "!Converted: ";
-constexpr std::string_view kEndif = "      endif";
-constexpr std::size_t kFixedFormLastColumn = 72;
 constexpr std::size_t kTraceTextLimit = 40;
 
 // Free form: the statement starts after leading blanks and a statement
@@ -93,7 +91,6 @@ void StatementConverter::ConvertStatement() {
   if (!reader_.LineStartsWith("FORMAT") && !reader_.IsContinuation()) engine_.LastWasReturn = false;
   inIf_ = false;
   kind_ = IoKind::None;
-  unit_ = IoUnitData();
 
   std::string candidate;
   unsigned rows = kAllRows;
@@ -318,8 +315,6 @@ void StatementConverter::ConvertIoStatement(IoKind kind) {
   if (kind != IoKind::Close) WriteErrorDescription(note);
 
   unit_ = IoUnitData();
-  unit_.UnitDesignator = "0";
-  unit_.NewRecordLine = "      Call zx_NewRecord(0)";
   unit_.MpiGuard = Mpi();
   switch (kind) {
     case IoKind::Open:
@@ -342,11 +337,11 @@ void StatementConverter::ConvertIoStatement(IoKind kind) {
   }
   if ((kind == IoKind::Print || kind == IoKind::Write) && unit_.MpiGuard) {
     output_.WriteOutputLine(s.Text);
-    s.Text = kEndif;
+    s.Text = kEndifLine;
   }
   if (inIf_) {
     output_.WriteOutputLine(s.Text);
-    s.Text = kEndif;
+    s.Text = kEndifLine;
   }
 }
 

@@ -22,9 +22,9 @@ namespace kvq {
 
 // What the control list says about the unit of the statement being rewritten.
 struct IoUnitData {
-  std::string UnitText;        // upper case, blank-free, "UNIT=" removed
-  std::string UnitDesignator;  // passed to zx_NewRecord
-  std::string NewRecordLine;
+  std::string UnitText;              // upper case, blank-free, "UNIT=" removed
+  std::string UnitDesignator = "0";  // passed to zx_NewRecord
+  std::string NewRecordLine = "      Call zx_NewRecord(0)";
   bool IsExternal = true;  // false for an internal file
   bool MpiGuard = false;   // wrap the statement in a process-0 test
   bool IsConsole = false;  // console or handle-driven unit
@@ -39,6 +39,9 @@ struct IoUnitData {
 // apostrophes becomes nH and n bytes 250, as the FORMAT rule does for FORMAT
 // statements. Other texts are returned unchanged.
 std::string SeparateRecordsInQuotedFormat(const std::string& formatPart);
+
+// Closes the block IFs that the I/O rules open.
+inline constexpr std::string_view kEndifLine = "      endif";
 
 class StatementConverter {
  public:

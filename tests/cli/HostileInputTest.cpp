@@ -72,8 +72,7 @@ TEST_F(HostileInputTest, TenThousandDoLabels) {
     lines.push_back(std::string(5 - label.size(), ' ') + label + " WRITE(*,*) I");
   }
   lines.push_back("      END");
-  std::string source;
-  for (const std::string& line : lines) source += line + "\r\n";
+  std::string source = CrLf(lines);
   std::string out = Convert(source);
   // Only the innermost 100 loops are tracked, so only their ends warn.
   EXPECT_EQ(Count(out, " WARNING !!! Could not correctly convert: "), 100u);
@@ -85,8 +84,7 @@ TEST_F(HostileInputTest, FormatOfAThousandContinuationLines) {
   for (int i = 0; i < 1000; ++i) lines.push_back("     &,'A'/");
   lines.push_back("     &)");
   lines.push_back("      END");
-  std::string source;
-  for (const std::string& line : lines) source += line + "\r\n";
+  std::string source = CrLf(lines);
   std::string out = Convert(source);
   EXPECT_EQ(Count(out, "     &  1H\xfa  \r\n"), 1000u);
 }
@@ -95,8 +93,7 @@ TEST_F(HostileInputTest, MoreThanAThousandConsoleFormatLabels) {
   std::vector<std::string> lines = {"      SUBROUTINE S"};
   for (int i = 1; i <= 1200; ++i) lines.push_back("      WRITE(*," + std::to_string(i) + ") X");
   lines.push_back("      END");
-  std::string source;
-  for (const std::string& line : lines) source += line + "\r\n";
+  std::string source = CrLf(lines);
   std::string out = Convert(source);
   std::size_t at = out.find(" ! *** see Formats: 1 2 3 ");
   ASSERT_NE(at, std::string::npos);
@@ -145,8 +142,7 @@ TEST_F(HostileInputTest, TablesFilledPastTheirSize) {
   lines.push_back("      SUBROUTINE S");
   lines.push_back("      WRITE(*,*) 1");
   lines.push_back("      END");
-  std::string source;
-  for (const std::string& line : lines) source += line + "\r\n";
+  std::string source = CrLf(lines);
   std::vector<std::string> settings(17, "SAVE=N");
   std::string out = Convert(source, settings);
   EXPECT_NE(out.find("      CALL Interface_IO(1)    ! Write\r\n"), std::string::npos);

@@ -105,8 +105,7 @@ TEST_F(DirectivesTest, NestingBeyondNineLevelsAndStrayEndifsKeepTheRecordSound) 
   for (int i = 1; i <= 10; ++i) source.push_back("!DEC$ IF DEFINED (S" + std::to_string(i) + ")");
   source.push_back("      A=1");
   source.push_back("!DEC$ ENDIF");
-  std::string bytes;
-  for (const std::string& line : source) bytes += line + "\r\n";
+  std::string bytes = test::CrLf(source);
   h.options.definedSymbols = "S1 S2 S3 S4 S5 S6 S7 S8 S9";
   h.Start(bytes);
   for (int i = 0; i < 11; ++i) h.reader.ReadStatement();

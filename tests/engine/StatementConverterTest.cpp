@@ -177,7 +177,8 @@ TEST_F(StatementConverterTest, InterfaceCallOfALongLogicalIfStaysWithinColumn72)
   EXPECT_EQ(write[write.size() - 2], "      CALL Interface_IO(1)    ! Write");
   write = Convert({"      IF(N.GT.1) WRITE(6,*) X"});
   EXPECT_EQ(write[write.size() - 2], "                CALL Interface_IO(1)    ! Write");
-  std::string condition = "      IF(ALPHA.GT.BETA.AND.GAMMA.LT.DELTA.AND.EPSILON.LT.ZETA.AND.N1.EQ.1)";
+  std::string condition =
+      "      IF(ALPHA.GT.BETA.AND.GAMMA.LT.DELTA.AND.EPSILON.LT.ZETA.AND.N1.EQ.1)";
   write = Convert({condition + " PRINT *, X"});
   EXPECT_EQ(write[0], condition);
   EXPECT_EQ(write[1], "     -  then");
@@ -233,8 +234,7 @@ TEST_F(StatementConverterTest, FormatOfManyContinuationLinesIsConverted) {
   std::vector<std::string> source = {"  100 FORMAT(1X,'A'/"};
   for (int i = 0; i < 30; ++i) source.push_back("     &1X,'B'/");
   source.push_back("     &1X)");
-  std::string bytes;
-  for (const std::string& line : source) bytes += line + "\r\n";
+  std::string bytes = test::CrLf(source);
   h.Start(bytes);
   h.reader.ReadStatement();
   converter.ConvertStatement();

@@ -33,6 +33,10 @@ void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
 }
 
 std::string CrLf(std::initializer_list<std::string> lines) {
+  return CrLf(std::vector<std::string>(lines));
+}
+
+std::string CrLf(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
   return text;

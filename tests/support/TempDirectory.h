@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace kvq::test {
 
@@ -25,5 +26,6 @@ std::string ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
 // Joins lines with CR LF after each.
 std::string CrLf(std::initializer_list<std::string> lines);
+std::string CrLf(const std::vector<std::string>& lines);
 
 }  // namespace kvq::test
