@@ -148,6 +148,7 @@ class ProgramBehaviour : public testing::TestWithParam<std::string> {
     return Run(ZXRUN_BINARY, {"module.so", "PROG"}, dir);
   }
 
+#ifdef MPIFORT
   RunOutput RunConvertedMpi(const fs::path& dir) {
     std::vector<std::string> args = {"-std=legacy", "-I", ZENTRIX_SOURCE_DIR, "-o", "mpi"};
     for (const std::string& file : Convert(dir, "MODE=MPI")) args.push_back(file);
@@ -156,6 +157,7 @@ class ProgramBehaviour : public testing::TestWithParam<std::string> {
     EXPECT_EQ(build.exitStatus, 0) << build.err;
     return Run(MPIRUN, {"--allow-run-as-root", "--oversubscribe", "-np", "2", "./mpi"}, dir);
   }
+#endif
 
   void ExpectSameBehaviour(const RunOutput& original, const RunOutput& converted) {
     EXPECT_EQ(original.result.exitStatus, 0) << original.result.err;

@@ -1,0 +1,63 @@
+// What a desktop client calls on the computational server, and the event it
+// receives. TComputationalServer implements it over the automation bus; tests
+// of a client drive the client through scripted stand-ins of the same shape.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <stdexcept>
+
+namespace kvq {
+
+class TComputationalServerBase;
+
+// The handler a client sets as OnEvent: the component that raised the event,
+// the event's name and its value (both strings inside the variants).
+using TComputationalServerOnEvent =
+    std::function<void(QObject* Sender, const QVariant& evName, const QVariant& evValue)>;
+
+// A failing server operation. Description() is the server's error
+// description, which the client shows to the user unchanged.
+class EServerError : public std::runtime_error {
+ public:
+  explicit EServerError(const QString& description)
+      : std::runtime_error(description.toStdString()), description_(description) {}
+  const QString& Description() const { return description_; }
+
+ private:
+  QString description_;
+};
+
+class TComputationalServerBase : public QObject {
+ public:
+  using QObject::QObject;
+
+  // Every operation may raise EServerError. The first operation called
+  // connects to the server.
+  virtual int ElapsedTime() = 0;
+  virtual void Pause() = 0;
+  virtual void Continue() = 0;
+  virtual void Finish() = 0;
+  // "" when the module is loaded, else the server's error text.
+  virtual QString LoadDll(const QString& DllPath, const QString& ParameterLine) = 0;
+  // The answer to a "Give_Line" event. The line whose only character has
+  // the code 0 is the end of the module's input.
+  virtual void GiveLine(const QString& Line) = 0;
+
+  void SetOnEvent(TComputationalServerOnEvent handler) { onEvent_ = std::move(handler); }
+  const TComputationalServerOnEvent& OnEvent() const { return onEvent_; }
+
+ protected:
+  // Hands one event to the client's handler, if it has set one.
+  void RaiseEvent(const QVariant& evName, const QVariant& evValue) {
+    if (onEvent_) onEvent_(this, evName, evValue);
+  }
+
+ private:
+  TComputationalServerOnEvent onEvent_;
+};
+
+}  // namespace kvq
