@@ -46,6 +46,7 @@ static int started;                  /* Init_zx let the main routine run */
 static int run_status = ZX_STATUS_OK;
 static int stop_point_set;
 static jmp_buf stop_point;
+static void cancel_run(void); /* the host cancelled a read (host side below) */
 
 /* Length of a Fortran text without its trailing blanks. */
 static size_t trimmed_length(const char* text, size_t length) {
@@ -103,6 +104,7 @@ static void fill_buffer(void) {
   if (is_output_process()) {
     if (hosted && attached_host && attached_host->read_line) {
       length = attached_host->read_line(attached_host->context, buffer, ZX_BUFIO_LENGTH);
+      if (length == ZX_READ_CANCELLED) cancel_run();
     } else {
       fflush(stdout); /* a prompt written before the READ shows first */
       int c;
@@ -170,7 +172,10 @@ void zx_eof_read_(void) {
    without a host (the console or MPI main program) ends normally. */
 void zx_instead_of_stop_(void) {
   fflush(stdout);
-  if (stop_point_set) longjmp(stop_point, 1);
+  if (stop_point_set) {
+    if (run_status == ZX_STATUS_OK) run_status = ZX_STATUS_STOPPED;
+    longjmp(stop_point, 1);
+  }
 #ifdef ZX_MPI
   MPI_Finalize();
 #endif
@@ -244,8 +249,18 @@ void randominitiate_(int* seed, int* process) {
 /* ------------------------------------------------------------------------ */
 /* The host side (zentrix_host.h). */
 
-void zx_attach_host(const zx_host* host) {
+int zx_attach_host(const zx_host* host) {
+  if (host && (host->version != ZX_HOST_API_VERSION || host->size != (int)sizeof(zx_host)))
+    return -1;
   attached_host = host;
+  return 0;
+}
+
+/* Ends the run at once, as STOP does, without reading further input. */
+static void cancel_run(void) {
+  if (!stop_point_set) exit(ZX_STATUS_CANCELLED);
+  run_status = ZX_STATUS_CANCELLED;
+  longjmp(stop_point, 1);
 }
 
 int zx_call_entry(zx_entry_routine entry, int* job) {

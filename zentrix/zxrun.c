@@ -9,7 +9,7 @@
 
 #include "zentrix_host.h"
 
-enum { ZXRUN_USAGE = 2, ZXRUN_LOAD_FAILED = 6, JOB_SIZE = 10000 };
+enum { ZXRUN_USAGE = 2, ZXRUN_LOAD_FAILED = 6 };
 
 typedef int (*call_entry_function)(zx_entry_routine, int*);
 
@@ -52,11 +52,11 @@ int main(int argc, char** argv) {
             call_entry ? argv[2] : "zx_call_entry (run-time library Zentrix)");
     return ZXRUN_LOAD_FAILED;
   }
-  int* job = calloc(JOB_SIZE, sizeof *job);
+  int* job = calloc(ZX_JOB_SIZE, sizeof *job);
   if (!job) return ZXRUN_LOAD_FAILED;
   job[0] = ZX_REGIME_CONSOLE;
   int status = call_entry(entry, job);
   free(job);
   fflush(stdout);
-  return status;
+  return status == ZX_STATUS_STOPPED ? 0 : status;
 }

@@ -54,8 +54,9 @@ class HostTest : public ::testing::Test {
   }
 
   int Run(Session& session) {
-    zx_host host{&session, ReadLine, WriteLine, DebugLine, Event};
-    attach_(&host);
+    zx_host host{ZX_HOST_API_VERSION, sizeof(zx_host), &session, ReadLine,
+                 WriteLine,           DebugLine,       Event};
+    EXPECT_EQ(attach_(&host), 0);
     std::vector<int> job(10000, 0);
     job[0] = ZX_REGIME_HOSTED;
     int status = call_(entry_, job.data());
@@ -64,7 +65,7 @@ class HostTest : public ::testing::Test {
   }
 
   void* module_ = nullptr;
-  void (*attach_)(const zx_host*) = nullptr;
+  int (*attach_)(const zx_host*) = nullptr;
   int (*call_)(zx_entry_routine, int*) = nullptr;
   zx_entry_routine entry_ = nullptr;
 };
@@ -81,7 +82,7 @@ TEST_F(HostTest, HostFeedsInputAndReceivesOutputAndEvents) {
 TEST_F(HostTest, StopReturnsToTheHostWhichCanRunTheModuleAgain) {
   Session first;
   first.input = {"2", "-1", "5"};
-  EXPECT_EQ(Run(first), ZX_STATUS_OK);
+  EXPECT_EQ(Run(first), ZX_STATUS_STOPPED);
   EXPECT_EQ(first.output, (std::vector<std::string>{" ready", " N=   2", " N*N=     4"}));
   EXPECT_EQ(first.debug, (std::vector<std::string>{" stopping at          -1"}));
   ASSERT_EQ(first.input.size(), 1u) << "nothing after STOP ran";
@@ -90,6 +91,39 @@ TEST_F(HostTest, StopReturnsToTheHostWhichCanRunTheModuleAgain) {
   second.input = {"4"};
   EXPECT_EQ(Run(second), ZX_STATUS_OK);
   EXPECT_EQ(second.output.back(), " end of input");
+}
+
+// A host that cancels a blocked read gets control back at once; nothing the
+// module would do after the READ runs.
+TEST_F(HostTest, CancelledReadEndsTheRun) {
+  Session session;
+  zx_host host{ZX_HOST_API_VERSION,
+               sizeof(zx_host),
+               &session,
+               [](void*, char*, int) { return static_cast<int>(ZX_READ_CANCELLED); },
+               WriteLine,
+               DebugLine,
+               Event};
+  ASSERT_EQ(attach_(&host), 0);
+  std::vector<int> job(ZX_JOB_SIZE, 0);
+  job[0] = ZX_REGIME_HOSTED;
+  EXPECT_EQ(call_(entry_, job.data()), ZX_STATUS_CANCELLED);
+  attach_(nullptr);
+  EXPECT_EQ(session.output, (std::vector<std::string>{" ready"}));
+  EXPECT_TRUE(session.debug.empty());
+}
+
+TEST_F(HostTest, HostOfAnotherInterfaceVersionIsRefused) {
+  Session session;
+  zx_host host{
+      ZX_HOST_API_VERSION + 1, sizeof(zx_host), &session, ReadLine, WriteLine, DebugLine, Event};
+  EXPECT_EQ(attach_(&host), -1);
+  host.version = ZX_HOST_API_VERSION;
+  host.size = sizeof(zx_host) - 8;
+  EXPECT_EQ(attach_(&host), -1);
+  std::vector<int> job(ZX_JOB_SIZE, 0);
+  job[0] = ZX_REGIME_HOSTED;
+  EXPECT_EQ(call_(entry_, job.data()), ZX_STATUS_NOT_STARTED) << "nothing was attached";
 }
 
 TEST_F(HostTest, HostedRegimeWithoutHostDoesNotStart) {
