@@ -56,6 +56,22 @@ bool TakesEnterFocus(QWidget* w) {
          (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus;
 }
 
+// A caption label passes a click on to its control.
+class TCaptionLabel : public QLabel {
+ public:
+  TCaptionLabel(QWidget* parent, std::function<void()> onClick)
+      : QLabel(parent), onClick_(std::move(onClick)) {}
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton) onClick_();
+  }
+
+ private:
+  std::function<void()> onClick_;
+};
+
 }  // namespace
 
 void SetBeepSink(std::function<void()> sink) {
@@ -182,7 +198,7 @@ void TGenericNumEdit::RebuildCaptionLabel(const QString& caption) {
     captionLabel_ = nullptr;
   }
   if (captionPosition_ == TCaptionPosition::cpNone) return;
-  auto* label = new QLabel(parentWidget());
+  auto* label = new TCaptionLabel(parentWidget(), [this] { RunOnClick(); });
   label->hide();
   label->setText(caption);
   const QFontMetrics metrics(label->font());
@@ -190,7 +206,6 @@ void TGenericNumEdit::RebuildCaptionLabel(const QString& caption) {
   label->setGeometry(PlaceCaptionLabel(geometry(), size, captionPosition_));
   label->setToolTip(toolTip());
   label->setEnabled(isEnabled());
-  label->installEventFilter(this);
   // Without a parent the label would become a window of its own.
   if (parentWidget() != nullptr) label->setVisible(!isHidden());
   captionLabel_ = label;
@@ -254,13 +269,6 @@ void TGenericNumEdit::mouseReleaseEvent(QMouseEvent* event) {
   QLineEdit::mouseReleaseEvent(event);
   if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
     RunOnClick();
-}
-
-bool TGenericNumEdit::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == captionLabel_ && event->type() == QEvent::MouseButtonRelease &&
-      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-    RunOnClick();
-  return QLineEdit::eventFilter(watched, event);
 }
 
 void TGenericNumEdit::RunOnClick() {

@@ -84,7 +84,6 @@ class TGenericNumEdit : public QLineEdit {
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void PaintBackground(const QColor& color);
