@@ -7,6 +7,8 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -145,7 +147,14 @@ class MinuitModule : public ::testing::Test {
     ASSERT_NE(module_, nullptr) << dlerror();
     attach_ = reinterpret_cast<decltype(attach_)>(dlsym(module_, "zx_attach_host"));
     call_ = reinterpret_cast<decltype(call_)>(dlsym(module_, "zx_call_entry"));
-    entry_ = reinterpret_cast<zx_entry_routine>(dlsym(module_, "minuit_dll_"));
+    // The entry routine as the server finds it: by the name the build
+    // recorded, as gfortran spells it.
+    const auto* entryName = static_cast<const char*>(dlsym(module_, "zx_entry_name"));
+    ASSERT_NE(entryName, nullptr);
+    EXPECT_STREQ(entryName, "MINUIT_DLL");
+    std::string symbol(entryName);
+    for (char& c : symbol) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    entry_ = reinterpret_cast<zx_entry_routine>(dlsym(module_, (symbol + "_").c_str()));
     ASSERT_TRUE(attach_ && call_ && entry_);
   }
   void TearDown() override {
@@ -153,8 +162,9 @@ class MinuitModule : public ::testing::Test {
   }
 
   int Run(Session& session) {
-    zx_host host{&session, ReadLine, WriteLine, DebugLine, Event};
-    attach_(&host);
+    zx_host host{ZX_HOST_API_VERSION, sizeof(zx_host), &session, ReadLine,
+                 WriteLine,           DebugLine,       Event};
+    EXPECT_EQ(attach_(&host), 0);
     std::vector<int> job(10000, 0);
     job[0] = ZX_REGIME_HOSTED;
     int status = call_(entry_, job.data());
@@ -163,7 +173,7 @@ class MinuitModule : public ::testing::Test {
   }
 
   void* module_ = nullptr;
-  void (*attach_)(const zx_host*) = nullptr;
+  int (*attach_)(const zx_host*) = nullptr;
   int (*call_)(zx_entry_routine, int*) = nullptr;
   zx_entry_routine entry_ = nullptr;
 };
@@ -268,7 +278,7 @@ TEST_F(MinuitModule, AnswerThatIsNoNumberStopsTheRunWithAMessage) {
   Session session;
   session.script = KestrinScript(3);
   session.fcnAnswer = "abc";
-  ASSERT_EQ(Run(session), ZX_STATUS_OK);
+  ASSERT_EQ(Run(session), ZX_STATUS_STOPPED);
   EXPECT_EQ(session.fcnEvents, 1);
   EXPECT_EQ(session.output.back(), " FCN: NOT A FUNCTION VALUE: abc");
   EXPECT_EQ(session.paintEvents, 0);
@@ -278,7 +288,7 @@ TEST_F(MinuitModule, EndOfInputInsteadOfAFunctionValueStopsTheRun) {
   Session session;
   session.script = KestrinScript(3);
   session.fcnAnswer = std::string(1, '\0');
-  ASSERT_EQ(Run(session), ZX_STATUS_OK);
+  ASSERT_EQ(Run(session), ZX_STATUS_STOPPED);
   EXPECT_EQ(session.fcnEvents, 1);
   EXPECT_EQ(session.output.back(), " FCN: END OF INPUT, NO FUNCTION VALUE");
 }
