@@ -1,0 +1,136 @@
+#include "QtUserInterface.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QFile>
+#include <QLabel>
+#include <QListView>
+
+#include "LineListModel.h"
+#include "WindowDialogs.h"
+#include "Windows1251.h"
+
+namespace kvq {
+
+namespace {
+
+// The window paints about ten times a second during a run; the clock is
+// read once per this many lines.
+constexpr qint64 kPaintIntervalMs = 100;
+constexpr std::size_t kLinesPerClockCheck = 256;
+
+// Messages, captions and the status line carry file names, which the file
+// system spells in the locale's encoding.
+QString FromLocal(const std::string& text) {
+  return QString::fromLocal8Bit(text);
+}
+
+std::string ToLocal(const QString& name) {
+  return QFile::encodeName(name).toStdString();
+}
+
+}  // namespace
+
+QtUserInterface::QtUserInterface(WindowParts parts) : parts_(parts) {
+  sinceFlush_.start();
+}
+
+QtUserInterface::~QtUserInterface() {
+  if (busy_) QApplication::restoreOverrideCursor();
+}
+
+void QtUserInterface::ShowMessage(const std::string& text) {
+  FlushLines();
+  ShowMessageBox(parts_.form, FromLocal(text));
+}
+
+void QtUserInterface::SetStatusLine(const std::string& text) {
+  FlushLines();
+  parts_.statusText->setText(FromLocal(text));
+}
+
+void QtUserInterface::SetCaption(const std::string& text) {
+  parts_.form->setWindowTitle(FromLocal(text));
+}
+
+void QtUserInterface::ClearLists() {
+  pendingInput_.clear();
+  pendingOutput_.clear();
+  parts_.inputLines->Clear();
+  parts_.outputLines->Clear();
+}
+
+void QtUserInterface::AddInputLine(const std::string& line) {
+  pendingInput_.push_back(line);
+  NoteLine();
+}
+
+void QtUserInterface::AddOutputLine(const std::string& line) {
+  pendingOutput_.push_back(line);
+  NoteLine();
+}
+
+void QtUserInterface::NoteLine() {
+  if (++linesSinceCheck_ < kLinesPerClockCheck) return;
+  linesSinceCheck_ = 0;
+  if (sinceFlush_.elapsed() >= kPaintIntervalMs) FlushLines();
+}
+
+void QtUserInterface::FlushLines() {
+  parts_.inputLines->AppendLines(pendingInput_);
+  parts_.outputLines->AppendLines(pendingOutput_);
+  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  sinceFlush_.restart();
+}
+
+void QtUserInterface::ScrollListsToEnd() {
+  FlushLines();
+  parts_.inputView->scrollToBottom();
+  parts_.outputView->scrollToBottom();
+}
+
+// Settings are 8-bit text in the users' code page, as they are emitted.
+std::string QtUserInterface::InputQuery(const std::string& caption, const std::string& prompt,
+                                        const std::string& initial, const std::string&) {
+  FlushLines();
+  QString answer = AskText(parts_.form, DecodeWindows1251(caption), DecodeWindows1251(prompt),
+                           DecodeWindows1251(initial));
+  return EncodeWindows1251(answer);
+}
+
+std::optional<std::string> QtUserInterface::OpenFileDialog(const FileDialogRequest& request) {
+  FlushLines();
+  std::optional<QString> chosen =
+      AskOpenFileName(parts_.form, request, QStringLiteral("OpenDialog1"));
+  if (!chosen) return {};
+  return ToLocal(*chosen);
+}
+
+std::optional<std::string> QtUserInterface::SaveFileDialog(const FileDialogRequest& request) {
+  FlushLines();
+  std::optional<QString> chosen =
+      AskSaveFileName(parts_.form, request, QStringLiteral("SaveDialog1"));
+  if (!chosen) return {};
+  return ToLocal(*chosen);
+}
+
+void QtUserInterface::SetBusyCursor(bool busy) {
+  if (!busy) FlushLines();
+  if (busy == busy_) return;
+  busy_ = busy;
+  if (busy)
+    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+  else
+    QApplication::restoreOverrideCursor();
+}
+
+void QtUserInterface::ShowWindow() {
+  parts_.form->show();
+}
+
+void QtUserInterface::CloseWindow() {
+  FlushLines();
+  parts_.form->close();
+}
+
+}  // namespace kvq

@@ -1,0 +1,68 @@
+// The user-interface seam as the window shows it: message boxes and input
+// and file dialogs over the window, the status bar, the two list boxes, the
+// caption and the hourglass. A run stays on the window thread; the lines it
+// echoes are gathered and handed to the list boxes in batches, and between
+// batches the window paints (user input waits until the run is over).
+#pragma once
+
+#include <QElapsedTimer>
+#include <string>
+#include <vector>
+
+#include "UserInterface.h"
+
+class QLabel;
+class QListView;
+class QWidget;
+
+namespace kvq {
+
+class LineListModel;
+
+// The parts of the window the seam shows things in.
+struct WindowParts {
+  QWidget* form = nullptr;
+  QLabel* statusText = nullptr;
+  LineListModel* inputLines = nullptr;
+  LineListModel* outputLines = nullptr;
+  QListView* inputView = nullptr;
+  QListView* outputView = nullptr;
+};
+
+class QtUserInterface : public UserInterface {
+ public:
+  explicit QtUserInterface(WindowParts parts);
+  ~QtUserInterface() override;
+
+  void ShowMessage(const std::string& text) override;
+  void SetStatusLine(const std::string& text) override;
+  void SetCaption(const std::string& text) override;
+  void ClearLists() override;
+  void AddInputLine(const std::string& line) override;
+  void AddOutputLine(const std::string& line) override;
+  void AddReportLine(const std::string& line) override { AddOutputLine(line); }
+  void ScrollListsToEnd() override;
+  std::string InputQuery(const std::string& caption, const std::string& prompt,
+                         const std::string& initial, const std::string& setting) override;
+  bool CanShowDialogs() const override { return true; }
+  std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override;
+  std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override;
+  void SetBusyCursor(bool busy) override;
+  void ShowWindow() override;
+  void CloseWindow() override;
+
+  // Hands the gathered lines to the list boxes.
+  void FlushLines();
+
+ private:
+  void NoteLine();
+
+  WindowParts parts_;
+  std::vector<std::string> pendingInput_;
+  std::vector<std::string> pendingOutput_;
+  std::size_t linesSinceCheck_ = 0;
+  QElapsedTimer sinceFlush_;
+  bool busy_ = false;
+};
+
+}  // namespace kvq

@@ -1,0 +1,330 @@
+#include "TForm1.h"
+
+#include <QAction>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListView>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QStackedLayout>
+#include <QStatusBar>
+
+#include "InsertedLines.h"
+#include "LineListModel.h"
+#include "ProjectConversion.h"
+#include "ProjectGenerator.h"
+#include "QtUserInterface.h"
+#include "Windows1251.h"
+
+namespace kvq {
+
+const char* const kHelpText[22] = {
+    "<Start> menu item  contains 2 submenus",
+    "",
+    "<Single Source> - convert the single text file after set <Options>",
+    "            Source and Destination Files will be asked in  dialog.",
+    "<Whole Project> - convert the whole Fortran Project (.dsp or .dsw)",
+    "           The result will be written in a separate SubDirectory.",
+    "",
+    "<Option> menu item contains a number of SubMenus :",
+    "",
+    "<Consoles> submenu item - provides a way to specify variables or numbers",
+    "used to  designate console I/O.    For example:     *,5,6,in,inout",
+    "Default =  *,5,6",
+    "",
+    "<Redirect \"Read\">  submenu item provides a way to specify logical unit number where "
+    "console \"read\" will be redirect from.",
+    "<Redirect \"Write\">  submenu item provides a way to specify logical unit number where "
+    "console \"write\" will be redirect to.",
+    "",
+    "<DLL Name>  submenu item  used only if the main file is converted.",
+    "Main file must contain \"PROGRAM\", which'll be changed to <DLL Name>",
+    "and added by special Header.",
+    "",
+    "<Create Project> submenu item  used for autocreating Compaq Fortran WorkSpace",
+    "consist of single source file just converted.",
+};
+
+namespace {
+
+constexpr int kWindowWidth = 640;
+constexpr int kWindowHeight = 480;
+constexpr int kStatusBarHeight = 19;
+constexpr std::size_t kUnitLength = 4;
+
+QString HelpText() {
+  QStringList lines;
+  for (const char* line : kHelpText) lines << QString::fromLatin1(line);
+  return lines.join(QLatin1Char('\n'));
+}
+
+QString Caption() {
+  return QString::fromLatin1(kConvertorVersion.data(),
+                             static_cast<qsizetype>(kConvertorVersion.size()));
+}
+
+// A panel that holds one list box filling it.
+QWidget* ListPanel(const char* panelName, QListView* list, QWidget* parent) {
+  auto* panel = new QWidget(parent);
+  panel->setObjectName(QString::fromLatin1(panelName));
+  auto* layout = new QVBoxLayout(panel);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(list);
+  return panel;
+}
+
+QListView* ListBox(const char* name, LineListModel* model) {
+  auto* list = new QListView;
+  list->setObjectName(QString::fromLatin1(name));
+  // Rows of one height let the view skip measuring each of many lines.
+  list->setUniformItemSizes(true);
+  list->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list->setModel(model);
+  return list;
+}
+
+}  // namespace
+
+TForm1::TForm1(ProgramState& state, QWidget* parent) : QMainWindow(parent), state_(state) {
+  setObjectName(QStringLiteral("Form1"));
+  CreateComponents();
+  CreateMenus();
+  ui_ = std::make_unique<QtUserInterface>(
+      WindowParts{this, statusText_, inputModel_, outputModel_, ListBox1, ListBox2});
+  driver_ = std::make_unique<ConversionDriver>(state_, *ui_);
+  driver_->SetProjectHandlers({[this](const StartCommand* command) {
+                                 return ConvertProject(state_, *ui_, *driver_, command);
+                               },
+                               [this](const std::string* outputPath) {
+                                 return GenerateProject(state_, *ui_, outputPath);
+                               }});
+  FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::CreateComponents() {
+  resize(kWindowWidth, kWindowHeight);
+  auto* client = new QWidget(this);
+  clientStack_ = new QStackedLayout(client);
+  clientStack_->setStackingMode(QStackedLayout::StackAll);
+
+  inputModel_ = new LineListModel(this);
+  outputModel_ = new LineListModel(this);
+  ListBox1 = ListBox("ListBox1", inputModel_);
+  ListBox2 = ListBox("ListBox2", outputModel_);
+  Panel0 = new QWidget(client);
+  Panel0->setObjectName(QStringLiteral("Panel0"));
+  auto* panels = new QHBoxLayout(Panel0);
+  panels->setContentsMargins(0, 0, 0, 0);
+  panels->setSpacing(0);
+  Panel1 = ListPanel("Panel1", ListBox1, Panel0);
+  Panel2 = ListPanel("Panel2", ListBox2, Panel0);
+  panels->addWidget(Panel1);
+  panels->addWidget(Panel2, 1);
+
+  Memo1 = new QPlainTextEdit(client);
+  Memo1->setObjectName(QStringLiteral("Memo1"));
+  Memo1->setReadOnly(true);
+  Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  Memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  Memo1->setPlainText(HelpText());
+  Memo1->installEventFilter(this);
+
+  clientStack_->addWidget(Panel0);
+  clientStack_->addWidget(Memo1);
+  setCentralWidget(client);
+
+  StatusBar1 = new QStatusBar(this);
+  StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+  StatusBar1->setFixedHeight(kStatusBarHeight);
+  StatusBar1->setSizeGripEnabled(false);
+  statusText_ = new QLabel(StatusBar1);
+  StatusBar1->addWidget(statusText_, 1);
+  setStatusBar(StatusBar1);
+}
+
+QAction* TForm1::AddItem(QMenu* menu, const char* name, const QString& caption, int tag,
+                         void (TForm1::*handler)(QAction*)) {
+  auto* item = new QAction(caption, this);
+  item->setObjectName(QString::fromLatin1(name));
+  item->setData(tag);
+  menu->addAction(item);
+  if (handler)
+    connect(item, &QAction::triggered, this, [this, item, handler] { (this->*handler)(item); });
+  return item;
+}
+
+void TForm1::CreateMenus() {
+  MainMenu1 = menuBar();
+  MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+
+  mnuStartt = MainMenu1->addMenu(QStringLiteral("Start"));
+  mnuStartt->setObjectName(QStringLiteral("mnuStartt"));
+  mnuSingleSource = AddItem(mnuStartt, "mnuSingleSource", QStringLiteral("Single Source"), 0,
+                            &TForm1::mnuStarttClick);
+  SingleforMPI1 = AddItem(mnuStartt, "SingleforMPI1", QStringLiteral("Single for MPI"), 0,
+                          &TForm1::mnuStarttClick);
+  WholeProject1 = AddItem(mnuStartt, "WholeProject1", QStringLiteral("Whole Project"), 0,
+                          &TForm1::WholeProject1Click);
+  ConsoleApplication1 =
+      AddItem(mnuStartt, "ConsoleApplication1", QStringLiteral("Console Application"), 1,
+              &TForm1::WholeProject1Click);
+
+  mnuOption = MainMenu1->addMenu(QStringLiteral("Option"));
+  mnuOption->setObjectName(QStringLiteral("mnuOption"));
+  mnuConsoles = AddItem(mnuOption, "mnuConsoles", QStringLiteral("Consoles..."), 0, nullptr);
+  mnuName = AddItem(mnuOption, "mnuName", QStringLiteral("DLL Name..."), 0, nullptr);
+  mnuCreateProject = AddItem(mnuOption, "mnuCreateProject", QStringLiteral("Create Project"), 0,
+                             &TForm1::CheckedItemClick);
+  mnuInsertSave = AddItem(mnuOption, "mnuInsertSave", QStringLiteral("Insert   \"SAVE\""), 0,
+                          &TForm1::CheckedItemClick);
+  mnuInsertTrace = AddItem(mnuOption, "mnuInsertTrace", QStringLiteral("Insert   \"Trace\""), 0,
+                           &TForm1::CheckedItemClick);
+  RedirectRead1 = AddItem(mnuOption, "RedirectRead1", QStringLiteral("Redirect    \"Read\"..."), 0,
+                          &TForm1::RedirectClick);
+  RedirectWrite1 = AddItem(mnuOption, "RedirectWrite1", QStringLiteral("Redirect    \"Write\"..."),
+                           1, &TForm1::RedirectClick);
+  for (QAction* item : {mnuCreateProject, mnuInsertSave, mnuInsertTrace}) item->setCheckable(true);
+  mnuInsertSave->setChecked(true);
+
+  mnuHelp = new QAction(QStringLiteral("Help"), this);
+  mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+  MainMenu1->addAction(mnuHelp);
+  mnuClose = new QAction(QStringLiteral("Close"), this);
+  mnuClose->setObjectName(QStringLiteral("mnuClose"));
+  MainMenu1->addAction(mnuClose);
+
+  connect(mnuConsoles, &QAction::triggered, this, &TForm1::mnuConsolesClick);
+  connect(mnuName, &QAction::triggered, this, &TForm1::mnuNameClick);
+  connect(mnuHelp, &QAction::triggered, this, &TForm1::mnuHelpClick);
+  connect(mnuClose, &QAction::triggered, this, &TForm1::mnuCloseClick);
+}
+
+// ---------------------------------------------------------------------------
+// The window
+
+void TForm1::FormCreate() {
+  setWindowTitle(Caption());
+  setVisible(!state_.batchMode);
+  if (state_.batchMode) return;
+  if (QScreen* shown = screen()) move(shown->availableGeometry().center() - rect().center());
+  FormResize();
+  BringHelpToFront();
+  mnuInsertSave->setChecked(state_.options.insertSave);
+  mnuInsertTrace->setChecked(state_.options.insertTrace);
+  TakeCheckStates();
+}
+
+void TForm1::FormResize() {
+  Panel1->setFixedWidth(width() / 2);
+}
+
+void TForm1::FormKeyDown(int key) {
+  if (key == Qt::Key_Escape) SendHelpBehind();
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FormResize();
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event) {
+  FormKeyDown(event->key());
+  QMainWindow::keyPressEvent(event);
+}
+
+// The help text sees the key first, as a form that previews its keys.
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Memo1 && event->type() == QEvent::KeyPress)
+    FormKeyDown(static_cast<QKeyEvent*>(event)->key());
+  return QMainWindow::eventFilter(watched, event);
+}
+
+bool TForm1::HelpInFront() const {
+  return clientStack_->currentWidget() == Memo1;
+}
+
+void TForm1::BringHelpToFront() {
+  clientStack_->setCurrentWidget(Memo1);
+}
+
+void TForm1::SendHelpBehind() {
+  clientStack_->setCurrentWidget(Panel0);
+}
+
+UserInterface& TForm1::Interface() {
+  return *ui_;
+}
+
+QString TForm1::StatusText() const {
+  return statusText_->text();
+}
+
+// ---------------------------------------------------------------------------
+// The commands
+
+void TForm1::mnuStarttClick(QAction* item) {
+  SendHelpBehind();
+  state_.projectRun = false;
+  StartCommand command{EncodeWindows1251(item->text()), ConversionMode::SingleSource};
+  driver_->RunConversion(&command);
+}
+
+void TForm1::WholeProject1Click(QAction* item) {
+  BringHelpToFront();
+  bool console = item->data().toInt() == 1;
+  StartCommand command{EncodeWindows1251(item->text()),
+                       console ? ConversionMode::ConsoleApplication : ConversionMode::WholeProject};
+  ConvertProject(state_, *ui_, *driver_, &command);
+}
+
+void TForm1::mnuHelpClick() {
+  BringHelpToFront();
+}
+
+// Qt has already toggled the check mark of the clicked item; the runs read
+// the states from here.
+void TForm1::CheckedItemClick(QAction*) {
+  TakeCheckStates();
+}
+
+void TForm1::TakeCheckStates() {
+  state_.checks.createProject = mnuCreateProject->isChecked();
+  state_.checks.insertSave = mnuInsertSave->isChecked();
+  state_.checks.insertTrace = mnuInsertTrace->isChecked();
+}
+
+std::string TForm1::InputOption(const QString& caption, const QString& prompt,
+                                const std::string& value) {
+  return ui_->InputQuery(EncodeWindows1251(caption), EncodeWindows1251(prompt), value, {});
+}
+
+void TForm1::mnuConsolesClick() {
+  state_.options.consoleUnits = InputOption(QStringLiteral("Enter list of console units"),
+                                            QString(), state_.options.consoleUnits);
+}
+
+void TForm1::mnuNameClick() {
+  state_.options.dllName =
+      InputOption(QStringLiteral("Enter DLL Name"), QStringLiteral("Needed only for main file"),
+                  state_.options.dllName);
+}
+
+void TForm1::RedirectClick(QAction* item) {
+  bool write = item->data().toInt() == 1;
+  std::string& unit = write ? state_.options.writeUnit : state_.options.readUnit;
+  std::string answer =
+      InputOption(item->text(), QStringLiteral("Logical Unit Number needed"), unit);
+  unit = answer.substr(0, std::min(answer.size(), kUnitLength));
+}
+
+void TForm1::mnuCloseClick() {
+  close();
+}
+
+}  // namespace kvq

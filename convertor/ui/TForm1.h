@@ -1,0 +1,105 @@
+// The main window of Convertor: the Start and Option menus, the help text
+// in front of the two list boxes (lines read, lines written), the status
+// line. The window wires its menu items to the conversion driver and the
+// project subsystem; the runs report back through QtUserInterface.
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+
+#include "ConversionRun.h"
+
+class QAction;
+class QLabel;
+class QListView;
+class QMenu;
+class QPlainTextEdit;
+class QStackedLayout;
+class QStatusBar;
+
+namespace kvq {
+
+class LineListModel;
+class QtUserInterface;
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // The program state lives as long as the program, beyond the window.
+  explicit TForm1(ProgramState& state, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // The help text is in front of the list boxes.
+  bool HelpInFront() const;
+  UserInterface& Interface();
+  QString StatusText() const;
+  const LineListModel& InputModel() const { return *inputModel_; }
+  const LineListModel& OutputModel() const { return *outputModel_; }
+
+  // Handlers, named after the component and the event.
+  void FormCreate();
+  void FormResize();
+  void FormKeyDown(int key);
+  void mnuStarttClick(QAction* item);
+  void WholeProject1Click(QAction* item);
+  void mnuHelpClick();
+  void CheckedItemClick(QAction* item);
+  void mnuConsolesClick();
+  void mnuNameClick();
+  void RedirectClick(QAction* item);
+  void mnuCloseClick();
+
+  // Components.
+  QMenuBar* MainMenu1 = nullptr;
+  QPlainTextEdit* Memo1 = nullptr;
+  QWidget* Panel0 = nullptr;
+  QWidget* Panel1 = nullptr;
+  QListView* ListBox1 = nullptr;
+  QWidget* Panel2 = nullptr;
+  QListView* ListBox2 = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+  QMenu* mnuStartt = nullptr;
+  QAction* mnuSingleSource = nullptr;
+  QAction* SingleforMPI1 = nullptr;
+  QAction* WholeProject1 = nullptr;
+  QAction* ConsoleApplication1 = nullptr;
+  QMenu* mnuOption = nullptr;
+  QAction* mnuConsoles = nullptr;
+  QAction* mnuName = nullptr;
+  QAction* mnuCreateProject = nullptr;
+  QAction* mnuInsertSave = nullptr;
+  QAction* mnuInsertTrace = nullptr;
+  QAction* RedirectRead1 = nullptr;
+  QAction* RedirectWrite1 = nullptr;
+  QAction* mnuHelp = nullptr;
+  QAction* mnuClose = nullptr;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateComponents();
+  void CreateMenus();
+  QAction* AddItem(QMenu* menu, const char* name, const QString& caption, int tag,
+                   void (TForm1::*handler)(QAction*));
+  void SendHelpBehind();
+  void BringHelpToFront();
+  void TakeCheckStates();
+  std::string InputOption(const QString& caption, const QString& prompt, const std::string& value);
+
+  ProgramState& state_;
+  QStackedLayout* clientStack_ = nullptr;
+  QLabel* statusText_ = nullptr;
+  LineListModel* inputModel_ = nullptr;
+  LineListModel* outputModel_ = nullptr;
+  std::unique_ptr<QtUserInterface> ui_;
+  std::unique_ptr<ConversionDriver> driver_;
+};
+
+// The help text of Memo1, one entry per line.
+extern const char* const kHelpText[22];
+
+}  // namespace kvq
