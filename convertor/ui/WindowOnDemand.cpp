@@ -1,0 +1,100 @@
+#include "WindowOnDemand.h"
+
+#include <QApplication>
+
+#include "TForm1.h"
+#include "WindowStart.h"
+
+namespace kvq {
+
+WindowOnDemand::WindowOnDemand(ConsoleUserInterface& console, ProgramState& state, int& argc,
+                               char** argv)
+    : console_(console), state_(state), argc_(argc), argv_(argv) {}
+
+WindowOnDemand::~WindowOnDemand() {
+  form_.reset();
+  application_.reset();
+}
+
+UserInterface& WindowOnDemand::Window() {
+  if (!form_) {
+    if (!QApplication::instance()) application_ = std::make_unique<QApplication>(argc_, argv_);
+    form_ = std::make_unique<TForm1>(state_);
+  }
+  return form_->Interface();
+}
+
+UserInterface& WindowOnDemand::Current() {
+  if (form_) return form_->Interface();
+  return console_;
+}
+
+void WindowOnDemand::ShowMessage(const std::string& text) {
+  Current().ShowMessage(text);
+}
+
+void WindowOnDemand::SetStatusLine(const std::string& text) {
+  console_.SetStatusLine(text);
+  if (form_) form_->Interface().SetStatusLine(text);
+}
+
+void WindowOnDemand::SetCaption(const std::string& text) {
+  Current().SetCaption(text);
+}
+
+bool WindowOnDemand::ShowsLists() const {
+  return form_ != nullptr;
+}
+
+void WindowOnDemand::ClearLists() {
+  Current().ClearLists();
+}
+
+void WindowOnDemand::AddInputLine(const std::string& line) {
+  Current().AddInputLine(line);
+}
+
+void WindowOnDemand::AddOutputLine(const std::string& line) {
+  Current().AddOutputLine(line);
+}
+
+void WindowOnDemand::AddReportLine(const std::string& line) {
+  Current().AddReportLine(line);
+}
+
+void WindowOnDemand::ScrollListsToEnd() {
+  Current().ScrollListsToEnd();
+}
+
+std::string WindowOnDemand::InputQuery(const std::string& caption, const std::string& prompt,
+                                       const std::string& initial, const std::string& setting) {
+  return Current().InputQuery(caption, prompt, initial, setting);
+}
+
+bool WindowOnDemand::CanShowDialogs() const {
+  return form_ || HasDisplay();
+}
+
+std::optional<std::string> WindowOnDemand::OpenFileDialog(const FileDialogRequest& request) {
+  if (!CanShowDialogs()) return {};
+  return Window().OpenFileDialog(request);
+}
+
+std::optional<std::string> WindowOnDemand::SaveFileDialog(const FileDialogRequest& request) {
+  if (!CanShowDialogs()) return {};
+  return Window().SaveFileDialog(request);
+}
+
+void WindowOnDemand::SetBusyCursor(bool busy) {
+  Current().SetBusyCursor(busy);
+}
+
+void WindowOnDemand::ShowWindow() {
+  if (CanShowDialogs()) Window().ShowWindow();
+}
+
+void WindowOnDemand::CloseWindow() {
+  if (form_) form_->Interface().CloseWindow();
+}
+
+}  // namespace kvq
