@@ -1,0 +1,286 @@
+#include "Form1.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QPointer>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include "ChartPoints.h"
+#include "TestFunction.h"
+
+namespace kvq {
+
+namespace {
+
+QPointer<TComputationalServerBase> serverComponent;
+
+const QString kParameterLine = QStringLiteral("Possible ParameterLine");
+
+// Where the buttons stand on the top panel; the tops and heights are those
+// of a standard button on a 41-pixel panel.
+constexpr int kButtonTop = 8;
+constexpr int kButtonHeight = 25;
+constexpr int kEditTop = 9;
+
+QPushButton* MakeButton(QWidget* parent, const QString& caption, int left, int width) {
+  auto* button = new QPushButton(caption, parent);
+  button->setGeometry(left, kButtonTop, width, kButtonHeight);
+  button->setAutoDefault(false);
+  return button;
+}
+
+QFrame* MakePanel(QWidget* parent) {
+  auto* panel = new QFrame(parent);
+  panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  return panel;
+}
+
+}  // namespace
+
+TComputationalServerBase* ServerComponent() {
+  return serverComponent;
+}
+
+QString ModulePath() {
+#ifdef Q_OS_WIN
+  const QString library = QStringLiteral("Converted_Minuit\\Minuit.dll");
+#else
+  const QString library = QStringLiteral("Converted_Minuit/Minuit.so");
+#endif
+  return QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QDir::separator()) +
+         library;
+}
+
+TForm1::TForm1(TServerFactory serverFactory, QWidget* parent) : QWidget(parent) {
+  setWindowTitle(QStringLiteral("Клиент программы MINUIT"));
+  setGeometry(192, 114, 696, 480);
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setPixelSize(11);
+  setFont(font);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  BuildPanel1();
+  Splitter1 = new QSplitter(Qt::Horizontal, this);
+  Splitter1->setHandleWidth(3);
+  Splitter1->setChildrenCollapsible(false);
+  BuildPanel2();
+  BuildPanel3();
+  Splitter1->setStretchFactor(0, 0);
+  Splitter1->setStretchFactor(1, 1);
+  Splitter1->setSizes({329, width() - 329 - 3});
+  layout->addWidget(Panel1);
+  layout->addWidget(Splitter1, 1);
+
+  FormCreate(serverFactory);
+}
+
+TForm1::~TForm1() {
+  // No event may reach a window that is half destroyed.
+  if (server_ != nullptr) {
+    server_->SetOnEvent(nullptr);
+    delete server_;
+  }
+}
+
+void TForm1::BuildPanel1() {
+  Panel1 = MakePanel(this);
+  Panel1->setFixedHeight(41);
+
+  NParams = new TINumEdit(Panel1);
+  NParams->setGeometry(5, kEditTop, 24, NParams->height());
+  // The range comes last, so that building the window sounds no beep.
+  NParams->SetValueCheck(TValueCheck::vcNone);
+  NParams->SetValue(8);
+  NParams->SetValueMax(50);
+  NParams->SetValueMin(1);
+  NParams->SetValueCheck(TValueCheck::vcBoth);
+  NParams->SetCaptionPosition(TCaptionPosition::cpRight);
+  NParams->SetCaption(QStringLiteral("Число параметров"));
+
+  btStart = MakeButton(Panel1, QStringLiteral("Старт"), 139, 71);
+  connect(btStart, &QPushButton::clicked, this, &TForm1::btStartClick);
+
+  neTime = new TINumEdit(Panel1);
+  neTime->setGeometry(312, kEditTop, 59, neTime->height());
+  neTime->SetValueCheck(TValueCheck::vcNone);
+  neTime->SetValue(0);
+  neTime->SetCaptionPosition(TCaptionPosition::cpLeft);
+  neTime->SetCaption(QStringLiteral("Время (сек.) : "));
+
+  btControl = MakeButton(Panel1, QStringLiteral("Приостановить"), 397, 90);
+  Button2 = MakeButton(Panel1, QStringLiteral("Продолжить"), 494, 75);
+  Button3 = MakeButton(Panel1, QStringLiteral("Закончить"), 583, 75);
+  int tag = 1;
+  for (QPushButton* button : {btControl, Button2, Button3}) {
+    button->setProperty("Tag", tag++);
+    connect(button, &QPushButton::clicked, this, [this, button] { btControlClick(button); });
+  }
+}
+
+void TForm1::BuildPanel2() {
+  Panel2 = MakePanel(Splitter1);
+  Memo1 = new QPlainTextEdit(Panel2);
+  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->setMaximumBlockCount(kMemoLines);
+  Memo1->setPlainText(QStringLiteral("Сообщения  Minuit-сервера :"));
+  auto* layout = new QVBoxLayout(Panel2);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(Memo1);
+  Splitter1->addWidget(Panel2);
+}
+
+void TForm1::BuildPanel3() {
+  Panel3 = MakePanel(Splitter1);
+  auto* chart = new QChart();
+  chart->setTitle(QString());
+  chart->legend()->hide();
+  Series1 = new QLineSeries();
+  Series1->setColor(Qt::red);
+  Series1->setPointsVisible(false);
+  Series1->setPointLabelsVisible(false);
+  chart->addSeries(Series1);
+  auto* bottom = new QValueAxis();
+  bottom->setTitleText(QStringLiteral("Итерация"));
+  bottom->setLabelFormat(QStringLiteral("%g"));
+  auto* left = new QValueAxis();
+  left->setTitleText(QStringLiteral("Значение функции  FCN"));
+  left->setLabelFormat(QStringLiteral("%g"));
+  chart->addAxis(bottom, Qt::AlignBottom);
+  chart->addAxis(left, Qt::AlignLeft);
+  Series1->attachAxis(bottom);
+  Series1->attachAxis(left);
+  Chart1 = new QChartView(chart, Panel3);
+  auto* layout = new QVBoxLayout(Panel3);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(Chart1);
+  Splitter1->addWidget(Panel3);
+}
+
+void TForm1::FormCreate(const TServerFactory& serverFactory) {
+  server_ = serverFactory ? serverFactory(this) : nullptr;
+  serverComponent = server_;
+  if (server_ != nullptr)
+    server_->SetOnEvent([this](QObject* Sender, const QVariant& evName, const QVariant& evValue) {
+      EventProcessing(Sender, evName, evValue);
+    });
+}
+
+template <class Operation>
+bool TForm1::CallServer(Operation operation) {
+  try {
+    operation();
+    return true;
+  } catch (const EServerError& error) {
+    ShowError(error.Description());
+  } catch (const std::exception& error) {
+    ShowError(QString::fromLocal8Bit(error.what()));
+  }
+  return false;
+}
+
+void TForm1::btStartClick() {
+  pendingAnswer_.clear();
+  TComputationalServerBase* server = ServerComponent();
+  if (server == nullptr) {
+    ShowMessage(QStringLiteral("Not running!"));
+    return;
+  }
+  QString loadError;
+  if (!CallServer([&] { loadError = server->LoadDll(ModulePath(), kParameterLine); })) return;
+  if (!loadError.isEmpty()) {
+    ShowMessage(loadError);
+    return;
+  }
+  Series1->clear();
+  script_.Restart();
+  AddPointInOrder(*Series1, QPointF(1, 0));
+  FitAxes(*Chart1->chart(), *Series1);
+  CallServer([&] { server->Continue(); });
+}
+
+void TForm1::btControlClick(QObject* Sender) {
+  TComputationalServerBase* server = ServerComponent();
+  if (server == nullptr) {
+    ShowMessage(QStringLiteral("Not running!"));
+    return;
+  }
+  switch (Sender != nullptr ? Sender->property("Tag").toInt() : 0) {
+    case 1:
+      CallServer([&] { server->Pause(); });
+      break;
+    case 2:
+      CallServer([&] { server->Continue(); });
+      break;
+    case 3:
+      CallServer([&] { server->Finish(); });
+      break;
+    default:
+      break;
+  }
+}
+
+void TForm1::EventProcessing(QObject* Sender, const QVariant& evName, const QVariant& evValue) {
+  Q_UNUSED(Sender);
+  const QString name = evName.toString();
+  if (name == QLatin1String("Give_Line")) {
+    GiveLine();
+  } else {
+    const QString S = evValue.toString();
+    if (name == QLatin1String("FCN"))
+      pendingAnswer_ = FunctionValueAnswer(S);
+    else if (name == QLatin1String("PAINT"))
+      AddChartPoint(S);
+    else if (!S.isEmpty())
+      Memo1->appendPlainText(S);
+  }
+  emit EventProcessed(name, evValue.toString());
+}
+
+void TForm1::GiveLine() {
+  TComputationalServerBase* server = ServerComponent();
+  if (server == nullptr) return;
+  int seconds = 0;
+  if (!CallServer([&] { seconds = server->ElapsedTime(); })) return;
+  neTime->SetValue(seconds);
+  if (!pendingAnswer_.isEmpty()) {
+    // Emptied before the call: an "FCN" arriving inside it keeps its answer.
+    const QString answer = std::exchange(pendingAnswer_, QString());
+    if (!CallServer([&] { server->GiveLine(answer); }) && pendingAnswer_.isEmpty())
+      pendingAnswer_ = answer;
+    return;
+  }
+  const QString line = script_.NextLine(NParams->Value());
+  CallServer([&] { server->GiveLine(line); });
+}
+
+void TForm1::AddChartPoint(QString values) {
+  const int k = TakeInteger(values);
+  const double v = TakeReal(values);
+  AddPointInOrder(*Series1, QPointF(k, v));
+  TrimSeries(*Series1);
+  FitAxes(*Chart1->chart(), *Series1);
+}
+
+void TForm1::ShowMessage(const QString& text) {
+  if (messageSink_)
+    messageSink_(text);
+  else
+    QMessageBox::information(this, QApplication::applicationDisplayName(), text);
+}
+
+void TForm1::ShowError(const QString& text) {
+  if (errorSink_)
+    errorSink_(text);
+  else
+    QMessageBox::critical(this, QApplication::applicationDisplayName(), text);
+}
+
+}  // namespace kvq
