@@ -258,6 +258,19 @@ TEST_F(MinuitModule, BadParameterLinesAreSkipped) {
   EXPECT_NEAR(final.values[0], 1, 1e-3);
 }
 
+TEST_F(MinuitModule, ConstantsStayAndLimitsAreReportedAsIgnored) {
+  Session session;
+  session.script = {"parameters", "1 'A' 0. 0.1 -5 5", "2 'B' 7. 0", "", "minimize", "exit"};
+  ASSERT_EQ(Run(session), ZX_STATUS_OK);
+  EXPECT_TRUE(Contains(session.output, " PARAMETER   1: LIMITS ARE NOT SUPPORTED AND IGNORED"));
+  EXPECT_TRUE(Contains(session.output, "     2  B            7.00000000E+00     CONSTANT"));
+  EXPECT_EQ(session.firstPoint, std::vector<double>{0.0}) << "FCN gets the one variable parameter";
+  Table final = LastTable(session.output, " EXIT: FINAL VALUES");
+  ASSERT_EQ(final.values.size(), 2u);
+  EXPECT_NEAR(final.values[0], 1, 1e-3);
+  EXPECT_EQ(final.values[1], 7);
+}
+
 TEST_F(MinuitModule, MethodsWithoutParametersAndNonNumericArgumentsAreIgnored) {
   Session session;
   session.script = {"simplex", "parameters", "1 'A' 0. 0.1", "", "seek many", "exit"};
