@@ -27,6 +27,7 @@ struct Session {
   std::deque<std::string> script;        // lines still to send
   std::optional<std::string> pending;    // function value for the next read
   std::optional<std::string> fcnAnswer;  // replaces every function value
+  double noise = 0;                      // adds noise * |sin(1e7 x(1))|: no useful derivatives
   std::vector<std::string> output;
   std::vector<std::string> otherEvents;
   std::vector<double> firstPoint;  // values of the first FCN event
@@ -48,6 +49,7 @@ std::string TestFunction(const std::string& value, Session& session) {
     in >> x;
     if (session.fcnEvents == 1) session.firstPoint.push_back(x);
     sum += (static_cast<long double>(x) - i) * (static_cast<long double>(x) - i);
+    if (i == 1) sum += session.noise * std::fabs(std::sin(1e7 * x));
   }
   char text[64];
   std::snprintf(text, sizeof text, "%.15g", static_cast<double>(sum));
@@ -256,6 +258,18 @@ TEST_F(MinuitModule, BadParameterLinesAreSkipped) {
   Table final = LastTable(session.output, " EXIT: FINAL VALUES");
   ASSERT_EQ(final.values.size(), 1u);
   EXPECT_NEAR(final.values[0], 1, 1e-3);
+}
+
+TEST_F(MinuitModule, MinimizeFallsBackToSimplexWhenDerivativesAreNoise) {
+  Session session;
+  session.script = KestrinScript(3);
+  session.noise = 1e-2;
+  ASSERT_EQ(Run(session), ZX_STATUS_OK);
+  EXPECT_TRUE(Contains(session.output, " MIGRAD FAILS: SIMPLEX TAKES OVER"));
+  Table final = LastTable(session.output, " EXIT: FINAL VALUES");
+  EXPECT_LT(final.fcn, 1e-2);
+  ASSERT_EQ(final.values.size(), 3u);
+  for (int i = 1; i <= 3; ++i) EXPECT_NEAR(final.values[static_cast<std::size_t>(i - 1)], i, 0.1);
 }
 
 TEST_F(MinuitModule, ConstantsStayAndLimitsAreReportedAsIgnored) {
