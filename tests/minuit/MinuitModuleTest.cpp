@@ -277,7 +277,7 @@ TEST_F(MinuitModule, ConstantsStayAndLimitsAreReportedAsIgnored) {
   session.script = {"parameters", "1 'A' 0. 0.1 -5 5", "2 'B' 7. 0", "", "minimize", "exit"};
   ASSERT_EQ(Run(session), ZX_STATUS_OK);
   EXPECT_TRUE(Contains(session.output, " PARAMETER   1: LIMITS ARE NOT SUPPORTED AND IGNORED"));
-  EXPECT_TRUE(Contains(session.output, "     2  B            7.00000000E+00     CONSTANT"));
+  EXPECT_TRUE(Contains(session.output, "     2  B            7.00000000E+000     CONSTANT"));
   EXPECT_EQ(session.firstPoint, std::vector<double>{0.0}) << "FCN gets the one variable parameter";
   Table final = LastTable(session.output, " EXIT: FINAL VALUES");
   ASSERT_EQ(final.values.size(), 2u);
@@ -309,6 +309,17 @@ TEST_F(MinuitModule, AnswerThatIsNoNumberStopsTheRunWithAMessage) {
   EXPECT_EQ(session.fcnEvents, 1);
   EXPECT_EQ(session.output.back(), " FCN: NOT A FUNCTION VALUE: abc");
   EXPECT_EQ(session.paintEvents, 0);
+}
+
+TEST_F(MinuitModule, InfiniteOrUndefinedValuesEndTheMethodsWithoutHanging) {
+  for (const char* answer : {"Infinity", "NaN"}) {
+    Session session;
+    session.script = KestrinScript(3);
+    session.fcnAnswer = answer;
+    ASSERT_EQ(Run(session), ZX_STATUS_OK) << answer;
+    EXPECT_EQ(LastTable(session.output, " EXIT: FINAL VALUES").fcn, 1e300) << answer;
+    EXPECT_LT(session.fcnEvents, 200) << answer;
+  }
 }
 
 TEST_F(MinuitModule, EndOfInputInsteadOfAFunctionValueStopsTheRun) {
