@@ -5,11 +5,19 @@
 ! variables live in COMMON blocks, which the C part of the library and the
 ! include file zentrix.h of the MPI variant share.
 module Zentrix
+  use, intrinsic :: iso_c_binding, only: c_int, c_ptr, c_f_pointer
   implicit none
 
-  ! One record of console input or output. A byte 250 inside it separates
-  ! records that a FORMAT with "/" produced.
-  character(len=2048) :: zx_BufIO
+  ! Length of one record of console input or output.
+  integer, parameter :: zx_RecordLength = 4096
+
+  ! The console buffer: an internal file of records, so that a console
+  ! WRITE may make several records (format reversion, "/", long lists).
+  ! It views the library's record store: all of it for a WRITE, one record
+  ! for a READ (a READ takes its values from one input line). A byte 250
+  ! inside a record separates records as well.
+  character(len=zx_RecordLength), pointer :: zx_BufIO(:)
+  common /zx_view/ zx_BufIO
   ! Description of the I/O statement being executed (file, line, unit,
   ! statement); characters 201 to 207 carry the form of a direct-access
   ! Open_File.
@@ -20,8 +28,38 @@ module Zentrix
   integer :: fo_Error
   ! MPI: number of this process, the communicator and the error code.
   integer :: zx_MyProcess, zx_MPIcommunicator, zx_ierr
-  common /zx_text/ zx_BufIO, zx_Ebuf, zx_DLLName
+  common /zx_text/ zx_Ebuf, zx_DLLName
   common /zx_data/ fo_Error, zx_MyProcess, zx_MPIcommunicator, zx_ierr
+
+  ! The record store, owned by the C part.
+  character(len=zx_RecordLength), pointer, private :: zx_Records(:) => null()
+
+  ! Ichar(zx_BufIO(1:1)), the EOF test of converted READs, is the code of
+  ! the buffer's first character: 0 after Interface_IO(3) met the end of
+  ! input. Only an array of records of the buffer's length reaches this
+  ! specific (gfortran matches the length of an assumed-shape character
+  ! dummy); the intrinsic serves every other argument, arrays of single
+  ! characters included.
+  interface Ichar
+    integer function zx_FirstCode(records)
+      import zx_RecordLength
+      character(len=zx_RecordLength), intent(in) :: records(:)
+    end function zx_FirstCode
+  end interface
+
+  ! Writes a text (or the records of the console buffer) to a unit,
+  ! splitting at byte 250.
+  interface WriteStringByHandle
+    subroutine WriteStringByHandle(unit, text)
+      integer unit
+      character(len=*) text
+    end subroutine WriteStringByHandle
+    subroutine zx_WriteRecordsByHandle(unit, records)
+      import zx_RecordLength
+      integer unit
+      character(len=zx_RecordLength) records(:)
+    end subroutine zx_WriteRecordsByHandle
+  end interface
 
   interface
     ! Starts the library for one run; job(1) = -1 selects the console
@@ -38,6 +76,10 @@ module Zentrix
     subroutine Interface_IO(k)
       integer k
     end subroutine Interface_IO
+    ! 1 after Interface_IO(3) read a line, 0 at the end of input: a READ
+    ! from zx_BufIO(1:zx_InputRecords()) then meets its end of file.
+    integer function zx_InputRecords()
+    end function zx_InputRecords
     ! Ends the module's run instead of ending the process.
     subroutine zx_Instead_of_STOP()
     end subroutine zx_Instead_of_STOP
@@ -51,11 +93,11 @@ module Zentrix
     subroutine Close_File(unit)
       integer unit
     end subroutine Close_File
-    ! Writes the text, record by record, to the unit.
-    subroutine WriteStringByHandle(unit, text)
+    ! Stores into unit a unit number that no file is connected to (OPEN
+    ! with NEWUNIT=).
+    subroutine zx_NewUnit(unit)
       integer unit
-      character(len=*) text
-    end subroutine WriteStringByHandle
+    end subroutine zx_NewUnit
     ! The handlers the converted units jump to on ERR= and END=.
     subroutine zx_IO_ERROR()
     end subroutine zx_IO_ERROR
@@ -66,4 +108,46 @@ module Zentrix
       character(len=*) name, value
     end subroutine zx_RaiseEvent
   end interface
+
+contains
+
+  ! The C part hands over its record store once.
+  subroutine zx_AttachRecords(store, count) bind(C, name='zx_attach_records')
+    type(c_ptr), value :: store
+    integer(c_int), value :: count
+    call c_f_pointer(store, zx_Records, [count])
+    zx_BufIO => zx_Records(1:1)
+  end subroutine zx_AttachRecords
+
+  ! zx_BufIO views the first count records of the store.
+  subroutine zx_ViewRecords(count) bind(C, name='zx_view_records')
+    integer(c_int), value :: count
+    zx_BufIO => zx_Records(1:count)
+  end subroutine zx_ViewRecords
+
+  ! Console lines go out through unit 6, so that they keep their order
+  ! with whatever the program writes to unit 6 itself.
+  subroutine zx_ConsoleLine(text, length) bind(C, name='zx_console_line')
+    integer(c_int), value :: length
+    character(len=1), intent(in) :: text(length)
+    character(len=length) line
+    integer i, ios
+    do i = 1, length
+      line(i:i) = text(i)
+    end do
+    write(6, '(A)', iostat=ios) line
+  end subroutine zx_ConsoleLine
+
+  subroutine zx_FlushConsole() bind(C, name='zx_flush_console')
+    integer ios
+    flush(6, iostat=ios)
+  end subroutine zx_FlushConsole
 end module Zentrix
+
+integer function zx_FirstCode(records)
+  use Zentrix, only: zx_RecordLength
+  implicit none
+  character(len=zx_RecordLength), intent(in) :: records(:)
+  zx_FirstCode = 0
+  if (size(records) > 0) zx_FirstCode = ichar(records(1)(1:1))
+end function zx_FirstCode

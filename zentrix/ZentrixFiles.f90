@@ -82,3 +82,30 @@ subroutine WriteStringByHandle(unit, text)
     end if
   end do
 end subroutine WriteStringByHandle
+
+! The records of the console buffer that a WRITE filled (a record never
+! written ends in code 0), each to the unit as WriteStringByHandle does.
+subroutine zx_WriteRecordsByHandle(unit, records)
+  use Zentrix, only: zx_RecordLength, WriteStringByHandle
+  implicit none
+  integer unit
+  character(len=zx_RecordLength) records(:)
+  integer r
+  do r = 1, size(records)
+    if (r > 1 .and. ichar(records(r)(zx_RecordLength:zx_RecordLength)) == 0) exit
+    call WriteStringByHandle(unit, records(r))
+  end do
+end subroutine zx_WriteRecordsByHandle
+
+! OPEN with NEWUNIT=: the first unit from 1000 on that no file is
+! connected to, above the fixed numbers programs choose themselves.
+subroutine zx_NewUnit(unit)
+  implicit none
+  integer unit
+  logical connected
+  integer ios
+  do unit = 1000, huge(unit) - 1
+    inquire(unit=unit, opened=connected, iostat=ios)
+    if (ios == 0 .and. .not. connected) return
+  end do
+end subroutine zx_NewUnit

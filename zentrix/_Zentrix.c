@@ -11,6 +11,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 #ifdef ZX_MPI
@@ -19,15 +20,19 @@
 
 #include "zentrix_host.h"
 
-enum { ZX_BUFIO_LENGTH = 2048, ZX_EBUF_LENGTH = 256, ZX_NAME_LENGTH = 256 };
+/* ZX_RECORD_LENGTH is zx_RecordLength of Zentrix.F90 and zentrix.h. */
+enum { ZX_RECORD_LENGTH = 4096, ZX_EBUF_LENGTH = 256, ZX_NAME_LENGTH = 256 };
 
-/* Byte 250 separates the records of one buffer (a FORMAT whose "/" the
-   converter replaced). */
+/* Records one console WRITE may make. The store is reserved, not committed:
+   only records a program writes take memory. */
+enum { ZX_RECORD_CAPACITY = 4096 };
+
+/* Byte 250 separates records inside one record of the buffer (a FORMAT
+   whose "/" the converter replaced). */
 #define ZX_RECORD_SEPARATOR ((char)250)
 
 /* The COMMON blocks of the Fortran module Zentrix (and of zentrix.h). */
 struct zx_text_block {
-  char bufio[ZX_BUFIO_LENGTH];
   char ebuf[ZX_EBUF_LENGTH];
   char dllname[ZX_NAME_LENGTH];
 };
@@ -47,6 +52,19 @@ static int run_status = ZX_STATUS_OK;
 static int stop_point_set;
 static jmp_buf stop_point;
 static void cancel_run(void); /* the host cancelled a read (host side below) */
+
+/* The console buffer's records (zx_BufIO). A record that
+   no WRITE has filled since the last reset ends in code 0 (a WRITE pads its
+   records with blanks). */
+static char* record_store;
+static int record_capacity;
+static int input_records = 1; /* 0 after the end of input */
+
+/* Fortran side of the buffer (Zentrix.F90). */
+void zx_attach_records(void* store, int count);
+void zx_view_records(int count);
+void zx_console_line(const char* text, int length);
+void zx_flush_console(void);
 
 /* Length of a Fortran text without its trailing blanks. */
 static size_t trimmed_length(const char* text, size_t length) {
@@ -69,14 +87,16 @@ static void emit_line(int debug, const char* text, size_t length) {
     if (sink) sink(attached_host->context, text, (int)length);
     return;
   }
-  FILE* stream = debug ? stderr : stdout;
-  fwrite(text, 1, length, stream);
-  fputc('\n', stream);
+  if (debug) {
+    fwrite(text, 1, length, stderr);
+    fputc('\n', stderr);
+  } else {
+    zx_console_line(text, (int)length);
+  }
 }
 
-/* Emits the buffer record by record, each without its trailing blanks. */
-static void emit_buffer(int debug, const char* text, size_t length) {
-  if (!is_output_process()) return;
+/* Emits one record, split at byte 250, each line without trailing blanks. */
+static void emit_record(int debug, const char* text, size_t length) {
   length = trimmed_length(text, length);
   size_t start = 0;
   for (size_t i = 0; i <= length; ++i) {
@@ -87,6 +107,59 @@ static void emit_buffer(int debug, const char* text, size_t length) {
   }
 }
 
+static char* record_at(int index) {
+  return record_store + (size_t)index * ZX_RECORD_LENGTH;
+}
+
+static int record_written(int index) {
+  return record_at(index)[ZX_RECORD_LENGTH - 1] != 0;
+}
+
+/* Reserves the record store once; a smaller one when address space is
+   short. */
+static void ensure_records(void) {
+  if (record_store) return;
+  for (int count = ZX_RECORD_CAPACITY; count >= 1; count /= 2) {
+    size_t bytes = (size_t)count * ZX_RECORD_LENGTH * sizeof(char);
+    void* store = mmap(NULL, bytes, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (store == MAP_FAILED) continue;
+    record_store = store;
+    record_capacity = count;
+    zx_attach_records(store, count);
+    return;
+  }
+  fputs("Zentrix: no memory for the console buffer\n", stderr);
+  abort();
+}
+
+/* Records a WRITE filled: the first, and those after it up to the first
+   record never written. */
+static int records_filled(void) {
+  int count = 1;
+  while (count < record_capacity && record_written(count)) ++count;
+  return count;
+}
+
+/* Marks records 2 to count as never written; large stretches go back to
+   the system, which hands them back as zeros. */
+static void reset_records(int count) {
+  enum { KEPT = 64 };
+  for (int i = 1; i < count && i < KEPT; ++i) record_at(i)[ZX_RECORD_LENGTH - 1] = 0;
+  if (count > KEPT)
+    madvise(record_at(KEPT), (size_t)(count - KEPT) * ZX_RECORD_LENGTH * sizeof(char),
+            MADV_DONTNEED);
+}
+
+/* Emits the records a WRITE filled, then lets zx_BufIO view one record. */
+static void emit_buffer(int debug) {
+  int count = records_filled();
+  if (is_output_process())
+    for (int r = 0; r < count; ++r) emit_record(debug, record_at(r), ZX_RECORD_LENGTH);
+  reset_records(count);
+  zx_view_records(1);
+}
+
 static void report(const char* what) {
   char line[ZX_EBUF_LENGTH + 64];
   size_t length = trimmed_length(zx_text_.ebuf, ZX_EBUF_LENGTH);
@@ -95,40 +168,47 @@ static void report(const char* what) {
     emit_line(1, line, (size_t)n < sizeof line ? (size_t)n : sizeof line - 1);
 }
 
-/* Reads the next input line into the buffer: blank-padded, or a first
-   byte 0 at the end of input. */
+/* Reads the next input line into the first record: blank-padded, or a
+   first character 0 at the end of input. zx_BufIO then views that record
+   alone: a READ takes its values from one line. */
 static void fill_buffer(void) {
-  char* buffer = zx_text_.bufio;
-  memset(buffer, ' ', ZX_BUFIO_LENGTH);
+  char* record = record_at(0);
   int length = -1;
   if (is_output_process()) {
     if (hosted && attached_host && attached_host->read_line) {
-      length = attached_host->read_line(attached_host->context, buffer, ZX_BUFIO_LENGTH);
+      length = attached_host->read_line(attached_host->context, record, ZX_RECORD_LENGTH);
       if (length == ZX_READ_CANCELLED) cancel_run();
     } else {
-      fflush(stdout); /* a prompt written before the READ shows first */
+      zx_flush_console(); /* a prompt written before the READ shows first */
+      fflush(stdout);
       int c;
       length = 0;
       while ((c = getchar()) != EOF && c != '\n')
-        if (length < ZX_BUFIO_LENGTH) buffer[length++] = (char)c;
+        if (length < ZX_RECORD_LENGTH) record[length++] = (char)c;
       if (c == EOF && length == 0) length = -1;
-      if (length > 0 && buffer[length - 1] == '\r') --length;
+      if (length > 0 && record[length - 1] == '\r') --length;
     }
-    if (length >= 0 && length < ZX_BUFIO_LENGTH)
-      memset(buffer + length, ' ', ZX_BUFIO_LENGTH - (size_t)length);
-    if (length < 0) buffer[0] = '\0';
+    if (length > ZX_RECORD_LENGTH) length = ZX_RECORD_LENGTH;
   }
+  int used = length < 0 ? 0 : length;
+  memset(record + used, ' ', (size_t)(ZX_RECORD_LENGTH - used));
+  if (length < 0) record[0] = '\0';
+  input_records = length < 0 ? 0 : 1;
 #ifdef ZX_MPI
   /* Process 0 reads; every process gets the line. */
-  MPI_Bcast(buffer, ZX_BUFIO_LENGTH, MPI_CHAR, 0, MPI_COMM_WORLD);
+  MPI_Bcast(record, ZX_RECORD_LENGTH, MPI_CHAR, 0, MPI_COMM_WORLD);
+  MPI_Bcast(&input_records, 1, MPI_INT, 0, MPI_COMM_WORLD);
 #endif
+  zx_view_records(1);
 }
 
 /* ------------------------------------------------------------------------ */
 /* Routines the converted code calls. */
 
 int init_zx_(int* job) {
-  memset(zx_text_.bufio, ' ', ZX_BUFIO_LENGTH);
+  ensure_records();
+  zx_view_records(1);
+  input_records = 1;
   memset(zx_text_.ebuf, ' ', ZX_EBUF_LENGTH);
   zx_data_.fo_error = 0;
   hosted = job[0] != ZX_REGIME_CONSOLE;
@@ -137,18 +217,24 @@ int init_zx_(int* job) {
   return 0;
 }
 
+/* Before a rewritten statement: the records of an earlier WRITE that was not
+   emitted count as never written, and zx_BufIO views the whole store. The
+   first record stays as it is: a trace line assigns it before this call. */
 void zx_newrecord_(int* unit) {
   (void)unit;
-  memset(zx_text_.bufio, ' ', ZX_BUFIO_LENGTH);
+  ensure_records();
+  reset_records(records_filled());
+  zx_view_records(record_capacity);
 }
 
 void interface_io_(int* k) {
+  ensure_records();
   switch (*k) {
     case 1:
-      emit_buffer(0, zx_text_.bufio, ZX_BUFIO_LENGTH);
+      emit_buffer(0);
       break;
     case 2:
-      emit_buffer(1, zx_text_.bufio, ZX_BUFIO_LENGTH);
+      emit_buffer(1);
       break;
     case 3:
       fill_buffer();
@@ -156,6 +242,10 @@ void interface_io_(int* k) {
     default:
       break;
   }
+}
+
+int zx_inputrecords_(void) {
+  return input_records;
 }
 
 void zx_io_error_(void) {
@@ -171,6 +261,7 @@ void zx_eof_read_(void) {
 /* STOP in a converted module: control goes back to the host. A program
    without a host (the console or MPI main program) ends normally. */
 void zx_instead_of_stop_(void) {
+  zx_flush_console();
   fflush(stdout);
   if (stop_point_set) {
     if (run_status == ZX_STATUS_OK) run_status = ZX_STATUS_STOPPED;
@@ -235,6 +326,7 @@ void mpi_start_(void) {
   int rank = 0;
   MPI_Init(NULL, NULL);
   MPI_Comm_rank(MPI_COMM_WORLD, &rank);
+  ensure_records();
   zx_data_.my_process = rank;
   zx_data_.communicator = (int)MPI_Comm_c2f(MPI_COMM_WORLD);
   zx_data_.ierr = 0;
@@ -269,6 +361,7 @@ int zx_call_entry(zx_entry_routine entry, int* job) {
   stop_point_set = 1;
   if (setjmp(stop_point) == 0) entry(job);
   stop_point_set = 0;
+  zx_flush_console();
   fflush(stdout);
   fflush(stderr);
   if (!started) return ZX_STATUS_NOT_STARTED;

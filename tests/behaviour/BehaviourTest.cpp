@@ -7,8 +7,11 @@
 // (without trailing blanks) and every file the runs create or change must
 // be the same, unless the folder names a designed difference ("difference":
 // the reason, "converted.stdout": what the converted program prints).
+// "settings" holds further converter arguments, one a line. "pending" names
+// the converter mend a program still waits for ("item 3: ..."): the test
+// then reports what differs as skipped, and fails once the program passes,
+// so that the mark goes when the mend lands.
 #include <gtest/gtest.h>
-#include <strings.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -60,21 +63,22 @@ std::string WithoutTrailingBlanks(const std::string& text) {
   return out;
 }
 
-using Snapshot = std::map<std::string, std::string>;  // lower-case name -> bytes
+using Snapshot = std::map<std::string, std::string>;  // relative path -> bytes
 
+// Every file under dir, by its path relative to dir, with the case of its
+// name as created.
 Snapshot TakeSnapshot(const fs::path& dir) {
   Snapshot files;
-  for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir)) {
     if (!entry.is_regular_file()) continue;
-    std::string name = entry.path().filename().string();
-    std::transform(name.begin(), name.end(), name.begin(), ::tolower);
+    std::string name = fs::relative(entry.path(), dir).generic_string();
+    if (name.starts_with("converted/")) continue;
     files[name] = ReadBytes(entry.path());
   }
   return files;
 }
 
-// Files the run created or changed, by lower-case name (converted programs
-// create their files under upper-case names).
+// Files the run created or changed.
 Snapshot Written(const Snapshot& before, const Snapshot& after) {
   Snapshot written;
   for (const auto& [name, bytes] : after) {
@@ -94,6 +98,7 @@ class ProgramBehaviour : public testing::TestWithParam<std::string> {
   void SetUp() override {
     source_ = fs::path(PROGRAMS_DIR) / GetParam();
     sources_ = Lines(ReadBytes(source_ / "sources"));
+    if (fs::exists(source_ / "settings")) settings_ = Lines(ReadBytes(source_ / "settings"));
   }
 
   // A fresh copy of the program's folder.
@@ -113,7 +118,9 @@ class ProgramBehaviour : public testing::TestWithParam<std::string> {
     args.insert(args.end(), sources_.begin(), sources_.end());
     ProcessResult build = RunProgram(GFORTRAN, args, dir.string());
     EXPECT_EQ(build.exitStatus, 0) << build.err;
-    return Run((dir / "original").string(), {}, dir);
+    RunOutput run = Run((dir / "original").string(), {}, dir);
+    EXPECT_EQ(run.result.exitStatus, 0) << run.result.err;
+    return run;
   }
 
   // Converts every source into converted/ and returns the converted names.
@@ -124,8 +131,11 @@ class ProgramBehaviour : public testing::TestWithParam<std::string> {
       std::string stem = fs::path(file).stem().string();
       bool free = fs::path(file).extension() == ".f90";
       std::string out = "converted/" + stem + (free ? ".f90" : ".f");
-      ProcessResult r = RunProgram(CONVERTOR_BINARY, {"NAME=PROG", mode, file, out}, dir.string());
-      EXPECT_EQ(r.exitStatus, 0) << file << ": " << r.err;
+      std::vector<std::string> args = {"NAME=PROG", mode};
+      args.insert(args.end(), settings_.begin(), settings_.end());
+      args.insert(args.end(), {file, out});
+      ProcessResult r = RunProgram(CONVERTOR_BINARY, args, dir.string());
+      if (r.exitStatus != 0) Differs(file + " does not convert: " + r.err);
       converted.push_back(out);
     }
     return converted;
@@ -144,7 +154,7 @@ class ProgramBehaviour : public testing::TestWithParam<std::string> {
     for (const std::string& file : Convert(dir, "MODE=DLL")) args.push_back(file);
     args.push_back(ZENTRIX_STATIC_LIBRARY);
     ProcessResult build = RunProgram(GFORTRAN, args, dir.string());
-    EXPECT_EQ(build.exitStatus, 0) << build.err;
+    if (build.exitStatus != 0) Differs("the converted module does not build: " + build.err);
     return Run(ZXRUN_BINARY, {"module.so", "PROG"}, dir);
   }
 
@@ -154,13 +164,12 @@ class ProgramBehaviour : public testing::TestWithParam<std::string> {
     for (const std::string& file : Convert(dir, "MODE=MPI")) args.push_back(file);
     args.push_back(ZENTRIX_MPI_LIBRARY);
     ProcessResult build = RunProgram(MPIFORT, args, dir.string());
-    EXPECT_EQ(build.exitStatus, 0) << build.err;
+    if (build.exitStatus != 0) Differs("the MPI variant does not build: " + build.err);
     return Run(MPIRUN, {"--allow-run-as-root", "--oversubscribe", "-np", "2", "./mpi"}, dir);
   }
 #endif
 
-  void ExpectSameBehaviour(const RunOutput& original, const RunOutput& converted) {
-    EXPECT_EQ(original.result.exitStatus, 0) << original.result.err;
+  void CompareBehaviour(const RunOutput& original, const RunOutput& converted) {
     std::string expected = WithoutTrailingBlanks(original.result.out);
     int expectedStatus = 0;
     if (fs::exists(source_ / "difference")) {
@@ -170,24 +179,48 @@ class ProgramBehaviour : public testing::TestWithParam<std::string> {
       if (fs::exists(source_ / "converted.exit"))
         expectedStatus = std::stoi(ReadBytes(source_ / "converted.exit"));
     }
-    EXPECT_EQ(converted.result.exitStatus, expectedStatus) << converted.result.err;
-    EXPECT_EQ(WithoutTrailingBlanks(converted.result.out), expected) << converted.result.err;
+    std::string out = WithoutTrailingBlanks(converted.result.out);
+    if (converted.result.exitStatus != expectedStatus)
+      Differs("exit status " + std::to_string(converted.result.exitStatus) + ", expected " +
+              std::to_string(expectedStatus) + ": " + converted.result.err);
+    if (out != expected)
+      Differs("standard output differs\n--- expected\n" + expected + "--- converted\n" + out +
+              "--- standard error\n" + converted.result.err);
     for (const auto& [name, bytes] : original.written) {
       if (name == "original") continue;
       auto it = converted.written.find(name);
-      if (it == converted.written.end()) {
-        ADD_FAILURE() << name << " was not written by the converted program";
-        continue;
-      }
-      EXPECT_TRUE(it->second == bytes) << name << " differs";
+      if (it == converted.written.end())
+        Differs(name + " was not written by the converted program");
+      else if (it->second != bytes)
+        Differs(name + " differs");
     }
     for (const auto& [name, bytes] : converted.written)
       if (name != "module.so" && name != "mpi" && !original.written.count(name))
-        ADD_FAILURE() << name << " was written only by the converted program";
+        Differs(name + " was written only by the converted program");
+  }
+
+  void Differs(const std::string& what) {
+    differences_.push_back(what);
+  }
+
+  // Fails on every difference; a pending program is skipped while it
+  // differs and fails once it no longer does.
+  void Report() {
+    if (!fs::exists(source_ / "pending")) {
+      for (const std::string& what : differences_) ADD_FAILURE() << what;
+      return;
+    }
+    std::string pending = Lines(ReadBytes(source_ / "pending")).at(0);
+    if (differences_.empty())
+      ADD_FAILURE() << "behaves like the original now: remove its pending mark (" << pending << ")";
+    else
+      GTEST_SKIP() << "pending on " << pending << ": " << differences_.front().substr(0, 2000);
   }
 
   fs::path source_;
   std::vector<std::string> sources_;
+  std::vector<std::string> settings_;     // further converter arguments
+  std::vector<std::string> differences_;  // how the converted run differs
 };
 
 class MpiProgramBehaviour : public ProgramBehaviour {};
@@ -197,7 +230,8 @@ TEST_P(ProgramBehaviour, ConvertedModuleMatchesTheOriginal) {
   Prepare(original.path());
   Prepare(converted.path());
   RunOutput expected = RunOriginal(original.path());
-  ExpectSameBehaviour(expected, RunConvertedModule(converted.path()));
+  CompareBehaviour(expected, RunConvertedModule(converted.path()));
+  Report();
 }
 
 TEST_P(MpiProgramBehaviour, MatchesTheOriginalOnTwoProcesses) {
@@ -208,7 +242,8 @@ TEST_P(MpiProgramBehaviour, MatchesTheOriginalOnTwoProcesses) {
   Prepare(original.path());
   Prepare(converted.path());
   RunOutput expected = RunOriginal(original.path());
-  ExpectSameBehaviour(expected, RunConvertedMpi(converted.path()));
+  CompareBehaviour(expected, RunConvertedMpi(converted.path()));
+  Report();
 #endif
 }
 
