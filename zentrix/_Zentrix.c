@@ -285,9 +285,29 @@ void zx_raiseevent_(const char* name, const char* value, size_t name_length, siz
   free(v);
 }
 
-/* File names in converted code are upper case; a file that exists under
-   another letter case is found case-insensitively. The name is replaced in
-   place (same length, blank-padded) when a match is found. */
+/* The entry of directory that matches name whatever its letter case, copied
+   over name (same length); false when there is none. */
+static int match_entry_case(const char* directory, char* name) {
+  DIR* dir = opendir(directory);
+  if (!dir) return 0;
+  size_t length = strlen(name);
+  int found = 0;
+  struct dirent* entry;
+  while (!found && (entry = readdir(dir)) != NULL) {
+    if (strlen(entry->d_name) == length && strcasecmp(entry->d_name, name) == 0) {
+      memcpy(name, entry->d_name, length);
+      found = 1;
+    }
+  }
+  closedir(dir);
+  return found;
+}
+
+/* A file name that does not exist as written is looked up part by part
+   whatever the letter case of each directory and of the file (names in
+   programs from other systems), and "\" counts as a directory separator.
+   The name is changed in place (same length, blank-padded); a part without
+   any match ends the lookup, so a new file keeps the case of its name. */
 void zx_resolve_name_(char* name, size_t length) {
   size_t used = trimmed_length(name, length);
   if (used == 0 || used >= 4096) return;
@@ -296,26 +316,33 @@ void zx_resolve_name_(char* name, size_t length) {
   path[used] = '\0';
   struct stat info;
   if (stat(path, &info) == 0) return;
-  char* slash = strrchr(path, '/');
-  const char* base = slash ? slash + 1 : path;
-  char directory[4096];
-  if (slash) {
-    size_t dirLength = (size_t)(slash - path);
-    memcpy(directory, path, dirLength);
-    directory[dirLength] = '\0';
-  } else {
-    strcpy(directory, ".");
-  }
-  DIR* dir = opendir(directory[0] ? directory : "/");
-  if (!dir) return;
-  struct dirent* entry;
-  while ((entry = readdir(dir)) != NULL) {
-    if (strcasecmp(entry->d_name, base) == 0 && strlen(entry->d_name) == strlen(base)) {
-      memcpy(name + (base - path), entry->d_name, strlen(base));
-      break;
+  for (char* c = path; *c; ++c)
+    if (*c == '\\') *c = '/';
+  size_t start = path[0] == '/' ? 1 : 0;
+  while (start < used) {
+    char* slash = strchr(path + start, '/');
+    size_t end = slash ? (size_t)(slash - path) : used;
+    if (end > start) {
+      char saved = path[end];
+      path[end] = '\0';
+      if (stat(path, &info) != 0) {
+        char directory[4096];
+        if (start == 0) {
+          strcpy(directory, ".");
+        } else {
+          memcpy(directory, path, start);
+          directory[start] = '\0';
+        }
+        if (!match_entry_case(directory, path + start)) {
+          path[end] = saved;
+          break;
+        }
+      }
+      path[end] = saved;
     }
+    start = end + 1;
   }
-  closedir(dir);
+  memcpy(name, path, used);
 }
 
 /* ------------------------------------------------------------------------ */

@@ -47,9 +47,19 @@ int main(int argc, char** argv) {
   }
   call_entry_function call_entry = (call_entry_function)dlsym(module, "zx_call_entry");
   zx_entry_routine entry = (zx_entry_routine)find_entry(module, argv[2]);
-  if (!call_entry || !entry) {
-    fprintf(stderr, "zxrun: %s: %s not found in the module\n", argv[1],
-            call_entry ? argv[2] : "zx_call_entry (run-time library Zentrix)");
+  if (!call_entry) {
+    fprintf(stderr,
+            "zxrun: %s: no zx_call_entry in the module: link it with the run-time library "
+            "Zentrix (libzentrix.a)\n",
+            argv[1]);
+    return ZXRUN_LOAD_FAILED;
+  }
+  if (!entry) {
+    fprintf(stderr,
+            "zxrun: %s: no entry routine %s in the module; the converter writes it only for a "
+            "main program that begins with a PROGRAM statement, under the name given by NAME= "
+            "(a main program without PROGRAM is left unconverted)\n",
+            argv[1], argv[2]);
     return ZXRUN_LOAD_FAILED;
   }
   int* job = calloc(ZX_JOB_SIZE, sizeof *job);

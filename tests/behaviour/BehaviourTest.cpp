@@ -129,8 +129,11 @@ class ProgramBehaviour : public testing::TestWithParam<std::string> {
     std::vector<std::string> converted;
     for (const std::string& file : sources_) {
       std::string stem = fs::path(file).stem().string();
-      bool free = fs::path(file).extension() == ".f90";
-      std::string out = "converted/" + stem + (free ? ".f90" : ".f");
+      // Free-form sources keep their extension, fixed-form ones become .f.
+      std::string extension = fs::path(file).extension().string();
+      bool free = extension == ".f90" || extension == ".f95" || extension == ".f03" ||
+                  extension == ".f08";
+      std::string out = "converted/" + stem + (free ? extension : ".f");
       std::vector<std::string> args = {"NAME=PROG", mode};
       args.insert(args.end(), settings_.begin(), settings_.end());
       args.insert(args.end(), {file, out});
