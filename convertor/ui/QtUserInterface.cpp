@@ -54,19 +54,17 @@ void QtUserInterface::SetCaption(const std::string& text) {
 }
 
 void QtUserInterface::ClearLists() {
-  pendingInput_.clear();
-  pendingOutput_.clear();
   parts_.inputLines->Clear();
   parts_.outputLines->Clear();
 }
 
 void QtUserInterface::AddInputLine(const std::string& line) {
-  pendingInput_.push_back(line);
+  parts_.inputLines->Stage(line);
   NoteLine();
 }
 
 void QtUserInterface::AddOutputLine(const std::string& line) {
-  pendingOutput_.push_back(line);
+  parts_.outputLines->Stage(line);
   NoteLine();
 }
 
@@ -77,8 +75,8 @@ void QtUserInterface::NoteLine() {
 }
 
 void QtUserInterface::FlushLines() {
-  parts_.inputLines->AppendLines(pendingInput_);
-  parts_.outputLines->AppendLines(pendingOutput_);
+  parts_.inputLines->Publish();
+  parts_.outputLines->Publish();
   QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   sinceFlush_.restart();
 }

@@ -1,7 +1,7 @@
 // The user-interface seam as the window shows it: message boxes and input
 // and file dialogs over the window, the status bar, the two list boxes, the
 // caption and the hourglass. A run stays on the window thread; the lines it
-// echoes are gathered and handed to the list boxes in batches, and between
+// echoes are staged in the list boxes' models and shown in batches, and between
 // batches the window paints (user input waits until the run is over).
 #pragma once
 
@@ -51,15 +51,13 @@ class QtUserInterface : public UserInterface {
   void ShowWindow() override;
   void CloseWindow() override;
 
-  // Hands the gathered lines to the list boxes.
+  // Shows the staged lines in the list boxes.
   void FlushLines();
 
  private:
   void NoteLine();
 
   WindowParts parts_;
-  std::vector<std::string> pendingInput_;
-  std::vector<std::string> pendingOutput_;
   std::size_t linesSinceCheck_ = 0;
   QElapsedTimer sinceFlush_;
   bool busy_ = false;

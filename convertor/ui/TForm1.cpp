@@ -54,6 +54,7 @@ constexpr int kWindowWidth = 640;
 constexpr int kWindowHeight = 480;
 constexpr int kStatusBarHeight = 19;
 constexpr std::size_t kUnitLength = 4;
+constexpr int kListBatchSize = 2000;
 
 QString HelpText() {
   QStringList lines;
@@ -81,6 +82,10 @@ QListView* ListBox(const char* name, LineListModel* model) {
   list->setObjectName(QString::fromLatin1(name));
   // Rows of one height let the view skip measuring each of many lines.
   list->setUniformItemSizes(true);
+  // Long lists are laid out a batch at a time between events, so a run
+  // that adds many lines is not held up by the view.
+  list->setLayoutMode(QListView::Batched);
+  list->setBatchSize(kListBatchSize);
   list->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   list->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list->setModel(model);

@@ -394,7 +394,7 @@ void WindowTest::singleSourceRun() {
   const LineListModel& input = form.InputModel();
   QCOMPARE(form.ListBox1->model()->rowCount(), kHelloSource.size());
   for (int i = 0; i < kHelloSource.size(); ++i)
-    QCOMPARE(QByteArray::fromStdString(input.Line(i)), kHelloSource[i]);
+    QCOMPARE(QByteArray(input.Line(i).data(), input.Line(i).size()), kHelloSource[i]);
   QCOMPARE(form.ListBox1->model()->index(1, 0).data().toString(),
            QString::fromUtf8("C     Привет"));
 
@@ -404,7 +404,8 @@ void WindowTest::singleSourceRun() {
   QVERIFY(written.contains("      SUBROUTINE HELLO(job)        !  main DLL routine"));
   QCOMPARE(form.ListBox2->model()->rowCount(), written.size());
   for (int i = 0; i < written.size(); ++i)
-    QCOMPARE(QByteArray::fromStdString(form.OutputModel().Line(i)), written[i]);
+    QCOMPARE(QByteArray(form.OutputModel().Line(i).data(), form.OutputModel().Line(i).size()),
+             written[i]);
   QCOMPARE(form.ListBox2->model()->index(0, 0).data().toString(), QStringLiteral("!KVQ:NO_TOUCH!"));
   QVERIFY(form.ListBox2->model()
               ->match(form.ListBox2->model()->index(0, 0), Qt::DisplayRole,
