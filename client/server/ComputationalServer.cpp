@@ -1,0 +1,212 @@
+#include "ComputationalServer.h"
+
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusServiceWatcher>
+#include <QDBusPendingCallWatcher>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <atomic>
+
+#include "OstrelIdentity.h"
+#include "computationalserver_interface.h"
+
+namespace kvq {
+
+namespace {
+
+using Interface = OrgKvqOstrelIComputationalServerInterface;
+
+constexpr int kDefaultStartTimeoutMs = 10000;
+
+QString NewConnectionName() {
+  static std::atomic<int> counter{0};
+  return QStringLiteral("kvq-ostrel-client-%1").arg(counter++);
+}
+
+int StartTimeoutMs() {
+  bool ok = false;
+  int ms = qEnvironmentVariableIntValue("OSTREL_START_TIMEOUT_MS", &ok);
+  return ok && ms > 0 ? ms : kDefaultStartTimeoutMs;
+}
+
+// ostrel beside this program, else on PATH; empty when there is none.
+QString ServerExecutable() {
+  QString beside = QCoreApplication::applicationDirPath() + "/ostrel";
+  if (QFileInfo(beside).isExecutable()) return beside;
+  return QStandardPaths::findExecutable("ostrel");
+}
+
+}  // namespace
+
+TComputationalServer::TComputationalServer(QObject* parent)
+    : TComputationalServerBase(parent), connectionName_(NewConnectionName()) {
+  // Without the registration QtDBus drops OnEvent signals whose variants it
+  // has not met before.
+  qRegisterMetaType<QDBusVariant>();
+}
+
+TComputationalServer::~TComputationalServer() {
+  Disconnect();
+}
+
+void TComputationalServer::Disconnect() {
+  if (serverWatcher_) serverWatcher_.release()->deleteLater();
+  proxy_.reset();
+  QDBusConnection::disconnectFromBus(connectionName_);
+}
+
+Interface& TComputationalServer::Server() {
+  if (!proxy_) Connect();
+  return *proxy_;
+}
+
+void TComputationalServer::Connect() {
+  QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName_);
+  if (!bus.isConnected()) {
+    QString why = bus.lastError().message();
+    QDBusConnection::disconnectFromBus(connectionName_);
+    throw EServerError(QStringLiteral("no session bus to reach the computational server (%1); "
+                                      "start one or set DBUS_SESSION_BUS_ADDRESS")
+                           .arg(why.isEmpty() ? QStringLiteral("cannot connect") : why));
+  }
+  try {
+    if (!bus.interface()->isServiceRegistered(ostrel::kServiceName).value()) StartServer(bus);
+  } catch (...) {
+    QDBusConnection::disconnectFromBus(connectionName_);
+    throw;
+  }
+  proxy_ = std::make_unique<Interface>(ostrel::kServiceName, ostrel::kObjectPath, bus);
+  connect(proxy_.get(), &Interface::OnEvent, this, &TComputationalServer::ReceiveEvent);
+  serverWatcher_ = std::make_unique<QDBusServiceWatcher>(
+      ostrel::kServiceName, bus, QDBusServiceWatcher::WatchForUnregistration);
+  connect(serverWatcher_.get(), &QDBusServiceWatcher::serviceUnregistered, this,
+          &TComputationalServer::ServerLeft);
+}
+
+void TComputationalServer::StartServer(QDBusConnection& bus) {
+  QDBusReply<void> activated = bus.interface()->startService(ostrel::kServiceName);
+  if (activated.isValid()) return;
+  QString program = ServerExecutable();
+  if (program.isEmpty())
+    throw EServerError(QStringLiteral("cannot start the computational server: the bus cannot "
+                                      "activate %1 (%2), and no ostrel lies beside %3 or on PATH")
+                           .arg(ostrel::kServiceName, activated.error().message(),
+                                QCoreApplication::applicationDirPath()));
+  if (!QProcess::startDetached(program, {}))
+    throw EServerError(QStringLiteral("cannot start the computational server %1").arg(program));
+  QDeadlineTimer deadline(StartTimeoutMs());
+  while (!bus.interface()->isServiceRegistered(ostrel::kServiceName).value()) {
+    if (deadline.hasExpired())
+      throw EServerError(QStringLiteral("the computational server %1 did not appear on the "
+                                        "session bus as %2 within %3 ms")
+                             .arg(program, ostrel::kServiceName)
+                             .arg(StartTimeoutMs()));
+    QThread::msleep(20);
+  }
+}
+
+// Waits for the reply in a local event loop, so that events (and the
+// window) are served meanwhile, as a call into a single-threaded apartment
+// is.
+QDBusMessage TComputationalServer::AwaitReply(const QDBusPendingCall& call) {
+  QDBusPendingCallWatcher watcher(call);
+  if (!watcher.isFinished()) {
+    QEventLoop loop;
+    connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+  }
+  return watcher.reply();
+}
+
+QVariant TComputationalServer::Call(const QString& method, const QVariantList& arguments) {
+  QDBusMessage reply = AwaitReply(Server().asyncCallWithArgumentList(method, arguments));
+  if (reply.type() == QDBusMessage::ErrorMessage) {
+    if (reply.errorName().startsWith(ostrel::kErrorPrefix)) throw EServerError(reply.errorMessage());
+    throw EServerError(QStringLiteral("the computational server did not carry out %1: %2")
+                           .arg(method, reply.errorMessage()));
+  }
+  return reply.arguments().value(0);
+}
+
+int TComputationalServer::ElapsedTime() {
+  Interface& server = Server();
+  QDBusMessage get = QDBusMessage::createMethodCall(
+      ostrel::kServiceName, ostrel::kObjectPath, "org.freedesktop.DBus.Properties", "Get");
+  get << QString(ostrel::kInterfaceName) << QStringLiteral("ElapsedTime");
+  QDBusMessage reply = AwaitReply(server.connection().asyncCall(get));
+  if (reply.type() == QDBusMessage::ErrorMessage)
+    throw EServerError(QStringLiteral("the computational server did not tell ElapsedTime: %1")
+                           .arg(reply.errorMessage()));
+  return qvariant_cast<QDBusVariant>(reply.arguments().value(0)).variant().toInt();
+}
+
+void TComputationalServer::Pause() {
+  Call("Pause");
+}
+
+void TComputationalServer::Continue() {
+  Call("Continue");
+}
+
+void TComputationalServer::Finish() {
+  Call("Finish");
+}
+
+QString TComputationalServer::LoadDll(const QString& DllPath, const QString& ParameterLine) {
+  return Call("LoadDll", {DllPath, ParameterLine}).toString();
+}
+
+void TComputationalServer::GiveLine(const QString& Line) {
+  if (Line.size() == 1 && Line[0] == QChar(u'\0'))
+    Call("GiveEndOfInput");
+  else
+    Call("GiveLine", {Line});
+}
+
+void TComputationalServer::ReceiveEvent(const QDBusVariant& evName, const QDBusVariant& evValue) {
+  events_.emplace_back(evName.variant(), evValue.variant());
+  DispatchEvent();
+}
+
+void TComputationalServer::ServerLeft() {
+  Disconnect();
+  events_.emplace_back(QString(ostrel::kServerLostEvent),
+                       QStringLiteral("the computational server left the session bus; "
+                                      "a run it was doing is lost"));
+  DispatchEvent();
+}
+
+// One event per turn of the event loop: a call made inside a handler may
+// take the next events off the bus, and they wait until the handler returns.
+void TComputationalServer::DispatchEvent() {
+  if (dispatching_ || events_.empty()) return;
+  auto [name, value] = std::move(events_.front());
+  events_.pop_front();
+  dispatching_ = true;
+  try {
+    RaiseEvent(name, value);
+  } catch (const std::exception& error) {
+    qWarning("TComputationalServer: the event handler failed on %s: %s",
+             qPrintable(name.toString()), error.what());
+  }
+  dispatching_ = false;
+  if (!events_.empty() && !dispatchPosted_) {
+    dispatchPosted_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          dispatchPosted_ = false;
+          DispatchEvent();
+        },
+        Qt::QueuedConnection);
+  }
+}
+
+}  // namespace kvq

@@ -1,0 +1,90 @@
+#include "ComputationalServer.h"
+
+#include <QDBusConnectionInterface>
+
+#include "OstrelIdentity.h"
+
+namespace kvq::ostrel {
+
+ComputationalServer::ComputationalServer(const QDBusConnection& connection,
+                                         const QString& workerPath, int idleSeconds,
+                                         QObject* parent)
+    : QObject(parent), connection_(connection), workerPath_(workerPath) {
+  clients_.setConnection(connection_);
+  clients_.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
+  connect(&clients_, &QDBusServiceWatcher::serviceUnregistered, this,
+          &ComputationalServer::ClientLeft);
+  idleTimer_.setSingleShot(true);
+  idleTimer_.setInterval(idleSeconds * 1000);
+  connect(&idleTimer_, &QTimer::timeout, this, &ComputationalServer::Idle);
+  UpdateIdleTimer();
+}
+
+ComputationalServer::~ComputationalServer() = default;
+
+Session& ComputationalServer::CallerSession() {
+  const QString client = calledFromDBus() ? message().service() : QString();
+  auto found = sessions_.find(client);
+  if (found != sessions_.end()) return *found->second;
+  auto session = std::make_unique<Session>(connection_, client, workerPath_);
+  Session& result = *session;
+  sessions_.emplace(client, std::move(session));
+  clients_.addWatchedService(client);
+  UpdateIdleTimer();
+  // A client that left before the watcher was set is not seen by it.
+  if (calledFromDBus() && !connection_.interface()->isServiceRegistered(client).value())
+    QMetaObject::invokeMethod(this, [this, client] { ClientLeft(client); }, Qt::QueuedConnection);
+  return result;
+}
+
+void ComputationalServer::Reply(const std::optional<RefusedCall>& refused) {
+  if (refused && calledFromDBus())
+    sendErrorReply(QString(kErrorPrefix) + refused->name, refused->description);
+}
+
+void ComputationalServer::ClientLeft(const QString& client) {
+  clients_.removeWatchedService(client);
+  sessions_.erase(client);  // ends the client's run, without events
+  UpdateIdleTimer();
+}
+
+void ComputationalServer::UpdateIdleTimer() {
+  if (sessions_.empty())
+    idleTimer_.start();
+  else
+    idleTimer_.stop();
+}
+
+int ComputationalServer::ElapsedTime() {
+  return CallerSession().ElapsedSeconds();
+}
+
+void ComputationalServer::Pause() {
+  Reply(CallerSession().Pause());
+}
+
+void ComputationalServer::Continue() {
+  Reply(CallerSession().Continue());
+}
+
+void ComputationalServer::Finish() {
+  Reply(CallerSession().Finish());
+}
+
+QString ComputationalServer::LoadDll(const QString& DllPath, const QString& ParameterLine) {
+  Session& session = CallerSession();
+  if (!calledFromDBus()) return "LoadDll is a call over the bus";
+  setDelayedReply(true);
+  session.LoadDll(DllPath, ParameterLine, message());
+  return {};
+}
+
+void ComputationalServer::GiveLine(const QString& Line) {
+  Reply(CallerSession().GiveLine(Line));
+}
+
+void ComputationalServer::GiveEndOfInput() {
+  Reply(CallerSession().GiveLine(std::nullopt));
+}
+
+}  // namespace kvq::ostrel

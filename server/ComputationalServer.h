@@ -1,0 +1,56 @@
+// The server object on the bus: one Session per client (D-Bus sender),
+// created at the client's first call and ended when the client leaves the
+// bus. Without sessions for a while the server quits (activation starts it
+// again).
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusServiceWatcher>
+#include <QObject>
+#include <QTimer>
+
+#include <map>
+#include <memory>
+
+#include "Session.h"
+
+namespace kvq::ostrel {
+
+class ComputationalServer : public QObject, protected QDBusContext {
+  Q_OBJECT
+  Q_PROPERTY(int ElapsedTime READ ElapsedTime)
+
+ public:
+  ComputationalServer(const QDBusConnection& connection, const QString& workerPath,
+                      int idleSeconds, QObject* parent = nullptr);
+  ~ComputationalServer() override;
+
+  int ElapsedTime();
+  std::size_t SessionCount() const { return sessions_.size(); }
+
+ public slots:
+  void Pause();
+  void Continue();
+  void Finish();
+  QString LoadDll(const QString& DllPath, const QString& ParameterLine);
+  void GiveLine(const QString& Line);
+  void GiveEndOfInput();
+
+ signals:
+  void Idle();
+
+ private:
+  Session& CallerSession();
+  void Reply(const std::optional<RefusedCall>& refused);
+  void ClientLeft(const QString& client);
+  void UpdateIdleTimer();
+
+  QDBusConnection connection_;
+  QString workerPath_;
+  std::map<QString, std::unique_ptr<Session>> sessions_;
+  QDBusServiceWatcher clients_;
+  QTimer idleTimer_;
+};
+
+}  // namespace kvq::ostrel

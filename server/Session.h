@@ -1,0 +1,73 @@
+// One client's session on the server: its module's worker, the run's state
+// and time, and the events that go to this client only.
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+#include "WorkerProcess.h"
+
+namespace kvq::ostrel {
+
+// A refused operation: the error name's last part and the description.
+struct RefusedCall {
+  QString name;
+  QString description;
+};
+
+class Session : public QObject {
+  Q_OBJECT
+
+ public:
+  Session(const QDBusConnection& connection, const QString& client, const QString& workerPath,
+          QObject* parent = nullptr);
+  ~Session() override;
+
+  // Replies to request (LoadDll) once the worker has loaded the module or
+  // failed to.
+  void LoadDll(const QString& path, const QString& parameterLine, const QDBusMessage& request);
+  std::optional<RefusedCall> Continue();
+  std::optional<RefusedCall> Pause();
+  std::optional<RefusedCall> Finish();
+  // line empty: the end of input.
+  std::optional<RefusedCall> GiveLine(const std::optional<QString>& line);
+  int ElapsedSeconds() const;
+
+ private:
+  enum class State { NoModule, Loading, Loaded, Running, Ended };
+
+  void ReceiveFrame(const Frame& frame);
+  void WorkerEnded(const WorkerExit& exit);
+  void SendEvent(const QString& name, const QString& value);
+  void PingAnswered();
+  void DropWorker();
+  void StopClock();
+  QString EndOfRunText(const WorkerExit& exit) const;
+  std::optional<RefusedCall> RefuseWithoutRun() const;
+
+  QDBusConnection connection_;
+  QString client_;
+  QString workerPath_;
+  QString modulePath_;
+  WorkerProcess* worker_ = nullptr;
+  State state_ = State::NoModule;
+  QDBusMessage pendingLoad_;
+  bool paused_ = false;
+  bool awaitingLine_ = false;
+  bool killedByFinish_ = false;
+  std::optional<std::int32_t> endStatus_;  // the worker's Ended frame
+  // Run time without pauses: the finished stretches plus the current one.
+  qint64 elapsedMs_ = 0;
+  QElapsedTimer stretch_;
+  // Flow control: a Ping to the client after every kEventsPerPing events;
+  // with kMaxPingsInFlight unanswered, the worker is not read.
+  int eventsSincePing_ = 0;
+  int pingsInFlight_ = 0;
+};
+
+}  // namespace kvq::ostrel

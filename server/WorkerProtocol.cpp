@@ -1,0 +1,96 @@
+#include "WorkerProtocol.h"
+
+namespace kvq::ostrel {
+
+namespace {
+
+bool IsKnownType(std::uint8_t type) {
+  switch (static_cast<FrameType>(type)) {
+    case FrameType::Load:
+    case FrameType::Start:
+    case FrameType::Line:
+    case FrameType::EndOfInput:
+    case FrameType::Loaded:
+    case FrameType::Output:
+    case FrameType::Debug:
+    case FrameType::Event:
+    case FrameType::NeedLine:
+    case FrameType::Ended:
+      return true;
+  }
+  return false;
+}
+
+void AppendLittleEndian(std::string& out, std::uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((value >> shift) & 0xff));
+}
+
+std::uint32_t ReadLittleEndian(const std::string& in, std::size_t at) {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(in[at + i]);
+  return value;
+}
+
+}  // namespace
+
+void AppendFrame(std::string& out, FrameType type, std::string_view payload) {
+  AppendLittleEndian(out, static_cast<std::uint32_t>(payload.size()));
+  out.push_back(static_cast<char>(type));
+  out.append(payload);
+}
+
+std::string EncodeFrame(FrameType type, std::string_view payload) {
+  std::string out;
+  out.reserve(kFrameHeaderSize + payload.size());
+  AppendFrame(out, type, payload);
+  return out;
+}
+
+void FrameReader::Append(const char* data, std::size_t size) {
+  // Drop what was handed out before the buffer grows again.
+  if (start_ > 0 && start_ * 2 >= buffer_.size()) {
+    buffer_.erase(0, start_);
+    start_ = 0;
+  }
+  buffer_.append(data, size);
+}
+
+std::optional<Frame> FrameReader::Next(bool& error) {
+  error = false;
+  std::size_t available = buffer_.size() - start_;
+  if (available < kFrameHeaderSize) return std::nullopt;
+  std::uint32_t length = ReadLittleEndian(buffer_, start_);
+  auto type = static_cast<std::uint8_t>(buffer_[start_ + 4]);
+  if (length > kMaxPayload || !IsKnownType(type)) {
+    error = true;
+    return std::nullopt;
+  }
+  if (available < kFrameHeaderSize + length) return std::nullopt;
+  Frame frame{static_cast<FrameType>(type), buffer_.substr(start_ + kFrameHeaderSize, length)};
+  start_ += kFrameHeaderSize + length;
+  return frame;
+}
+
+std::vector<std::string> SplitPayload(const std::string& payload) {
+  std::vector<std::string> pieces(1);
+  for (char c : payload) {
+    if (c == '\0')
+      pieces.emplace_back();
+    else
+      pieces.back().push_back(c);
+  }
+  return pieces;
+}
+
+std::string EncodeStatus(std::int32_t status) {
+  std::string out;
+  AppendLittleEndian(out, static_cast<std::uint32_t>(status));
+  return out;
+}
+
+std::int32_t DecodeStatus(const std::string& payload) {
+  if (payload.size() != 4) return -1;
+  return static_cast<std::int32_t>(ReadLittleEndian(payload, 0));
+}
+
+}  // namespace kvq::ostrel

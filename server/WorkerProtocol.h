@@ -1,0 +1,83 @@
+// The protocol between the server ostrel and one ostrel-worker process.
+//
+// The server starts the worker with one end of a stream socket pair as file
+// descriptor 3 (kWorkerSocketFd) and its standard output and error on a pipe
+// (whatever the module prints outside the run-time library). Both sides send
+// frames: a 4-byte payload length (little endian), a 1-byte FrameType, then
+// the payload. A payload longer than kMaxPayload is a protocol error: the
+// receiver ends the connection.
+//
+// Conversation, in this order:
+//   server: Load      module path '\0' parameter line
+//   worker: Loaded    "" when the module is loaded, else the error text
+//   server: Start     (nothing more when the load failed: the worker exits)
+//   worker: any number of Output, Debug, Event and NeedLine frames; after
+//           each NeedLine the worker sends nothing until the server answers
+//           with Line or EndOfInput
+//   worker: Ended     the zx_call_entry status as 4 bytes, then it exits
+//
+// The worker runs one module once (zentrix_host.h: one run per process).
+// The server suspends it with SIGSTOP/SIGCONT (Pause/Continue) and ends it
+// with SIGKILL (Finish); a worker whose socket closes ends its run at the
+// next read and exits. Frames are blocking writes on the worker's side, so a
+// server that stops reading slows the module down instead of queueing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kvq::ostrel {
+
+constexpr int kWorkerSocketFd = 3;
+constexpr std::uint32_t kMaxPayload = 1u << 20;
+constexpr std::size_t kFrameHeaderSize = 5;
+
+enum class FrameType : std::uint8_t {
+  // server to worker
+  Load = 1,
+  Start = 2,
+  Line = 3,
+  EndOfInput = 4,
+  // worker to server
+  Loaded = 10,
+  Output = 11,
+  Debug = 12,
+  Event = 13,
+  NeedLine = 14,
+  Ended = 15,
+};
+
+struct Frame {
+  FrameType type;
+  std::string payload;
+};
+
+// Appends one encoded frame to out.
+void AppendFrame(std::string& out, FrameType type, std::string_view payload);
+std::string EncodeFrame(FrameType type, std::string_view payload);
+
+// Collects received bytes and hands out complete frames in order.
+class FrameReader {
+ public:
+  void Append(const char* data, std::size_t size);
+  // The next complete frame, or nothing when none is complete yet. Sets
+  // error when the frame is malformed (too long, unknown type): the
+  // connection is then dead.
+  std::optional<Frame> Next(bool& error);
+  bool Empty() const { return start_ == buffer_.size(); }
+
+ private:
+  std::string buffer_;
+  std::size_t start_ = 0;  // first byte not yet handed out
+};
+
+// Payload pieces separated by '\0' (Load, Event).
+std::vector<std::string> SplitPayload(const std::string& payload);
+std::string EncodeStatus(std::int32_t status);
+std::int32_t DecodeStatus(const std::string& payload);
+
+}  // namespace kvq::ostrel

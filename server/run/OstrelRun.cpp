@@ -1,0 +1,124 @@
+// ostrel-run MODULE [PARAMETER-LINE]: runs a converted module through the
+// computational server. Each "Give_Line" is answered with the next line of
+// standard input (at its end: the end of input), the module's output lines
+// go to standard output, every other event to standard error as
+// "NAME: VALUE", and the exit status tells how the run ended.
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "ComputationalServer.h"
+#include "OstrelIdentity.h"
+#include "Text8Bit.h"
+
+using namespace kvq;
+
+namespace {
+
+enum ExitStatus {
+  kFinished = 0,
+  kServerFailed = 1,
+  kUsage = 2,
+  kIoError = 3,
+  kEndOfInput = 4,
+  kNotStarted = 5,
+  kLoadFailed = 6,
+  kKilled = 7,
+  kCrashed = 8,
+  kExited = 9,
+};
+
+int Usage() {
+  std::fputs(
+      "usage: ostrel-run MODULE [PARAMETER-LINE]\n"
+      "Runs the converted module MODULE (a shared library) in the computational server\n"
+      "ostrel, which the session bus starts when none runs. Input lines come from\n"
+      "standard input, output lines go to standard output, other events to standard\n"
+      "error as NAME: VALUE. Exit status: 0 finished or stopped, 1 no server, 2 usage,\n"
+      "3 I/O error, 4 end of input, 5 not started, 6 not loaded, 7 killed by Finish,\n"
+      "8 crashed, 9 the module called exit.\n",
+      stderr);
+  return kUsage;
+}
+
+int StatusOfEnd(const QString& end) {
+  const std::pair<const char*, int> ends[] = {
+      {ostrel::kEndFinished, kFinished},   {ostrel::kEndStopped, kFinished},
+      {ostrel::kEndIoError, kIoError},     {ostrel::kEndEndOfInput, kEndOfInput},
+      {ostrel::kEndNotStarted, kNotStarted}, {ostrel::kEndKilled, kKilled},
+      {ostrel::kEndCrashed, kCrashed},     {ostrel::kEndExited, kExited}};
+  for (const auto& [text, status] : ends)
+    if (end.startsWith(text)) return status;
+  return kServerFailed;
+}
+
+// The next line of standard input as a module line; the line of code 0 at
+// the end of input.
+QString NextInputLine() {
+  std::string line;
+  if (!std::getline(std::cin, line)) return QString(QChar(u'\0'));
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return ostrel::DecodeModuleText(line);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QStringList arguments = app.arguments();
+  if (arguments.size() < 2 || arguments.size() > 3 || arguments[1] == "--help") return Usage();
+  const QString module = QFileInfo(arguments[1]).absoluteFilePath();
+  const QString parameterLine = arguments.value(2);
+
+  TComputationalServer server;
+  bool ended = false;
+  int status = kServerFailed;
+  auto end = [&](int code) {
+    ended = true;
+    status = code;
+    app.exit(code);
+  };
+  server.SetOnEvent([&](QObject*, const QVariant& evName, const QVariant& evValue) {
+    const QString name = evName.toString();
+    const QString value = evValue.toString();
+    if (name == ostrel::kGiveLineEvent) {
+      std::fflush(stdout);
+      try {
+        server.GiveLine(NextInputLine());
+      } catch (const EServerError& error) {
+        std::fprintf(stderr, "ostrel-run: %s\n", qPrintable(error.Description()));
+        end(kServerFailed);
+      }
+      return;
+    }
+    if (name == ostrel::kOutputEvent) {
+      QByteArray line = value.toUtf8();
+      line.append('\n');
+      std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
+      return;
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: %s\n", name.toUtf8().constData(), value.toUtf8().constData());
+    if (name == ostrel::kEndOfRunEvent) end(StatusOfEnd(value));
+    if (name == ostrel::kServerLostEvent) end(kServerFailed);
+  });
+
+  try {
+    QString error = server.LoadDll(module, parameterLine);
+    if (!error.isEmpty()) {
+      std::fprintf(stderr, "ostrel-run: %s\n", qPrintable(error));
+      return kLoadFailed;
+    }
+    server.Continue();
+  } catch (const EServerError& error) {
+    std::fprintf(stderr, "ostrel-run: %s\n", qPrintable(error.Description()));
+    return kServerFailed;
+  }
+  // The run may have ended inside Continue already.
+  if (!ended) app.exec();
+  std::fflush(stdout);
+  return status;
+}

@@ -1,0 +1,156 @@
+// ostrel-worker: runs one converted module once for the server ostrel, in
+// the hosted regime of zentrix_host.h, talking over the socket the server
+// handed it (WorkerProtocol.h). The server never loads a module itself, so
+// whatever the module does (crash, exit, endless loop) ends at most this
+// process.
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ModuleLoader.h"
+#include "WorkerProtocol.h"
+
+using namespace kvq::ostrel;
+
+// The state of a module whose run was cut short is abandoned on purpose
+// (one run per process): a leak report at exit would only be noise.
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" int __lsan_is_turned_off() { return 1; }
+#endif
+
+namespace {
+
+// The server is gone: nobody is left to report to.
+constexpr int kExitServerGone = 70;
+
+class Channel {
+ public:
+  explicit Channel(int fd) : fd_(fd) {}
+
+  void Send(FrameType type, std::string_view payload) {
+    std::string frame = EncodeFrame(type, payload);
+    const char* data = frame.data();
+    std::size_t left = frame.size();
+    while (left > 0) {
+      ssize_t sent = send(fd_, data, left, MSG_NOSIGNAL);
+      if (sent < 0 && errno == EINTR) continue;
+      if (sent <= 0) _exit(kExitServerGone);
+      data += sent;
+      left -= static_cast<std::size_t>(sent);
+    }
+  }
+
+  // The next frame; nothing when the server closed the socket or broke the
+  // protocol.
+  std::optional<Frame> Receive() {
+    for (;;) {
+      bool error = false;
+      if (auto frame = reader_.Next(error)) return frame;
+      if (error) return std::nullopt;
+      char buffer[4096];
+      ssize_t got = recv(fd_, buffer, sizeof buffer, 0);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return std::nullopt;
+      reader_.Append(buffer, static_cast<std::size_t>(got));
+    }
+  }
+
+ private:
+  int fd_;
+  FrameReader reader_;
+};
+
+Channel& ServerChannel() {
+  static Channel channel(kWorkerSocketFd);
+  return channel;
+}
+
+int ReadLine(void*, char* buffer, int capacity) {
+  Channel& channel = ServerChannel();
+  channel.Send(FrameType::NeedLine, "");
+  std::optional<Frame> answer = channel.Receive();
+  if (!answer) return ZX_READ_CANCELLED;
+  if (answer->type == FrameType::EndOfInput) return ZX_READ_END_OF_INPUT;
+  if (answer->type != FrameType::Line) return ZX_READ_CANCELLED;
+  int length = static_cast<int>(std::min<std::size_t>(answer->payload.size(), capacity));
+  std::memcpy(buffer, answer->payload.data(), static_cast<std::size_t>(length));
+  return length;
+}
+
+void WriteLine(void*, const char* text, int length) {
+  ServerChannel().Send(FrameType::Output, std::string_view(text, static_cast<std::size_t>(length)));
+}
+
+void DebugLine(void*, const char* text, int length) {
+  ServerChannel().Send(FrameType::Debug, std::string_view(text, static_cast<std::size_t>(length)));
+}
+
+void Event(void*, const char* name, const char* value) {
+  std::string payload = name;
+  payload.push_back('\0');
+  payload += value;
+  ServerChannel().Send(FrameType::Event, payload);
+}
+
+// The parameter line reaches the module as a console main program's first
+// argument does: in job(4) onwards as CHARACTER*256, and as GETARG(1).
+void HandOverParameterLine(const LoadedModule& module, const std::string& path,
+                           const std::string& parameterLine, std::vector<int>& job) {
+  std::string padded = parameterLine.substr(0, ZX_PARAMETER_LENGTH);
+  padded.resize(ZX_PARAMETER_LENGTH, ' ');
+  std::memcpy(&job[ZX_JOB_PARAMETER_INDEX], padded.data(), ZX_PARAMETER_LENGTH);
+  if (!module.set_fortran_args) return;
+  static std::string program, argument;
+  static char* argv[3];
+  program = path;
+  argument = parameterLine;
+  argv[0] = program.data();
+  argv[1] = argument.data();
+  argv[2] = nullptr;
+  module.set_fortran_args(parameterLine.empty() ? 1 : 2, argv);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 1) {
+    std::fprintf(stderr, "%s: started by the server ostrel only (socket on fd %d)\n", argv[0],
+                 kWorkerSocketFd);
+    return 2;
+  }
+  signal(SIGPIPE, SIG_IGN);
+  Channel& channel = ServerChannel();
+  std::optional<Frame> load = channel.Receive();
+  if (!load || load->type != FrameType::Load) return kExitServerGone;
+  std::vector<std::string> pieces = SplitPayload(load->payload);
+  const std::string path = pieces[0];
+  const std::string parameterLine = pieces.size() > 1 ? pieces[1] : "";
+
+  LoadedModule module;
+  std::string error = LoadModule(path, module);
+  static const zx_host host{ZX_HOST_API_VERSION, sizeof(zx_host), nullptr, ReadLine, WriteLine,
+                            DebugLine, Event};
+  if (error.empty() && module.attach_host(&host) != 0)
+    error = "cannot load " + path +
+            ": built with another version of the run-time library Zentrix; rebuild the module";
+  channel.Send(FrameType::Loaded, error);
+  if (!error.empty()) return 0;
+
+  std::optional<Frame> start = channel.Receive();
+  if (!start || start->type != FrameType::Start) return kExitServerGone;
+  std::vector<int> job(ZX_JOB_SIZE, 0);
+  job[0] = ZX_REGIME_HOSTED;
+  HandOverParameterLine(module, path, parameterLine, job);
+  int status = module.call_entry(module.entry, job.data());
+  channel.Send(FrameType::Ended, EncodeStatus(status));
+  // No exit handlers of the module's libraries: the run is over.
+  std::fflush(nullptr);
+  _exit(0);
+}
