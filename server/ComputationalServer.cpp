@@ -33,7 +33,8 @@ Session& ComputationalServer::CallerSession() {
   UpdateIdleTimer();
   // A client that left before the watcher was set is not seen by it.
   if (calledFromDBus() && !connection_.interface()->isServiceRegistered(client).value())
-    QMetaObject::invokeMethod(this, [this, client] { ClientLeft(client); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, client] { ClientLeft(client); }, Qt::QueuedConnection);
   return result;
 }
 

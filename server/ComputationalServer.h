@@ -9,7 +9,6 @@
 #include <QDBusServiceWatcher>
 #include <QObject>
 #include <QTimer>
-
 #include <map>
 #include <memory>
 
@@ -22,8 +21,8 @@ class ComputationalServer : public QObject, protected QDBusContext {
   Q_PROPERTY(int ElapsedTime READ ElapsedTime)
 
  public:
-  ComputationalServer(const QDBusConnection& connection, const QString& workerPath,
-                      int idleSeconds, QObject* parent = nullptr);
+  ComputationalServer(const QDBusConnection& connection, const QString& workerPath, int idleSeconds,
+                      QObject* parent = nullptr);
   ~ComputationalServer() override;
 
   int ElapsedTime();

@@ -3,7 +3,6 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QFileInfo>
-
 #include <cstring>
 
 #include "OstrelIdentity.h"

@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-
 #include <optional>
 
 #include "WorkerProcess.h"

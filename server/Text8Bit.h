@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QString>
-
 #include <string>
 #include <string_view>
 

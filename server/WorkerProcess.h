@@ -2,13 +2,13 @@
 // killed and reaped here, so every exit is seen and reported with its cause.
 #pragma once
 
+#include <sys/types.h>
+
 #include <QObject>
 #include <QSocketNotifier>
 #include <QString>
-
 #include <memory>
 #include <string>
-#include <sys/types.h>
 
 #include "WorkerProtocol.h"
 

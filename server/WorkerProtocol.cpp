@@ -22,7 +22,8 @@ bool IsKnownType(std::uint8_t type) {
 }
 
 void AppendLittleEndian(std::string& out, std::uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((value >> shift) & 0xff));
+  for (int shift = 0; shift < 32; shift += 8)
+    out.push_back(static_cast<char>((value >> shift) & 0xff));
 }
 
 std::uint32_t ReadLittleEndian(const std::string& in, std::size_t at) {

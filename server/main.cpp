@@ -5,7 +5,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QFileInfo>
-
+#include <QTimer>
 #include <cstdio>
 
 #include "ComputationalServer.h"
@@ -50,10 +50,14 @@ int main(int argc, char** argv) {
     Usage();
     return 2;
   }
-  QDBusConnection bus = QDBusConnection::sessionBus();
+  // Started by bus activation: serve the bus that started us, whatever the
+  // inherited DBUS_SESSION_BUS_ADDRESS says.
+  QDBusConnection bus =
+      qEnvironmentVariableIsSet("DBUS_STARTER_ADDRESS")
+          ? QDBusConnection::connectToBus(QDBusConnection::ActivationBus, "ostrel")
+          : QDBusConnection::sessionBus();
   if (!bus.isConnected()) {
-    std::fprintf(stderr,
-                 "ostrel: no session bus (%s); start one or set DBUS_SESSION_BUS_ADDRESS\n",
+    std::fprintf(stderr, "ostrel: no session bus (%s); start one or set DBUS_SESSION_BUS_ADDRESS\n",
                  qPrintable(bus.lastError().message()));
     return 1;
   }
@@ -77,5 +81,11 @@ int main(int argc, char** argv) {
                  kServiceName);
     return 1;
   }
+  // A server whose bus went away serves nobody: end, and with it the workers.
+  QTimer busCheck;
+  QObject::connect(&busCheck, &QTimer::timeout, &app, [&bus, &app] {
+    if (!bus.isConnected()) app.exit(1);
+  });
+  busCheck.start(500);
   return app.exec();
 }

@@ -3,15 +3,14 @@
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusServiceWatcher>
 #include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
-
 #include <atomic>
 
 #include "OstrelIdentity.h"
@@ -128,7 +127,8 @@ QDBusMessage TComputationalServer::AwaitReply(const QDBusPendingCall& call) {
 QVariant TComputationalServer::Call(const QString& method, const QVariantList& arguments) {
   QDBusMessage reply = AwaitReply(Server().asyncCallWithArgumentList(method, arguments));
   if (reply.type() == QDBusMessage::ErrorMessage) {
-    if (reply.errorName().startsWith(ostrel::kErrorPrefix)) throw EServerError(reply.errorMessage());
+    if (reply.errorName().startsWith(ostrel::kErrorPrefix))
+      throw EServerError(reply.errorMessage());
     throw EServerError(QStringLiteral("the computational server did not carry out %1: %2")
                            .arg(method, reply.errorMessage()));
   }
@@ -137,8 +137,8 @@ QVariant TComputationalServer::Call(const QString& method, const QVariantList& a
 
 int TComputationalServer::ElapsedTime() {
   Interface& server = Server();
-  QDBusMessage get = QDBusMessage::createMethodCall(
-      ostrel::kServiceName, ostrel::kObjectPath, "org.freedesktop.DBus.Properties", "Get");
+  QDBusMessage get = QDBusMessage::createMethodCall(ostrel::kServiceName, ostrel::kObjectPath,
+                                                    "org.freedesktop.DBus.Properties", "Get");
   get << QString(ostrel::kInterfaceName) << QStringLiteral("ElapsedTime");
   QDBusMessage reply = AwaitReply(server.connection().asyncCall(get));
   if (reply.type() == QDBusMessage::ErrorMessage)

@@ -10,7 +10,6 @@
 #include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QString>
-
 #include <deque>
 #include <memory>
 #include <utility>

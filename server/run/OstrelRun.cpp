@@ -5,7 +5,6 @@
 // "NAME: VALUE", and the exit status tells how the run ended.
 #include <QCoreApplication>
 #include <QFileInfo>
-
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -46,10 +45,10 @@ int Usage() {
 
 int StatusOfEnd(const QString& end) {
   const std::pair<const char*, int> ends[] = {
-      {ostrel::kEndFinished, kFinished},   {ostrel::kEndStopped, kFinished},
-      {ostrel::kEndIoError, kIoError},     {ostrel::kEndEndOfInput, kEndOfInput},
+      {ostrel::kEndFinished, kFinished},     {ostrel::kEndStopped, kFinished},
+      {ostrel::kEndIoError, kIoError},       {ostrel::kEndEndOfInput, kEndOfInput},
       {ostrel::kEndNotStarted, kNotStarted}, {ostrel::kEndKilled, kKilled},
-      {ostrel::kEndCrashed, kCrashed},     {ostrel::kEndExited, kExited}};
+      {ostrel::kEndCrashed, kCrashed},       {ostrel::kEndExited, kExited}};
   for (const auto& [text, status] : ends)
     if (end.startsWith(text)) return status;
   return kServerFailed;

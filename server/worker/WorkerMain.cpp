@@ -22,7 +22,9 @@ using namespace kvq::ostrel;
 // The state of a module whose run was cut short is abandoned on purpose
 // (one run per process): a leak report at exit would only be noise.
 #if defined(__SANITIZE_ADDRESS__)
-extern "C" int __lsan_is_turned_off() { return 1; }
+extern "C" int __lsan_is_turned_off() {
+  return 1;
+}
 #endif
 
 namespace {
@@ -135,8 +137,8 @@ int main(int argc, char** argv) {
 
   LoadedModule module;
   std::string error = LoadModule(path, module);
-  static const zx_host host{ZX_HOST_API_VERSION, sizeof(zx_host), nullptr, ReadLine, WriteLine,
-                            DebugLine, Event};
+  static const zx_host host{ZX_HOST_API_VERSION, sizeof(zx_host), nullptr, ReadLine,
+                            WriteLine,           DebugLine,       Event};
   if (error.empty() && module.attach_host(&host) != 0)
     error = "cannot load " + path +
             ": built with another version of the run-time library Zentrix; rebuild the module";

@@ -1,0 +1,65 @@
+#include "PrivateBus.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QFile>
+
+namespace kvq::test {
+
+namespace {
+
+QString Configuration(const QString& socketDirectory, bool withServices) {
+  QString services = withServices
+                         ? QStringLiteral("<servicedir>%1</servicedir>").arg(OSTREL_SERVICE_DIR)
+                         : QString();
+  return QStringLiteral(
+             "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+             " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+             "<busconfig><type>session</type><listen>unix:dir=%1</listen>%2"
+             "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+             "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
+      .arg(socketDirectory, services);
+}
+
+}  // namespace
+
+PrivateBus::PrivateBus(Activation activation) {
+  QString config = directory_.filePath("bus.conf");
+  QFile file(config);
+  if (!file.open(QIODevice::WriteOnly)) return;
+  file.write(Configuration(directory_.path(), activation == Activation::ServiceFile).toUtf8());
+  file.close();
+  daemon_.start("dbus-daemon", {"--config-file=" + config, "--nofork", "--print-address=1"});
+  if (!daemon_.waitForStarted(5000)) return;
+  while (!daemon_.canReadLine() && daemon_.waitForReadyRead(5000)) {
+  }
+  address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+  previousAddress_ = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+PrivateBus::~PrivateBus() {
+  qputenv("DBUS_SESSION_BUS_ADDRESS", previousAddress_);
+  daemon_.terminate();
+  daemon_.waitForFinished(5000);
+}
+
+QProcessEnvironment PrivateBus::Environment() const {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("DBUS_SESSION_BUS_ADDRESS", address_);
+  return environment;
+}
+
+void PrivateBus::UseInThisProcess() const {
+  qputenv("DBUS_SESSION_BUS_ADDRESS", address_.toUtf8());
+}
+
+uint PrivateBus::ServerPid() const {
+  QDBusConnection bus = QDBusConnection::connectToBus(address_, "kvq-test-probe");
+  uint pid = 0;
+  if (bus.isConnected() && bus.interface()->isServiceRegistered("org.kvq.Ostrel").value())
+    pid = bus.interface()->servicePid("org.kvq.Ostrel").value();
+  QDBusConnection::disconnectFromBus("kvq-test-probe");
+  return pid;
+}
+
+}  // namespace kvq::test
