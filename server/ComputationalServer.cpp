@@ -4,7 +4,34 @@
 
 #include "OstrelIdentity.h"
 
+// QtDBus calls these hooks for every incoming method call, in the order of
+// arrival, in the main thread, before the call is carried out. Exported by
+// QtDBus, not declared in its public headers.
+Q_DBUS_EXPORT void qDBusAddSpyHook(void (*)(const QDBusMessage&));
+
 namespace kvq::ostrel {
+
+namespace {
+
+ComputationalServer* theServer = nullptr;
+
+// A property read reaches ElapsedTime without the caller (QtDBus sets no
+// QDBusContext for it); the reads of our property are noted here in order,
+// and ElapsedTime takes them in the same order.
+void NotePropertyRead(const QDBusMessage& call) {
+  if (!theServer || call.path() != kObjectPath ||
+      call.interface() != "org.freedesktop.DBus.Properties")
+    return;
+  const QVariantList arguments = call.arguments();
+  const QString interface = arguments.value(0).toString();
+  if (interface != kInterfaceName && !interface.isEmpty()) return;
+  if ((call.member() == "Get" && call.signature() == "ss" &&
+       arguments.value(1).toString() == "ElapsedTime") ||
+      (call.member() == "GetAll" && call.signature() == "s"))
+    theServer->NotePropertyCaller(call.service());
+}
+
+}  // namespace
 
 ComputationalServer::ComputationalServer(const QDBusConnection& connection,
                                          const QString& workerPath, int idleSeconds,
@@ -18,12 +45,28 @@ ComputationalServer::ComputationalServer(const QDBusConnection& connection,
   idleTimer_.setInterval(idleSeconds * 1000);
   connect(&idleTimer_, &QTimer::timeout, this, &ComputationalServer::Idle);
   UpdateIdleTimer();
+  static bool hooked = false;
+  if (!hooked) qDBusAddSpyHook(NotePropertyRead);
+  hooked = true;
+  theServer = this;
 }
 
-ComputationalServer::~ComputationalServer() = default;
+ComputationalServer::~ComputationalServer() {
+  if (theServer == this) theServer = nullptr;
+}
+
+void ComputationalServer::NotePropertyCaller(const QString& client) {
+  propertyCallers_.push_back(client);
+}
 
 Session& ComputationalServer::CallerSession() {
-  const QString client = calledFromDBus() ? message().service() : QString();
+  QString client;
+  if (calledFromDBus()) {
+    client = message().service();
+  } else if (!propertyCallers_.empty()) {
+    client = propertyCallers_.front();
+    propertyCallers_.pop_front();
+  }
   auto found = sessions_.find(client);
   if (found != sessions_.end()) return *found->second;
   auto session = std::make_unique<Session>(connection_, client, workerPath_);

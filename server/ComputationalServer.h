@@ -9,6 +9,7 @@
 #include <QDBusServiceWatcher>
 #include <QObject>
 #include <QTimer>
+#include <deque>
 #include <map>
 #include <memory>
 
@@ -27,6 +28,7 @@ class ComputationalServer : public QObject, protected QDBusContext {
 
   int ElapsedTime();
   std::size_t SessionCount() const { return sessions_.size(); }
+  void NotePropertyCaller(const QString& client);
 
  public slots:
   void Pause();
@@ -50,6 +52,7 @@ class ComputationalServer : public QObject, protected QDBusContext {
   std::map<QString, std::unique_ptr<Session>> sessions_;
   QDBusServiceWatcher clients_;
   QTimer idleTimer_;
+  std::deque<QString> propertyCallers_;
 };
 
 }  // namespace kvq::ostrel

@@ -56,7 +56,8 @@ TComputationalServer::~TComputationalServer() {
 }
 
 void TComputationalServer::Disconnect() {
-  if (serverWatcher_) serverWatcher_.release()->deleteLater();
+  // Every QDBusConnection copy keeps the connection open: drop them all.
+  serverWatcher_.reset();
   proxy_.reset();
   QDBusConnection::disconnectFromBus(connectionName_);
 }
@@ -67,7 +68,12 @@ Interface& TComputationalServer::Server() {
 }
 
 void TComputationalServer::Connect() {
-  QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName_);
+  // The address is read anew at every connection (libdbus keeps the first
+  // one it saw); without it libdbus finds the session bus its own way.
+  const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+  QDBusConnection bus = address.isEmpty() ? QDBusConnection::connectToBus(
+                                                QDBusConnection::SessionBus, connectionName_)
+                                          : QDBusConnection::connectToBus(address, connectionName_);
   if (!bus.isConnected()) {
     QString why = bus.lastError().message();
     QDBusConnection::disconnectFromBus(connectionName_);
@@ -176,6 +182,7 @@ void TComputationalServer::ReceiveEvent(const QDBusVariant& evName, const QDBusV
 }
 
 void TComputationalServer::ServerLeft() {
+  serverWatcher_.release()->deleteLater();  // it is emitting this signal
   Disconnect();
   events_.emplace_back(QString(ostrel::kServerLostEvent),
                        QStringLiteral("the computational server left the session bus; "

@@ -1,1 +1,317 @@
-// Placeholder replaced below.
+// TComputationalServer against the real server on a private bus: the calls
+// of a desktop client, from inside its event handler too, every state a run
+// can be in, two clients at once, a client that leaves, and the three ways
+// of reaching a server.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QProcess>
+#include <QThread>
+#include <deque>
+#include <functional>
+#include <memory>
+
+#include "ComputationalServer.h"
+#include "OstrelIdentity.h"
+#include "PrivateBus.h"
+
+namespace kvq::test {
+namespace {
+
+// Serves the event loop until done() holds or the time is up.
+bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
+  QDeadlineTimer deadline(ms);
+  while (!done()) {
+    if (deadline.hasExpired()) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(1);
+  }
+  return true;
+}
+
+void Pass(int ms) {
+  WaitFor([] { return false; }, ms);
+}
+
+// A client that records every event and answers "Give_Line" from a script.
+struct Client {
+  Client() {
+    server->SetOnEvent([this](QObject* sender, const QVariant& name, const QVariant& value) {
+      EXPECT_EQ(sender, server.get());
+      events.push_back(name.toString() + ": " + value.toString());
+      if (name.toString() == ostrel::kGiveLineEvent && !script.empty()) {
+        QString line = script.front();
+        script.pop_front();
+        server->GiveLine(line);
+      }
+    });
+  }
+  bool Ended() const { return !events.isEmpty() && events.back().startsWith("End_Of_Run: "); }
+  bool Saw(const QString& event) const { return events.contains(event); }
+  QString Load(const char* module) { return server->LoadDll(module, "Possible ParameterLine"); }
+
+  std::unique_ptr<TComputationalServer> server = std::make_unique<TComputationalServer>();
+  std::deque<QString> script;
+  QStringList events;
+};
+
+// The ostrel-worker processes of the server process pid.
+int WorkersOf(uint pid) {
+  int count = 0;
+  for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+    QFile stat("/proc/" + entry + "/stat");
+    if (!stat.open(QIODevice::ReadOnly)) continue;
+    QString text = QString::fromLatin1(stat.readAll());
+    int close = text.lastIndexOf(')');
+    QStringList fields = text.mid(close + 2).split(' ');
+    if (text.contains("(ostrel-worker)") && fields.value(1).toUInt() == pid) ++count;
+  }
+  return count;
+}
+
+QString ErrorOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const EServerError& error) {
+    return error.Description();
+  }
+  return "no error";
+}
+
+class ComputationalServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(bus_.Running());
+    bus_.UseInThisProcess();
+  }
+  PrivateBus bus_;
+};
+
+TEST_F(ComputationalServerTest, HandlerAnswersFromInsideTheEventAsKestrinDoes) {
+  Client client;
+  QString pending;
+  client.server->SetOnEvent([&](QObject*, const QVariant& name, const QVariant& value) {
+    client.events.push_back(name.toString() + ": " + value.toString());
+    if (name.toString() == "FCN") pending = value.toString().split(' ', Qt::SkipEmptyParts)[1];
+    if (name.toString() != "Give_Line") return;
+    EXPECT_GE(client.server->ElapsedTime(), 0);
+    client.server->GiveLine(pending.isEmpty() ? QString("2") : pending);
+    pending.clear();
+  });
+  ASSERT_EQ(client.Load(MODULE_FCNLOOP), "");
+  client.server->Continue();
+  ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
+  EXPECT_EQ(client.events, (QStringList{"Give_Line: ", "FCN:   2    1.00    0.50",
+                                        "Give_Line: ", "FCN:   2    2.00    0.50", "Give_Line: ",
+                                        "Output: total       3.000", "End_Of_Run: finished"}));
+}
+
+TEST_F(ComputationalServerTest, LineOfCodeZeroIsTheEndOfInput) {
+  Client client;
+  client.script = {"one", QString(QChar(u'\0'))};
+  ASSERT_EQ(client.Load(MODULE_ECHO), "");
+  client.server->Continue();
+  ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
+  EXPECT_TRUE(client.Saw("Output: echo: one"));
+  EXPECT_TRUE(client.Saw("Output:  no more input"));
+  EXPECT_EQ(client.events.back(), "End_Of_Run: stopped");
+}
+
+TEST_F(ComputationalServerTest, PauseHoldsTheClockAndTheModule) {
+  Client client;
+  ASSERT_EQ(client.Load(MODULE_LOOPER), "");
+  EXPECT_EQ(client.server->ElapsedTime(), 0);
+  client.server->Continue();
+  ASSERT_TRUE(WaitFor([&] { return client.Saw("Output:  looping"); }));
+  ASSERT_TRUE(WaitFor([&] { return client.server->ElapsedTime() >= 1; }, 5000));
+  client.server->Pause();
+  client.server->Pause();  // pausing a paused run changes nothing
+  int paused = client.server->ElapsedTime();
+  Pass(1300);
+  EXPECT_EQ(client.server->ElapsedTime(), paused);
+  client.server->Continue();
+  ASSERT_TRUE(WaitFor([&] { return client.server->ElapsedTime() > paused; }, 5000));
+  client.server->Finish();
+  ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
+  EXPECT_EQ(client.events.back(), "End_Of_Run: killed by Finish");
+}
+
+TEST_F(ComputationalServerTest, FinishEndsTheRunInEveryState) {
+  Client client;
+  EXPECT_EQ(ErrorOf([&] { client.server->Finish(); }), "no module is loaded: call LoadDll first");
+
+  ASSERT_EQ(client.Load(MODULE_ECHO), "");  // loaded, not begun
+  client.server->Finish();
+  ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
+  EXPECT_EQ(client.events, (QStringList{"End_Of_Run: killed by Finish"}));
+  client.server->Finish();  // after the end: nothing left to end
+
+  client.events.clear();
+  ASSERT_EQ(client.Load(MODULE_ECHO), "");  // waiting for a line
+  client.server->Continue();
+  ASSERT_TRUE(WaitFor([&] { return client.Saw("Give_Line: "); }));
+  client.server->Finish();
+  ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
+  EXPECT_EQ(client.events.back(), "End_Of_Run: killed by Finish");
+
+  client.events.clear();
+  ASSERT_EQ(client.Load(MODULE_LOOPER), "");  // paused while computing
+  client.server->Continue();
+  ASSERT_TRUE(WaitFor([&] { return client.Saw("Output:  looping"); }));
+  client.server->Pause();
+  client.server->Finish();
+  ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
+  EXPECT_EQ(client.events, (QStringList{"Output:  looping", "End_Of_Run: killed by Finish"}));
+}
+
+TEST_F(ComputationalServerTest, CallsOutOfTurnAreRefusedAndChangeNothing) {
+  Client client;
+  EXPECT_EQ(ErrorOf([&] { client.server->Continue(); }), "no module is loaded: call LoadDll first");
+  EXPECT_EQ(ErrorOf([&] { client.server->Pause(); }), "no module is loaded: call LoadDll first");
+  EXPECT_EQ(ErrorOf([&] { client.server->GiveLine("x"); }),
+            "no line is awaited: the module has not asked for one");
+  EXPECT_EQ(client.server->LoadDll("", "Possible ParameterLine"),
+            "no module given: LoadDll needs the path of a module");
+  EXPECT_EQ(client.server->LoadDll("relative/Minuit.so", ""),
+            "cannot load relative/Minuit.so: give the module's absolute path");
+
+  ASSERT_EQ(client.Load(MODULE_ECHO), "");
+  EXPECT_EQ(ErrorOf([&] { client.server->GiveLine("early"); }),
+            "no line is awaited: the module has not asked for one");
+  client.script = {"kept", "end"};
+  client.server->Continue();
+  ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
+  EXPECT_TRUE(client.Saw("Output: echo: kept"));
+  EXPECT_EQ(ErrorOf([&] { client.server->Continue(); }),
+            "the run has ended: call LoadDll to run the module again");
+  EXPECT_EQ(ErrorOf([&] { client.server->GiveLine(QString(QChar(u'\0'))); }),
+            "no line is awaited: the module has not asked for one");
+}
+
+TEST_F(ComputationalServerTest, LoadDuringARunEndsItAndStartsAfresh) {
+  Client client;
+  ASSERT_EQ(client.Load(MODULE_LOOPER), "");
+  client.server->Continue();
+  ASSERT_TRUE(WaitFor([&] { return client.Saw("Output:  looping"); }));
+  uint server = bus_.ServerPid();
+  ASSERT_EQ(WorkersOf(server), 1);
+  client.events.clear();
+  client.script = {"end"};
+  ASSERT_EQ(client.Load(MODULE_ECHO), "");
+  client.server->Continue();
+  ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
+  EXPECT_EQ(client.events.back(), "End_Of_Run: finished");
+  EXPECT_FALSE(client.Saw("Output:  looping")) << "nothing of the first run after the load";
+  EXPECT_TRUE(WaitFor([&] { return WorkersOf(server) == 0; }));
+}
+
+TEST_F(ComputationalServerTest, TwoClientsHaveRunsAndEventsOfTheirOwn) {
+  Client first, second;
+  first.script = {"from the first", "end"};
+  second.script = {"from the second", "end"};
+  ASSERT_EQ(first.Load(MODULE_ECHO), "");
+  ASSERT_EQ(second.Load(MODULE_ECHO), "");
+  first.server->Continue();
+  second.server->Continue();
+  ASSERT_TRUE(WaitFor([&] { return first.Ended() && second.Ended(); }));
+  EXPECT_TRUE(first.Saw("Output: echo: from the first"));
+  EXPECT_FALSE(first.Saw("Output: echo: from the second"));
+  EXPECT_TRUE(second.Saw("Output: echo: from the second"));
+  EXPECT_FALSE(second.Saw("Output: echo: from the first"));
+  EXPECT_EQ(first.events.count("Give_Line: "), 2);
+  EXPECT_EQ(second.events.count("Give_Line: "), 2);
+}
+
+TEST_F(ComputationalServerTest, ClientThatLeavesEndsItsRunAndTheIdleServerQuits) {
+  Client staying, leaving;
+  ASSERT_EQ(staying.Load(MODULE_LOOPER), "");
+  ASSERT_EQ(leaving.Load(MODULE_LOOPER), "");
+  staying.server->Continue();
+  leaving.server->Continue();
+  ASSERT_TRUE(
+      WaitFor([&] { return staying.Saw("Output:  looping") && leaving.Saw("Output:  looping"); }));
+  uint server = bus_.ServerPid();
+  ASSERT_EQ(WorkersOf(server), 2);
+  leaving.server.reset();
+  EXPECT_TRUE(WaitFor([&] { return WorkersOf(server) == 1; }));
+  EXPECT_EQ(staying.server->ElapsedTime() >= 0, true) << "the other session goes on";
+  staying.server.reset();
+  EXPECT_TRUE(WaitFor([&] { return WorkersOf(server) == 0; }));
+  EXPECT_TRUE(WaitFor([&] { return bus_.ServerPid() == 0; }, 8000)) << "idle server quits";
+}
+
+TEST_F(ComputationalServerTest, AttachesToARunningServer) {
+  QProcess running;
+  running.setProcessEnvironment(bus_.Environment());
+  running.start(OSTREL_SERVER, {"--idle-seconds", "30"});
+  ASSERT_TRUE(WaitFor([&] { return bus_.ServerPid() != 0; }));
+  Client client;
+  client.script = {"end"};
+  ASSERT_EQ(client.Load(MODULE_ECHO), "");
+  EXPECT_EQ(bus_.ServerPid(), static_cast<uint>(running.processId()));
+  client.server->Continue();
+  ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
+  running.terminate();
+  running.waitForFinished(5000);
+}
+
+TEST_F(ComputationalServerTest, SecondServerOnTheSameBusRefusesToStart) {
+  Client client;
+  ASSERT_EQ(client.Load(MODULE_ECHO), "");  // activation starts the first
+  QProcess second;
+  second.setProcessEnvironment(bus_.Environment());
+  second.start(OSTREL_SERVER);
+  ASSERT_TRUE(second.waitForFinished(10000));
+  EXPECT_EQ(second.exitCode(), 1);
+  EXPECT_TRUE(second.readAllStandardError().contains("owned by another process"));
+}
+
+class FallbackStartTest : public ::testing::Test {
+ protected:
+  PrivateBus bus_{PrivateBus::Activation::None};
+};
+
+TEST_F(FallbackStartTest, WithoutActivationTheServerIsStartedFromPath) {
+  ASSERT_TRUE(bus_.Running());
+  bus_.UseInThisProcess();
+  QByteArray path = qgetenv("PATH");
+  qputenv("PATH", QByteArray(OSTREL_BIN_DIR) + ":" + path);
+  Client client;
+  client.script = {"end"};
+  QString loaded = client.Load(MODULE_ECHO);
+  qputenv("PATH", path);
+  ASSERT_EQ(loaded, "");
+  EXPECT_NE(bus_.ServerPid(), 0u);
+  client.server->Continue();
+  ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
+}
+
+TEST_F(FallbackStartTest, NoServerAnywhereIsAClearError) {
+  ASSERT_TRUE(bus_.Running());
+  bus_.UseInThisProcess();
+  QByteArray path = qgetenv("PATH");
+  qputenv("PATH", "/nonexistent");
+  Client client;
+  QString error = ErrorOf([&] { client.Load(MODULE_ECHO); });
+  qputenv("PATH", path);
+  EXPECT_TRUE(
+      error.startsWith("cannot start the computational server: the bus cannot activate "
+                       "org.kvq.Ostrel"))
+      << error.toStdString();
+}
+
+TEST(NoSessionBusTest, ErrorNamesTheBusAddressVariable) {
+  QByteArray previous = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+  qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+  TComputationalServer server;
+  QString error = ErrorOf([&] { server.Pause(); });
+  qputenv("DBUS_SESSION_BUS_ADDRESS", previous);
+  EXPECT_TRUE(error.startsWith("no session bus")) << error.toStdString();
+  EXPECT_TRUE(error.contains("DBUS_SESSION_BUS_ADDRESS"));
+  EXPECT_FALSE(server.Connected());
+}
+
+}  // namespace
+}  // namespace kvq::test
