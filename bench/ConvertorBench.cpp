@@ -8,7 +8,7 @@
 #include <string>
 
 #include "ConsoleUserInterface.h"
-#include "ConversionRun.h"
+#include "driver/SingleSourceCommand.h"
 
 namespace {
 
@@ -34,8 +34,8 @@ void BM_SingleSourceRun(benchmark::State& state) {
     kvq::ProgramState program;
     program.batchMode = true;
     program.paramList.Assign({"NAME=GEN", source, destination});
-    kvq::ConversionDriver driver(program, ui);
-    if (driver.RunConversion() != kvq::RunOutcome::Converted) state.SkipWithError("run failed");
+    if (kvq::RunSingleSource(program, ui, ui, nullptr, nullptr) != kvq::RunOutcome::Converted)
+      state.SkipWithError("run failed");
   }
   state.SetItemsProcessed(state.iterations() * lines);
   std::fclose(devnull);

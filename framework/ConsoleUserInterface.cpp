@@ -14,6 +14,11 @@ void ConsoleUserInterface::ShowMessage(const std::string& text) {
   std::fflush(err_);
 }
 
+void ConsoleUserInterface::Report(const Diagnostic& diagnostic) {
+  std::fprintf(err_, "%s\n", FormatDiagnostic(diagnostic).c_str());
+  std::fflush(err_);
+}
+
 void ConsoleUserInterface::AddReportLine(const std::string& line) {
   std::fprintf(out_, "%s\n", line.c_str());
   std::fflush(out_);

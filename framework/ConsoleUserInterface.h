@@ -1,32 +1,29 @@
-// The user interface of a batch run on the console: message boxes go to
-// standard error (a carriage return inside a message starts a new line), the
-// status line is kept and printed on standard output when the run ends, the
-// list boxes are not echoed but report lines are printed, and no file dialog
-// can be shown.
+// The user interface of a batch run on the console: message boxes and
+// diagnostics ("FILE:LINE: warning: TEXT") go to standard error (a carriage
+// return inside a message starts a new line), the status line is kept and
+// printed on standard output when the run ends, the list boxes are not
+// echoed but report lines are printed, and no file dialog can be shown.
 #pragma once
 
 #include <cstdio>
 
+#include "RunObserver.h"
 #include "UserInterface.h"
 
 namespace kvq {
 
-class ConsoleUserInterface : public UserInterface {
+class ConsoleUserInterface : public UserInterface, public RunObserver {
  public:
   // interactive: standard input is a terminal, so input dialogs can be asked
   // there. Without one an input dialog behaves as Cancel and warns.
   ConsoleUserInterface(std::FILE* out, std::FILE* err, std::FILE* in, bool interactive);
 
   void ShowMessage(const std::string& text) override;
-  void SetStatusLine(const std::string& text) override { statusLine_ = text; }
   void SetCaption(const std::string&) override {}
-  bool ShowsLists() const override { return false; }
-  void ClearLists() override {}
-  void AddInputLine(const std::string&) override {}
-  void AddOutputLine(const std::string&) override {}
   // Report lines are the generator's account of its work: printed at once.
   void AddReportLine(const std::string& line) override;
-  void ScrollListsToEnd() override {}
+  void SetStatusLine(const std::string& text) override { statusLine_ = text; }
+  void Report(const Diagnostic& diagnostic) override;
   std::string InputQuery(const std::string& caption, const std::string& prompt,
                          const std::string& initial, const std::string& setting) override;
   bool CanShowDialogs() const override { return false; }

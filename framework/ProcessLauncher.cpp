@@ -2,10 +2,12 @@
 
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -36,6 +38,14 @@ StartResult StartProgram(const std::string& program, const std::string& paramete
                   ? posix_spawnp(&child, path.c_str(), &actions, nullptr, argv.data(), environ)
                   : posix_spawn(&child, path.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
+  // The program runs on by itself; a waiting thread reaps it when it ends,
+  // so a long-lived window leaves no zombies behind.
+  if (error == 0)
+    std::thread([child] {
+      int status;
+      while (::waitpid(child, &status, 0) == -1 && errno == EINTR) {
+      }
+    }).detach();
   StartResult result;
   result.started = error == 0;
   result.errorCode = error;

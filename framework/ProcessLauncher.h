@@ -1,6 +1,6 @@
 // Starts another program the way a shell opens it: in the background, with
 // its parameters split at blanks, found in the working directory first and
-// then on PATH.
+// then on PATH. The started program is reaped when it ends.
 #pragma once
 
 #include <string>

@@ -1,8 +1,9 @@
-// The small interface through which the conversion driver reaches the user:
-// message boxes, the status line, the two list boxes, one-line input dialogs,
-// file dialogs, the window caption and the hourglass cursor. The console
-// implementation serves batch runs; the window implementation serves the
-// desktop program.
+// What a conversion asks of the person at the program: message boxes, the
+// one-line input dialog, file dialogs, the window caption, the hourglass,
+// and showing or closing the window. What a run reports while it goes
+// (status line, diagnostics, list lines) goes to a RunObserver instead. The
+// console implementation serves batch runs; the window implementation
+// serves the desktop program.
 #pragma once
 
 #include <optional>
@@ -23,18 +24,7 @@ class UserInterface {
 
   // Modal message box with one OK button.
   virtual void ShowMessage(const std::string& text) = 0;
-  virtual void SetStatusLine(const std::string& text) = 0;
   virtual void SetCaption(const std::string& text) = 0;
-
-  // The input list box (lines read) and the output list box (lines written).
-  // ShowsLists is false where nobody sees them, so runs skip the echo.
-  virtual bool ShowsLists() const { return true; }
-  virtual void ClearLists() = 0;
-  virtual void AddInputLine(const std::string& line) = 0;
-  virtual void AddOutputLine(const std::string& line) = 0;
-  // A report line of the project generator, shown in the output list box.
-  virtual void AddReportLine(const std::string& line) = 0;
-  virtual void ScrollListsToEnd() = 0;
 
   // Modal one-line input dialog; Cancel returns the initial text.
   // setting names the command-line setting that gives the same value, for

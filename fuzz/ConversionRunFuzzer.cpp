@@ -9,8 +9,10 @@
 #include <fstream>
 
 #include "ConsoleUserInterface.h"
-#include "ConversionRun.h"
 #include "FuzzInput.h"
+#include "driver/ConversionOptions.h"
+#include "driver/ConversionRun.h"
+#include "engine/TextUtilities.h"
 
 namespace {
 
@@ -34,26 +36,25 @@ void Write(const std::filesystem::path& path, const std::string& bytes) {
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
   std::vector<std::string> parts = kvq::fuzz::SplitParts(data, size);
   std::filesystem::path dir = WorkDirectory();
-  Write(dir / "MAIN.FOR", parts[1]);
+  // The source is read from memory; an INCLUDE finds INC.INC beside it.
   Write(dir / "INC.INC", parts[2]);
 
-  std::vector<std::string> arguments;
-  bool freeForm = false;
+  kvq::ConversionJob job;
+  job.sourceText = parts[1];
+  job.source = (dir / "MAIN.FOR").string();
+  job.shownSource = "MAIN.FOR";
+  int settings = 0;
   for (const std::string& line : kvq::fuzz::TextLines(parts[0])) {
     if (line == "F90")
-      freeForm = true;
-    else if (line.find('=') != std::string::npos && arguments.size() < 16)
-      arguments.push_back(line);
+      job.freeForm = true;
+    else if (line.find('=') != std::string::npos && ++settings <= 16)
+      kvq::ApplySettingArgument(job.settings, kvq::UpperCase(line));
   }
-  arguments.push_back((dir / "MAIN.FOR").string());
-  arguments.push_back((dir / (freeForm ? "OUT.F90" : "OUT.FOR")).string());
+  job.destination = (dir / (job.freeForm ? "OUT.F90" : "OUT.FOR")).string();
 
   static std::FILE* devnull = std::fopen("/dev/null", "w");
   kvq::ConsoleUserInterface ui(devnull, devnull, stdin, false);
-  kvq::ProgramState state;
-  state.batchMode = true;
-  if (!state.paramList.Assign(arguments)) return 0;
-  kvq::ConversionDriver driver(state, ui);
-  driver.RunConversion();
+  kvq::CarryOver carry;
+  kvq::RunConversionJob(job, carry, ui);
   return 0;
 }

@@ -9,7 +9,6 @@
 #include <fstream>
 
 #include "ConsoleUserInterface.h"
-#include "ConversionRun.h"
 #include "FuzzInput.h"
 #include "ProjectConversion.h"
 #include "ProjectGenerator.h"
@@ -56,17 +55,14 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     kvq::ProgramState state;
     state.batchMode = true;
     state.paramList.Assign({(dir / "P.dsp").string()});
-    kvq::ConversionDriver driver(state, ui);
-    driver.SetProjectHandlers(
-        {[&](const kvq::StartCommand* command) {
-           return ConvertProject(state, ui, driver, command);
-         },
-         [&](const std::string* path) { return GenerateProject(state, ui, path); }});
-    driver.RunConversion();
+    kvq::ProjectGeneration generate = [&](const std::string& path) {
+      GenerateProject(state, ui, ui, &path);
+    };
+    ConvertProject(state, ui, ui, nullptr, generate);
     state.paramList.Assign({"TARVIK", "@LIST", "LIBA", "VER=1.2"});
-    driver.RunConversion();
+    GenerateProject(state, ui, ui, nullptr);
     state.paramList.Assign({"TARVIK", "@LIST", "-"});
-    driver.RunConversion();
+    GenerateProject(state, ui, ui, nullptr);
   }
   fs::current_path(previous);
   return 0;

@@ -1,15 +1,10 @@
-#include "ConversionOptions.h"
+#include "driver/ConversionOptions.h"
 
 #include <algorithm>
 
-namespace kvq {
+#include "engine/TextUtilities.h"
 
-std::string UpperCase(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return upper;
-}
+namespace kvq {
 
 bool ParamList::Assign(const std::vector<std::string>& arguments) {
   auto end = std::find(arguments.begin(), arguments.end(), std::string());
@@ -29,12 +24,7 @@ void ParamList::Set(std::vector<std::string> originals) {
 
 namespace {
 
-std::string TrimTrailingBlanks(std::string_view text) {
-  std::size_t end = text.find_last_not_of(' ');
-  return std::string(end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1));
-}
-
-void ApplyDialect(ConversionOptions& options, std::string_view value) {
+void ApplyDialect(ConversionSettings& options, std::string_view value) {
   // An empty value names no dialect and changes nothing.
   if (value.empty()) return;
   switch (value[0]) {
@@ -57,7 +47,7 @@ void ApplyDialect(ConversionOptions& options, std::string_view value) {
 // MPI"), MODE=SINGLE the plain run; MODE=CONSOLE makes the main program a
 // console program (as a Console Application project conversion does) and
 // MODE=DLL the DLL entry routine again. Other values change nothing.
-void ApplyMode(ConversionOptions& options, std::string_view value) {
+void ApplyMode(ConversionSettings& options, std::string_view value) {
   if (value == "MPI")
     options.conversionMode = ConversionMode::SingleForMpi;
   else if (value == "SINGLE")
@@ -95,7 +85,7 @@ constexpr SettingKeyword kSettingKeywords[] = {
     {"WRITE", SettingKey::Write},     {"MODE", SettingKey::Mode},
 };
 
-void ApplySetting(ConversionOptions& options, SettingKey key, const std::string& value) {
+void ApplySetting(ConversionSettings& options, SettingKey key, const std::string& value) {
   switch (key) {
     case SettingKey::Fortran:
       ApplyDialect(options, value);
@@ -119,10 +109,12 @@ void ApplySetting(ConversionOptions& options, SettingKey key, const std::string&
       options.dllName = value;
       break;
     case SettingKey::Read:
-      SetRedirection(options, 0, value);
+      options.readGiven = true;
+      options.read = ParseRedirection(value);
       break;
     case SettingKey::Write:
-      SetRedirection(options, 1, value);
+      options.writeGiven = true;
+      options.write = ParseRedirection(value);
       break;
     case SettingKey::Mode:
       ApplyMode(options, value);
@@ -132,33 +124,34 @@ void ApplySetting(ConversionOptions& options, SettingKey key, const std::string&
 
 }  // namespace
 
-void ApplySettingArgument(ConversionOptions& options, std::string_view argument) {
+void ApplySettingArgument(ConversionSettings& options, std::string_view argument) {
   std::size_t equals = argument.find('=');
   if (equals == std::string_view::npos) return;
   std::string_view key = argument.substr(0, equals);
-  std::string value = TrimTrailingBlanks(argument.substr(equals + 1));
+  std::string value(argument.substr(equals + 1));
+  TrimTrailingBlanks(value);
   if (key.empty()) return;
   for (const SettingKeyword& keyword : kSettingKeywords)
     if (keyword.word.starts_with(key)) ApplySetting(options, keyword.key, value);
 }
 
-void SetRedirection(ConversionOptions& options, int direction, std::string_view value) {
-  bool redirected = !(value.empty() || value == "0");
-  std::string unit(value.substr(0, 4));
-  if (direction == 0) {
-    options.readRedirected = redirected;
-    options.readUnit = unit;
-  } else {
-    options.writeRedirected = redirected;
-    options.writeUnit = unit;
-  }
+Redirection ParseRedirection(std::string_view value) {
+  // A unit designator keeps at most its first four characters.
+  constexpr std::size_t kUnitLength = 4;
+  return Redirection{!(value.empty() || value == "0"), std::string(value.substr(0, kUnitLength))};
 }
 
-void ResetForRun(ConversionOptions& options, const OptionChecks& checks) {
+void SetRedirection(CarryOver& carry, IoDirection direction, std::string_view value) {
+  carry.Of(direction) = ParseRedirection(value);
+}
+
+void ResetForRun(ConversionSettings& options, const OptionChecks& checks) {
   options.consoleUnits = std::string(kDefaultConsoleUnits);
   options.handleDrivenUnits.clear();
   options.insertSave = checks.insertSave;
   options.insertTrace = checks.insertTrace;
+  options.createProject = checks.createProject;
+  options.readGiven = options.writeGiven = false;
 }
 
 }  // namespace kvq

@@ -1,43 +1,18 @@
-// The one record of conversion settings, the program's argument list and the
-// program-wide flags. They live as long as the program; runs read and change
-// them, in-source directives change them in the middle of a run.
+// The program's own settings state: its argument list, the Option menu's
+// check items, and the functions that turn KEY=value arguments into the
+// settings of a job.
 #pragma once
 
-#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/ConversionSettings.h"
+
 namespace kvq {
 
-enum class ConversionMode { SingleSource, SingleForMpi, WholeProject, ConsoleApplication };
-enum class Dialect { Compaq, WatCom };
-
-inline constexpr std::string_view kDefaultConsoleUnits = ",*,5,6,DEBUG,";
-
-struct ConversionOptions {
-  ConversionMode conversionMode = ConversionMode::SingleSource;
-  bool consoleMain = false;                        // main program becomes a console program
-  Dialect dialect = Dialect::Compaq;               // "*$" directives become "!DEC$" lines
-  std::string errorLabel = "9470";                 // label of the I/O error handler
-  std::string consoleUnits{kDefaultConsoleUnits};  // comma-framed designators
-  std::string handleDrivenUnits;                   // comma-framed designators
-  bool insertSave = true;
-  bool insertTrace = false;
-  std::string dllName;  // name of the exported entry routine
-  bool readRedirected = false;
-  std::string readUnit = "91";
-  bool writeRedirected = false;
-  std::string writeUnit = "92";
-  bool createProject = false;
-  bool freeForm = false;       // source is free-form Fortran
-  std::string definedSymbols;  // symbols of selected IF DEFINED branches
-  std::string ownMacros;       // " NAME " of the last OWNMACRO directive
-};
-
-// The check items of the Option menu; a run takes them over at its start
-// (save, trace) and end (create project). The console front end keeps the
-// items' initial states.
+// The check items of the Option menu; a job takes them over (save, trace,
+// create project). The console front end keeps the items' initial states.
 struct OptionChecks {
   bool createProject = false;
   bool insertSave = true;
@@ -66,28 +41,31 @@ class ParamList {
   std::vector<std::string> original_;
 };
 
-// Program-wide state of Convertor beside the options.
+// What lives as long as Convertor: the settings the menus and the command
+// line give, the check items, the carry-overs of runs, the arguments.
 struct ProgramState {
-  ConversionOptions options;
+  ConversionSettings settings;
   OptionChecks checks;
+  CarryOver carry;
   ParamList paramList;
-  bool batchMode = false;   // started with arguments: window hidden, end after the work
-  bool projectRun = false;  // the run converts one source of a whole project
-  // "PIVOT " once a run converted a main program; a project conversion
-  // empties it when it starts and puts it into the project's definitions.
-  std::string mainProgramMark;
+  bool batchMode = false;  // started with arguments: window hidden, end after the work
+  // The extension of Fortran source names of project generation, changed
+  // by the extension switches of name lists.
+  std::string sourceExtension = "for";
 };
-
-std::string UpperCase(std::string_view text);
 
 // Applies one KEY=value argument: every keyword of which the key is a
 // non-empty prefix (at most one, since their first letters differ).
-void ApplySettingArgument(ConversionOptions& options, std::string_view argument);
+void ApplySettingArgument(ConversionSettings& settings, std::string_view argument);
 
-// direction 0 is READ, 1 is WRITE.
-void SetRedirection(ConversionOptions& options, int direction, std::string_view value);
+// A redirection from a READ= or WRITE= value ("" and "0": off).
+Redirection ParseRedirection(std::string_view value);
 
-// The per-run reset done before settings arguments are applied.
-void ResetForRun(ConversionOptions& options, const OptionChecks& checks);
+// The redirection menus of the window change the carried-over state.
+void SetRedirection(CarryOver& carry, IoDirection direction, std::string_view value);
+
+// The settings of a single-source job start from the program's with the
+// unit lists at their defaults and the check items taken over.
+void ResetForRun(ConversionSettings& settings, const OptionChecks& checks);
 
 }  // namespace kvq

@@ -1,56 +1,43 @@
-// One conversion run: names the source and destination, drives the engine
-// over the source unit by unit, inserts the lines that make the converted
-// code callable from the run-time library, and reports the line counts.
+// One conversion run: drives the engine over the job's source unit by unit,
+// inserts the lines that make the converted code callable from the run-time
+// library, and reports to its observer. The run never asks the user
+// anything except through the job's askDllName.
 #pragma once
 
-#include <functional>
 #include <string>
+#include <vector>
 
-#include "ConversionOptions.h"
-#include "EngineState.h"
-#include "OutputFile.h"
-#include "SourceReader.h"
-#include "StatementConverter.h"
+#include "RunObserver.h"
+#include "driver/ConversionJob.h"
+#include "driver/OutputFile.h"
+#include "engine/RunState.h"
+#include "engine/SourceReader.h"
+#include "engine/StatementConverter.h"
 
 namespace kvq {
 
-class UserInterface;
+// Does one job. carry: what earlier runs left (READ/WRITE redirection, own
+// macros, the conditional nesting record); the run may change it.
+RunResult RunConversionJob(const ConversionJob& job, CarryOver& carry, RunObserver& observer);
 
-// The menu command that starts a run; a run from the command line has none.
-struct StartCommand {
-  std::string caption;  // "Single Source", "Single for MPI"
-  ConversionMode mode = ConversionMode::SingleSource;
-};
+// The status line of a run: the source, the line counts and a message.
+std::string RunStatusLine(const std::string& shownSource, int inputLines, int outputLines,
+                          const std::string& message);
+// The status line of a finished run.
+inline constexpr std::string_view kReadyMessage = " - ready !";
 
-enum class RunOutcome {
-  Converted,       // the output was written and the status line reports it
-  Abandoned,       // a file was not found or not opened; the message was shown
-  Cancelled,       // a dialog was cancelled
-  NeedsFileNames,  // file names are missing and no dialog can ask for them
-  NotAvailable,    // the requested kind of run is not part of this build
-};
+// True for a file name of free-form Fortran.
+bool IsFreeFormName(const std::string& upperCaseName);
 
 enum class UnitState { BetweenUnits, AfterHead, InDeclarations, InBody };
 
-// The project operations a run dispatches to; the program's start wires
-// them to the project subsystem, which itself drives runs.
-struct ProjectHandlers {
-  std::function<RunOutcome(const StartCommand*)> convertProject;
-  std::function<RunOutcome(const std::string* outputPath)> generateProject;
-};
-
-class ConversionDriver {
+class ConversionRun {
  public:
-  ConversionDriver(ProgramState& state, UserInterface& ui);
-
-  RunOutcome RunConversion(const StartCommand* command = nullptr);
-  void SetProjectHandlers(ProjectHandlers handlers) { projects_ = std::move(handlers); }
+  ConversionRun(const ConversionJob& job, CarryOver& carry, RunObserver& observer);
+  RunResult Run();
 
  private:
-  RunOutcome NameFiles();
-  bool OpenSource(std::size_t entry);
-  bool CreateDestination(std::size_t entry);
-  RunOutcome AskForFileNames(int fileCount);
+  bool OpenFiles(RunResult& result);
   void ConvertSource();
   void HandleLine();
   void HandleUnitHead();
@@ -59,25 +46,26 @@ class ConversionDriver {
   void BeforeInterfaceBlock();
   void HandleUnitEnd();
   void EnsureDllName();
+  void EchoInputLines();
   void ShowRunStatus(const std::string& message);
   void CloseAll();
 
-  ProgramState& state_;
-  ConversionOptions& options_;
-  UserInterface& ui_;
+  const ConversionJob& job_;
+  const ConversionSettings& settings_;
+  CarryOver& carry_;
+  RunObserver& observer_;
+  RunState run_;
   OutputFile output_;
   SourceReader reader_;
-  EngineState engine_;
   StatementConverter converter_;
 
-  std::string sourceShown_;  // the source as the run shows it (upper case)
-  std::string sourceOpen_;   // the source as the file system opened it
-  std::string outputPath_;
+  std::vector<std::string> inputEcho_;  // main-file lines read, for the observer
+  std::string dllName_;
   UnitState unitState_ = UnitState::BetweenUnits;
   bool passThrough_ = false;
   bool copyNextStatement_ = false;
   bool freeMemoryPresent_ = false;
-  ProjectHandlers projects_;
+  bool cancelled_ = false;
 };
 
 }  // namespace kvq

@@ -1,4 +1,4 @@
-#include "InsertedLines.h"
+#include "driver/InsertedLines.h"
 
 namespace kvq {
 
@@ -59,30 +59,32 @@ std::string HandlerLabelField(const std::string& label) {
 
 }  // namespace
 
-void WriteMainProgramBlock(OutputChannel& output, const ConversionOptions& options) {
-  if (options.conversionMode == ConversionMode::SingleForMpi)
+void WriteMainProgramBlock(OutputChannel& output, const ConversionSettings& settings,
+                           const std::string& dllName) {
+  if (settings.conversionMode == ConversionMode::SingleForMpi)
     WriteMpiMainProgram(output);
-  else if (options.consoleMain)
-    WriteConsoleMainProgram(output, options.dllName);
+  else if (settings.consoleMain)
+    WriteConsoleMainProgram(output, dllName);
   else
-    WriteDllEntryRoutines(output, options.dllName);
+    WriteDllEntryRoutines(output, dllName);
 }
 
-void WriteEndOfUnitLines(OutputChannel& output, const ConversionOptions& options,
-                         EngineState& engine, bool mainProgram, bool freeMemoryPresent) {
-  if (engine.IoHandlersNeeded) {
-    if (!engine.LastWasReturn) output.WriteOutputLine(kReturnLine);
-    output.WriteOutputLine(HandlerLabelField(" " + options.errorLabel) +
+void WriteEndOfUnitLines(OutputChannel& output, const ConversionSettings& settings, UnitData& unit,
+                         bool freeMemoryPresent) {
+  bool mainProgram = !unit.Procedure;
+  if (unit.IoHandlersNeeded) {
+    if (!unit.LastWasReturn) output.WriteOutputLine(kReturnLine);
+    output.WriteOutputLine(HandlerLabelField(" " + settings.errorLabel) +
                            "CALL zx_IO_ERROR        " + "  !  KVQ");
     output.WriteOutputLine(kReturnLine);
-    output.WriteOutputLine(HandlerLabelField("9" + options.errorLabel) +
+    output.WriteOutputLine(HandlerLabelField("9" + settings.errorLabel) +
                            "CALL zx_Eof_Read        " + "  !  KVQ");
     output.WriteOutputLine(kReturnLine);
-    if (!engine.ConsoleFormatLabels.empty()) {
+    if (!unit.ConsoleFormatLabels.empty()) {
       std::string formats = " ! *** see Formats:";
-      for (const std::string& label : engine.ConsoleFormatLabels) formats += " " + label;
+      for (const std::string& label : unit.ConsoleFormatLabels) formats += " " + label;
       output.WriteOutputLine(formats);
-      engine.ConsoleFormatLabels.clear();
+      unit.ConsoleFormatLabels.clear();
     }
   }
   if (mainProgram && !freeMemoryPresent) {

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "ConversionOptions.h"
-#include "EngineState.h"
-#include "OutputChannel.h"
+#include "engine/ConversionSettings.h"
+#include "engine/OutputChannel.h"
+#include "engine/RunState.h"
 
 namespace kvq {
 
@@ -25,10 +25,11 @@ inline constexpr std::string_view kConvertorVersion =
 
 // The block written before the replaced PROGRAM head: the MPI main program,
 // the console main program, or the DLL entry and signature routines.
-void WriteMainProgramBlock(OutputChannel& output, const ConversionOptions& options);
+void WriteMainProgramBlock(OutputChannel& output, const ConversionSettings& settings,
+                           const std::string& dllName);
 
 // The lines written before a unit's END line.
-void WriteEndOfUnitLines(OutputChannel& output, const ConversionOptions& options,
-                         EngineState& engine, bool mainProgram, bool freeMemoryPresent);
+void WriteEndOfUnitLines(OutputChannel& output, const ConversionSettings& settings, UnitData& unit,
+                         bool freeMemoryPresent);
 
 }  // namespace kvq

@@ -1,12 +1,28 @@
-#include "OutputFile.h"
+#include "driver/OutputFile.h"
 
-#include "CharacterClass.h"
-#include "UserInterface.h"
+#include "engine/CharacterClass.h"
+#include "engine/TextUtilities.h"
 
 namespace kvq {
 
-OutputFile::OutputFile(const ConversionOptions& options, const bool& projectRun, UserInterface& ui)
-    : options_(options), projectRun_(projectRun), ui_(ui) {}
+namespace {
+
+constexpr std::string_view kWarningWord = " WARNING";
+
+// The text of a diagnostic for a " WARNING" line: the line without the
+// word and its "!!!".
+std::string WarningText(std::string_view line) {
+  std::string_view rest = TrimBlanks(line.substr(kWarningWord.size()));
+  if (rest.starts_with("!!!")) rest = TrimBlanks(rest.substr(3));
+  if (rest.empty())
+    return "a statement could not be converted (see the WARNING line in the output)";
+  return std::string(rest);
+}
+
+}  // namespace
+
+OutputFile::OutputFile(const RunState& run, RunObserver& observer, bool echo)
+    : run_(run), observer_(observer), echo_(echo && observer.WantsLines()) {}
 
 OutputFile::~OutputFile() {
   Close();
@@ -21,6 +37,7 @@ bool OutputFile::Create(const std::string& path) {
 }
 
 bool OutputFile::Close() {
+  FlushEcho();
   if (!file_) return true;
   Flush();
   bool ok = !failed_ && std::fflush(file_) == 0 && !std::ferror(file_);
@@ -41,7 +58,21 @@ bool IsContainsLine(std::string_view line) {
 void OutputFile::WriteOutputLine(std::string_view line) {
   // A free-form line that starts with "C" is a statement (CALL, COMMON ...):
   // only fixed-form lines have a comment letter in column 1.
-  Write(line, !options_.freeForm);
+  Write(line, !run_.freeForm);
+  if (line.starts_with(kWarningWord)) {
+    static const SourceLocation kNowhere;
+    Warn(current_ ? *current_ : kNowhere, WarningText(line));
+  }
+}
+
+void OutputFile::Warn(const SourceLocation& where, std::string_view text) {
+  observer_.Report(Diagnostic{Severity::Warning, where.file, where.line, std::string(text)});
+}
+
+void OutputFile::FlushEcho() {
+  if (echoed_.empty()) return;
+  observer_.AddOutputLines(echoed_);
+  echoed_.clear();
 }
 
 void OutputFile::WriteCommentLine(std::string_view line) {
@@ -68,10 +99,10 @@ void OutputFile::Write(std::string_view line, bool leadingCToComment) {
     if (buffer_.size() >= kFlushSize) Flush();
   }
   ++outputLines_;
-  if (!projectRun_ && ui_.ShowsLists()) {
-    std::string shown(line);
-    if (comment) shown[0] = '!';
-    ui_.AddOutputLine(shown);
+  if (echo_) {
+    echoed_.emplace_back(line);
+    if (comment) echoed_.back()[0] = '!';
+    if (echoed_.size() >= kEchoBatch) FlushEcho();
   }
 }
 

@@ -1,21 +1,23 @@
-// The destination of a run: converted lines end in CR LF, are counted, and
-// are echoed into the output list box unless a project run is going on.
+// The destination of a run: converted lines end in CR LF, are counted, are
+// passed to the run observer in batches when it shows them, and every
+// " WARNING" line is also reported as a diagnostic.
 #pragma once
 
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "ConversionOptions.h"
-#include "OutputChannel.h"
+#include "RunObserver.h"
+#include "engine/OutputChannel.h"
+#include "engine/RunState.h"
 
 namespace kvq {
 
-class UserInterface;
-
 class OutputFile : public OutputChannel {
  public:
-  OutputFile(const ConversionOptions& options, const bool& projectRun, UserInterface& ui);
+  // echo: the observer receives the lines written.
+  OutputFile(const RunState& run, RunObserver& observer, bool echo);
   ~OutputFile() override;
 
   bool Create(const std::string& path);
@@ -24,9 +26,14 @@ class OutputFile : public OutputChannel {
 
   void WriteOutputLine(std::string_view line) override;
   void WriteCommentLine(std::string_view line) override;
+  void Warn(const SourceLocation& where, std::string_view text) override;
 
+  // Where the line being converted stands; " WARNING" lines are reported
+  // there.
+  void SetCurrentLocation(const SourceLocation* where) { current_ = where; }
+  // Passes the lines collected for the observer on.
+  void FlushEcho();
   int OutputLines() const { return outputLines_; }
-  void ResetCount() { outputLines_ = 0; }
 
  private:
   void Write(std::string_view line, bool leadingCToComment);
@@ -34,14 +41,18 @@ class OutputFile : public OutputChannel {
 
   // Lines are collected and written in large pieces.
   static constexpr std::size_t kFlushSize = 1 << 20;
+  // Lines the observer gets at a time.
+  static constexpr std::size_t kEchoBatch = 256;
 
-  const ConversionOptions& options_;
-  const bool& projectRun_;
-  UserInterface& ui_;
+  const RunState& run_;
+  RunObserver& observer_;
+  bool echo_;
+  const SourceLocation* current_ = nullptr;
   std::FILE* file_ = nullptr;
   bool failed_ = false;
   int outputLines_ = 0;
   std::string buffer_;
+  std::vector<std::string> echoed_;
 };
 
 // True for a CONTAINS line, whose leading "C" is no comment letter.

@@ -3,9 +3,9 @@
 // gets the ERR= (and END=) jumps to the unit's handlers.
 #include <algorithm>
 
-#include "CharacterClass.h"
-#include "StatementConverter.h"
-#include "TextUtilities.h"
+#include "engine/CharacterClass.h"
+#include "engine/StatementConverter.h"
+#include "engine/TextUtilities.h"
 
 namespace kvq {
 
@@ -56,7 +56,7 @@ void StatementConverter::AnalyseUnit() {
   std::string name = unit_.UnitText.substr(0, nameLength);
 
   unit_.UnitDesignator = unit_.UnitText;
-  const std::vector<std::string>& characterNames = reader_.CharacterNames;
+  const std::vector<std::string>& characterNames = run_.unit.CharacterNames;
   bool internal =
       name.starts_with("OUTSTR") ||
       std::find(characterNames.begin(), characterNames.end(), name) != characterNames.end();
@@ -66,7 +66,8 @@ void StatementConverter::AnalyseUnit() {
     unit_.MpiGuard = false;
   }
   if (name == "*" || name == "DEBUG") unit_.UnitDesignator = "0";
-  unit_.IsConsole = InList(options_.handleDrivenUnits, name) || InList(options_.consoleUnits, name);
+  unit_.IsConsole =
+      run_.InList(run_.handleDrivenUnits, name) || run_.InList(run_.consoleUnits, name);
   unit_.NewRecordLine = "      Call zx_NewRecord(" + unit_.UnitDesignator + ")";
 }
 
@@ -97,16 +98,16 @@ void StatementConverter::ParseFormatPart() {
     unit_.FormatSpec = trimmed;
 }
 
-void StatementConverter::RecordFormatLabel(int direction) {
-  engine_.IoHandlersNeeded = true;
+void StatementConverter::RecordFormatLabel(IoDirection direction) {
+  run_.unit.IoHandlersNeeded = true;
   std::string& part = unit_.FormatPart;
   part.erase(0, std::min(part.find_first_not_of(' '), part.size()));
   if (part.empty()) return;
-  bool redirected = direction == 0 ? options_.readRedirected : options_.writeRedirected;
+  bool redirected = carry_.Of(direction).redirected;
   if (!redirected && part[0] != '*' && part[0] != '\'' && unit_.IsConsole) {
-    std::vector<std::string>& labels = engine_.ConsoleFormatLabels;
+    std::vector<std::string>& labels = run_.unit.ConsoleFormatLabels;
     std::string label = part.substr(0, 6);
-    if (labels.size() < EngineState::kMaxConsoleFormatLabels)
+    if (labels.size() < UnitData::kMaxConsoleFormatLabels)
       labels.push_back(label);
     else
       labels.back() = label;  // a full table keeps its last entry for the newest label
@@ -142,12 +143,13 @@ std::string StatementConverter::KeywordValue(std::string_view name) const {
   return value;
 }
 
-std::string StatementConverter::ConsoleIoHead(int direction) {
-  bool redirected = direction == 0 ? options_.readRedirected : options_.writeRedirected;
-  if (!redirected) return direction == 0 ? "      Read(zx_BufIO," : "      Write(zx_BufIO,";
-  const std::string& unit = direction == 0 ? options_.readUnit : options_.writeUnit;
+std::string StatementConverter::ConsoleIoHead(IoDirection direction) {
+  bool read = direction == IoDirection::Read;
+  if (!carry_.Of(direction).redirected)
+    return read ? "      Read(zx_BufIO," : "      Write(zx_BufIO,";
+  const std::string& unit = carry_.Of(direction).unit;
   output_.WriteOutputLine("      Call zx_NewRecord(" + unit + ")       !  - redirected !");
-  return (direction == 0 ? "      Read(" : "      Write(") + unit + ",";
+  return (read ? "      Read(" : "      Write(") + unit + ",";
 }
 
 // Writes the leading 72-column pieces of a fixed-form line; the last piece
@@ -232,13 +234,13 @@ void StatementConverter::RewriteRead() {
   std::string before = s.Text.substr(0, std::min(keywordStart_, s.Text.size()));
   if (before.find_first_not_of(' ') != std::string::npos)
     output_.WriteOutputLine(std::string(TrimBlanks(before)) + "     Continue");
-  if (!options_.readRedirected) output_.WriteOutputLine(unit_.NewRecordLine);
+  if (!carry_.read.redirected) output_.WriteOutputLine(unit_.NewRecordLine);
 
   ParseFormatPart();
   bool consoleBranch =
       unit_.IsExternal && ((unit_.MpiGuard && !unit_.FormatSpec.empty()) || unit_.IsConsole);
-  std::string head =
-      !controlList || consoleBranch ? ConsoleIoHead(0) : "      READ(" + unit_.UnitText + ",";
+  std::string head = !controlList || consoleBranch ? ConsoleIoHead(IoDirection::Read)
+                                                   : "      READ(" + unit_.UnitText + ",";
   // Only process 0 reads a file without a recognised format; the others
   // get the value by the broadcast the user completes.
   bool guard = unit_.MpiGuard && !consoleBranch;
@@ -246,25 +248,24 @@ void StatementConverter::RewriteRead() {
   if (consoleBranch) {
     unit_.MpiGuard = false;
     unit_.IsConsole = true;
-    if (!options_.readRedirected) {
+    if (!carry_.read.redirected) {
       output_.WriteOutputLine(kReadInputLine);
-      std::string label =
-          reader_.LineContains(",END=") ? KeywordValue("END") : "9" + options_.errorLabel;
+      std::string label = reader_.LineContains(",END=") ? KeywordValue("END") : EndOfFileLabel();
       output_.WriteOutputLine("      if(Ichar(zx_BufIO(1:1)).eq.0) goto " + label +
                               "    ! EOF checking");
     }
   }
   unit_.ControlRest = controlList ? ReadControlRest(reader_, unit_.UnitEnd) : std::string();
-  RecordFormatLabel(0);
+  RecordFormatLabel(IoDirection::Read);
   std::string& rest = unit_.ControlRest;
   if (!rest.empty() && rest[0] != ',') rest.insert(0, ",");
   // A statement with IOSTAT= handles its own errors and end of file: jumps
   // to the unit's handlers would take precedence over it.
   std::string added;
   if (!reader_.LineContains(",IOSTAT=")) {
-    if (!reader_.LineContains(",ERR=")) added = "ERR=" + options_.errorLabel;
+    if (!reader_.LineContains(",ERR=")) added = "ERR=" + settings_.errorLabel;
     if (!reader_.LineContains(",END=") && !reader_.LineContains(",REC="))
-      added += (added.empty() ? "" : ",") + std::string("END=9") + options_.errorLabel;
+      added += (added.empty() ? "" : ",") + std::string("END=9") + settings_.errorLabel;
   }
   ComposeIoStatement(head + unit_.FormatPart + added + rest + ")");
   PassContinuationLines();
@@ -278,19 +279,19 @@ void StatementConverter::RewriteRead() {
 void StatementConverter::RewritePrint() {
   Statement& s = stmt();
   output_.WriteOutputLine("      Call zx_NewRecord(0)");
-  if (!options_.writeRedirected) unit_.MpiGuard = false;
+  if (!carry_.write.redirected) unit_.MpiGuard = false;
   if (unit_.MpiGuard) output_.WriteOutputLine(kMpiGuardLine);
   unit_.UnitEnd = ' ';
   ParseFormatPart();
-  RecordFormatLabel(1);
+  RecordFormatLabel(IoDirection::Write);
   if (unit_.UnitEnd == ',' || unit_.UnitEnd == kEndMarker) unit_.UnitEnd = ' ';
   // The buffer holds one record: "/" of a quoted format becomes separators.
   std::string format =
-      options_.writeRedirected ? unit_.FormatPart : SeparateRecordsInQuotedFormat(unit_.FormatPart);
-  ComposeIoStatement(ConsoleIoHead(1) + format + "ERR=" + options_.errorLabel + ")" +
-                     std::string(1, unit_.UnitEnd));
+      carry_.write.redirected ? unit_.FormatPart : SeparateRecordsInQuotedFormat(unit_.FormatPart);
+  ComposeIoStatement(ConsoleIoHead(IoDirection::Write) + format + "ERR=" + settings_.errorLabel +
+                     ")" + std::string(1, unit_.UnitEnd));
   PassContinuationLines();
-  if (!options_.writeRedirected) {
+  if (!carry_.write.redirected) {
     output_.WriteOutputLine(s.Text);
     s.Text = kPrintOutputLine;
   }
@@ -303,21 +304,21 @@ void StatementConverter::RewriteWrite() {
   output_.WriteOutputLine(unit_.NewRecordLine);
   ParseFormatPart();
   unit_.ControlRest = ReadControlRest(reader_, unit_.UnitEnd);
-  RecordFormatLabel(1);
+  RecordFormatLabel(IoDirection::Write);
   std::string& rest = unit_.ControlRest;
   if (!rest.empty() && rest[0] != ',') rest.insert(0, ",");
   if (!reader_.LineContains(",ERR=") && !reader_.LineContains(",IOSTAT="))
-    rest = "ERR=" + options_.errorLabel + rest;
+    rest = "ERR=" + settings_.errorLabel + rest;
 
   // A handle-driven unit is written through the buffer whether or not
   // console output is redirected: its text goes out by its handle.
-  bool handleDriven = InList(options_.handleDrivenUnits, unit_.UnitDesignator);
+  bool handleDriven = run_.InList(run_.handleDrivenUnits, unit_.UnitDesignator);
   bool consoleBranch =
       unit_.IsExternal && ((Mpi() && !unit_.FormatSpec.empty()) ||
-                           (unit_.IsConsole && (!options_.writeRedirected || handleDriven)));
+                           (unit_.IsConsole && (!carry_.write.redirected || handleDriven)));
   if (consoleBranch) {
-    std::string head = handleDriven ? "      Write(zx_BufIO," : ConsoleIoHead(1);
-    std::string format = handleDriven || !options_.writeRedirected
+    std::string head = handleDriven ? "      Write(zx_BufIO," : ConsoleIoHead(IoDirection::Write);
+    std::string format = handleDriven || !carry_.write.redirected
                              ? SeparateRecordsInQuotedFormat(unit_.FormatPart)
                              : unit_.FormatPart;
     ComposeIoStatement(head + format + rest + ")");

@@ -1,8 +1,8 @@
 // The converter's own directives that the reader applies (CONSOLE,
 // HANDLEDRIVEN, OWNMACRO) and the INTERFACE-block rule: interface bodies
 // are copied to the output unconverted.
-#include "SourceReader.h"
-#include "TextUtilities.h"
+#include "engine/SourceReader.h"
+#include "engine/TextUtilities.h"
 
 namespace kvq {
 
@@ -27,12 +27,12 @@ void SourceReader::ApplyReaderDirectives() {
   const std::string& text = stmt_.Text;
   if (!text.starts_with("!KVQ:")) return;
   if (text.starts_with(kConsoleDirective)) {
-    options_.consoleUnits =
+    run_.consoleUnits =
         std::string(kDefaultConsoleUnits) + DirectiveArgument(text, kConsoleDirective) + ",";
   } else if (text.starts_with(kHandleDrivenDirective)) {
-    options_.handleDrivenUnits = "," + DirectiveArgument(text, kHandleDrivenDirective) + ",";
+    run_.handleDrivenUnits = "," + DirectiveArgument(text, kHandleDrivenDirective) + ",";
   } else if (text.starts_with(kOwnMacroDirective)) {
-    options_.ownMacros = " " + DirectiveArgument(text, kOwnMacroDirective) + " ";
+    carry_.ownMacros = " " + DirectiveArgument(text, kOwnMacroDirective) + " ";
   }
 }
 

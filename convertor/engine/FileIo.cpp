@@ -1,7 +1,7 @@
 // File I/O rewriting: OPEN becomes a call of Open_File followed by a test of
 // the library's error code fo_Error, CLOSE a call of Close_File.
-#include "CharacterClass.h"
-#include "StatementConverter.h"
+#include "engine/CharacterClass.h"
+#include "engine/StatementConverter.h"
 
 namespace kvq {
 
@@ -41,8 +41,8 @@ void StatementConverter::RewriteOpen() {
   if (status.empty()) status = "'unknown'";
   std::string errorLabel = KeywordValue("ERR");
   if (errorLabel.empty()) {
-    errorLabel = options_.errorLabel;
-    engine_.IoHandlersNeeded = true;
+    errorLabel = settings_.errorLabel;
+    run_.unit.IoHandlersNeeded = true;
   }
 
   if (!recordLength.empty()) {
@@ -50,8 +50,8 @@ void StatementConverter::RewriteOpen() {
     // the record length in 6 columns.
     form = kDirectAccessForm;
     output_.WriteOutputLine("      Write(" + std::string(kDirectAccessForm) +
-                            ",'(1HD,i6)',err=" + options_.errorLabel + ") " + recordLength);
-    engine_.IoHandlersNeeded = true;
+                            ",'(1HD,i6)',err=" + settings_.errorLabel + ") " + recordLength);
+    run_.unit.IoHandlersNeeded = true;
   }
   if (position == "'APPEND'") file = "'+'//" + file;
   reader_.WriteSplitLine("      CALL Open_File(" + unit_.UnitText + "," + file + ",",

@@ -3,9 +3,9 @@
 // descriptor of n bytes 250, which the library turns back into line ends.
 #include <algorithm>
 
-#include "CharacterClass.h"
-#include "StatementConverter.h"
-#include "TextUtilities.h"
+#include "engine/CharacterClass.h"
+#include "engine/StatementConverter.h"
+#include "engine/TextUtilities.h"
 
 namespace kvq {
 
@@ -95,7 +95,7 @@ void StatementConverter::ApplyFormatRule() {
     for (std::size_t i = first; i < 5 && i < text.size() && !IsBlank(text[i]); ++i)
       label.push_back(text[i]);
   }
-  const std::vector<std::string>& labels = engine_.ConsoleFormatLabels;
+  const std::vector<std::string>& labels = run_.unit.ConsoleFormatLabels;
   if (label.empty() || std::find(labels.begin(), labels.end(), label) == labels.end()) return;
 
   std::vector<std::string> lines{text};

@@ -1,9 +1,9 @@
-#include "ProgramUnits.h"
+#include "engine/ProgramUnits.h"
 
 #include <algorithm>
 #include <string>
 
-#include "CharacterClass.h"
+#include "engine/CharacterClass.h"
 
 namespace kvq {
 
@@ -38,30 +38,27 @@ bool ContinuesUnitName(char c) {
   return static_cast<unsigned char>(c) >= '0';
 }
 
-bool AcceptHead(SourceReader& reader, HeadKind kind) {
+UnitHead AcceptHead(SourceReader& reader, HeadKind kind, std::string& procedureName) {
   switch (kind) {
     case HeadKind::Subroutine:
-    case HeadKind::Function: {
-      std::string name;
+    case HeadKind::Function:
+      procedureName.clear();
       for (char c = reader.NextChar(); ContinuesUnitName(c); c = reader.NextChar())
-        name.push_back(c);
-      reader.UnitName = name;
-      return true;
-    }
+        procedureName.push_back(c);
+      return UnitHead::Procedure;
     case HeadKind::MainProgram:
-      reader.ProgramSeen = true;
       reader.statement().Text = kDllMainHead;
-      return true;
+      return UnitHead::MainProgram;
   }
-  return false;
+  return UnitHead::None;
 }
 
 }  // namespace
 
-bool IsUnitHead(SourceReader& reader) {
+UnitHead RecogniseUnitHead(SourceReader& reader, std::string& procedureName) {
   reader.statement().ScanPos = 0;
   char c = reader.NextChar();
-  if (kHeadInitials.find(c) == std::string_view::npos) return false;
+  if (kHeadInitials.find(c) == std::string_view::npos) return UnitHead::None;
   std::string word(1, c);
   for (;;) {
     c = reader.NextChar();
@@ -71,10 +68,10 @@ bool IsUnitHead(SourceReader& reader) {
     word.push_back(c);
     bool longerKeywordPossible = false;
     for (const HeadKeyword& keyword : kHeadKeywords) {
-      if (keyword.word == word) return AcceptHead(reader, keyword.kind);
+      if (keyword.word == word) return AcceptHead(reader, keyword.kind, procedureName);
       if (keyword.word.starts_with(word)) longerKeywordPossible = true;
     }
-    if (!longerKeywordPossible) return false;
+    if (!longerKeywordPossible) return UnitHead::None;
   }
 }
 
@@ -119,7 +116,7 @@ bool CollectCharacterNames(SourceReader& reader, OutputChannel& output) {
   stmt.RawScan = false;
   stmt.ScanPos = 10;
   while (stmt.ScanPos < stmt.Text.size() && !IsBlank(stmt.Text[stmt.ScanPos - 1])) ++stmt.ScanPos;
-  std::vector<std::string>& names = reader.CharacterNames;
+  std::vector<std::string>& names = reader.run().unit.CharacterNames;
   for (;;) {
     std::string name = reader.ScanName();
     if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end())

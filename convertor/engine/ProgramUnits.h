@@ -3,10 +3,11 @@
 // tell internal files from console and file units.
 #pragma once
 
+#include <string>
 #include <string_view>
 
-#include "OutputChannel.h"
-#include "SourceReader.h"
+#include "engine/OutputChannel.h"
+#include "engine/SourceReader.h"
 
 namespace kvq {
 
@@ -14,10 +15,12 @@ namespace kvq {
 inline constexpr std::string_view kDllMainHead =
     "      SUBROUTINE DLL_MAIN                 !  KVQ : instead of PROGRAM";
 
-// True for a unit head. A SUBROUTINE or FUNCTION head leaves its name in
-// UnitName; a PROGRAM head sets ProgramSeen and becomes kDllMainHead. The
-// decision rests on the first word alone. False changes only ScanPos.
-bool IsUnitHead(SourceReader& reader);
+enum class UnitHead { None, Procedure, MainProgram };
+
+// Recognises a unit head. A SUBROUTINE or FUNCTION head leaves its name in
+// procedureName; a PROGRAM head becomes kDllMainHead. The decision rests on
+// the first word alone. None changes only ScanPos.
+UnitHead RecogniseUnitHead(SourceReader& reader, std::string& procedureName);
 
 // True for the END of a program unit: END, END FUNCTION..., END
 // SUBROUTINE..., also with a statement label in front of it, and END PROGRAM,

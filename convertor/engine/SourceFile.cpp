@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "CharacterClass.h"
@@ -29,20 +30,39 @@ bool SourceFile::Open(const std::string& path) {
   return true;
 }
 
+void SourceFile::OpenText(std::string bytes) {
+  Close();
+  inMemory_ = true;
+  memory_ = std::move(bytes);
+  memoryAt_ = 0;
+  path_.clear();
+  if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
+  begin_ = end_ = 0;
+  ctrlZ_ = false;
+}
+
 void SourceFile::Close() {
   if (file_) std::fclose(file_);
   file_ = nullptr;
+  inMemory_ = false;
+  memory_.clear();
 }
 
 bool SourceFile::Fill() {
   begin_ = 0;
+  if (inMemory_) {
+    end_ = std::min(kBufferSize, memory_.size() - memoryAt_);
+    std::memcpy(buffer_.get(), memory_.data() + memoryAt_, end_);
+    memoryAt_ += end_;
+    return end_ > 0;
+  }
   end_ = std::fread(buffer_.get(), 1, kBufferSize, file_);
   if (end_ == 0 && std::ferror(file_)) throw SourceReadError{path_};
   return end_ > 0;
 }
 
 bool SourceFile::AtEnd() {
-  if (!file_ || ctrlZ_) return true;
+  if (!IsOpen() || ctrlZ_) return true;
   if (begin_ == end_ && !Fill()) return true;
   if (buffer_[begin_] == kCtrlZ) ctrlZ_ = true;
   return ctrlZ_;

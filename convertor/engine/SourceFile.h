@@ -19,8 +19,10 @@ class SourceFile {
 
   // Opens a regular file for reading; directories and devices are refused.
   bool Open(const std::string& path);
+  // Reads the given bytes instead of a file.
+  void OpenText(std::string bytes);
   void Close();
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return file_ != nullptr || inMemory_; }
 
   // True when no more data follows: end of file, or a Ctrl-Z next.
   // Throws SourceReadError when the file cannot be read.
@@ -37,6 +39,9 @@ class SourceFile {
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool ctrlZ_ = false;  // a Ctrl-Z was met: no more data
+  bool inMemory_ = false;
+  std::string memory_;        // the bytes of an in-memory source
+  std::size_t memoryAt_ = 0;  // the next byte of memory_ to buffer
 };
 
 // A source that cannot be read any further; it ends the run.

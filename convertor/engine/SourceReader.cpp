@@ -2,10 +2,9 @@
 
 #include <cstdio>
 
-#include "CharacterClass.h"
 #include "PathLookup.h"
-#include "TextUtilities.h"
-#include "UserInterface.h"
+#include "engine/CharacterClass.h"
+#include "engine/TextUtilities.h"
 
 namespace kvq {
 
@@ -19,12 +18,11 @@ constexpr std::size_t kNameLimit = 255;
 
 }  // namespace
 
-SourceReader::SourceReader(ConversionOptions& options, const bool& projectRun,
-                           OutputChannel& output, UserInterface& ui)
-    : options_(options), projectRun_(projectRun), output_(output), ui_(ui) {}
+SourceReader::SourceReader(const ConversionSettings& settings, CarryOver& carry, RunState& run,
+                           OutputChannel& output)
+    : settings_(settings), carry_(carry), run_(run), output_(output) {}
 
-bool SourceReader::Open(const std::string& openPath, const std::string& shownPath) {
-  CloseFiles();
+void SourceReader::StartMainLevel(const std::string& shownPath) {
   stmt_ = Statement();
   lookahead_.clear();
   pendingRest_.clear();
@@ -32,13 +30,28 @@ bool SourceReader::Open(const std::string& openPath, const std::string& shownPat
   includeEnded_ = false;
   inputLines_ = -1;
   lookaheadDepth_ = textDepth_ = 0;
-  IncludeLevel& main = include_[0];
-  if (!main.file.Open(openPath)) return false;
-  main.path = shownPath;
-  main.openPath = openPath;
+  lookaheadAt_ = currentAt_ = rawAt_ = SourceLocation();
+  include_[0].path = shownPath;
+  include_[0].lineNumber = 0;
   includeDepth_ = 0;
   endOfInput_ = false;
+}
+
+bool SourceReader::Open(const std::string& openPath, const std::string& shownPath) {
+  CloseFiles();
+  IncludeLevel& main = include_[0];
+  if (!main.file.Open(openPath)) return false;
+  StartMainLevel(shownPath);
+  main.openPath = openPath;
   return true;
+}
+
+void SourceReader::OpenText(std::string bytes, const std::string& openPath,
+                            const std::string& shownPath) {
+  CloseFiles();
+  include_[0].file.OpenText(std::move(bytes));
+  StartMainLevel(shownPath);
+  include_[0].openPath = openPath;
 }
 
 bool SourceReader::OpenCompanion(const std::string& path) {
@@ -96,6 +109,8 @@ void SourceReader::ReadNextLine() {
   lookahead_.swap(prepared_);
   textDepth_ = lookaheadDepth_;
   lookaheadDepth_ = rawDepth;
+  currentAt_ = lookaheadAt_;
+  lookaheadAt_ = rawAt_;
 
   ReadLabel();
   TranslateConditional();
@@ -103,14 +118,14 @@ void SourceReader::ReadNextLine() {
   stmt_.PrevLastChar = stmt_.LastChar;
   std::size_t last = stmt_.Text.find_last_not_of(' ');
   stmt_.LastChar = last == std::string::npos ? ' ' : stmt_.Text[last];
-  if (stmt_.LastChar == '&' && !IsCommentLine(stmt_.Text)) options_.freeForm = true;
+  if (stmt_.LastChar == '&' && !IsCommentLine(stmt_.Text)) run_.freeForm = true;
 
   TrackConditional();
 
   if (!stmt_.Text.empty()) WriteCompanionLine(stmt_.Text);
   if (includeOpened) WriteCompanionLine(includeSourceLine_);
 
-  if (endOfInput_ && projectRun_) FinishCompanion();
+  if (endOfInput_ && run_.projectRun) FinishCompanion();
 }
 
 bool SourceReader::GetRawLine(std::string& raw) {
@@ -140,8 +155,11 @@ void SourceReader::ReadRawLine(std::string& raw) {
   }
   bool mainFile = includeDepth_ == 0;
   if (mainFile) ++inputLines_;
-  include_[includeDepth_].file.ReadLine(raw);
-  if (mainFile && !projectRun_) ui_.AddInputLine(raw);
+  IncludeLevel& level = include_[includeDepth_];
+  level.file.ReadLine(raw);
+  rawAt_.file = level.path;
+  rawAt_.line = ++level.lineNumber;
+  if (mainFile && inputEcho_) inputEcho_->push_back(raw);
 }
 
 namespace {
@@ -191,7 +209,7 @@ void SourceReader::PrepareLine(const std::string& raw, std::string& prepared) {
         prepared.push_back(c);
         break;
       case ';':
-        if (options_.freeForm && !comment && quoteCount_ % 2 == 0) {
+        if (run_.freeForm && !comment && quoteCount_ % 2 == 0) {
           pendingRest_.assign(TrimBlanks(std::string_view(raw).substr(run + 1)));
           TrimTrailingBlanks(prepared);
           return;
@@ -223,9 +241,14 @@ bool SourceReader::ApplyIncludeStep(std::string& prepared) {
   std::string_view after = std::string_view(prepared).substr(open + 1, kNameLimit);
   std::size_t close = after.find(quote);
   if (close == std::string_view::npos || close == 0) return false;
-  if (includeDepth_ >= kMaxIncludeDepth) return false;
-
   std::string name(after.substr(0, close));
+  if (includeDepth_ >= kMaxIncludeDepth) {
+    output_.Warn(rawAt_, "INCLUDE '" + name + "' nests deeper than " +
+                             std::to_string(kMaxIncludeDepth) +
+                             " levels; the line is kept as it is");
+    return false;
+  }
+
   const IncludeLevel& parent = include_[includeDepth_];
   bool bare = !HasDirectoryPart(name);
   std::string shown = bare ? JoinPath(DirectoryPart(parent.path), name) : name;
@@ -233,8 +256,12 @@ bool SourceReader::ApplyIncludeStep(std::string& prepared) {
   std::string resolved = ResolvePath(wanted);
 
   IncludeLevel& level = include_[includeDepth_ + 1];
-  if (!level.file.Open(resolved)) return false;
+  if (!level.file.Open(resolved)) {
+    output_.Warn(rawAt_, "INCLUDE '" + name + "' cannot be opened; the line is kept as it is");
+    return false;
+  }
   ++includeDepth_;
+  level.lineNumber = 0;
   level.path = shown;
   level.openPath = resolved;
   prepared.assign(kIncludeMarker);
@@ -248,7 +275,7 @@ void SourceReader::ReadLabel() {
   stmt_.Label = 0;
   stmt_.LabelField.assign(1, ' ');
   const std::string& text = stmt_.Text;
-  if (options_.freeForm) {
+  if (run_.freeForm) {
     // Free form: a label is the digits in front of the statement, in any
     // column, followed by a blank.
     std::size_t at = text.find_first_not_of(' ');
@@ -275,7 +302,7 @@ void SourceReader::ReadLabel() {
 }
 
 void SourceReader::WriteCompanionLine(std::string_view line) {
-  if (!projectRun_ || !companion_) return;
+  if (!run_.projectRun || !companion_) return;
   if (!(depthBeforeInclude_ == 0 || depthBeforeInclude_ == -1)) return;
   if (includeEnded_ || line.starts_with(kCompanionSkipPrefix)) return;
   std::fwrite(line.data(), 1, line.size(), companion_);
@@ -286,14 +313,14 @@ void SourceReader::FinishCompanion() {
   if (!companion_) return;
   std::fclose(companion_);  // failures of closing and deleting are ignored
   companion_ = nullptr;
-  if (!conditions_.ConditionalSeen) std::remove(companionPath_.c_str());
+  if (!carry_.conditions.ConditionalSeen) std::remove(companionPath_.c_str());
 }
 
 // ---------------------------------------------------------------------------
 // Text utilities
 
 bool SourceReader::IsCommentLine(std::string_view text) const {
-  return kvq::IsCommentLine(text, options_.freeForm);
+  return kvq::IsCommentLine(text, run_.freeForm);
 }
 
 char SourceReader::NextChar() {
@@ -330,7 +357,7 @@ bool SourceReader::AtWordEnd() const {
 void SourceReader::BuildKey(std::string_view text) {
   std::string& key = stmt_.LineKey;
   key.clear();
-  std::size_t start = options_.freeForm ? 0 : kStatementFieldColumn7;
+  std::size_t start = run_.freeForm ? 0 : kStatementFieldColumn7;
   for (std::size_t i = start; i < text.size(); ++i)
     if (!IsBlank(text[i])) key.push_back(ToUpper(text[i]));
 }
@@ -343,7 +370,7 @@ bool SourceReader::LineStartsWith(std::string_view text, std::string_view word) 
   std::string& key = stmt_.LineKey;
   key.clear();
   if (IsCommentLine(text)) return false;
-  std::size_t start = options_.freeForm ? 0 : kStatementFieldColumn7;
+  std::size_t start = run_.freeForm ? 0 : kStatementFieldColumn7;
   for (std::size_t i = start; i < text.size(); ++i) {
     if (IsBlank(text[i])) continue;
     key.push_back(ToUpper(text[i]));
@@ -368,13 +395,13 @@ bool IsFixedFormContinuation(std::string_view line) {
 
 bool SourceReader::NextIsContinuation() const {
   if (stmt_.LastChar == '&') return true;
-  if (options_.freeForm) return false;
+  if (run_.freeForm) return false;
   return IsFixedFormContinuation(lookahead_);
 }
 
 bool SourceReader::IsContinuation() const {
   if (stmt_.PrevLastChar == '&') return true;
-  if (options_.freeForm) return false;
+  if (run_.freeForm) return false;
   return IsFixedFormContinuation(stmt_.Text);
 }
 
@@ -386,7 +413,7 @@ void SourceReader::JoinContinuations() {
   std::size_t keep = stmt_.ScanPos;
   std::string joined = stmt_.Text;
   while (ContinuationFollows()) {
-    if (options_.freeForm) {
+    if (run_.freeForm) {
       std::size_t amp = joined.find('&');
       if (amp != std::string::npos) joined.resize(amp);
       joined.append(lookahead_);
@@ -400,7 +427,7 @@ void SourceReader::JoinContinuations() {
 }
 
 void SourceReader::WriteSplitLine(std::string_view head, std::string_view tail) {
-  if (!options_.freeForm && head.size() + tail.size() > kFixedFormLastColumn) {
+  if (!run_.freeForm && head.size() + tail.size() > kFixedFormLastColumn) {
     output_.WriteOutputLine(head);
     std::string second = "     * ";
     second.append(tail);
@@ -444,14 +471,14 @@ void SourceReader::TranslateConditional() {
   std::string key;
   for (int i = 0; i < 4; ++i) key.push_back(NextChar());
   if (key == "*$IF") {
-    conditions_.ConditionalSeen = true;
+    carry_.conditions.ConditionalSeen = true;
     std::size_t blank = text.find(' ');
     if (blank != std::string::npos) {
       std::string symbol(TrimUnderscores(TrimBlanks(std::string_view(text).substr(blank + 1))));
       text = text.substr(0, blank + 1) + "__" + symbol + "__";
     }
   }
-  if (options_.dialect == Dialect::Compaq) {
+  if (settings_.dialect == Dialect::Compaq) {
     key.push_back(NextChar());
     key.push_back(NextChar());
     if (key == "*$ENDI") {
@@ -475,9 +502,14 @@ void SourceReader::TranslateConditional() {
 void SourceReader::OpenConditionLevel(std::string_view text) {
   // Levels beyond the record's nine are counted, so that their ENDIF lines
   // close them, but not recorded: their lines count as switched on.
-  ++conditions_.ConditionDepth;
-  if (conditions_.ConditionDepth > ConditionRecord::kLevels) return;
-  std::string& level = conditions_.ConditionStack[conditions_.ConditionDepth];
+  ConditionRecord& conditions = carry_.conditions;
+  ++conditions.ConditionDepth;
+  if (conditions.ConditionDepth == ConditionRecord::kLevels + 1)
+    output_.Warn(currentAt_, "IF DEFINED nests deeper than " +
+                                 std::to_string(ConditionRecord::kLevels) +
+                                 " levels; the lines of the deeper levels are converted");
+  if (conditions.ConditionDepth > ConditionRecord::kLevels) return;
+  std::string& level = conditions.ConditionStack[conditions.ConditionDepth];
   level.clear();
   std::size_t open = text.find('(');
   std::size_t close = text.find(')');
@@ -487,22 +519,23 @@ void SourceReader::OpenConditionLevel(std::string_view text) {
 
 void SourceReader::TrackConditional() {
   const std::string& text = stmt_.Text;
-  int& depth = conditions_.ConditionDepth;
+  int& depth = carry_.conditions.ConditionDepth;
   if (text == "!DEC$ ENDIF") {
     if (depth > 0) --depth;  // an ENDIF without an open level changes nothing
   } else if (text.starts_with("!DEC$ IF DEFINED")) {
     OpenConditionLevel(text);
   } else if (text.starts_with("!DEC$ ELSE") && depth > 0 && depth <= ConditionRecord::kLevels) {
-    conditions_.ConditionStack[depth].insert(0, 1, '-');
+    carry_.conditions.ConditionStack[depth].insert(0, 1, '-');
   }
 }
 
 bool SourceReader::InInactiveBranch() const {
-  int depth = conditions_.ConditionDepth;
+  const ConditionRecord& conditions = carry_.conditions;
+  int depth = conditions.ConditionDepth;
   if (depth < 1 || depth > ConditionRecord::kLevels) return false;
-  const std::string& level = conditions_.ConditionStack[depth];
+  const std::string& level = conditions.ConditionStack[depth];
   if (level.empty()) return false;
-  const std::string& defined = options_.definedSymbols;
+  const std::string& defined = settings_.definedSymbols;
   if (level[0] == '-') return defined.find(level.substr(1, 100)) != std::string::npos;
   return defined.find(level) == std::string::npos;
 }

@@ -26,15 +26,13 @@
 #include <string_view>
 #include <vector>
 
-#include "Conditionals.h"
-#include "ConversionOptions.h"
-#include "OutputChannel.h"
-#include "SourceFile.h"
-#include "Statement.h"
+#include "engine/ConversionSettings.h"
+#include "engine/OutputChannel.h"
+#include "engine/RunState.h"
+#include "engine/SourceFile.h"
+#include "engine/Statement.h"
 
 namespace kvq {
-
-class UserInterface;
 
 // The source has bare line-feed line ends and is not converted.
 struct UnixTextRefused {};
@@ -43,13 +41,18 @@ class SourceReader {
  public:
   static constexpr int kMaxIncludeDepth = 10;
 
-  SourceReader(ConversionOptions& options, const bool& projectRun, OutputChannel& output,
-               UserInterface& ui);
+  SourceReader(const ConversionSettings& settings, CarryOver& carry, RunState& run,
+               OutputChannel& output);
 
   // Starts a run on the main file, opened as level 0. openPath is the file
   // system name; shownPath the name the run shows and builds INCLUDE paths
   // from. The conditional nesting record is kept from run to run.
   bool Open(const std::string& openPath, const std::string& shownPath);
+  // The same on a source held in memory; INCLUDE names without a directory
+  // are looked for in the directory of openPath.
+  void OpenText(std::string bytes, const std::string& openPath, const std::string& shownPath);
+  // Lines of the main file as read are appended here (nothing when null).
+  void SetInputEcho(std::vector<std::string>* lines) { inputEcho_ = lines; }
   // The companion file of a project run: every main-file line, as prepared.
   bool OpenCompanion(const std::string& path);
   void CloseFiles();
@@ -84,7 +87,9 @@ class SourceReader {
   void TrackConditional();
   bool InInactiveBranch() const;
 
-  bool FreeForm() const { return options_.freeForm; }
+  bool FreeForm() const { return run_.freeForm; }
+  // Where the current line stands in its file.
+  const SourceLocation& CurrentLocation() const { return currentAt_; }
   Statement& statement() { return stmt_; }
   const Statement& statement() const { return stmt_; }
   const std::string& Lookahead() const { return lookahead_; }
@@ -93,19 +98,18 @@ class SourceReader {
   // main file). IncludeDepth already belongs to the look-ahead line.
   int CurrentLineDepth() const { return textDepth_; }
   int InputLines() const { return inputLines_; }
-  ConditionRecord& conditions() { return conditions_; }
-
-  // Program units: set by the recognisers and the run.
-  std::string UnitName = "PROGRAM";
-  bool ProgramSeen = false;
-  std::vector<std::string> CharacterNames;
+  ConditionRecord& conditions() { return carry_.conditions; }
+  RunState& run() { return run_; }
 
  private:
   struct IncludeLevel {
     std::string path;      // the name as shown in marker lines
     std::string openPath;  // the name the file system opened
     SourceFile file;
+    int lineNumber = 0;  // physical lines read from the file so far
   };
+
+  void StartMainLevel(const std::string& shownPath);
 
   void ApplyReaderDirectives();
   bool CopyInterfaceBlock();
@@ -121,10 +125,14 @@ class SourceReader {
   // The keyword test on a given text (the line under preparation).
   bool LineStartsWith(std::string_view text, std::string_view word);
 
-  ConversionOptions& options_;
-  const bool& projectRun_;
+  const ConversionSettings& settings_;
+  CarryOver& carry_;
+  RunState& run_;
   OutputChannel& output_;
-  UserInterface& ui_;
+  std::vector<std::string>* inputEcho_ = nullptr;
+  SourceLocation lookaheadAt_;  // where the look-ahead line stands
+  SourceLocation currentAt_;    // where the current line stands
+  SourceLocation rawAt_;        // where the line under preparation stands
 
   Statement stmt_;
   std::string lookahead_;    // the next line, already prepared
@@ -140,8 +148,6 @@ class SourceReader {
   int depthBeforeInclude_ = 0;
   int lookaheadDepth_ = 0;  // level the look-ahead line was read from
   int textDepth_ = 0;       // level the current line was read from
-
-  ConditionRecord conditions_;
 
   std::FILE* companion_ = nullptr;
   std::string companionPath_;

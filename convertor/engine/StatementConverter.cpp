@@ -1,9 +1,9 @@
-#include "StatementConverter.h"
+#include "engine/StatementConverter.h"
 
 #include <array>
 #include <bit>
 
-#include "CharacterClass.h"
+#include "engine/CharacterClass.h"
 
 namespace kvq {
 
@@ -71,8 +71,9 @@ void BlankColumns(std::string& text, std::size_t count) {
 }  // namespace
 
 StatementConverter::StatementConverter(SourceReader& reader, OutputChannel& output,
-                                       ConversionOptions& options, EngineState& engine)
-    : reader_(reader), output_(output), options_(options), engine_(engine) {}
+                                       const ConversionSettings& settings, CarryOver& carry,
+                                       RunState& run)
+    : reader_(reader), output_(output), settings_(settings), carry_(carry), run_(run) {}
 
 // In free form the text before the statement (indentation and label), or
 // six blanks when the statement starts in column 1, so that a generated
@@ -88,7 +89,8 @@ void StatementConverter::ConvertStatement() {
   s.RawScan = false;
   statementStart_ = reader_.FreeForm() ? FreeFormStatementStart(s.Text) : 6;
   s.ScanPos = statementStart_;
-  if (!reader_.LineStartsWith("FORMAT") && !reader_.IsContinuation()) engine_.LastWasReturn = false;
+  if (!reader_.LineStartsWith("FORMAT") && !reader_.IsContinuation())
+    run_.unit.LastWasReturn = false;
   inIf_ = false;
   kind_ = IoKind::None;
 
@@ -166,7 +168,7 @@ StatementConverter::ScanResult StatementConverter::TryRows(const std::string& ca
         if (!reader_.AtWordEnd() || !ApplyStopRule()) return ScanResult::Unmatched;
         return ScanResult::Done;
       case Row::Call:
-        if (!options_.insertTrace || inIf_ || reader_.IsContinuation() || !reader_.AtWordEnd())
+        if (!settings_.insertTrace || inIf_ || reader_.IsContinuation() || !reader_.AtWordEnd())
           return ScanResult::Unmatched;
         ApplyTraceRule();
         return ScanResult::Done;
@@ -185,7 +187,7 @@ StatementConverter::ScanResult StatementConverter::TryRows(const std::string& ca
       case Row::Return:
         // A RETURN that a logical IF guards is no last RETURN: a false
         // condition would fall into the handlers behind it.
-        if (reader_.AtWordEnd() && !inIf_) engine_.LastWasReturn = true;
+        if (reader_.AtWordEnd() && !inIf_) run_.unit.LastWasReturn = true;
         return ScanResult::Unmatched;
       case Row::Format: {
         const std::string& text = stmt().Text;
@@ -235,8 +237,8 @@ void StatementConverter::PushDoLabel() {
     }
     if (label < 100000) label = label * 10 + (c - '0');
   }
-  if (label >= 1 && engine_.DoLabelStack.size() < EngineState::kMaxDoLabels)
-    engine_.DoLabelStack.push_back(label);
+  if (label >= 1 && run_.unit.DoLabelStack.size() < UnitData::kMaxDoLabels)
+    run_.unit.DoLabelStack.push_back(label);
 }
 
 void StatementConverter::ApplyPauseRule() {
@@ -253,7 +255,7 @@ bool StatementConverter::ApplyStopRule() {
   if (reader_.FreeForm() && prefix.find_first_not_of(' ') == std::string::npos)
     prefix = LabelPrefix();
   std::string call = std::string(kStopCall) + std::string(kStopTag);
-  if (!inIf_) engine_.LastWasReturn = true;
+  if (!inIf_) run_.unit.LastWasReturn = true;
   if (!reader_.FreeForm() && prefix.size() + call.size() > kFixedFormLastColumn) {
     output_.WriteOutputLine(prefix);
     text = "     - " + call;
@@ -265,7 +267,7 @@ bool StatementConverter::ApplyStopRule() {
 
 void StatementConverter::ApplyTraceRule() {
   std::string& text = stmt().Text;
-  std::string trace = reader_.UnitName + ": " + text;
+  std::string trace = run_.unit.ShownName() + ": " + text;
   if (trace.size() > kTraceTextLimit) {
     trace.resize(kTraceTextLimit);
     trace += " ...";
@@ -308,7 +310,7 @@ void StatementConverter::ConvertIoStatement(IoKind kind) {
     s.LabelField = "      ";
   }
   std::string note = reader_.NextIsContinuation() ? " ..." : "";
-  const auto& stack = engine_.DoLabelStack;
+  const auto& stack = run_.unit.DoLabelStack;
   bool endsDoLoop = !stack.empty() && stack.back() == s.Label && kind != IoKind::Close;
   output_.WriteOutputLine(std::string(endsDoLoop ? kDoEndWarning : kConvertedComment) + s.Text +
                           note);
@@ -347,8 +349,8 @@ void StatementConverter::ConvertIoStatement(IoKind kind) {
 
 void StatementConverter::WriteErrorDescription(const std::string& note) {
   Statement& s = stmt();
-  std::string line = s.LabelField + "zx_Ebuf='" + engine_.SourceFileName + "(" +
-                     std::to_string(reader_.InputLines()) + ") " + reader_.UnitName + ": ";
+  std::string line = s.LabelField + "zx_Ebuf='" + run_.sourceFileName + "(" +
+                     std::to_string(reader_.InputLines()) + ") " + run_.unit.ShownName() + ": ";
   for (char c : s.Text)
     if (c != ' ' && c != '\'') line.push_back(c);
   line += note;
@@ -402,10 +404,6 @@ void StatementConverter::JoinControlList() {
   s.ScanPos = scanPos;
   s.Label = label;
   s.LabelField = labelField;
-}
-
-bool StatementConverter::InList(const std::string& list, const std::string& designator) const {
-  return list.find("," + designator + ",") != std::string::npos;
 }
 
 }  // namespace kvq

@@ -13,10 +13,10 @@
 #include <string_view>
 #include <vector>
 
-#include "ConversionOptions.h"
-#include "EngineState.h"
-#include "OutputChannel.h"
-#include "SourceReader.h"
+#include "engine/ConversionSettings.h"
+#include "engine/OutputChannel.h"
+#include "engine/RunState.h"
+#include "engine/SourceReader.h"
 
 namespace kvq {
 
@@ -45,8 +45,8 @@ inline constexpr std::string_view kEndifLine = "      endif";
 
 class StatementConverter {
  public:
-  StatementConverter(SourceReader& reader, OutputChannel& output, ConversionOptions& options,
-                     EngineState& engine);
+  StatementConverter(SourceReader& reader, OutputChannel& output,
+                     const ConversionSettings& settings, CarryOver& carry, RunState& run);
 
   void ConvertStatement();
 
@@ -80,9 +80,9 @@ class StatementConverter {
   // Console I/O.
   void AnalyseUnit();
   void ParseFormatPart();
-  void RecordFormatLabel(int direction);
+  void RecordFormatLabel(IoDirection direction);
   std::string KeywordValue(std::string_view name) const;
-  std::string ConsoleIoHead(int direction);
+  std::string ConsoleIoHead(IoDirection direction);
   void ComposeIoStatement(std::string head);
   void WriteFixedFormPieces(std::string& line);
   void PassContinuationLines();
@@ -94,15 +94,17 @@ class StatementConverter {
   void RewriteOpen();
   void RewriteClose();
 
-  bool InList(const std::string& list, const std::string& designator) const;
-  bool Mpi() const { return options_.conversionMode == ConversionMode::SingleForMpi; }
+  bool Mpi() const { return settings_.conversionMode == ConversionMode::SingleForMpi; }
+  // The end-of-file handler's label: "9" and the error label.
+  std::string EndOfFileLabel() const { return "9" + settings_.errorLabel; }
   std::string LabelPrefix() const;
   Statement& stmt() { return reader_.statement(); }
 
   SourceReader& reader_;
   OutputChannel& output_;
-  ConversionOptions& options_;
-  EngineState& engine_;
+  const ConversionSettings& settings_;
+  CarryOver& carry_;
+  RunState& run_;
 
   // Per call.
   std::size_t statementStart_ = 6;  // ScanPos where the statement field begins

@@ -1,4 +1,6 @@
-#include "TextUtilities.h"
+#include "engine/TextUtilities.h"
+
+#include "engine/CharacterClass.h"
 
 namespace kvq {
 
@@ -35,6 +37,22 @@ std::string_view TrimBlanks(std::string_view text) {
   if (begin == std::string_view::npos) return {};
   std::size_t end = text.find_last_not_of(' ');
   return text.substr(begin, end - begin + 1);
+}
+
+std::string UpperCase(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) c = ToUpper(c);
+  return upper;
+}
+
+void ReplaceFirst(std::string& text, std::string_view from, std::string_view to) {
+  std::size_t at = text.find(from);
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+}
+
+char LastNonBlank(std::string_view text) {
+  std::size_t at = text.find_last_not_of(' ');
+  return at == std::string_view::npos ? ' ' : text[at];
 }
 
 }  // namespace kvq

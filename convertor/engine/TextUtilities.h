@@ -1,4 +1,5 @@
-// Text tests on a single line that need no reader state.
+// The small text helpers of the converter: tests and edits on one line that
+// need no reader state. Text is 8-bit; only a to z have an upper case.
 #pragma once
 
 #include <string>
@@ -19,5 +20,14 @@ std::size_t FindSlash(std::string_view text);
 // Removes blanks at the end, or at both ends.
 void TrimTrailingBlanks(std::string& text);
 std::string_view TrimBlanks(std::string_view text);
+
+std::string UpperCase(std::string_view text);
+inline bool Contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
+// Replaces the first occurrence of from, when there is one.
+void ReplaceFirst(std::string& text, std::string_view from, std::string_view to);
+// The last non-blank character; a blank when there is none.
+char LastNonBlank(std::string_view text);
 
 }  // namespace kvq

@@ -1,10 +1,11 @@
-#include "ProjectConversion.h"
+#include "project/ProjectConversion.h"
 
 #include <sys/stat.h>
 
 #include "PathLookup.h"
-#include "ProjectText.h"
-#include "UserInterface.h"
+#include "driver/ConversionRun.h"
+#include "engine/TextUtilities.h"
+#include "project/ProjectText.h"
 
 namespace kvq {
 
@@ -23,16 +24,16 @@ const char* const kLibraryEntries[] = {"SOURCE=..\\Zentrix.F90", "# End Source F
                                        "# End Source File",      "# Begin Source File"};
 constexpr std::string_view kHandListedLibraryFiles[] = {
     "SOURCE=.\\LONGJUMP.F90", "SOURCE=.\\ZENTRIX.F90", "SOURCE=.\\_ZENTRIX.C"};
+// The defined symbols of a /DEFINE: option are taken up to this length.
 constexpr std::size_t kSymbolsLimit = 255;
-
-bool Contains(std::string_view text, std::string_view part) {
-  return text.find(part) != std::string_view::npos;
-}
-
-void ReplaceFirst(std::string& line, std::string_view from, std::string_view to) {
-  std::size_t at = line.find(from);
-  if (at != std::string::npos) line.replace(at, from.size(), to);
-}
+// The definitions inserted where a project line has none: "/define:\"" and
+// the main-program mark, cut to this length.
+constexpr std::size_t kDefineHeadLength = 15;
+// "SOURCE=.\": the file name of a source line starts after it.
+constexpr std::size_t kSourcePrefixLength = 9;
+// "SOURCE=": a quote after it is dropped, and "." inserted there makes a
+// name refer to the project directory.
+constexpr std::size_t kSourceKeyLength = 7;
 
 bool IsSourceLine(const std::string& line) {
   std::string upper = UpperCase(line);
@@ -49,8 +50,13 @@ bool IsHandListedLibraryFile(const std::string& line) {
 // One project conversion: the project text and the names it works with.
 class ProjectConversion {
  public:
-  ProjectConversion(ProgramState& state, UserInterface& ui, ConversionDriver& driver)
-      : state_(state), options_(state.options), ui_(ui), driver_(driver) {}
+  ProjectConversion(ProgramState& state, UserInterface& ui, RunObserver& observer,
+                    const ProjectGeneration& generate, bool consoleMain)
+      : state_(state), ui_(ui), observer_(observer), generate_(generate) {
+    settings_ = state.settings;
+    settings_.consoleMain = consoleMain;
+    ResetForRun(settings_, state.checks);
+  }
 
   RunOutcome Run(const std::string& shownProject, const std::string& project);
 
@@ -66,9 +72,12 @@ class ProjectConversion {
   void AddDefinitions();
 
   ProgramState& state_;
-  ConversionOptions& options_;
   UserInterface& ui_;
-  ConversionDriver& driver_;
+  RunObserver& observer_;
+  const ProjectGeneration& generate_;
+  // The settings of the project's jobs; the definitions follow the .dsp.
+  ConversionSettings settings_;
+  bool mainProgramConverted_ = false;
   ProjectLines text_;
   std::string textPath_;
   std::string projectName_;
@@ -134,7 +143,7 @@ void ProjectConversion::RewriteAsLibrary(std::string& line) const {
 }
 
 void ProjectConversion::RewriteTargetType(std::string& line) const {
-  if (options_.consoleMain)
+  if (settings_.consoleMain)
     RewriteAsConsoleProgram(line);
   else
     RewriteAsLibrary(line);
@@ -146,7 +155,7 @@ void ProjectConversion::NoteDefinitions(const std::string& line) {
   if (at == std::string::npos) return;
   std::string symbols = upper.substr(at + kDefinitionsMarker.size());
   symbols = symbols.substr(0, std::min(symbols.find('"'), kSymbolsLimit));
-  options_.definedSymbols = "KVQ " + symbols;
+  settings_.definedSymbols = "KVQ " + symbols;
 }
 
 void ProjectConversion::HandleSourceLine(std::size_t& index) {
@@ -184,16 +193,17 @@ void ProjectConversion::HandleSourceLine(std::size_t& index) {
   if (index >= text_.size() || !IsSourceLine(text_[index])) return;
   std::string& line = text_[index];
   std::string upper = UpperCase(line);
-  if (upper.size() > 7 && upper[7] == '"') {
-    line = upper.substr(0, 7) + upper.substr(8);
+  if (upper.size() > kSourceKeyLength && upper[kSourceKeyLength] == '"') {
+    line = upper.substr(0, kSourceKeyLength) + upper.substr(kSourceKeyLength + 1);
     line.pop_back();
   }
-  std::string fileName = line.size() > 9 ? line.substr(9) : std::string();
+  std::string fileName =
+      line.size() > kSourcePrefixLength ? line.substr(kSourcePrefixLength) : std::string();
   std::string extension = UpperCase(FileNamePart(fileName));
   std::size_t dot = extension.rfind('.');
   extension = dot == std::string::npos ? std::string() : extension.substr(dot);
   if (extension != ".F" && extension != ".FOR" && extension != ".F90") {
-    line.insert(7, ".");  // refers to the file in the project directory
+    line.insert(kSourceKeyLength, ".");  // refers to the file in the project directory
     return;
   }
   ConvertSource(fileName);
@@ -222,9 +232,33 @@ void ProjectConversion::ConvertSource(const std::string& fileName) {
                     ": a source outside the project directory is not converted");
     return;
   }
-  state_.paramList.Set({JoinPath(projectDirectory_, name), JoinPath(convertedDirectory_, name)});
-  options_.dllName = projectName_;
-  driver_.RunConversion();
+  ParamList files;
+  files.Set({JoinPath(projectDirectory_, name), JoinPath(convertedDirectory_, name)});
+  ConversionJob job;
+  job.settings = settings_;
+  job.settings.dllName = projectName_;
+  job.projectRun = true;
+  int fileCount = 0;
+  std::string message;
+  observer_.ClearLists();
+  if (!JobFromArguments(files, job, fileCount, message)) {
+    ui_.ShowMessage(message);
+    return;
+  }
+  job.freeForm = IsFreeFormName(job.shownSource) || IsFreeFormName(job.shownDestination);
+  job.companionPath = ReplaceExtension(job.source, ".WatCom");
+  ui_.SetBusyCursor(true);
+  RunResult result = RunConversionJob(job, state_.carry, observer_);
+  ui_.SetBusyCursor(false);
+  if (!result.message.empty()) ui_.ShowMessage(result.message);
+  if (result.outcome != RunOutcome::Converted) return;
+  mainProgramConverted_ = mainProgramConverted_ || result.mainProgramConverted;
+  if (job.settings.createProject) {
+    if (generate_) generate_(job.destination);
+    observer_.ScrollListsToEnd();
+  }
+  observer_.SetStatusLine(RunStatusLine(job.shownSource, result.inputLines, result.outputLines,
+                                        std::string(kReadyMessage)));
 }
 
 void ProjectConversion::AddDefinitions() {
@@ -234,12 +268,13 @@ void ProjectConversion::AddDefinitions() {
     if (!upper.starts_with("# ADD F90 ")) continue;
     std::string& line = text_[i];
     std::size_t at = upper.find(kDefinitionsMarker);
-    std::string mark = state_.mainProgramMark;
+    // "PIVOT " marks a project whose sources hold a main program.
+    std::string mark = mainProgramConverted_ ? "PIVOT " : "";
     if (at != std::string::npos) {
-      line.insert(at + kDefinitionsMarker.size(), mark + options_.ownMacros + "KVQ ");
+      line.insert(at + kDefinitionsMarker.size(), mark + state_.carry.ownMacros + "KVQ ");
     } else {
-      std::string head = ("/define:\"" + mark).substr(0, 15);
-      line.insert(10, head + options_.ownMacros + "KVQ\" ");
+      std::string head = ("/define:\"" + mark).substr(0, kDefineHeadLength);
+      line.insert(std::string_view("# ADD F90 ").size(), head + state_.carry.ownMacros + "KVQ\" ");
     }
     text_.insert(text_.begin() + static_cast<std::ptrdiff_t>(i) + 1, "# ADD CPP /nologo /c");
     ++i;  // the inserted line is no line of the project as it was
@@ -249,10 +284,8 @@ void ProjectConversion::AddDefinitions() {
 RunOutcome ProjectConversion::Run(const std::string& shownProject, const std::string& project) {
   projectName_ = FileNamePart(ReplaceExtension(shownProject, ""));
   projectDirectory_ = DirectoryPart(project);
-  state_.projectRun = true;
-  state_.mainProgramMark.clear();
-  options_.ownMacros.clear();
-  options_.definedSymbols = "KVQ";
+  state_.carry.ownMacros.clear();
+  settings_.definedSymbols = "KVQ";
 
   convertedDirectory_ = JoinPath(projectDirectory_, "Converted_" + projectName_);
   ::mkdir(convertedDirectory_.c_str(), 0777);  // exists already, or the copies report it
@@ -276,7 +309,9 @@ RunOutcome ProjectConversion::Run(const std::string& shownProject, const std::st
     }
   }
   text_.clear();
-  state_.projectRun = false;
+  // The program's settings keep what the project set, as after the menu command.
+  state_.settings.dllName = projectName_;
+  state_.settings.definedSymbols = settings_.definedSymbols;
   state_.paramList.Set({});
   state_.batchMode = false;
   return outcome;
@@ -284,9 +319,10 @@ RunOutcome ProjectConversion::Run(const std::string& shownProject, const std::st
 
 }  // namespace
 
-RunOutcome ConvertProject(ProgramState& state, UserInterface& ui, ConversionDriver& driver,
-                          const StartCommand* command) {
-  state.options.consoleMain = command && command->caption == "Console Application";
+RunOutcome ConvertProject(ProgramState& state, UserInterface& ui, RunObserver& observer,
+                          const StartCommand* command, const ProjectGeneration& generate) {
+  bool consoleMain = command && command->caption == "Console Application";
+  state.settings.consoleMain = consoleMain;
   std::string project, shown;
   if (command) {
     FileDialogRequest request{"KVQ :  Select Source Project",
@@ -299,7 +335,7 @@ RunOutcome ConvertProject(ProgramState& state, UserInterface& ui, ConversionDriv
     project = state.paramList.Original(0);
     shown = state.paramList[0];
   }
-  ProjectConversion conversion(state, ui, driver);
+  ProjectConversion conversion(state, ui, observer, generate, consoleMain);
   return conversion.Run(shown, project);
 }
 

@@ -5,15 +5,17 @@
 // single-source run.
 #pragma once
 
-#include "ConversionRun.h"
+#include "RunObserver.h"
+#include "UserInterface.h"
+#include "driver/SingleSourceCommand.h"
 
 namespace kvq {
 
-class UserInterface;
-
 // With a starting command (Whole Project, Console Application) the project
-// file is chosen in a dialog; without one it is the first argument.
-RunOutcome ConvertProject(ProgramState& state, UserInterface& ui, ConversionDriver& driver,
-                          const StartCommand* command);
+// file is chosen in a dialog; without one it is the first argument. Each
+// Fortran source becomes a job of its own; generate is called after each
+// when Create Project is on.
+RunOutcome ConvertProject(ProgramState& state, UserInterface& ui, RunObserver& observer,
+                          const StartCommand* command, const ProjectGeneration& generate);
 
 }  // namespace kvq

@@ -1,4 +1,4 @@
-#include "ProjectGenerator.h"
+#include "project/ProjectGenerator.h"
 
 #include <unistd.h>
 
@@ -10,8 +10,8 @@
 
 #include "PathLookup.h"
 #include "ProcessLauncher.h"
-#include "ProjectText.h"
-#include "UserInterface.h"
+#include "engine/TextUtilities.h"
+#include "project/ProjectText.h"
 
 namespace kvq {
 
@@ -24,26 +24,16 @@ constexpr std::string_view kMarker = "ETALONETALONETALON";
 constexpr std::string_view kTemplateName = "ETALON.PRJ";
 constexpr std::string_view kUsage = "Usage: Tarvik <Project Name> [<ext dll>]";
 
-// Process-wide: the extension of Fortran source names, changed only by the
-// extension switches of name lists.
-std::string sourceExtension = "for";
-
-void LogLine(UserInterface& ui, const std::string& text) {
-  ui.AddReportLine("! ***  " + text);
-}
-
-std::string UpperLetters(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
+void LogLine(RunObserver& observer, const std::string& text) {
+  observer.AddReportLine("! ***  " + text);
 }
 
 // A word of the name list that begins with "." switches the extension.
 bool IsExtensionSwitch(const std::string& word) {
   return !word.empty() && word[0] == '.';
 }
-void ApplyExtensionSwitch(const std::string& word) {
-  sourceExtension = word.substr(1, 3);
+void ApplyExtensionSwitch(ProgramState& state, const std::string& word) {
+  state.sourceExtension = word.substr(1, 3);
 }
 
 enum class Mode { Full, LibraryOnly, ConsoleOnly };
@@ -58,7 +48,8 @@ struct Generation {
 
 class Generator {
  public:
-  Generator(ProgramState& state, UserInterface& ui) : state_(state), ui_(ui) {}
+  Generator(ProgramState& state, UserInterface& ui, RunObserver& observer)
+      : state_(state), ui_(ui), observer_(observer) {}
   bool Run(const std::string* outputPath);
 
  private:
@@ -75,6 +66,7 @@ class Generator {
 
   ProgramState& state_;
   UserInterface& ui_;
+  RunObserver& observer_;
   Generation g_;
   // Template pass.
   std::string outputName_ = "?";
@@ -114,7 +106,8 @@ bool Generator::ReadNameList(const std::string& file, std::string& name) {
     return false;
   }
   std::size_t next = 0;
-  if (next < words.size() && IsExtensionSwitch(words[next])) ApplyExtensionSwitch(words[next++]);
+  if (next < words.size() && IsExtensionSwitch(words[next]))
+    ApplyExtensionSwitch(state_, words[next++]);
   name = next < words.size() ? words[next++] : std::string();
   g_.sourceNames.assign(words.begin() + static_cast<std::ptrdiff_t>(next), words.end());
   return true;
@@ -142,7 +135,7 @@ bool Generator::TakeProjectName(const std::string* outputPath) {
       return false;
     }
   }
-  name = UpperLetters(name);
+  name = UpperCase(name);
   if (name.size() > kMaxNameLength) {
     ui_.ShowMessage("Project Name cannot be longer than 18 chars!");
     return false;
@@ -187,10 +180,11 @@ void ReplaceFirst(std::string& line, std::string_view from, const std::string& t
 void Generator::SubstituteLine(std::string& line) {
   // The extension of the project's Fortran sources.
   if (std::size_t at = line.find("DLLNAM.for"); at != std::string::npos) {
-    if (sourceExtension.size() >= 3)
-      line.replace(at + 8, 2, sourceExtension.substr(1, 2));
+    const std::string& extension = state_.sourceExtension;
+    if (extension.size() >= 3)
+      line.replace(at + 8, 2, extension.substr(1, 2));
     else
-      line.replace(at + 7, 3, sourceExtension);
+      line.replace(at + 7, 3, extension);
   }
   if (line.size() >= 13 && line.compare(1, 12, "file:DLLNAM.") == 0) {
     std::string kind = line.substr(13, 3);
@@ -233,7 +227,7 @@ void Generator::CloseSection() {
     WriteLine(heldLine_.value_or(""));
     std::fclose(output_);
     output_ = nullptr;
-    LogLine(ui_, "file  " + outputName_ + "   created.");
+    LogLine(observer_, "file  " + outputName_ + "   created.");
   }
   heldLine_.reset();
   inTargetFile_ = false;
@@ -261,7 +255,7 @@ void Generator::OpenSection(const std::string& line) {
     return;
   }
   if (HasDirectoryPart(name) || name.find("..") != std::string::npos) {
-    LogLine(ui_,
+    LogLine(observer_,
             "file  " + name + "   not written: a template writes only into its own directory.");
     outputName_ = "?";
     return;
@@ -285,11 +279,11 @@ bool Generator::WriteTemplateFiles() {
     if (line.starts_with("# End Target") && output_) {
       for (const std::string& source : g_.sourceNames) {
         if (IsExtensionSwitch(source)) {
-          ApplyExtensionSwitch(source);
+          ApplyExtensionSwitch(state_, source);
           continue;
         }
         WriteLine("# Begin Source File");
-        WriteLine("SOURCE=.\\" + source + "." + sourceExtension);
+        WriteLine("SOURCE=.\\" + source + "." + state_.sourceExtension);
         WriteLine("# End Source File");
       }
     }
@@ -343,8 +337,8 @@ bool Generator::WriteTestProgram() {
     ui_.ShowMessage("convertor: " + exe + ": input/output error while copying console.exe");
     return false;
   }
-  LogLine(ui_, "Console Application " + g_.projectName + ".exe   created.");
-  LogLine(ui_, "It uses " + g_.projectName + ".DLL");
+  LogLine(observer_, "Console Application " + g_.projectName + ".exe   created.");
+  LogLine(observer_, "It uses " + g_.projectName + ".DLL");
   return true;
 }
 
@@ -362,7 +356,7 @@ void Generator::AppendTestProject() {
     std::fputs("\r\n", test);
   }
   std::fclose(test);
-  LogLine(ui_, "Project \"Test\" for Console debugging completely created.");
+  LogLine(observer_, "Project \"Test\" for Console debugging completely created.");
 
   std::string parameters = "/max " + g_.projectName + ".dsw";
   StartResult start = StartProgram("start.exe", parameters, "");
@@ -415,8 +409,9 @@ void PatchConsoleBlock(std::string& block, const std::string& projectName) {
   }
 }
 
-RunOutcome GenerateProject(ProgramState& state, UserInterface& ui, const std::string* outputPath) {
-  Generator generator(state, ui);
+RunOutcome GenerateProject(ProgramState& state, UserInterface& ui, RunObserver& observer,
+                           const std::string* outputPath) {
+  Generator generator(state, ui, observer);
   return generator.Run(outputPath) ? RunOutcome::Converted : RunOutcome::Abandoned;
 }
 

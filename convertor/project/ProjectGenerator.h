@@ -6,15 +6,18 @@
 
 #include <string>
 
-#include "ConversionRun.h"
+#include "RunObserver.h"
+#include "UserInterface.h"
+#include "driver/ConversionJob.h"
+#include "driver/ConversionOptions.h"
 
 namespace kvq {
 
-class UserInterface;
-
 // outputPath: the converted source of a single-source run (Create Project);
-// without it the project name and extras come from the argument list.
-RunOutcome GenerateProject(ProgramState& state, UserInterface& ui, const std::string* outputPath);
+// without it the project name and extras come from the argument list. The
+// account of the work goes to the observer's report lines.
+RunOutcome GenerateProject(ProgramState& state, UserInterface& ui, RunObserver& observer,
+                           const std::string* outputPath);
 
 // The 18-byte marker of console.exe is overwritten with the project name,
 // block by block (10000 bytes); exposed for its tests.

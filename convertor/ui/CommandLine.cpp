@@ -1,10 +1,11 @@
 #include "CommandLine.h"
 
 #include "ConsoleUserInterface.h"
-#include "ConversionRun.h"
-#include "InsertedLines.h"
-#include "ProjectConversion.h"
-#include "ProjectGenerator.h"
+#include "PathLookup.h"
+#include "driver/InsertedLines.h"
+#include "driver/SingleSourceCommand.h"
+#include "project/ProjectConversion.h"
+#include "project/ProjectGenerator.h"
 
 namespace kvq {
 
@@ -95,6 +96,27 @@ int HandleOptions(const std::vector<std::string>& arguments, const ConsoleStream
   return -1;
 }
 
+// TARVIK NAME ... generates a project, a single argument names a project
+// to convert, anything else is a single-source conversion.
+RunOutcome DispatchArguments(ProgramState& state, ConsoleUserInterface& ui) {
+  ParamList& params = state.paramList;
+  ProjectGeneration generate = [&](const std::string& outputPath) {
+    GenerateProject(state, ui, ui, &outputPath);
+  };
+  if (params[0] == "TARVIK") {
+    RunOutcome generated = GenerateProject(state, ui, ui, nullptr);
+    ui.CloseWindow();
+    return generated;
+  }
+  if (params.size() == 1) {
+    if (!HasDirectoryPart(params.Original(0))) params.Set({AbsolutePath(params.Original(0))});
+    RunOutcome converted = ConvertProject(state, ui, ui, nullptr, generate);
+    ui.CloseWindow();
+    return converted;
+  }
+  return RunSingleSource(state, ui, ui, nullptr, generate);
+}
+
 }  // namespace
 
 int RunCommandLine(const std::vector<std::string>& arguments, const ConsoleStreams& streams) {
@@ -114,11 +136,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, const ConsoleStrea
   }
   state.batchMode = true;
 
-  ConversionDriver driver(state, ui);
-  driver.SetProjectHandlers(
-      {[&](const StartCommand* command) { return ConvertProject(state, ui, driver, command); },
-       [&](const std::string* outputPath) { return GenerateProject(state, ui, outputPath); }});
-  RunOutcome outcome = driver.RunConversion();
+  RunOutcome outcome = DispatchArguments(state, ui);
   ui.PrintStatusLine();
   if (outcome == RunOutcome::NeedsFileNames) {
     std::fprintf(streams.err, "convertor: a source and a destination file name are needed\n%s",

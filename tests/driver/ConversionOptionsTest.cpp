@@ -1,17 +1,17 @@
 #include <gtest/gtest.h>
 
-#include "ConversionOptions.h"
+#include "driver/ConversionOptions.h"
 
 namespace kvq {
 namespace {
 
 TEST(ApplySettingArgument, KeysMayBeAnyNonEmptyPrefix) {
   for (const char* argument : {"S=N", "SA=N", "SAVE=N"}) {
-    ConversionOptions options;
+    ConversionSettings options;
     ApplySettingArgument(options, argument);
     EXPECT_FALSE(options.insertSave) << argument;
   }
-  ConversionOptions options;
+  ConversionSettings options;
   ApplySettingArgument(options, "SAVES=N");
   ApplySettingArgument(options, "=N");
   ApplySettingArgument(options, "FORTRAN77=W");
@@ -20,7 +20,7 @@ TEST(ApplySettingArgument, KeysMayBeAnyNonEmptyPrefix) {
 }
 
 TEST(ApplySettingArgument, OnlyExactlyYSwitchesOn) {
-  ConversionOptions options;
+  ConversionSettings options;
   ApplySettingArgument(options, "SAVE=YES");
   EXPECT_FALSE(options.insertSave);
   ApplySettingArgument(options, "SAVE=Y   ");  // trailing blanks of a value drop
@@ -30,7 +30,7 @@ TEST(ApplySettingArgument, OnlyExactlyYSwitchesOn) {
 }
 
 TEST(ApplySettingArgument, Dialects) {
-  ConversionOptions options;
+  ConversionSettings options;
   ApplySettingArgument(options, "F=W");
   EXPECT_EQ(options.dialect, Dialect::WatCom);
   ApplySettingArgument(options, "FORTRAN=GNU");
@@ -42,7 +42,7 @@ TEST(ApplySettingArgument, Dialects) {
 }
 
 TEST(ApplySettingArgument, ListsAreFramedByCommasAndReplaceTheDefault) {
-  ConversionOptions options;
+  ConversionSettings options;
   ApplySettingArgument(options, "UNITS=*,5,6,IN");
   EXPECT_EQ(options.consoleUnits, ",*,5,6,IN,");
   ApplySettingArgument(options, "UNITS=IN");
@@ -52,7 +52,7 @@ TEST(ApplySettingArgument, ListsAreFramedByCommasAndReplaceTheDefault) {
 }
 
 TEST(ApplySettingArgument, ValuesAfterTheFirstEquals) {
-  ConversionOptions options;
+  ConversionSettings options;
   ApplySettingArgument(options, "NAME=A=B");
   EXPECT_EQ(options.dllName, "A=B");
   ApplySettingArgument(options, "E=100");
@@ -60,23 +60,27 @@ TEST(ApplySettingArgument, ValuesAfterTheFirstEquals) {
 }
 
 TEST(SetRedirection, EmptyOrZeroSwitchesOffAndTheUnitKeepsFourCharacters) {
-  ConversionOptions options;
+  ConversionSettings options;
+  EXPECT_FALSE(options.writeGiven);
   ApplySettingArgument(options, "WRITE=12345");
-  EXPECT_TRUE(options.writeRedirected);
-  EXPECT_EQ(options.writeUnit, "1234");
+  EXPECT_TRUE(options.writeGiven);
+  EXPECT_TRUE(options.write.redirected);
+  EXPECT_EQ(options.write.unit, "1234");
   ApplySettingArgument(options, "READ=0");
-  EXPECT_FALSE(options.readRedirected);
-  EXPECT_EQ(options.readUnit, "0");
+  EXPECT_FALSE(options.read.redirected);
+  EXPECT_EQ(options.read.unit, "0");
   ApplySettingArgument(options, "R=");
-  EXPECT_FALSE(options.readRedirected);
-  EXPECT_EQ(options.readUnit, "");
-  SetRedirection(options, 0, "IN");
-  EXPECT_TRUE(options.readRedirected);
-  EXPECT_EQ(options.readUnit, "IN");
+  EXPECT_FALSE(options.read.redirected);
+  EXPECT_EQ(options.read.unit, "");
+  CarryOver carry;
+  SetRedirection(carry, IoDirection::Read, "IN");
+  EXPECT_TRUE(carry.read.redirected);
+  EXPECT_EQ(carry.read.unit, "IN");
+  EXPECT_EQ(carry.write.unit, "92");
 }
 
 TEST(ResetForRun, RestoresTheListsAndTakesTheMenuChecks) {
-  ConversionOptions options;
+  ConversionSettings options;
   ApplySettingArgument(options, "UNITS=IN");
   ApplySettingArgument(options, "HANDLEDRIVEN=7");
   ApplySettingArgument(options, "NAME=KEEP");

@@ -1,13 +1,18 @@
-// The run driven through the user-interface seam as the window drives it:
-// list boxes, dialogs, the DLL-name question, and project runs.
+// The run driven as the window drives it: a single-source command through
+// the user-interface seam (dialogs, the DLL-name question) and the run
+// observer (list lines, status, diagnostics, cancel), and jobs run one after
+// another in one process.
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <filesystem>
 
-#include "ConversionRun.h"
+#include "RunObserver.h"
 #include "TempDirectory.h"
 #include "UserInterface.h"
+#include "driver/ConversionRun.h"
+#include "driver/SingleSourceCommand.h"
+#include "engine/TextUtilities.h"
 
 namespace kvq {
 namespace {
@@ -18,19 +23,29 @@ using test::WriteBytes;
 
 // A window stand-in that records what the run shows and answers its
 // dialogs from a script.
-class ScriptedWindow : public UserInterface {
+class ScriptedWindow : public UserInterface, public RunObserver {
  public:
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void SetStatusLine(const std::string& text) override { status = text; }
   void SetCaption(const std::string& text) override { caption = text; }
+  void Report(const Diagnostic& diagnostic) override {
+    diagnostics.push_back(FormatDiagnostic(diagnostic));
+  }
+  bool WantsLines() const override { return true; }
   void ClearLists() override {
     inputList.clear();
     outputList.clear();
   }
-  void AddInputLine(const std::string& line) override { inputList.push_back(line); }
-  void AddOutputLine(const std::string& line) override { outputList.push_back(line); }
+  void AddInputLines(const std::vector<std::string>& lines) override {
+    inputList.insert(inputList.end(), lines.begin(), lines.end());
+    ++batches;
+  }
+  void AddOutputLines(const std::vector<std::string>& lines) override {
+    outputList.insert(outputList.end(), lines.begin(), lines.end());
+    ++batches;
+  }
   void AddReportLine(const std::string& line) override { outputList.push_back(line); }
-  void ScrollListsToEnd() override {}
+  bool CancelRequested() const override { return cancel; }
   std::string InputQuery(const std::string& caption, const std::string& prompt,
                          const std::string& initial, const std::string&) override {
     queries.push_back(caption + "|" + prompt + "|" + initial);
@@ -56,7 +71,9 @@ class ScriptedWindow : public UserInterface {
     return name;
   }
 
-  std::vector<std::string> messages, inputList, outputList, queries;
+  std::vector<std::string> messages, inputList, outputList, queries, diagnostics;
+  int batches = 0;
+  bool cancel = false;
   std::vector<FileDialogRequest> openRequests, saveRequests;
   std::deque<std::string> files;
   std::string status, caption, answer;
@@ -66,10 +83,20 @@ class ScriptedWindow : public UserInterface {
 class ConversionRunTest : public ::testing::Test {
  protected:
   std::string Path(const std::string& name) { return dir.File(name); }
-  RunOutcome Run(std::vector<std::string> arguments) {
+  RunOutcome Run(std::vector<std::string> arguments, const StartCommand* command = nullptr) {
     state.paramList.Assign(arguments);
-    ConversionDriver driver(state, window);
-    return driver.RunConversion();
+    return RunSingleSource(state, window, window, command, nullptr);
+  }
+  // A job on a source held in memory, as the window runs many in turn.
+  RunResult RunText(const std::string& source, const std::string& destination,
+                    ConversionSettings settings = {}) {
+    ConversionJob job;
+    job.sourceText = source;
+    job.shownSource = "MEM.FOR";
+    job.destination = Path(destination);
+    job.shownDestination = destination;
+    job.settings = std::move(settings);
+    return RunConversionJob(job, state.carry, window);
   }
   test::TempDirectory dir;
   ProgramState state;
@@ -92,14 +119,14 @@ TEST_F(ConversionRunTest, MissingDllNameIsAskedForAndUpperCased) {
   ASSERT_EQ(Run({Path("P.FOR"), Path("P.OUT")}), RunOutcome::Converted);
   EXPECT_EQ(window.queries,
             (std::vector<std::string>{"Enter DLL Name|Needed only for main file|"}));
-  EXPECT_EQ(state.options.dllName, "MINE");
+  EXPECT_EQ(state.settings.dllName, "MINE");
   EXPECT_NE(
       ReadBytes(Path("P.OUT")).find("      SUBROUTINE MINE(job)        !  main DLL routine\r\n"),
       std::string::npos);
 }
 
 TEST_F(ConversionRunTest, ConsoleMainProgramStaysSelectedForSingleSourceRuns) {
-  state.options.consoleMain = true;  // as a Console Application project conversion leaves it
+  state.settings.consoleMain = true;  // as a Console Application project conversion leaves it
   WriteBytes(Path("P.FOR"), CrLf({"      PROGRAM P", "      END"}));
   ASSERT_EQ(Run({"NAME=dbg", Path("P.FOR"), Path("P.OUT")}), RunOutcome::Converted);
   EXPECT_EQ(
@@ -118,10 +145,8 @@ TEST_F(ConversionRunTest, ConsoleMainProgramStaysSelectedForSingleSourceRuns) {
 
 TEST_F(ConversionRunTest, MpiStartCommandWritesTheMpiMainProgram) {
   WriteBytes(Path("P.FOR"), CrLf({"      PROGRAM P", "      INTEGER I", "      END"}));
-  state.paramList.Assign({Path("P.FOR"), Path("P.OUT")});
-  ConversionDriver driver(state, window);
   StartCommand mpi{"Single for MPI", ConversionMode::SingleSource};
-  ASSERT_EQ(driver.RunConversion(&mpi), RunOutcome::Converted);
+  ASSERT_EQ(Run({Path("P.FOR"), Path("P.OUT")}, &mpi), RunOutcome::Converted);
   EXPECT_EQ(
       ReadBytes(Path("P.OUT")),
       CrLf({"!KVQ:NO_TOUCH!", "      Program MPI", "      include 'zentrix.h'",
@@ -139,7 +164,6 @@ TEST_F(ConversionRunTest, DialogsAskForMissingFileNames) {
   WriteBytes(Path("PROG.FOR"), CrLf({"      X=1"}));
   window.files = {Path("prog.for"), Path("prog.out")};
   state.batchMode = true;
-  ASSERT_EQ(Run({"SAVE=N"}), RunOutcome::NotAvailable);  // one argument: a project
   ASSERT_EQ(Run({"SAVE=N", "TRACE=N"}), RunOutcome::Converted);
   EXPECT_FALSE(state.batchMode);
   EXPECT_TRUE(window.shown);
@@ -174,12 +198,20 @@ TEST_F(ConversionRunTest, CancellingADialogEndsTheRun) {
 }
 
 TEST_F(ConversionRunTest, ProjectRunKeepsTheCompanionFileOnlyWithConditionals) {
-  state.projectRun = true;
   WriteBytes(Path("A.FOR"), CrLf({"      X=1"}));
   WriteBytes(Path("B.FOR"), CrLf({"*$IFNDEF DBG", "      X=1", "*$ENDIF"}));
-  ASSERT_EQ(Run({Path("A.FOR"), Path("A.OUT")}), RunOutcome::Converted);
+  auto runProjectJob = [&](const std::string& name) {
+    ConversionJob job;
+    job.source = Path(name + ".FOR");
+    job.shownSource = UpperCase(job.source);
+    job.destination = Path(name + ".OUT");
+    job.projectRun = true;
+    job.companionPath = Path(name + ".WatCom");
+    return RunConversionJob(job, state.carry, window).outcome;
+  };
+  ASSERT_EQ(runProjectJob("A"), RunOutcome::Converted);
   EXPECT_FALSE(std::filesystem::exists(Path("A.WatCom")));
-  ASSERT_EQ(Run({Path("B.FOR"), Path("B.OUT")}), RunOutcome::Converted);
+  ASSERT_EQ(runProjectJob("B"), RunOutcome::Converted);
   EXPECT_EQ(ReadBytes(Path("B.WatCom")),
             CrLf({"!DEC$ IF DEFINED (__DBG__)", "!DEC$ ELSE", "      X=1", "!DEC$ ENDIF"}));
   EXPECT_TRUE(window.inputList.empty());  // project runs do not echo
@@ -197,14 +229,71 @@ TEST_F(ConversionRunTest, ConditionalRecordOutlivesTheRun) {
   // An unbalanced IF DEFINED block stays open for the next run.
   WriteBytes(Path("A.FOR"), CrLf({"!DEC$ IF DEFINED (X)"}));
   WriteBytes(Path("B.FOR"), CrLf({"      SUBROUTINE S", "      PRINT *, 1", "      END"}));
-  state.paramList.Assign({Path("A.FOR"), Path("A.OUT")});
-  ConversionDriver driver(state, window);
-  ASSERT_EQ(driver.RunConversion(), RunOutcome::Converted);
-  state.paramList.Assign({Path("B.FOR"), Path("B.OUT")});
-  ASSERT_EQ(driver.RunConversion(), RunOutcome::Converted);
+  ASSERT_EQ(Run({Path("A.FOR"), Path("A.OUT")}), RunOutcome::Converted);
+  ASSERT_EQ(Run({Path("B.FOR"), Path("B.OUT")}), RunOutcome::Converted);
   // Every line lies in the switched-off branch and is copied unchanged.
   EXPECT_EQ(ReadBytes(Path("B.OUT")),
             CrLf({"!KVQ:NO_TOUCH!", "      SUBROUTINE S", "      PRINT *, 1", "      END"}));
+}
+
+TEST_F(ConversionRunTest, JobsInOneProcessStartFromTheirOwnSettings) {
+  // A directive of the first run changes its own console units only; its
+  // redirection carries over; free form does not leak into the next run.
+  ConversionSettings settings;
+  RunResult first = RunText(
+      CrLf({"!KVQ:CONSOLE 7", "!KVQ:READ=44", "subroutine s &", "  (x)", "write(7,*) x", "end"}),
+      "ONE.OUT", settings);
+  ASSERT_EQ(first.outcome, RunOutcome::Converted);
+  EXPECT_NE(ReadBytes(Path("ONE.OUT")).find("zx_BufIO"), std::string::npos);
+  EXPECT_TRUE(state.carry.read.redirected);
+  EXPECT_EQ(state.carry.read.unit, "44");
+  RunResult second =
+      RunText(CrLf({"      SUBROUTINE T", "      WRITE(7,*) X", "C comment", "      END"}),
+              "TWO.OUT", settings);
+  ASSERT_EQ(second.outcome, RunOutcome::Converted);
+  std::string two = ReadBytes(Path("TWO.OUT"));
+  EXPECT_NE(two.find("      WRITE(7,*,ERR=9470) X"), std::string::npos) << two;
+  EXPECT_NE(two.find("! comment"), std::string::npos) << "fixed form again: C is a comment";
+  EXPECT_EQ(settings.consoleUnits, ",*,5,6,DEBUG,");
+}
+
+TEST_F(ConversionRunTest, ObserverGetsLinesInBatchesAndWarningsWithTheirPlace) {
+  std::vector<std::string> source{"      SUBROUTINE S"};
+  for (int i = 0; i < 600; ++i) source.push_back("      X=1");
+  source.push_back("      DO 10 I=1,2");
+  source.push_back("   10 WRITE(*,*) I");
+  source.push_back("      END");
+  ASSERT_EQ(RunText(CrLf(source), "B.OUT").outcome, RunOutcome::Converted);
+  EXPECT_EQ(window.inputList.size(), source.size());
+  EXPECT_EQ(window.inputList.back(), "      END");
+  EXPECT_EQ(window.outputList.front(), "!KVQ:NO_TOUCH!");
+  EXPECT_GT(window.batches, 2);
+  EXPECT_LT(window.batches, 10) << "lines come several at a time";
+  EXPECT_EQ(window.diagnostics,
+            (std::vector<std::string>{
+                "MEM.FOR:603: warning: Could not correctly convert:    10 WRITE(*,*) I"}));
+}
+
+TEST_F(ConversionRunTest, IncludeThatCannotBeOpenedIsReported) {
+  std::string out = Path("I.OUT");
+  ConversionJob job;
+  job.sourceText = CrLf({"      SUBROUTINE S", "      INCLUDE 'NONE.INC'", "      END"});
+  job.source = Path("MAIN.FOR");
+  job.shownSource = "MAIN.FOR";
+  job.destination = out;
+  ASSERT_EQ(RunConversionJob(job, state.carry, window).outcome, RunOutcome::Converted);
+  EXPECT_NE(ReadBytes(out).find("      INCLUDE 'NONE.INC'\r\n"), std::string::npos);
+  EXPECT_EQ(window.diagnostics,
+            (std::vector<std::string>{"MAIN.FOR:2: warning: INCLUDE 'NONE.INC' cannot be opened; "
+                                      "the line is kept as it is"}));
+}
+
+TEST_F(ConversionRunTest, CancelEndsTheRunAndKeepsWhatWasWritten) {
+  window.cancel = true;
+  RunResult result = RunText(CrLf({"      X=1", "      Y=2"}), "C.OUT");
+  EXPECT_EQ(result.outcome, RunOutcome::Cancelled);
+  EXPECT_EQ(ReadBytes(Path("C.OUT")), CrLf({"!KVQ:NO_TOUCH!"}));
+  EXPECT_NE(window.status.find("cancelled"), std::string::npos);
 }
 
 }  // namespace

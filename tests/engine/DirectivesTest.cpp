@@ -29,30 +29,30 @@ TEST_F(DirectivesTest, ConsoleDirectiveExtendsTheDefaultList) {
         Case{"!KVQ:CONSOLEIN", ",*,5,6,DEBUG,N,"}, Case{"!KVQ:CONSOLE", ",*,5,6,DEBUG,,"},
         Case{" !KVQ:CONSOLE IN", ",X,"},  // ordinary comments
         Case{"!kvq:console IN", ",X,"}}) {
-    h.options.consoleUnits = ",X,";
+    h.run.consoleUnits = ",X,";
     Read(CrLf({c.line}));
-    EXPECT_EQ(h.options.consoleUnits, c.units) << c.line;
+    EXPECT_EQ(h.run.consoleUnits, c.units) << c.line;
   }
 }
 
 TEST_F(DirectivesTest, HandleDrivenAndOwnMacroReplaceTheirValues) {
-  h.options.handleDrivenUnits = ",7,";
+  h.run.handleDrivenUnits = ",7,";
   Read(CrLf({"!KVQ:HANDLEDRIVEN log,out", "!KVQ:OWNMACRO  my_macro "}));
-  EXPECT_EQ(h.options.handleDrivenUnits, ",LOG,OUT,");
-  EXPECT_EQ(h.options.ownMacros, " MY_MACRO ");
+  EXPECT_EQ(h.run.handleDrivenUnits, ",LOG,OUT,");
+  EXPECT_EQ(h.carry.ownMacros, " MY_MACRO ");
 }
 
 TEST_F(DirectivesTest, DirectiveArgumentIsCutAt255Characters) {
   Read(CrLf({"!KVQ:CONSOLE " + std::string(300, 'A')}));
-  EXPECT_EQ(h.options.consoleUnits, ",*,5,6,DEBUG," + std::string(255, 'A') + ",");
+  EXPECT_EQ(h.run.consoleUnits, ",*,5,6,DEBUG," + std::string(255, 'A') + ",");
 }
 
 TEST_F(DirectivesTest, DirectivesActFromTheirLineOn) {
   h.Start(CrLf({"      X=1", "!KVQ:CONSOLE IN", "      Y=2"}));
   h.reader.ReadStatement();
-  EXPECT_EQ(h.options.consoleUnits, ",*,5,6,DEBUG,");
+  EXPECT_EQ(h.run.consoleUnits, ",*,5,6,DEBUG,");
   h.reader.ReadStatement();
-  EXPECT_EQ(h.options.consoleUnits, ",*,5,6,DEBUG,IN,");
+  EXPECT_EQ(h.run.consoleUnits, ",*,5,6,DEBUG,IN,");
 }
 
 TEST_F(DirectivesTest, CompaqDialectTranslatesWatComDirectives) {
@@ -70,14 +70,14 @@ TEST_F(DirectivesTest, IfndefYieldsAnEmptyIfBranchAndElse) {
 }
 
 TEST_F(DirectivesTest, WatComDialectOnlyFramesTheSymbol) {
-  h.options.dialect = Dialect::WatCom;
+  h.settings.dialect = Dialect::WatCom;
   EXPECT_EQ(Read(CrLf({"*$IFDEF X", "*$IFNDEF __Y_", "*$IFDEF ___", "*$ENDIF"})),
             (Lines{"*$IFDEF __X__", "*$IFNDEF __Y__", "*$IFDEF ____", "*$ENDIF"}));
   EXPECT_TRUE(h.output.lines.empty());
 }
 
 TEST_F(DirectivesTest, InactiveBranchesFollowTheDefinedSymbols) {
-  h.options.definedSymbols = "__X__ __Z__";
+  h.settings.definedSymbols = "__X__ __Z__";
   h.Start(CrLf({"!DEC$ IF DEFINED (__X__)", "      A=1", "!DEC$ ELSE", "      B=1",
                 "!DEC$ ELSE IF DEFINED (Q)", "      C=1", "!DEC$ ENDIF ! not a plain ENDIF",
                 "      D=1", "!DEC$ ENDIF", "      E=1"}));
@@ -106,7 +106,7 @@ TEST_F(DirectivesTest, NestingBeyondNineLevelsAndStrayEndifsKeepTheRecordSound) 
   source.push_back("      A=1");
   source.push_back("!DEC$ ENDIF");
   std::string bytes = test::CrLf(source);
-  h.options.definedSymbols = "S1 S2 S3 S4 S5 S6 S7 S8 S9";
+  h.settings.definedSymbols = "S1 S2 S3 S4 S5 S6 S7 S8 S9";
   h.Start(bytes);
   for (int i = 0; i < 11; ++i) h.reader.ReadStatement();
   EXPECT_EQ(h.reader.conditions().ConditionDepth, 10);
@@ -140,7 +140,7 @@ TEST_F(DirectivesTest, InterfaceOpenAtTheEndOfInputWritesEveryLine) {
 
 TEST_F(DirectivesTest, NoDirectiveStepInsideInterfaceBlocks) {
   Read(CrLf({"      INTERFACE", "!KVQ:CONSOLE IN", "      END INTERFACE"}));
-  EXPECT_EQ(h.options.consoleUnits, ",*,5,6,DEBUG,");
+  EXPECT_EQ(h.run.consoleUnits, ",*,5,6,DEBUG,");
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "ProgramUnits.h"
 #include "ReaderHarness.h"
+#include "engine/ProgramUnits.h"
 
 namespace kvq {
 namespace {
@@ -12,9 +12,11 @@ class ProgramUnitsTest : public ::testing::Test {
     h.stmt().Text = text;
     h.stmt().ScanPos = 0;
     h.stmt().RawScan = false;
-    h.reader.UnitName = "PROGRAM";
-    h.reader.ProgramSeen = false;
+    name = "PROGRAM";
   }
+  // RecogniseUnitHead; true for a head, with the procedure's name in name.
+  UnitHead Head() { return RecogniseUnitHead(h.reader, name); }
+  std::string name;
   test::ReaderHarness h;
 };
 
@@ -29,9 +31,8 @@ class UnitHeadTest : public ProgramUnitsTest, public ::testing::WithParamInterfa
 TEST_P(UnitHeadTest, RecognisesHeadsOnTheirFirstWord) {
   const HeadCase& c = GetParam();
   Use(c.text);
-  EXPECT_EQ(IsUnitHead(h.reader), c.head) << c.text;
-  EXPECT_EQ(h.reader.UnitName, c.unitName) << c.text;
-  EXPECT_FALSE(h.reader.ProgramSeen);
+  EXPECT_EQ(Head(), c.head ? UnitHead::Procedure : UnitHead::None) << c.text;
+  EXPECT_EQ(name, c.unitName) << c.text;
   EXPECT_EQ(h.stmt().Text, c.text);  // only a PROGRAM head is replaced
 }
 
@@ -59,17 +60,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ProgramUnitsTest, ProgramHeadBecomesTheDllMainHead) {
   Use("      PROGRAM TEST");
-  EXPECT_TRUE(IsUnitHead(h.reader));
-  EXPECT_TRUE(h.reader.ProgramSeen);
+  EXPECT_EQ(Head(), UnitHead::MainProgram);
   EXPECT_EQ(h.stmt().Text, "      SUBROUTINE DLL_MAIN                 !  KVQ : instead of PROGRAM");
   EXPECT_EQ(h.stmt().Text.find('!'), 42u);  // the comment in column 43
-  EXPECT_EQ(h.reader.UnitName, "PROGRAM");
+  EXPECT_EQ(name, "PROGRAM");
 }
 
 TEST_F(ProgramUnitsTest, AnyStatementBeginningWithProgramIsAHead) {
   Use("      PROGRAMX=1");
-  EXPECT_TRUE(IsUnitHead(h.reader));
-  EXPECT_TRUE(h.reader.ProgramSeen);
+  EXPECT_EQ(Head(), UnitHead::MainProgram);
 }
 
 TEST_F(ProgramUnitsTest, UnitEnds) {
@@ -97,7 +96,7 @@ TEST_F(ProgramUnitsTest, EndProgramEndsTheUnitAsAPlainEnd) {
 }
 
 TEST_F(ProgramUnitsTest, LabelledEndInFreeForm) {
-  h.options.freeForm = true;
+  h.run.freeForm = true;
   Use("  100 END");
   EXPECT_TRUE(IsUnitEnd(h.reader));
   Use("end subroutine solve");
@@ -107,19 +106,20 @@ TEST_F(ProgramUnitsTest, LabelledEndInFreeForm) {
 TEST_F(ProgramUnitsTest, CharacterStatementOverThreeLines) {
   h.Start(test::CrLf({"      CHARACTER*8 A,", "     &  B(N),", "     &  A, C*(L)", "      X=1"}));
   h.reader.ReadStatement();
-  h.reader.CharacterNames.assign(1, "OUTSTR");
+  h.run.unit.CharacterNames.assign(1, "OUTSTR");
   ASSERT_TRUE(CollectCharacterNames(h.reader, h.output));
   EXPECT_EQ(h.output.lines, (std::vector<std::string>{"      CHARACTER*8 A,", "     &  B(N),",
                                                       "     &  A, C*(L)"}));
-  EXPECT_EQ(h.reader.CharacterNames, (std::vector<std::string>{"OUTSTR", "A", "B", "N", "C", "L"}));
+  EXPECT_EQ(h.run.unit.CharacterNames,
+            (std::vector<std::string>{"OUTSTR", "A", "B", "N", "C", "L"}));
   EXPECT_EQ(h.reader.Lookahead(), "      X=1");
 }
 
 TEST_F(ProgramUnitsTest, CharacterWithoutBlankAfterTheLengthRecordsNothing) {
   Use("      CHARACTER*8A,B");
-  h.reader.CharacterNames.clear();
+  h.run.unit.CharacterNames.clear();
   EXPECT_TRUE(CollectCharacterNames(h.reader, h.output));
-  EXPECT_TRUE(h.reader.CharacterNames.empty());
+  EXPECT_TRUE(h.run.unit.CharacterNames.empty());
   EXPECT_EQ(h.output.lines, (std::vector<std::string>{"      CHARACTER*8A,B"}));
 }
 

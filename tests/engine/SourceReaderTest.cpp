@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "ReaderHarness.h"
-#include "SourceReader.h"
+#include "engine/SourceReader.h"
 
 namespace kvq {
 namespace {
@@ -50,13 +50,13 @@ TEST_F(SourceReaderTest, DoubleQuotesBecomeApostrophesOutsideConstantsAndComment
 
 TEST_F(SourceReaderTest, SemicolonsSplitOnlyFreeFormStatements) {
   EXPECT_EQ(Read(CrLf({"      A=1; B=2"})), (Lines{"      A=1; B=2"}));
-  h.options.freeForm = true;
+  h.run.freeForm = true;
   EXPECT_EQ(Read(CrLf({"A=1;  B=2 ;C=3", "S='a;b'", "D=4;", "E=5 ! x;y"})),
             (Lines{"A=1", "B=2", "C=3", "S='a;b'", "D=4", "E=5 ! x;y"}));
 }
 
 TEST_F(SourceReaderTest, RestAfterSemicolonComesBeforeTheEndMarkerOfItsFile) {
-  h.options.freeForm = true;
+  h.run.freeForm = true;
   test::WriteBytes(h.dir.path() / "SUB.INC", CrLf({"X=1; Y=2"}));
   EXPECT_EQ(Read(CrLf({"include 'SUB.INC'", "Z=3"})),
             (Lines{"!<<<<<<      INCLUDE SUB.INC", "X=1", "Y=2", "!>>>>>>      end of   SUB.INC",
@@ -131,9 +131,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SourceReaderTest, LineEndingInAmpersandSwitchesToFreeForm) {
   h.Start(CrLf({"! comment &", "x = 1 + &", "    2", "a = 1; b = 2"}));
   h.reader.ReadStatement();
-  EXPECT_FALSE(h.options.freeForm);  // a comment line does not switch
+  EXPECT_FALSE(h.run.freeForm);  // a comment line does not switch
   h.reader.ReadStatement();
-  EXPECT_TRUE(h.options.freeForm);
+  EXPECT_TRUE(h.run.freeForm);
   EXPECT_EQ(h.RemainingLines(), (Lines{"    2", "a = 1", "b = 2"}));
 }
 
@@ -194,7 +194,7 @@ TEST_F(SourceReaderTest, IncludedLinesDoNotCountAsInputLines) {
 }
 
 TEST_F(SourceReaderTest, CompanionFileHoldsTheMainFileLinesInAProjectRun) {
-  h.projectRun = true;
+  h.run.projectRun = true;
   test::WriteBytes(h.dir.path() / "SUB.INC", CrLf({"      B=2"}));
   std::string companion = h.dir.File("MAIN.WatCom");
   test::WriteBytes(
@@ -212,7 +212,7 @@ TEST_F(SourceReaderTest, CompanionFileHoldsTheMainFileLinesInAProjectRun) {
 }
 
 TEST_F(SourceReaderTest, CompanionFileWithoutConditionalsIsDeleted) {
-  h.projectRun = true;
+  h.run.projectRun = true;
   std::string companion = h.dir.File("MAIN.WatCom");
   test::WriteBytes(h.dir.path() / "MAIN.FOR", CrLf({"      A=1", "      END"}));
   h.reader.Open(h.dir.File("MAIN.FOR"), "MAIN.FOR");
@@ -225,7 +225,7 @@ TEST_F(SourceReaderTest, CompanionFileWithoutConditionalsIsDeleted) {
 TEST_F(SourceReaderTest, SourceThatShrinksWhileBeingReadEndsCleanly) {
   std::string source;
   for (int i = 0; i < 100000; ++i) source += "      X = " + std::to_string(i) + "\r\n";
-  h.Start(source);
+  h.StartFile(source);
   for (int i = 0; i < 10; ++i) h.reader.ReadStatement();
   std::filesystem::resize_file(h.dir.path() / "MAIN.FOR", 0);  // another program empties it
   int lines = 0;

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ReaderHarness.h"
-#include "StatementConverter.h"
+#include "engine/StatementConverter.h"
 
 namespace kvq {
 namespace {
@@ -13,8 +13,8 @@ using Lines = std::vector<std::string>;
 
 class StatementConverterTest : public ::testing::Test {
  protected:
-  StatementConverterTest() : converter(h.reader, h.output, h.options, engine) {
-    engine.SourceFileName = "T.FOR";
+  StatementConverterTest() : converter(h.reader, h.output, h.settings, h.carry, h.run) {
+    h.run.sourceFileName = "T.FOR";
   }
 
   // Converts the first statement of the source as the run does: the lines
@@ -25,8 +25,9 @@ class StatementConverterTest : public ::testing::Test {
     bytes += "      END\r\n";
     h.Start(bytes);
     h.reader.ReadStatement();
-    h.reader.UnitName = "SUB";
-    h.reader.CharacterNames = {"OUTSTR", "STR"};
+    h.run.unit.Procedure = true;
+    h.run.unit.UnitName = "SUB";
+    h.run.unit.CharacterNames = {"OUTSTR", "STR"};
     h.output.lines.clear();
     converter.ConvertStatement();
     Lines lines = h.output.lines;
@@ -35,7 +36,7 @@ class StatementConverterTest : public ::testing::Test {
   }
 
   test::ReaderHarness h;
-  EngineState engine;
+  UnitData& engine = h.run.unit;
   StatementConverter converter;
 };
 
@@ -81,11 +82,11 @@ TEST_F(StatementConverterTest, LabelledDoLoopsAreTracked) {
   Convert({"      DOUBLE PRECISION D"});
   EXPECT_EQ(engine.DoLabelStack, (std::vector<int>{10}));
   for (int i = 0; i < 120; ++i) Convert({"      DO 20 J=1,N"});
-  EXPECT_EQ(engine.DoLabelStack.size(), EngineState::kMaxDoLabels);
+  EXPECT_EQ(engine.DoLabelStack.size(), UnitData::kMaxDoLabels);
   engine.PopDoLabel(20);
-  EXPECT_EQ(engine.DoLabelStack.size(), EngineState::kMaxDoLabels - 1);
+  EXPECT_EQ(engine.DoLabelStack.size(), UnitData::kMaxDoLabels - 1);
   engine.PopDoLabel(10);  // only the top is compared
-  EXPECT_EQ(engine.DoLabelStack.size(), EngineState::kMaxDoLabels - 1);
+  EXPECT_EQ(engine.DoLabelStack.size(), UnitData::kMaxDoLabels - 1);
 }
 
 TEST_F(StatementConverterTest, LabelledEnddoGetsItsOwnContinue) {
@@ -95,7 +96,7 @@ TEST_F(StatementConverterTest, LabelledEnddoGetsItsOwnContinue) {
 }
 
 TEST_F(StatementConverterTest, TraceLinesBeforeCall) {
-  h.options.insertTrace = true;
+  h.settings.insertTrace = true;
   EXPECT_EQ(Convert({"   30 CALL SOLVE('it''s', X)"}),
             (Lines{"   30 zx_BufIO='Trace> SUB:    30 CALL SOLVE( it  s , X)'",
                    "      call zx_NewRecord(0) ", "      call Interface_IO(1)   ! Write",
@@ -185,8 +186,8 @@ TEST_F(StatementConverterTest, InterfaceCallOfALongLogicalIfStaysWithinColumn72)
 }
 
 TEST_F(StatementConverterTest, HandleDrivenWriteGoesThroughTheBufferEvenWhenRedirected) {
-  h.options.handleDrivenUnits = ",7,";
-  SetRedirection(h.options, 1, "92");
+  h.run.handleDrivenUnits = ",7,";
+  h.carry.write = Redirection{true, "92"};
   Lines write = Convert({"      WRITE(7,*) X"});
   EXPECT_EQ(write,
             (Lines{"!Converted:       WRITE(7,*) X", "      zx_Ebuf='T.FOR(1) SUB: WRITE(7,*)X'",
@@ -196,7 +197,7 @@ TEST_F(StatementConverterTest, HandleDrivenWriteGoesThroughTheBufferEvenWhenRedi
 
 class MpiConverterTest : public StatementConverterTest {
  protected:
-  MpiConverterTest() { h.options.conversionMode = ConversionMode::SingleForMpi; }
+  MpiConverterTest() { h.settings.conversionMode = ConversionMode::SingleForMpi; }
 };
 
 TEST_F(MpiConverterTest, ReadWithoutFormatIsGuardedAndClosed) {
@@ -270,14 +271,14 @@ TEST_F(StatementConverterTest, QuotedFormatsThroughTheBufferGetRecordSeparators)
 
 TEST_F(StatementConverterTest, ConsoleFormatLabelTableKeepsItsLastEntryWhenFull) {
   for (int i = 0; i < 1005; ++i) Convert({"      WRITE(6," + std::to_string(1000 + i) + ") X"});
-  ASSERT_EQ(engine.ConsoleFormatLabels.size(), EngineState::kMaxConsoleFormatLabels);
+  ASSERT_EQ(engine.ConsoleFormatLabels.size(), UnitData::kMaxConsoleFormatLabels);
   EXPECT_EQ(engine.ConsoleFormatLabels.front(), "1000");
   EXPECT_EQ(engine.ConsoleFormatLabels.back(), "2004");
 }
 
 class FreeFormConverterTest : public StatementConverterTest {
  protected:
-  FreeFormConverterTest() { h.options.freeForm = true; }
+  FreeFormConverterTest() { h.run.freeForm = true; }
 };
 
 TEST_F(FreeFormConverterTest, GeneratedLinesKeepIndentationAndLabels) {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ReaderHarness.h"
-#include "TextUtilities.h"
+#include "engine/TextUtilities.h"
 
 namespace kvq {
 namespace {
@@ -109,7 +109,7 @@ TEST_F(ScannerTest, LineStartsWithBuildsTheKeyFromColumn7) {
 }
 
 TEST_F(ScannerTest, LineStartsWithFromColumn1InFreeForm) {
-  h.options.freeForm = true;
+  h.run.freeForm = true;
   Use("include 'a.inc'");
   EXPECT_TRUE(h.reader.LineStartsWith("INCLUDE'A.INC'"));
 }
@@ -133,7 +133,7 @@ TEST_F(ScannerTest, ContinuationTestsInFixedForm) {
 }
 
 TEST_F(ScannerTest, ContinuationTestsInFreeForm) {
-  h.options.freeForm = true;
+  h.run.freeForm = true;
   h.Start(test::CrLf({"x = 1 + &", "     2", "y = 3"}));
   h.reader.ReadStatement();
   EXPECT_TRUE(h.reader.NextIsContinuation());
@@ -153,7 +153,7 @@ TEST_F(ScannerTest, JoinContinuationsFixedForm) {
 }
 
 TEST_F(ScannerTest, JoinContinuationsFreeForm) {
-  h.options.freeForm = true;
+  h.run.freeForm = true;
   h.Start(test::CrLf({"OPEN(10, &", "FILE='A', &", "STATUS='OLD')", "X=1"}));
   h.reader.ReadStatement();
   h.reader.JoinContinuations();
@@ -162,7 +162,7 @@ TEST_F(ScannerTest, JoinContinuationsFreeForm) {
 }
 
 TEST_F(ScannerTest, JoinContinuationsStopsAtTheEndOfInput) {
-  h.options.freeForm = true;
+  h.run.freeForm = true;
   h.Start(test::CrLf({"x = 1 + &"}));
   h.reader.ReadStatement();
   ASSERT_TRUE(h.reader.EndOfInput());
@@ -181,7 +181,7 @@ TEST_F(ScannerTest, WriteSplitLineAt72Columns) {
   ASSERT_EQ(h.output.lines.size(), 1u);
   EXPECT_EQ(h.output.lines[0], head + std::string(12, 'T'));
   h.output.lines.clear();
-  h.options.freeForm = true;
+  h.run.freeForm = true;
   h.reader.WriteSplitLine(head, std::string(13, 'T'));
   EXPECT_EQ(h.output.lines.size(), 1u);
 }

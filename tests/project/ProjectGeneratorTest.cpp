@@ -1,7 +1,7 @@
 // The console test program's marker: the 18-byte rule on one block.
 #include <gtest/gtest.h>
 
-#include "ProjectGenerator.h"
+#include "project/ProjectGenerator.h"
 
 namespace kvq {
 namespace {

@@ -1,14 +1,15 @@
-// A SourceReader over a source written into a temporary directory, with
-// the converted lines collected in memory.
+// A SourceReader over a source held in memory (INCLUDE files are looked for
+// in a temporary directory), with the converted lines and warnings
+// collected in memory.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "ConsoleUserInterface.h"
-#include "ConversionOptions.h"
-#include "SourceReader.h"
 #include "TempDirectory.h"
+#include "engine/ConversionSettings.h"
+#include "engine/RunState.h"
+#include "engine/SourceReader.h"
 
 namespace kvq::test {
 
@@ -16,15 +17,26 @@ class CollectedOutput : public OutputChannel {
  public:
   void WriteOutputLine(std::string_view line) override { lines.emplace_back(line); }
   void WriteCommentLine(std::string_view line) override { lines.emplace_back(line); }
+  void Warn(const SourceLocation& where, std::string_view text) override {
+    warnings.push_back(where.file + ":" + std::to_string(where.line) + ": " + std::string(text));
+  }
   std::vector<std::string> lines;
+  std::vector<std::string> warnings;
 };
 
 class ReaderHarness {
  public:
-  ReaderHarness() : ui(sink(), sink(), stdin, false), reader(options, projectRun, output, ui) {}
+  ReaderHarness() : run(settings), reader(settings, carry, run, output) {}
 
-  // Writes the source (bytes as given) and primes the reader on it.
+  // Primes the reader on the source (bytes as given); name is the source's
+  // name in the temporary directory.
   void Start(const std::string& bytes, const std::string& name = "MAIN.FOR") {
+    reader.OpenText(bytes, dir.File(name), name);
+    reader.ReadStatement();
+  }
+
+  // The same on a file written into the temporary directory.
+  void StartFile(const std::string& bytes, const std::string& name = "MAIN.FOR") {
     WriteBytes(dir.path() / name, bytes);
     reader.Open(dir.File(name), name);
     reader.ReadStatement();
@@ -42,16 +54,11 @@ class ReaderHarness {
 
   Statement& stmt() { return reader.statement(); }
 
-  static std::FILE* sink() {
-    static std::FILE* devnull = std::fopen("/dev/null", "w");
-    return devnull;
-  }
-
   TempDirectory dir;
-  ConversionOptions options;
-  bool projectRun = false;
+  ConversionSettings settings;
+  CarryOver carry;
+  RunState run;
   CollectedOutput output;
-  ConsoleUserInterface ui;
   SourceReader reader;
 };
 

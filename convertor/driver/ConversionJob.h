@@ -1,0 +1,58 @@
+// One conversion to do: which source, which destination, with which
+// settings, and how to ask for a missing DLL name. The command line, the
+// window and the whole-project conversion build jobs; RunConversionJob does
+// them.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "engine/ConversionSettings.h"
+
+namespace kvq {
+
+struct ConversionJob {
+  // The source as the file system names it, and as the run shows it (upper
+  // case; INCLUDE names without a directory are looked for beside it).
+  std::string source;
+  std::string shownSource;
+  // A source held in memory instead of the file (tests, fuzzing).
+  std::optional<std::string> sourceText;
+  // The destination as the file system names it, and as the run shows it.
+  std::string destination;
+  std::string shownDestination;
+  ConversionSettings settings;
+  // Free form: a .F90 name of either file, or the first statement line that
+  // ends in "&".
+  bool freeForm = false;
+  // One source of a whole-project conversion: lines are not shown, and the
+  // companion file is written when companionPath is set.
+  bool projectRun = false;
+  std::string companionPath;
+  // Asked when a main program is met and settings.dllName is empty; gets the
+  // current name and returns the new one.
+  std::function<std::string(const std::string&)> askDllName;
+};
+
+enum class RunOutcome {
+  Converted,       // the output was written and the status line reports it
+  Abandoned,       // a file was not found or not opened; the message tells why
+  Cancelled,       // a dialog was cancelled, or the observer asked to stop
+  NeedsFileNames,  // file names are missing and no dialog can ask for them
+  NotAvailable,    // the requested kind of run is not part of this build
+};
+
+struct RunResult {
+  RunOutcome outcome = RunOutcome::Abandoned;
+  // For a message box when the run was abandoned; empty otherwise.
+  std::string message;
+  int inputLines = 0;
+  int outputLines = 0;
+  // The name the entry routine got (asked for, or from the settings).
+  std::string dllName;
+  // A main program was converted.
+  bool mainProgramConverted = false;
+};
+
+}  // namespace kvq

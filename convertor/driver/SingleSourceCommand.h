@@ -1,0 +1,36 @@
+// A single-source conversion as the user starts it: from the argument list
+// (KEY=value settings and up to two file names) or, for names it lacks,
+// from the file dialogs; then the job is run and, with Create Project on,
+// the project generated around its output.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "RunObserver.h"
+#include "UserInterface.h"
+#include "driver/ConversionJob.h"
+#include "driver/ConversionOptions.h"
+
+namespace kvq {
+
+// The menu command that starts a run; a run from the command line has none.
+struct StartCommand {
+  std::string caption;  // "Single Source", "Single for MPI"
+  ConversionMode mode = ConversionMode::SingleSource;
+};
+
+// Generates the project files around a converted source (Create Project).
+using ProjectGeneration = std::function<void(const std::string& outputPath)>;
+
+// The job the argument list describes, before any dialog: its settings, the
+// source (found, or its .SRT/.SRC variant) and the destination. Returns
+// false with a message when the source does not exist; fileCount tells how
+// many names the list gave (at most two are taken).
+bool JobFromArguments(const ParamList& params, ConversionJob& job, int& fileCount,
+                      std::string& message);
+
+RunOutcome RunSingleSource(ProgramState& state, UserInterface& ui, RunObserver& observer,
+                           const StartCommand* command, const ProjectGeneration& generate);
+
+}  // namespace kvq

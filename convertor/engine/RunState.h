@@ -1,0 +1,67 @@
+// What one run changes as it goes. It is rebuilt for every run; what a run
+// leaves to later runs lives in CarryOver, what it was told in the
+// ConversionSettings.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/ConversionSettings.h"
+
+namespace kvq {
+
+// The program unit being converted. It has one owner, the run, and starts
+// afresh at each unit head.
+struct UnitData {
+  static constexpr std::size_t kMaxDoLabels = 100;
+  static constexpr std::size_t kMaxConsoleFormatLabels = 1000;
+
+  // A SUBROUTINE or FUNCTION (its name in UnitName); otherwise the main
+  // program, or no unit yet.
+  bool Procedure = false;
+  std::string UnitName;
+  // Names that denote internal files: CHARACTER variables of the unit, and
+  // every name beginning OUTSTR.
+  std::vector<std::string> CharacterNames{"OUTSTR"};
+  // Terminal labels of the open labelled DO loops, innermost last.
+  std::vector<int> DoLabelStack;
+  // The last statement line was a RETURN or a rewritten STOP.
+  bool LastWasReturn = false;
+  // A rewritten I/O statement of the unit may jump to the handler labels.
+  bool IoHandlersNeeded = false;
+  // Labels of FORMAT statements used by console I/O of the unit.
+  std::vector<std::string> ConsoleFormatLabels;
+
+  // The unit's name in error descriptions and trace lines.
+  std::string ShownName() const { return Procedure ? UnitName : "PROGRAM"; }
+  // Called after each converted line: a loop that ends on this label closes
+  // (one entry only).
+  void PopDoLabel(int label) {
+    if (!DoLabelStack.empty() && DoLabelStack.back() == label) DoLabelStack.pop_back();
+  }
+};
+
+struct RunState {
+  explicit RunState(const ConversionSettings& settings)
+      : consoleUnits(settings.consoleUnits), handleDrivenUnits(settings.handleDrivenUnits) {}
+
+  // The source is free form: from the file names, or from the first
+  // statement line that ends in "&".
+  bool freeForm = false;
+  // The run converts one source of a whole-project conversion.
+  bool projectRun = false;
+  // Comma-framed unit lists; CONSOLE and HANDLEDRIVEN directives change them.
+  std::string consoleUnits;
+  std::string handleDrivenUnits;
+  // The source's file name without directory, for error descriptions.
+  std::string sourceFileName;
+  // The run converted a main program.
+  bool mainProgramConverted = false;
+  UnitData unit;
+
+  bool InList(const std::string& list, const std::string& designator) const {
+    return list.find("," + designator + ",") != std::string::npos;
+  }
+};
+
+}  // namespace kvq
