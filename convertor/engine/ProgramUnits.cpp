@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/CharacterClass.h"
+#include "engine/Continuation.h"
 
 namespace kvq {
 
@@ -102,9 +103,7 @@ bool CollectCharacterNames(SourceReader& reader, OutputChannel& output) {
   Statement& stmt = reader.statement();
   std::string joined = stmt.Text;
   while (reader.ContinuationFollows()) {
-    const std::string& next = reader.Lookahead();
-    joined.push_back(' ');
-    if (next.size() > 6) joined.append(next, 6, 255);
+    AppendContinuation(joined, reader.Lookahead(), reader.FreeForm());
     output.WriteOutputLine(stmt.Text);
     reader.ReadStatement();
   }

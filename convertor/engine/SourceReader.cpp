@@ -4,6 +4,7 @@
 
 #include "PathLookup.h"
 #include "engine/CharacterClass.h"
+#include "engine/Continuation.h"
 #include "engine/TextUtilities.h"
 
 namespace kvq {
@@ -13,7 +14,7 @@ namespace {
 constexpr std::string_view kIncludeMarker = "!<<<<<<      INCLUDE ";
 constexpr std::string_view kEndMarkerLine = "!>>>>>>      end of   ";
 constexpr std::string_view kCompanionSkipPrefix = "!>>>>>>";
-// INCLUDE names and appended continuation text are taken up to this length.
+// INCLUDE names are taken up to this length.
 constexpr std::size_t kNameLimit = 255;
 
 }  // namespace
@@ -26,7 +27,8 @@ void SourceReader::StartMainLevel(const std::string& shownPath) {
   stmt_ = Statement();
   lookahead_.clear();
   pendingRest_.clear();
-  quoteCount_ = 0;
+  openQuote_ = Quote::None;
+  preparedContinued_ = lookaheadContinued_ = false;
   includeEnded_ = false;
   inputLines_ = -1;
   lookaheadDepth_ = textDepth_ = 0;
@@ -101,6 +103,7 @@ void SourceReader::ReadNextLine() {
   if (LineStartsWith(std::string_view(prepared_), "INCLUDE")) {
     includeSourceLine_ = prepared_;
     includeOpened = ApplyIncludeStep(prepared_);
+    if (includeOpened) preparedContinued_ = false;
   }
 
   // The look-ahead becomes the current line and the prepared line the
@@ -111,6 +114,9 @@ void SourceReader::ReadNextLine() {
   lookaheadDepth_ = rawDepth;
   currentAt_ = lookaheadAt_;
   lookaheadAt_ = rawAt_;
+  stmt_.PrevContinued = stmt_.Continued;
+  stmt_.Continued = lookaheadContinued_;
+  lookaheadContinued_ = preparedContinued_;
 
   ReadLabel();
   TranslateConditional();
@@ -169,49 +175,83 @@ namespace {
 // characters) to one lookup per byte.
 constexpr std::array<bool, 256> MakeSpecialTable() {
   std::array<bool, 256> table{};
-  for (unsigned char c : {'\t', '\n', '!', '"', '\'', ';'}) table[c] = true;
+  for (unsigned char c : {'\t', '\n', '!', '"', '\'', ';', '&'}) table[c] = true;
   return table;
 }
 constexpr std::array<bool, 256> kSpecial = MakeSpecialTable();
 
 }  // namespace
 
-// The character pass: tabs, line feeds, double quotes and free-form ";".
+// The character pass: tabs, line feeds, double-quoted constants, free-form
+// ";", and the continuation mark. A double-quoted constant becomes an
+// apostrophe-quoted one of the same value: an apostrophe inside is doubled,
+// a doubled double quote becomes one. A constant left open at the end of a
+// line goes on in its continuation line.
 void SourceReader::PrepareLine(const std::string& raw, std::string& prepared) {
   prepared.clear();
-  quoteCount_ = 0;
-  bool comment = IsCommentLine(raw);
+  Quote quote = Quote::None;
+  if (openQuote_ != Quote::None &&
+      (preparedContinued_ || (!run_.freeForm && IsFixedFormContinuation(raw))))
+    quote = openQuote_;
+  bool comment = quote == Quote::None && IsCommentLine(raw);
+  bool markLast = false;  // the last character that counts was "&"
   const std::size_t size = raw.size();
   std::size_t i = 0;
   while (i < size) {
     std::size_t run = i;
     while (run < size && !kSpecial[static_cast<unsigned char>(raw[run])]) ++run;
-    prepared.append(raw, i, run - i);
+    if (run > i) {
+      prepared.append(raw, i, run - i);
+      if (!comment && raw.find_last_not_of(' ', run - 1) >= i) markLast = false;
+    }
     if (run == size) break;
     char c = raw[run];
     i = run + 1;
+    if (c == '\t') {
+      do prepared.push_back(' ');
+      while (prepared.size() < 7);
+      continue;
+    }
+    if (c == '\n') throw UnixTextRefused{};
+    if (comment) {
+      prepared.push_back(c);
+      continue;
+    }
+    bool markBefore = markLast;
+    markLast = c == '&';
     switch (c) {
-      case '\t':
-        do prepared.push_back(' ');
-        while (prepared.size() < 7);
-        break;
-      case '\n':
-        throw UnixTextRefused{};
       case '!':
         prepared.push_back(c);
-        if (quoteCount_ % 2 == 0) comment = true;
+        if (quote == Quote::None) {
+          comment = true;  // a trailing comment hides no continuation mark
+          markLast = markBefore;
+        }
         break;
       case '"':
-        prepared.push_back(comment || quoteCount_ % 2 != 0 ? '"' : '\'');
+        if (quote == Quote::Apostrophe) {
+          prepared.push_back('"');
+        } else if (quote == Quote::Double && i < size && raw[i] == '"') {
+          prepared.push_back('"');  // a doubled double quote stands for one
+          ++i;
+        } else {
+          prepared.push_back('\'');
+          quote = quote == Quote::Double ? Quote::None : Quote::Double;
+        }
         break;
       case '\'':
-        ++quoteCount_;
-        prepared.push_back(c);
+        if (quote == Quote::Double) {
+          prepared.append("''");  // an apostrophe inside becomes two
+        } else {
+          prepared.push_back(c);
+          quote = quote == Quote::Apostrophe ? Quote::None : Quote::Apostrophe;
+        }
         break;
       case ';':
-        if (run_.freeForm && !comment && quoteCount_ % 2 == 0) {
+        if (run_.freeForm && quote == Quote::None) {
           pendingRest_.assign(TrimBlanks(std::string_view(raw).substr(run + 1)));
           TrimTrailingBlanks(prepared);
+          openQuote_ = Quote::None;
+          preparedContinued_ = false;
           return;
         }
         prepared.push_back(c);
@@ -222,6 +262,8 @@ void SourceReader::PrepareLine(const std::string& raw, std::string& prepared) {
     }
   }
   TrimTrailingBlanks(prepared);
+  openQuote_ = comment ? Quote::None : quote;
+  preparedContinued_ = markLast;
 }
 
 // Replaces an INCLUDE line whose file opens by the marker line and enters the
@@ -387,20 +429,14 @@ bool SourceReader::LineContains(std::string_view text) {
   return stmt_.LineKey.find(text) != std::string::npos;
 }
 
-namespace {
-bool IsFixedFormContinuation(std::string_view line) {
-  return line.size() >= 6 && !IsBlank(line[5]) && IsBlank(line[0]);
-}
-}  // namespace
-
 bool SourceReader::NextIsContinuation() const {
-  if (stmt_.LastChar == '&') return true;
+  if (stmt_.Continued) return true;
   if (run_.freeForm) return false;
   return IsFixedFormContinuation(lookahead_);
 }
 
 bool SourceReader::IsContinuation() const {
-  if (stmt_.PrevLastChar == '&') return true;
+  if (stmt_.PrevContinued) return true;
   if (run_.freeForm) return false;
   return IsFixedFormContinuation(stmt_.Text);
 }
@@ -413,13 +449,7 @@ void SourceReader::JoinContinuations() {
   std::size_t keep = stmt_.ScanPos;
   std::string joined = stmt_.Text;
   while (ContinuationFollows()) {
-    if (run_.freeForm) {
-      std::size_t amp = joined.find('&');
-      if (amp != std::string::npos) joined.resize(amp);
-      joined.append(lookahead_);
-    } else if (lookahead_.size() > kStatementFieldColumn7) {
-      joined.append(lookahead_, kStatementFieldColumn7, kNameLimit);
-    }
+    AppendContinuation(joined, lookahead_, run_.freeForm);
     ReadStatement();
   }
   stmt_.Text = std::move(joined);

@@ -137,7 +137,12 @@ class SourceReader {
   Statement stmt_;
   std::string lookahead_;    // the next line, already prepared
   std::string pendingRest_;  // free form: the rest of a line after ";"
-  int quoteCount_ = 0;       // apostrophes met in the line under preparation
+  // The character constant a prepared line ended in, taken over by its
+  // continuation line.
+  enum class Quote { None, Apostrophe, Double };
+  Quote openQuote_ = Quote::None;
+  bool preparedContinued_ = false;  // the prepared line ends in a continuation mark
+  bool lookaheadContinued_ = false;
   std::array<IncludeLevel, kMaxIncludeDepth + 1> include_;
   int includeDepth_ = -1;  // innermost open file; -1 once the main file ended
   bool endOfInput_ = true;

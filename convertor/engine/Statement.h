@@ -31,6 +31,10 @@ struct Statement {
   char LastChar = ' ';
   // LastChar of the previous current line.
   char PrevLastChar = ' ';
+  // The current line ends in a free-form continuation mark.
+  bool Continued = false;
+  // Continued of the previous current line.
+  bool PrevContinued = false;
 };
 
 }  // namespace kvq

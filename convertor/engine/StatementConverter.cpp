@@ -4,6 +4,7 @@
 #include <bit>
 
 #include "engine/CharacterClass.h"
+#include "engine/Continuation.h"
 
 namespace kvq {
 
@@ -388,16 +389,7 @@ void StatementConverter::JoinControlList() {
   std::string labelField = s.LabelField;
   std::string joined = s.Text;
   while (!closes(joined) && reader_.ContinuationFollows()) {
-    const std::string& next = reader_.Lookahead();
-    if (reader_.FreeForm()) {
-      std::size_t amp = joined.find_last_not_of(' ');
-      if (amp != std::string::npos && joined[amp] == '&') joined.resize(amp);
-      std::size_t start = next.find_first_not_of(' ');
-      if (start != std::string::npos && next[start] == '&') ++start;
-      if (start != std::string::npos) joined.append(next, start);
-    } else if (next.size() > 6) {
-      joined.append(next, 6);
-    }
+    AppendContinuation(joined, reader_.Lookahead(), reader_.FreeForm());
     reader_.ReadStatement();
   }
   s.Text = std::move(joined);

@@ -243,5 +243,35 @@ TEST_F(SourceReaderTest, EmptySourceEndsAtPriming) {
   EXPECT_EQ(h.stmt().Text, "");
 }
 
+TEST_F(SourceReaderTest, DoubleQuotedConstantsKeepTheirValue) {
+  EXPECT_EQ(Read(CrLf({"      A=\"5 O'CLOCK\"", "      B=\"SAY \"\"HI\"\"\"",
+                       "      C=\"A!B;C\" ! \"n\"", "      D='IT''S \"Q\"'"})),
+            (Lines{"      A='5 O''CLOCK'", "      B='SAY \"HI\"'", "      C='A!B;C' ! \"n\"",
+                   "      D='IT''S \"Q\"'"}));
+}
+
+TEST_F(SourceReaderTest, ContinuedConstantKeepsItsQuoteStateOnTheNextLine) {
+  // Fixed form: a double quote inside an apostrophe constant begun on the
+  // line before stays; one inside a double-quoted constant closes it.
+  EXPECT_EQ(
+      Read(CrLf({"      A='SAY", "     1 \"HI\"'", "      B=\"IT", "     1S\"", "      C=\"D\""})),
+      (Lines{"      A='SAY", "     1 \"HI\"'", "      B='IT", "     1S'", "      C='D'"}));
+  h.run.freeForm = true;
+  EXPECT_EQ(Read(CrLf({"a = 'say &", "&\"hi\"'", "b = \"x\""})),
+            (Lines{"a = 'say &", "&\"hi\"'", "b = 'x'"}));
+}
+
+TEST_F(SourceReaderTest, ATrailingCommentDoesNotHideTheContinuationMark) {
+  h.run.freeForm = true;
+  h.Start(CrLf({"write(*,*) 'a&b', &   ! running sum", "  n", "x = '&' ! &", "y = 1"}));
+  h.reader.ReadStatement();
+  EXPECT_TRUE(h.reader.NextIsContinuation());
+  h.reader.ReadStatement();
+  EXPECT_TRUE(h.reader.IsContinuation());
+  EXPECT_FALSE(h.reader.NextIsContinuation());
+  h.reader.ReadStatement();
+  EXPECT_FALSE(h.reader.NextIsContinuation()) << "the & stands in a constant and a comment";
+}
+
 }  // namespace
 }  // namespace kvq

@@ -312,5 +312,21 @@ TEST_F(FreeFormConverterTest, FormatSeparatorsAreReplacedInPlace) {
                    "  1H\xfa,1x)"}));
 }
 
+// The continuation mark is the last "&" outside constants and comments.
+TEST_F(FreeFormConverterTest, AmpersandInAConstantIsNoContinuationMark) {
+  Lines open = Convert({"open(10, file='a&b.dat', &", "     status='old')"});
+  EXPECT_EQ(open[2], "      CALL Open_File(10,'A&B.DAT','OLD','formatted')");
+  open = Convert({"open(11, file='x.dat', & ! the data", "  & status='new')"});
+  EXPECT_EQ(open[2], "      CALL Open_File(11,'X.DAT','NEW','formatted')");
+  // A constant continued across lines keeps its text.
+  open = Convert({"open(12, file='long&", "&name.dat')"});
+  EXPECT_EQ(open[2], "      CALL Open_File(12,'LONGNAME.DAT','unknown','formatted')");
+}
+
+TEST_F(FreeFormConverterTest, ControlListJoinStopsAtTheMarkBeforeAComment) {
+  Lines write = Convert({"write(*, &  ! unit and format", "  '(a)') 'x&y'"});
+  EXPECT_EQ(write[3], "      Write(zx_BufIO,'(a)',ERR=9470) 'x&y'");
+}
+
 }  // namespace
 }  // namespace kvq

@@ -1,0 +1,47 @@
+#include "engine/Continuation.h"
+
+#include "engine/CharacterClass.h"
+
+namespace kvq {
+
+std::size_t FreeFormContinuationMark(std::string_view text) {
+  bool quoted = false;  // the pass has made every constant apostrophe-quoted
+  std::size_t mark = std::string_view::npos;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\'') {
+      quoted = !quoted;  // a doubled apostrophe closes and opens again
+      mark = std::string_view::npos;
+    } else if (c == '!' && !quoted) {
+      break;  // a trailing comment
+    } else if (c == '&') {
+      mark = i;
+    } else if (!IsBlank(c)) {
+      mark = std::string_view::npos;
+    }
+  }
+  return mark;
+}
+
+bool IsFixedFormContinuation(std::string_view line) {
+  return line.size() >= 6 && !IsBlank(line[5]) && IsBlank(line[0]);
+}
+
+std::string_view ContinuationText(std::string_view line, bool freeForm) {
+  if (!freeForm)
+    return line.size() > kStatementFieldColumn7 ? line.substr(kStatementFieldColumn7) : "";
+  std::size_t start = line.find_first_not_of(' ');
+  if (start == std::string_view::npos) return "";
+  // Leading blanks of a line without "&" only indent it.
+  return line.substr(line[start] == '&' ? start + 1 : start);
+}
+
+void AppendContinuation(std::string& joined, std::string_view line, bool freeForm) {
+  if (freeForm) {
+    std::size_t mark = FreeFormContinuationMark(joined);
+    if (mark != std::string::npos) joined.resize(mark);
+  }
+  joined.append(ContinuationText(line, freeForm));
+}
+
+}  // namespace kvq
