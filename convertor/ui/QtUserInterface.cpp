@@ -68,6 +68,14 @@ void QtUserInterface::AddOutputLine(const std::string& line) {
   NoteLine();
 }
 
+void QtUserInterface::AddInputLines(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) AddInputLine(line);
+}
+
+void QtUserInterface::AddOutputLines(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) AddOutputLine(line);
+}
+
 void QtUserInterface::NoteLine() {
   if (++linesSinceCheck_ < kLinesPerClockCheck) return;
   linesSinceCheck_ = 0;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "RunObserver.h"
 #include "UserInterface.h"
 
 class QLabel;
@@ -29,7 +30,7 @@ struct WindowParts {
   QListView* outputView = nullptr;
 };
 
-class QtUserInterface : public UserInterface {
+class QtUserInterface : public UserInterface, public RunObserver {
  public:
   explicit QtUserInterface(WindowParts parts);
   ~QtUserInterface() override;
@@ -38,8 +39,12 @@ class QtUserInterface : public UserInterface {
   void SetStatusLine(const std::string& text) override;
   void SetCaption(const std::string& text) override;
   void ClearLists() override;
-  void AddInputLine(const std::string& line) override;
-  void AddOutputLine(const std::string& line) override;
+  void Report(const Diagnostic& diagnostic) override { diagnostics_.push_back(diagnostic); }
+  bool WantsLines() const override { return true; }
+  void AddInputLines(const std::vector<std::string>& lines) override;
+  void AddOutputLines(const std::vector<std::string>& lines) override;
+  void AddInputLine(const std::string& line);
+  void AddOutputLine(const std::string& line);
   void AddReportLine(const std::string& line) override { AddOutputLine(line); }
   void ScrollListsToEnd() override;
   std::string InputQuery(const std::string& caption, const std::string& prompt,
@@ -53,6 +58,8 @@ class QtUserInterface : public UserInterface {
 
   // Shows the staged lines in the list boxes.
   void FlushLines();
+  // The diagnostics of the runs so far.
+  const std::vector<Diagnostic>& Diagnostics() const { return diagnostics_; }
 
  private:
   void NoteLine();
@@ -61,6 +68,7 @@ class QtUserInterface : public UserInterface {
   std::size_t linesSinceCheck_ = 0;
   QElapsedTimer sinceFlush_;
   bool busy_ = false;
+  std::vector<Diagnostic> diagnostics_;
 };
 
 }  // namespace kvq

@@ -12,12 +12,12 @@
 #include <QStackedLayout>
 #include <QStatusBar>
 
-#include "InsertedLines.h"
 #include "LineListModel.h"
-#include "ProjectConversion.h"
-#include "ProjectGenerator.h"
 #include "QtUserInterface.h"
 #include "Windows1251.h"
+#include "driver/InsertedLines.h"
+#include "project/ProjectConversion.h"
+#include "project/ProjectGenerator.h"
 
 namespace kvq {
 
@@ -100,13 +100,9 @@ TForm1::TForm1(ProgramState& state, QWidget* parent) : QMainWindow(parent), stat
   CreateMenus();
   ui_ = std::make_unique<QtUserInterface>(
       WindowParts{this, statusText_, inputModel_, outputModel_, ListBox1, ListBox2});
-  driver_ = std::make_unique<ConversionDriver>(state_, *ui_);
-  driver_->SetProjectHandlers({[this](const StartCommand* command) {
-                                 return ConvertProject(state_, *ui_, *driver_, command);
-                               },
-                               [this](const std::string* outputPath) {
-                                 return GenerateProject(state_, *ui_, outputPath);
-                               }});
+  generate_ = [this](const std::string& outputPath) {
+    GenerateProject(state_, *ui_, *ui_, &outputPath);
+  };
   FormCreate();
 }
 
@@ -220,8 +216,8 @@ void TForm1::FormCreate() {
   if (QScreen* shown = screen()) move(shown->availableGeometry().center() - rect().center());
   FormResize();
   BringHelpToFront();
-  mnuInsertSave->setChecked(state_.options.insertSave);
-  mnuInsertTrace->setChecked(state_.options.insertTrace);
+  mnuInsertSave->setChecked(state_.settings.insertSave);
+  mnuInsertTrace->setChecked(state_.settings.insertTrace);
   TakeCheckStates();
 }
 
@@ -266,6 +262,10 @@ UserInterface& TForm1::Interface() {
   return *ui_;
 }
 
+RunObserver& TForm1::Observer() {
+  return *ui_;
+}
+
 QString TForm1::StatusText() const {
   return statusText_->text();
 }
@@ -275,9 +275,8 @@ QString TForm1::StatusText() const {
 
 void TForm1::mnuStarttClick(QAction* item) {
   SendHelpBehind();
-  state_.projectRun = false;
   StartCommand command{EncodeWindows1251(item->text()), ConversionMode::SingleSource};
-  driver_->RunConversion(&command);
+  RunSingleSource(state_, *ui_, *ui_, &command, generate_);
 }
 
 void TForm1::WholeProject1Click(QAction* item) {
@@ -285,7 +284,7 @@ void TForm1::WholeProject1Click(QAction* item) {
   bool console = item->data().toInt() == 1;
   StartCommand command{EncodeWindows1251(item->text()),
                        console ? ConversionMode::ConsoleApplication : ConversionMode::WholeProject};
-  ConvertProject(state_, *ui_, *driver_, &command);
+  ConvertProject(state_, *ui_, *ui_, &command, generate_);
 }
 
 void TForm1::mnuHelpClick() {
@@ -310,19 +309,19 @@ std::string TForm1::InputOption(const QString& caption, const QString& prompt,
 }
 
 void TForm1::mnuConsolesClick() {
-  state_.options.consoleUnits = InputOption(QStringLiteral("Enter list of console units"),
-                                            QString(), state_.options.consoleUnits);
+  state_.settings.consoleUnits = InputOption(QStringLiteral("Enter list of console units"),
+                                             QString(), state_.settings.consoleUnits);
 }
 
 void TForm1::mnuNameClick() {
-  state_.options.dllName =
+  state_.settings.dllName =
       InputOption(QStringLiteral("Enter DLL Name"), QStringLiteral("Needed only for main file"),
-                  state_.options.dllName);
+                  state_.settings.dllName);
 }
 
 void TForm1::RedirectClick(QAction* item) {
   bool write = item->data().toInt() == 1;
-  std::string& unit = write ? state_.options.writeUnit : state_.options.readUnit;
+  std::string& unit = state_.carry.Of(write ? IoDirection::Write : IoDirection::Read).unit;
   std::string answer =
       InputOption(item->text(), QStringLiteral("Logical Unit Number needed"), unit);
   unit = answer.substr(0, std::min(answer.size(), kUnitLength));

@@ -7,7 +7,8 @@
 #include <QMainWindow>
 #include <memory>
 
-#include "ConversionRun.h"
+#include "driver/ConversionOptions.h"
+#include "driver/SingleSourceCommand.h"
 
 class QAction;
 class QLabel;
@@ -33,6 +34,7 @@ class TForm1 : public QMainWindow {
   // The help text is in front of the list boxes.
   bool HelpInFront() const;
   UserInterface& Interface();
+  RunObserver& Observer();
   QString StatusText() const;
   const LineListModel& InputModel() const { return *inputModel_; }
   const LineListModel& OutputModel() const { return *outputModel_; }
@@ -96,7 +98,8 @@ class TForm1 : public QMainWindow {
   LineListModel* inputModel_ = nullptr;
   LineListModel* outputModel_ = nullptr;
   std::unique_ptr<QtUserInterface> ui_;
-  std::unique_ptr<ConversionDriver> driver_;
+  // Create Project: the generator after a converted source.
+  ProjectGeneration generate_;
 };
 
 // The help text of Memo1, one entry per line.

@@ -29,41 +29,52 @@ UserInterface& WindowOnDemand::Current() {
   return console_;
 }
 
+RunObserver& WindowOnDemand::CurrentObserver() {
+  if (form_) return form_->Observer();
+  return console_;
+}
+
 void WindowOnDemand::ShowMessage(const std::string& text) {
   Current().ShowMessage(text);
 }
 
 void WindowOnDemand::SetStatusLine(const std::string& text) {
   console_.SetStatusLine(text);
-  if (form_) form_->Interface().SetStatusLine(text);
+  if (form_) form_->Observer().SetStatusLine(text);
 }
 
 void WindowOnDemand::SetCaption(const std::string& text) {
   Current().SetCaption(text);
 }
 
-bool WindowOnDemand::ShowsLists() const {
+// Diagnostics always reach the console, as the status line does.
+void WindowOnDemand::Report(const Diagnostic& diagnostic) {
+  console_.Report(diagnostic);
+  if (form_) form_->Observer().Report(diagnostic);
+}
+
+bool WindowOnDemand::WantsLines() const {
   return form_ != nullptr;
 }
 
 void WindowOnDemand::ClearLists() {
-  Current().ClearLists();
+  CurrentObserver().ClearLists();
 }
 
-void WindowOnDemand::AddInputLine(const std::string& line) {
-  Current().AddInputLine(line);
+void WindowOnDemand::AddInputLines(const std::vector<std::string>& lines) {
+  CurrentObserver().AddInputLines(lines);
 }
 
-void WindowOnDemand::AddOutputLine(const std::string& line) {
-  Current().AddOutputLine(line);
+void WindowOnDemand::AddOutputLines(const std::vector<std::string>& lines) {
+  CurrentObserver().AddOutputLines(lines);
 }
 
 void WindowOnDemand::AddReportLine(const std::string& line) {
-  Current().AddReportLine(line);
+  CurrentObserver().AddReportLine(line);
 }
 
 void WindowOnDemand::ScrollListsToEnd() {
-  Current().ScrollListsToEnd();
+  CurrentObserver().ScrollListsToEnd();
 }
 
 std::string WindowOnDemand::InputQuery(const std::string& caption, const std::string& prompt,

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "ConsoleUserInterface.h"
-#include "ConversionOptions.h"
+#include "driver/ConversionOptions.h"
 
 class QApplication;
 
@@ -16,7 +16,7 @@ namespace kvq {
 
 class TForm1;
 
-class WindowOnDemand : public UserInterface {
+class WindowOnDemand : public UserInterface, public RunObserver {
  public:
   // argc and argv are handed to the application object, which must outlive
   // nothing but this; an application that already exists is used instead.
@@ -28,10 +28,11 @@ class WindowOnDemand : public UserInterface {
   void ShowMessage(const std::string& text) override;
   void SetStatusLine(const std::string& text) override;
   void SetCaption(const std::string& text) override;
-  bool ShowsLists() const override;
+  void Report(const Diagnostic& diagnostic) override;
+  bool WantsLines() const override;
   void ClearLists() override;
-  void AddInputLine(const std::string& line) override;
-  void AddOutputLine(const std::string& line) override;
+  void AddInputLines(const std::vector<std::string>& lines) override;
+  void AddOutputLines(const std::vector<std::string>& lines) override;
   void AddReportLine(const std::string& line) override;
   void ScrollListsToEnd() override;
   std::string InputQuery(const std::string& caption, const std::string& prompt,
@@ -48,6 +49,7 @@ class WindowOnDemand : public UserInterface {
   UserInterface& Window();
   // The window's interface when it exists, else the console's.
   UserInterface& Current();
+  RunObserver& CurrentObserver();
 
   ConsoleUserInterface& console_;
   ProgramState& state_;

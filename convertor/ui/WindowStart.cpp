@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "ConversionOptions.h"
 #include "TForm1.h"
+#include "driver/ConversionOptions.h"
 
 namespace kvq {
 

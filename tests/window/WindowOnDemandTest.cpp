@@ -5,10 +5,10 @@
 #include <QTest>
 #include <cstdlib>
 
-#include "ConversionRun.h"
 #include "DialogScript.h"
 #include "WindowOnDemand.h"
 #include "WindowStart.h"
+#include "driver/SingleSourceCommand.h"
 
 namespace kvq {
 
@@ -32,7 +32,6 @@ class WindowOnDemandTest : public QObject {
     ConsoleUserInterface console(devnull, devnull, stdin, false);
     int argc = 0;
     WindowOnDemand ui(console, state, argc, nullptr);
-    ConversionDriver driver(state, ui);
     QString destination = dir_.filePath(QStringLiteral("HELLO.F"));
     QString title;
     test::DialogScript script;
@@ -40,7 +39,7 @@ class WindowOnDemandTest : public QObject {
       title = dialog->windowTitle();
       test::ChooseFile(destination)(dialog);
     });
-    QCOMPARE(driver.RunConversion(), RunOutcome::Converted);
+    QCOMPARE(RunSingleSource(state, ui, ui, nullptr, nullptr), RunOutcome::Converted);
     std::fclose(devnull);
     QVERIFY(ui.WindowCreated());
     QCOMPARE(title, QStringLiteral("KVQ :  Specify Destination file"));
@@ -62,9 +61,8 @@ class WindowOnDemandTest : public QObject {
     ConsoleUserInterface console(devnull, devnull, stdin, false);
     int argc = 0;
     WindowOnDemand ui(console, state, argc, nullptr);
-    ConversionDriver driver(state, ui);
     bool hasDisplay = HasDisplay();
-    RunOutcome outcome = driver.RunConversion();
+    RunOutcome outcome = RunSingleSource(state, ui, ui, nullptr, nullptr);
     qputenv("QT_QPA_PLATFORM", saved);
     std::fclose(devnull);
     QVERIFY(!hasDisplay);

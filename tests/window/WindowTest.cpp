@@ -255,18 +255,18 @@ void WindowTest::checkItemsToggle() {
 
 enum class Field { ConsoleUnits, DllName, ReadUnit, WriteUnit };
 
-static std::string& FieldOf(ConversionOptions& options, Field field) {
+static std::string& FieldOf(ProgramState& state, Field field) {
   switch (field) {
     case Field::ConsoleUnits:
-      return options.consoleUnits;
+      return state.settings.consoleUnits;
     case Field::DllName:
-      return options.dllName;
+      return state.settings.dllName;
     case Field::ReadUnit:
-      return options.readUnit;
+      return state.carry.read.unit;
     case Field::WriteUnit:
-      return options.writeUnit;
+      return state.carry.write.unit;
   }
-  return options.dllName;
+  return state.settings.dllName;
 }
 
 void WindowTest::inputDialogs_data() {
@@ -308,7 +308,7 @@ void WindowTest::inputDialogs() {
   QFETCH(QByteArray, stored);
   auto* action = form_->findChild<QAction*>(item);
   QVERIFY(action);
-  std::string& value = FieldOf(state_->options, Field(field));
+  std::string& value = FieldOf(*state_, Field(field));
 
   QString seenInitial, seenPrompt;
   {
@@ -337,8 +337,8 @@ void WindowTest::inputDialogs() {
   }
   QCOMPARE(QByteArray::fromStdString(value), stored);
   // The dialogs edit the values only; redirection stays as it was.
-  QVERIFY(!state_->options.readRedirected);
-  QVERIFY(!state_->options.writeRedirected);
+  QVERIFY(!state_->carry.read.redirected);
+  QVERIFY(!state_->carry.write.redirected);
 }
 
 void WindowTest::singleSourceRun() {
@@ -388,7 +388,6 @@ void WindowTest::singleSourceRun() {
   QCOMPARE(form.windowTitle(),
            kCaption + "   " + source.toUpper() + " -> " + destination.toUpper());
   QVERIFY(ListBoxesInFront());
-  QVERIFY(!state_->projectRun);
 
   // Left: the source as read; right: the output as written.
   const LineListModel& input = form.InputModel();
@@ -426,7 +425,6 @@ void WindowTest::singleForMpiRun() {
   QVERIFY(written.contains("      Program MPI"));
   QVERIFY(written.contains("      Subroutine User_Main       ! main User Routine"));
   QVERIFY(!written.contains("      use Zentrix     ! KVQ"));
-  QCOMPARE(state_->options.conversionMode, ConversionMode::SingleForMpi);
   QCOMPARE(form_->ListBox2->model()->rowCount(), written.size());
 }
 
@@ -506,7 +504,6 @@ void WindowTest::twoRunsStartFromSameSettings() {
   QVERIFY(firstBytes.contains("      WRITE(IN,*) 'A'\r\n"));  // not yet a console unit
   QVERIFY(firstBytes.contains("!Converted: "));
   QCOMPARE(ReadBytes(second), firstBytes);
-  QCOMPARE(state_->options.consoleUnits, std::string(",*,5,6,DEBUG,IN,"));
 }
 
 void WindowTest::wholeProject() {
@@ -533,8 +530,7 @@ void WindowTest::wholeProject() {
   QVERIFY2(message.startsWith("The converted project \"CALC\"\nYou can see in a directory\n"),
            qPrintable(message));
   QVERIFY(message.endsWith("/p/Converted_CALC/"));
-  QVERIFY(!state_->projectRun);
-  QVERIFY(!state_->options.consoleMain);
+  QVERIFY(!state_->settings.consoleMain);
   QCOMPARE(form_->ListBox1->model()->rowCount(), 0);
 
   // The same files as the command-line conversion of the project.
@@ -557,11 +553,11 @@ void WindowTest::consoleApplicationThenSingleSource() {
     form_->ConsoleApplication1->trigger();
     QCOMPARE(script.StepsLeft(), std::size_t(0));
   }
-  QVERIFY(state_->options.consoleMain);
+  QVERIFY(state_->settings.consoleMain);
   QByteArray project = ReadBytes(dir_->path() + "/p/Converted_CALC/CALC.dsp");
   QVERIFY(project.contains("# TARGTYPE \"Win32 (x86) Console Application\" 0x0103"));
   QVERIFY(project.contains("/subsystem:console"));
-  QCOMPARE(state_->options.dllName, std::string("CALC"));
+  QCOMPARE(state_->settings.dllName, std::string("CALC"));
 
   QString source = dir_->filePath(QStringLiteral("HELLO.FOR"));
   QString destination = dir_->filePath(QStringLiteral("HELLO.F"));
@@ -579,7 +575,6 @@ void WindowTest::cancelledProjectDialogDoesNothing() {
   QCOMPARE(script.StepsLeft(), std::size_t(0));
   QCOMPARE(script.Unexpected(), QStringList());
   QVERIFY(form_->HelpInFront());
-  QVERIFY(!state_->projectRun);
   QCOMPARE(QDir(dir_->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
