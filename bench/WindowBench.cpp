@@ -14,7 +14,7 @@
 #include <string>
 
 #include "ConsoleUserInterface.h"
-#include "ConversionRun.h"
+#include "driver/SingleSourceCommand.h"
 #include "LineListModel.h"
 #include "TForm1.h"
 
@@ -35,10 +35,10 @@ double CommandLineRun(const std::string& source, const std::string& destination)
   kvq::ProgramState state;
   state.batchMode = true;
   state.paramList.Assign({"NAME=GEN", source, destination});
-  kvq::ConversionDriver driver(state, ui);
   QElapsedTimer timer;
   timer.start();
-  if (driver.RunConversion() != kvq::RunOutcome::Converted) std::abort();
+  if (kvq::RunSingleSource(state, ui, ui, nullptr, nullptr) != kvq::RunOutcome::Converted)
+    std::abort();
   double seconds = timer.nsecsElapsed() / 1e9;
   std::fclose(devnull);
   return seconds;
