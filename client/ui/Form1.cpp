@@ -194,7 +194,11 @@ void TForm1::btStartClick() {
     return;
   }
   QString loadError;
-  if (!CallServer([&] { loadError = server->LoadDll(ModulePath(), kParameterLine); })) return;
+  ++endingRun_;  // a load ends the run in progress first
+  const bool called =
+      CallServer([&] { loadError = server->LoadDll(ModulePath(), kParameterLine); });
+  --endingRun_;
+  if (!called) return;
   if (!loadError.isEmpty()) {
     ShowMessage(loadError);
     return;
@@ -220,7 +224,9 @@ void TForm1::btControlClick(QObject* Sender) {
       CallServer([&] { server->Continue(); });
       break;
     case 3:
+      ++endingRun_;
       CallServer([&] { server->Finish(); });
+      --endingRun_;
       break;
     default:
       break;
@@ -230,7 +236,12 @@ void TForm1::btControlClick(QObject* Sender) {
 void TForm1::EventProcessing(QObject* Sender, const QVariant& evName, const QVariant& evValue) {
   Q_UNUSED(Sender);
   const QString name = evName.toString();
-  if (name == QLatin1String("Give_Line")) {
+  const bool runEvent = name == QLatin1String("Give_Line") || name == QLatin1String("FCN") ||
+                        name == QLatin1String("PAINT");
+  if (runEvent && !AcceptsRunEvents()) {
+    // Sent before the server ended the run; an answer would reach no one,
+    // and a value would be taken for the next run's.
+  } else if (name == QLatin1String("Give_Line")) {
     GiveLine();
   } else {
     const QString S = evValue.toString();

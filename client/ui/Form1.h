@@ -86,7 +86,13 @@ class TForm1 : public QWidget {
   template <class Operation>
   bool CallServer(Operation operation);
 
+  // Whether the run's events (Give_Line, FCN, PAINT) belong to this run.
+  bool AcceptsRunEvents() const { return endingRun_ == 0; }
+
   TComputationalServerBase* server_ = nullptr;
+  // Above 0 while a load or Finish ends the current run: events that arrive
+  // meanwhile are that run's last ones and get no answer.
+  int endingRun_ = 0;
   TRunScript script_;
   QString pendingAnswer_;
   std::function<void(const QString&)> messageSink_;

@@ -364,6 +364,42 @@ class Form1Test : public QObject {
     QCOMPARE(server_->Count(QStringLiteral("LoadDll")), 2);
   }
 
+  // The events that arrive while a load or Finish ends the run are that
+  // run's last: no answer goes out, no value or point is kept, messages
+  // still show.
+  void EventsOfAnEndingRunGetNoAnswer_data() {
+    QTest::addColumn<QString>("operation");
+    QTest::newRow("load") << "LoadDll";
+    QTest::newRow("Finish") << "Finish";
+  }
+  void EventsOfAnEndingRunGetNoAnswer() {
+    QFETCH(QString, operation);
+    form_->btStartClick();
+    for (int i = 0; i < 4; ++i) server_->Raise(QStringLiteral("Give_Line"));
+    server_->duringCall = [this, operation](const QString& called) {
+      if (called != operation) return;
+      server_->Raise(QStringLiteral("PAINT"), QStringLiteral("9 9"));
+      server_->Raise(QStringLiteral("FCN"), QStringLiteral("1 3"));
+      server_->Raise(QStringLiteral("Give_Line"));
+      server_->Raise(QStringLiteral("End_Of_Run"), QStringLiteral("killed"));
+    };
+    const QStringList linesBefore = server_->lines;
+    if (operation == QLatin1String("Finish"))
+      form_->Button3->click();
+    else
+      form_->btStartClick();
+    QCOMPARE(server_->lines, linesBefore);
+    QVERIFY(form_->PendingAnswer().isEmpty());
+    QVERIFY(!Xs(*form_->Series1).contains(9));
+    QVERIFY(form_->Memo1->toPlainText().endsWith(QStringLiteral("killed")));
+    // Afterwards the events of the (new) run are answered again.
+    server_->duringCall = nullptr;
+    server_->Raise(QStringLiteral("Give_Line"));
+    QCOMPARE(server_->lines.size(), linesBefore.size() + 1);
+    if (operation == QLatin1String("LoadDll"))
+      QCOMPARE(server_->lines.last(), QStringLiteral("set title"));
+  }
+
   void DestroyingTheWindowReleasesTheComponent() {
     QPointer<ScriptedServer> server = server_;
     form_.reset();

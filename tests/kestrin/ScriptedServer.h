@@ -20,6 +20,7 @@ class ScriptedServer : public kvq::TComputationalServerBase {
   int elapsed = 0;                                     // what ElapsedTime returns
   QString failing;                                     // the operation that raises EServerError
   std::function<void(const QString&)> duringGiveLine;  // runs inside GiveLine
+  std::function<void(const QString&)> duringCall;      // inside every operation
 
   void Raise(const QString& name, const QString& value = QString()) { RaiseEvent(name, value); }
 
@@ -47,6 +48,7 @@ class ScriptedServer : public kvq::TComputationalServerBase {
  private:
   void Record(const QString& operation) {
     calls << operation;
+    if (duringCall) duringCall(operation);
     if (operation == failing)
       throw kvq::EServerError(QStringLiteral("server: %1 failed").arg(operation));
   }
