@@ -1,0 +1,169 @@
+// Kestrin with the real computational server on a private session bus and
+// the real converted minimiser module beside the test program: whole runs,
+// Pause, Continue, Finish and a restart, with screenshots.
+#include <QRegularExpression>
+#include <QTest>
+#include <cmath>
+#include <memory>
+
+#include "ComputationalServer.h"
+#include "Form1.h"
+#include "OstrelIdentity.h"
+#include "PrivateBus.h"
+
+using namespace kvq;
+
+namespace {
+
+const QString kEndOfRun = QString::fromLatin1(ostrel::kEndOfRunEvent);
+constexpr int kRunTimeoutMs = 120000;
+
+// The final parameter values the module prints after "EXIT: FINAL VALUES":
+// lines "  1  X1   1.000000000000000E+00   1.0000E+00".
+QList<double> FinalParameters(const QString& memo) {
+  const qsizetype exit = memo.lastIndexOf(QStringLiteral("EXIT: FINAL VALUES"));
+  if (exit < 0) return {};
+  static const QRegularExpression line(QStringLiteral("^\\s*(\\d+)\\s+X\\1\\s+(\\S+)"),
+                                       QRegularExpression::MultilineOption);
+  QList<double> values;
+  for (auto it = line.globalMatch(memo.mid(exit)); it.hasNext();)
+    values << it.next().captured(2).toDouble();
+  return values;
+}
+
+}  // namespace
+
+class EndToEndTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<test::PrivateBus> bus_;
+  std::unique_ptr<TForm1> form_;
+  QStringList boxes_;  // message and error boxes that would have appeared
+  QStringList events_;
+  QStringList endsOfRun_;
+  QList<double> paintValues_;
+  int fcnEvents_ = 0;
+  int mostPoints_ = 0;
+
+  void MakeForm() {
+    form_ =
+        std::make_unique<TForm1>([](QObject* owner) { return new TComputationalServer(owner); });
+    form_->SetMessageSink([this](const QString& m) { boxes_ << m; });
+    form_->SetErrorSink([this](const QString& e) { boxes_ << e; });
+    connect(
+        form_.get(), &TForm1::EventProcessed, this,
+        [this](const QString& name, const QString& value) {
+          events_ << name;
+          if (name == QLatin1String("FCN")) ++fcnEvents_;
+          if (name == QLatin1String("PAINT"))
+            paintValues_ << value.section(QChar(' '), -1, -1, QString::SectionSkipEmpty).toDouble();
+          if (name == kEndOfRun) endsOfRun_ << value;
+          mostPoints_ = std::max(mostPoints_, int(form_->Series1->count()));
+        });
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+  }
+
+  int Events(const QString& name) const { return int(events_.count(name)); }
+
+ private slots:
+  void initTestCase() {
+    qputenv("OSTREL_IDLE_SECONDS", "2");
+    qputenv("OSTREL_START_TIMEOUT_MS", "10000");
+    bus_ = std::make_unique<test::PrivateBus>();
+    QVERIFY(bus_->Running());
+    bus_->UseInThisProcess();
+    SetBeepSink([] {});
+    SetNumberMessageSink([this](const QString& m) { boxes_ << m; });
+  }
+  void init() {
+    boxes_.clear();
+    events_.clear();
+    endsOfRun_.clear();
+    paintValues_.clear();
+    fcnEvents_ = 0;
+    mostPoints_ = 0;
+    MakeForm();
+  }
+  void cleanup() { form_.reset(); }
+  void cleanupTestCase() { bus_.reset(); }
+
+  void RunReachesTheMinimum_data() {
+    QTest::addColumn<int>("n");
+    QTest::newRow("3 parameters") << 3;
+    QTest::newRow("8 parameters") << 8;
+  }
+  void RunReachesTheMinimum() {
+    QFETCH(int, n);
+    form_->NParams->SetValue(n);
+    form_->btStart->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!endsOfRun_.isEmpty() || !boxes_.isEmpty(), kRunTimeoutMs);
+    QVERIFY2(boxes_.isEmpty(), qPrintable(boxes_.join(QStringLiteral(" | "))));
+    QVERIFY2(endsOfRun_.first().startsWith(QLatin1String(ostrel::kEndFinished)),
+             qPrintable(endsOfRun_.first()));
+    QCOMPARE(form_->ScriptStep(), 8);  // "exit" was the last line asked for
+    QVERIFY(!paintValues_.isEmpty());
+    QVERIFY2(paintValues_.last() < 1e-6, qPrintable(QString::number(paintValues_.last())));
+    const QList<double> parameters = FinalParameters(form_->Memo1->toPlainText());
+    QCOMPARE(parameters.size(), n);
+    for (int i = 1; i <= n; ++i)
+      QVERIFY2(std::fabs(parameters[i - 1] - i) < 1e-3,
+               qPrintable(QString::number(parameters[i - 1])));
+    QVERIFY(mostPoints_ <= 40);
+    QVERIFY(form_->Series1->count() <= 40);
+    qInfo("n=%d: %d function values, last %g, %d s by the server", n, fcnEvents_,
+          paintValues_.last(), form_->neTime->Value());
+    QVERIFY(form_->grab().save(QStringLiteral(SCREENSHOT_DIR "/kestrin-after-run-%1.png").arg(n)));
+  }
+
+  // Pause holds the run: no events, no seconds; Continue resumes it;
+  // Finish ends it.
+  void PauseContinueFinish() {
+    form_->NParams->SetValue(50);
+    form_->btStart->click();
+    QTRY_VERIFY_WITH_TIMEOUT(fcnEvents_ >= 200, 30000);
+    QVERIFY(form_->grab().save(QStringLiteral(SCREENSHOT_DIR "/kestrin-during-run.png")));
+    form_->btControl->click();
+    QTest::qWait(300);  // events already on their way still arrive
+    const int paused = int(events_.size());
+    TComputationalServerBase* server = ServerComponent();
+    const int secondsAtPause = server->ElapsedTime();
+    QTest::qWait(1500);
+    QCOMPARE(int(events_.size()), paused);
+    QCOMPARE(server->ElapsedTime(), secondsAtPause);
+    form_->Button2->click();
+    QTRY_VERIFY_WITH_TIMEOUT(fcnEvents_ >= 400, 30000);
+    form_->Button3->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!endsOfRun_.isEmpty(), 10000);
+    QVERIFY2(endsOfRun_.first().startsWith(QLatin1String(ostrel::kEndKilled)),
+             qPrintable(endsOfRun_.first()));
+    const int ended = int(events_.size());
+    QTest::qWait(500);
+    QCOMPARE(int(events_.size()), ended);
+    QVERIFY2(boxes_.isEmpty(), qPrintable(boxes_.join(QStringLiteral(" | "))));
+  }
+
+  // A second Start during a run loads the module again and runs the script
+  // from its first line to the end.
+  void StartDuringARunRestarts() {
+    form_->NParams->SetValue(8);
+    form_->btStart->click();
+    QTRY_VERIFY_WITH_TIMEOUT(fcnEvents_ >= 100, 30000);
+    const int firstRunFcn = fcnEvents_;
+    form_->btStart->click();
+    QCOMPARE(form_->Series1->count(), 1);
+    QVERIFY(form_->ScriptStep() < 4);
+    QTRY_VERIFY_WITH_TIMEOUT(std::any_of(endsOfRun_.begin(), endsOfRun_.end(),
+                                         [](const QString& e) {
+                                           return e.startsWith(QLatin1String(ostrel::kEndFinished));
+                                         }),
+                             kRunTimeoutMs);
+    QVERIFY2(boxes_.isEmpty(), qPrintable(boxes_.join(QStringLiteral(" | "))));
+    QVERIFY(fcnEvents_ > firstRunFcn);
+    QCOMPARE(FinalParameters(form_->Memo1->toPlainText()).size(), 8);
+    QVERIFY(paintValues_.last() < 1e-6);
+  }
+};
+
+QTEST_MAIN(EndToEndTest)
+#include "EndToEndTest.moc"
