@@ -30,8 +30,22 @@ void AddPointInOrder(QLineSeries& series, const QPointF& point) {
     series.insert(int(after - points.begin()), point);
 }
 
-void TrimSeries(QLineSeries& series) {
-  if (series.count() > kMostPoints) series.removePoints(0, kPointsDropped);
+bool TrimSeries(QLineSeries& series) {
+  if (series.count() <= kMostPoints) return false;
+  series.removePoints(0, kPointsDropped);
+  return true;
+}
+
+bool AxesShow(const QChart& chart, const QPointF& point) {
+  auto within = [&chart](Qt::Orientation orientation, qreal value) {
+    for (QAbstractAxis* axis : chart.axes(orientation)) {
+      auto* valueAxis = qobject_cast<QValueAxis*>(axis);
+      if (valueAxis == nullptr || value < valueAxis->min() || value > valueAxis->max())
+        return false;
+    }
+    return true;
+  };
+  return within(Qt::Horizontal, point.x()) && within(Qt::Vertical, point.y());
 }
 
 void FitAxes(QChart& chart, const QLineSeries& series) {

@@ -275,9 +275,10 @@ void TForm1::GiveLine() {
 void TForm1::AddChartPoint(QString values) {
   const int k = TakeInteger(values);
   const double v = TakeReal(values);
-  AddPointInOrder(*Series1, QPointF(k, v));
-  TrimSeries(*Series1);
-  FitAxes(*Chart1->chart(), *Series1);
+  const QPointF point(k, v);
+  AddPointInOrder(*Series1, point);
+  const bool trimmed = TrimSeries(*Series1);
+  if (trimmed || !AxesShow(*Chart1->chart(), point)) FitAxes(*Chart1->chart(), *Series1);
 }
 
 void TForm1::ShowMessage(const QString& text) {
