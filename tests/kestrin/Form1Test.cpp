@@ -262,6 +262,11 @@ class Form1Test : public QObject {
     auto* bottom = qobject_cast<QValueAxis*>(form_->Chart1->chart()->axes(Qt::Horizontal)[0]);
     QVERIFY(bottom->min() <= 21 && bottom->min() > 10);
     QVERIFY(bottom->max() >= 41 && bottom->max() <= 60);
+    // A point beyond what the axes show widens them.
+    server_->Raise(QStringLiteral("PAINT"), QStringLiteral("80 1000"));
+    auto* left = qobject_cast<QValueAxis*>(form_->Chart1->chart()->axes(Qt::Vertical)[0]);
+    QVERIFY(bottom->max() >= 80);
+    QVERIFY(left->max() >= 1000);
   }
 
   void PaintKeepsAscendingX() {
