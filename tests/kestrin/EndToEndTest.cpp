@@ -1,6 +1,9 @@
 // Kestrin with the real computational server on a private session bus and
 // the real converted minimiser module beside the test program: whole runs,
 // Pause, Continue, Finish and a restart, with screenshots.
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 #include <cmath>
@@ -162,6 +165,38 @@ class EndToEndTest : public QObject {
     QVERIFY(fcnEvents_ > firstRunFcn);
     QCOMPARE(FinalParameters(form_->Memo1->toPlainText()).size(), 8);
     QVERIFY(paintValues_.last() < 1e-6);
+  }
+
+  // The program itself, without a user: Start, the run, the screenshot,
+  // exit status 0.
+  void ProgramRunsWithoutAUser() {
+    form_.reset();
+    const QString screenshot = QStringLiteral(SCREENSHOT_DIR "/kestrin-run-option.png");
+    QFile::remove(screenshot);
+    QProcess kestrin;
+    QProcessEnvironment environment = bus_->Environment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    kestrin.setProcessEnvironment(environment);
+    kestrin.start(QStringLiteral(KESTRIN_BINARY),
+                  {"--run", "--nparams", "3", "--screenshot", screenshot, "--timeout", "60"});
+    QVERIFY(kestrin.waitForFinished(90000));
+    const QString errors = QString::fromLocal8Bit(kestrin.readAllStandardError());
+    QVERIFY2(kestrin.exitStatus() == QProcess::NormalExit && kestrin.exitCode() == 0,
+             qPrintable(errors));
+    QVERIFY2(errors.contains(QStringLiteral("End_Of_Run: finished")), qPrintable(errors));
+    QVERIFY(!QImage(screenshot).isNull());
+  }
+
+  void ProgramRefusesABadOption() {
+    form_.reset();
+    QProcess kestrin;
+    QProcessEnvironment environment = bus_->Environment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    kestrin.setProcessEnvironment(environment);
+    kestrin.start(QStringLiteral(KESTRIN_BINARY), {"--run", "--nparams", "many"});
+    QVERIFY(kestrin.waitForFinished(30000));
+    QCOMPARE(kestrin.exitCode(), 2);
+    QVERIFY(kestrin.readAllStandardError().contains("--nparams"));
   }
 };
 
