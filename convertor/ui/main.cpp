@@ -1,11 +1,19 @@
 // Convertor: converts Fortran sources into modules of the computational
-// server. With arguments it runs in batch mode without a window.
+// server. Without arguments it shows its window; with arguments it runs in
+// batch mode without a window.
 #include <unistd.h>
 
 #include "CommandLine.h"
+#ifdef CONVERTOR_WITH_WINDOW
+#include "WindowStart.h"
+#endif
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
+#ifdef CONVERTOR_WITH_WINDOW
+  // The argument list ends at the first empty argument.
+  if (arguments.empty() || arguments.front().empty()) return kvq::RunWindow(argc, argv);
+#endif
   kvq::ConsoleStreams streams;
   streams.interactive = ::isatty(STDIN_FILENO) == 1;
   return kvq::RunCommandLine(arguments, streams);

@@ -29,6 +29,9 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
     ::dup2(in, 0);
     ::dup2(out, 1);
     ::dup2(err, 2);
+    // Batch runs need no display; without one a run that lacks a file name
+    // reports it instead of opening the window.
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) ::unsetenv(name);
     ::execvp(program.c_str(), argv.data());
     ::_exit(127);
   }

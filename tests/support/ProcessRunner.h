@@ -1,5 +1,6 @@
 // Runs a program the way a user does from a shell: in a given directory,
-// with standard input from /dev/null, capturing output and exit status.
+// with standard input from /dev/null and no display, capturing output and
+// exit status.
 #pragma once
 
 #include <string>

@@ -1,0 +1,104 @@
+// The program's start as a shell starts it: without arguments the window
+// (or, without a display, a message and exit status 2); with arguments a
+// batch run that never creates the window while it has its file names.
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace kvq {
+
+namespace {
+
+struct Finished {
+  int exitCode = -1;
+  QByteArray out;
+  QByteArray err;
+};
+
+// display: the value of QT_QPA_PLATFORM, or none at all.
+QProcessEnvironment Environment(const QString& display) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    environment.remove(QString::fromLatin1(name));
+  if (!display.isEmpty()) environment.insert(QStringLiteral("QT_QPA_PLATFORM"), display);
+  return environment;
+}
+
+Finished Run(const QStringList& arguments, const QString& display, const QString& directory) {
+  QProcess process;
+  process.setProcessEnvironment(Environment(display));
+  process.setWorkingDirectory(directory);
+  process.setStandardInputFile(QProcess::nullDevice());
+  process.start(QStringLiteral(CONVERTOR_BINARY), arguments);
+  Finished finished;
+  if (!process.waitForFinished(30000)) {
+    process.kill();
+    process.waitForFinished();
+    return finished;
+  }
+  finished.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  finished.out = process.readAllStandardOutput();
+  finished.err = process.readAllStandardError();
+  return finished;
+}
+
+}  // namespace
+
+class ProgramStartTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    QVERIFY(dir_.isValid());
+    QFile source(dir_.filePath(QStringLiteral("HELLO.FOR")));
+    QVERIFY(source.open(QIODevice::WriteOnly));
+    source.write("      PROGRAM HELLO\r\n      WRITE(*,*) 'HI'\r\n      END\r\n");
+  }
+
+  void noArgumentsWithoutDisplay() {
+    for (const QStringList& arguments : {QStringList(), QStringList{QString()}}) {
+      Finished finished = Run(arguments, {}, dir_.path());
+      QCOMPARE(finished.exitCode, 2);
+      QVERIFY2(finished.err.startsWith("convertor: no display to show the window on"),
+               finished.err.constData());
+      QCOMPARE(finished.out, QByteArray());
+    }
+  }
+
+  void noArgumentsOpensWindowAndWaits() {
+    QProcess process;
+    process.setProcessEnvironment(Environment(QStringLiteral("offscreen")));
+    process.setWorkingDirectory(dir_.path());
+    process.start(QStringLiteral(CONVERTOR_BINARY), {});
+    QVERIFY(process.waitForStarted());
+    // The window's message loop runs until the window is closed.
+    QVERIFY(!process.waitForFinished(1500));
+    process.kill();
+    process.waitForFinished();
+  }
+
+  // A platform that does not exist would end the program at the first
+  // window: the batch run must not need one.
+  void argumentsNeverCreateWindow() {
+    Finished finished = Run({"NAME=HELLO", "HELLO.FOR", "HELLO.F"},
+                            QStringLiteral("no-such-platform"), dir_.path());
+    QCOMPARE(finished.exitCode, 0);
+    QVERIFY(finished.out.contains("Input Lines:2     Output Lines:"));
+    QVERIFY(QFile::exists(dir_.filePath(QStringLiteral("HELLO.F"))));
+    QCOMPARE(finished.err, QByteArray());
+  }
+
+  void missingFileNameWithoutDisplay() {
+    Finished finished = Run({"NAME=HELLO", "HELLO.FOR"}, {}, dir_.path());
+    QCOMPARE(finished.exitCode, 2);
+    QVERIFY(finished.err.contains("a source and a destination file name are needed"));
+  }
+
+ private:
+  QTemporaryDir dir_;
+};
+
+}  // namespace kvq
+
+QTEST_MAIN(kvq::ProgramStartTest)
+#include "ProgramStartTest.moc"
