@@ -98,28 +98,29 @@ int HandleOptions(const std::vector<std::string>& arguments, const ConsoleStream
 
 // TARVIK NAME ... generates a project, a single argument names a project
 // to convert, anything else is a single-source conversion.
-RunOutcome DispatchArguments(ProgramState& state, ConsoleUserInterface& ui) {
+RunOutcome DispatchArguments(ProgramState& state, UserInterface& ui, RunObserver& observer) {
   ParamList& params = state.paramList;
   ProjectGeneration generate = [&](const std::string& outputPath) {
-    GenerateProject(state, ui, ui, &outputPath);
+    GenerateProject(state, ui, observer, &outputPath);
   };
   if (params[0] == "TARVIK") {
-    RunOutcome generated = GenerateProject(state, ui, ui, nullptr);
+    RunOutcome generated = GenerateProject(state, ui, observer, nullptr);
     ui.CloseWindow();
     return generated;
   }
   if (params.size() == 1) {
     if (!HasDirectoryPart(params.Original(0))) params.Set({AbsolutePath(params.Original(0))});
-    RunOutcome converted = ConvertProject(state, ui, ui, nullptr, generate);
+    RunOutcome converted = ConvertProject(state, ui, observer, nullptr, generate);
     ui.CloseWindow();
     return converted;
   }
-  return RunSingleSource(state, ui, ui, nullptr, generate);
+  return RunSingleSource(state, ui, observer, nullptr, generate);
 }
 
 }  // namespace
 
-int RunCommandLine(const std::vector<std::string>& arguments, const ConsoleStreams& streams) {
+int RunCommandLine(const std::vector<std::string>& arguments, const ConsoleStreams& streams,
+                   const BatchFrontEndFactory& makeFrontEnd) {
   if (int status = HandleOptions(arguments, streams); status >= 0) return status;
 
   ConsoleUserInterface ui(streams.out, streams.err, streams.in, streams.interactive);
@@ -136,7 +137,9 @@ int RunCommandLine(const std::vector<std::string>& arguments, const ConsoleStrea
   }
   state.batchMode = true;
 
-  RunOutcome outcome = DispatchArguments(state, ui);
+  std::unique_ptr<BatchFrontEnd> frontEnd = makeFrontEnd ? makeFrontEnd(ui, state) : nullptr;
+  RunOutcome outcome =
+      frontEnd ? DispatchArguments(state, *frontEnd, *frontEnd) : DispatchArguments(state, ui, ui);
   ui.PrintStatusLine();
   if (outcome == RunOutcome::NeedsFileNames) {
     std::fprintf(streams.err, "convertor: a source and a destination file name are needed\n%s",

@@ -4,8 +4,13 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "RunObserver.h"
+#include "UserInterface.h"
 
 namespace kvq {
 
@@ -16,6 +21,17 @@ struct ConsoleStreams {
   bool interactive = false;  // standard input is a terminal
 };
 
-int RunCommandLine(const std::vector<std::string>& arguments, const ConsoleStreams& streams);
+class ConsoleUserInterface;
+struct ProgramState;
+
+// A front end for batch runs that asks and is told: made from the console's
+// by the window build, whose front end opens the window when a run must ask
+// for a file name.
+class BatchFrontEnd : public UserInterface, public RunObserver {};
+using BatchFrontEndFactory =
+    std::function<std::unique_ptr<BatchFrontEnd>(ConsoleUserInterface&, ProgramState&)>;
+
+int RunCommandLine(const std::vector<std::string>& arguments, const ConsoleStreams& streams,
+                   const BatchFrontEndFactory& makeFrontEnd = {});
 
 }  // namespace kvq

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "CommandLine.h"
 #include "ConsoleUserInterface.h"
 #include "driver/ConversionOptions.h"
 
@@ -16,7 +17,7 @@ namespace kvq {
 
 class TForm1;
 
-class WindowOnDemand : public UserInterface, public RunObserver {
+class WindowOnDemand : public BatchFrontEnd {
  public:
   // argc and argv are handed to the application object, which must outlive
   // nothing but this; an application that already exists is used instead.

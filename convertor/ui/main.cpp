@@ -5,6 +5,7 @@
 
 #include "CommandLine.h"
 #ifdef CONVERTOR_WITH_WINDOW
+#include "WindowOnDemand.h"
 #include "WindowStart.h"
 #endif
 
@@ -16,5 +17,12 @@ int main(int argc, char** argv) {
 #endif
   kvq::ConsoleStreams streams;
   streams.interactive = ::isatty(STDIN_FILENO) == 1;
+#ifdef CONVERTOR_WITH_WINDOW
+  return kvq::RunCommandLine(
+      arguments, streams, [&](kvq::ConsoleUserInterface& console, kvq::ProgramState& state) {
+        return std::make_unique<kvq::WindowOnDemand>(console, state, argc, argv);
+      });
+#else
   return kvq::RunCommandLine(arguments, streams);
+#endif
 }

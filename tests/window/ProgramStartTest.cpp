@@ -88,6 +88,20 @@ class ProgramStartTest : public QObject {
     QCOMPARE(finished.err, QByteArray());
   }
 
+  // With a display the run that lacks its destination waits in the
+  // window's file dialog instead of ending with a usage error.
+  void missingFileNameWithDisplayAsksInWindow() {
+    QProcess process;
+    process.setProcessEnvironment(Environment(QStringLiteral("offscreen")));
+    process.setWorkingDirectory(dir_.path());
+    process.start(QStringLiteral(CONVERTOR_BINARY), {"NAME=HELLO", "HELLO.FOR"});
+    QVERIFY(process.waitForStarted());
+    QVERIFY(!process.waitForFinished(1500));
+    process.kill();
+    process.waitForFinished();
+    QVERIFY(!process.readAllStandardError().contains("file name are needed"));
+  }
+
   void missingFileNameWithoutDisplay() {
     Finished finished = Run({"NAME=HELLO", "HELLO.FOR"}, {}, dir_.path());
     QCOMPARE(finished.exitCode, 2);
