@@ -3,17 +3,16 @@
 //   kestrin_bench [n]     n parameters (default 50), on a private bus
 // Not a test: prints evaluations per second and the time per event, with
 // the window's share of the run's wall time as the ratio.
-#include "ComputationalServer.h"
-#include "Form1.h"
-#include "OstrelIdentity.h"
-#include "PrivateBus.h"
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMap>
 #include <QTimer>
-
 #include <cstdio>
+
+#include "ComputationalServer.h"
+#include "Form1.h"
+#include "OstrelIdentity.h"
+#include "PrivateBus.h"
 
 using namespace kvq;
 
@@ -78,9 +77,10 @@ int main(int argc, char** argv) {
   const int evaluations = costs.value(QStringLiteral("FCN")).count;
   std::printf("function evaluations %d: %.0f per second through the whole path\n", evaluations,
               evaluations / seconds);
-  std::printf("window thread in EventProcessing: %.1f us per event; %.1f%% of the wall time "
-              "(Give_Line includes the GiveLine round trip)\n",
-              guiNs / 1e3 / events, 100.0 * guiNs / 1e9 / seconds);
+  std::printf(
+      "window thread in EventProcessing: %.1f us per event; %.1f%% of the wall time "
+      "(Give_Line includes the GiveLine round trip)\n",
+      guiNs / 1e3 / events, 100.0 * guiNs / 1e9 / seconds);
   std::printf("memo %d lines (bound %d), chart %lld points\n", form.Memo1->blockCount(),
               TForm1::kMemoLines, (long long)form.Series1->count());
   return 0;
