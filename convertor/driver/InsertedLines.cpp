@@ -57,6 +57,12 @@ std::string HandlerLabelField(const std::string& label) {
   return field;
 }
 
+// The error handler's label stands after a blank, unless it has five
+// characters: column 6 must stay blank.
+std::string ErrorLabelText(const std::string& label) {
+  return label.size() >= 5 ? label : " " + label;
+}
+
 }  // namespace
 
 void WriteMainProgramBlock(OutputChannel& output, const ConversionSettings& settings,
@@ -74,7 +80,7 @@ void WriteEndOfUnitLines(OutputChannel& output, const ConversionSettings& settin
   bool mainProgram = !unit.Procedure;
   if (unit.IoHandlersNeeded) {
     if (!unit.LastWasReturn) output.WriteOutputLine(kReturnLine);
-    output.WriteOutputLine(HandlerLabelField(" " + settings.errorLabel) +
+    output.WriteOutputLine(HandlerLabelField(ErrorLabelText(settings.errorLabel)) +
                            "CALL zx_IO_ERROR        " + "  !  KVQ");
     output.WriteOutputLine(kReturnLine);
     output.WriteOutputLine(HandlerLabelField("9" + settings.errorLabel) +

@@ -311,11 +311,24 @@ bool SourceReader::ApplyIncludeStep(std::string& prepared) {
   return true;
 }
 
+namespace {
+
+// Columns 1 to 6 of a line that takes over a label: a blank and the digits,
+// or all five digits from column 1, so that column 6 stays blank.
+void SetLabelField(std::string& field, std::string_view digits) {
+  constexpr std::size_t kLabelColumns = 5;
+  field.assign(digits.size() < kLabelColumns ? " " : "");
+  field.append(digits);
+  field.resize(kStatementFieldColumn7, ' ');
+}
+
+}  // namespace
+
 void SourceReader::ReadLabel() {
   stmt_.RawScan = false;
   stmt_.ScanPos = 0;
   stmt_.Label = 0;
-  stmt_.LabelField.assign(1, ' ');
+  std::string digits;
   const std::string& text = stmt_.Text;
   if (run_.freeForm) {
     // Free form: a label is the digits in front of the statement, in any
@@ -324,23 +337,18 @@ void SourceReader::ReadLabel() {
     std::size_t end = at;
     while (end != std::string::npos && end < text.size() && end - at < 5 && IsDigit(text[end]))
       ++end;
-    if (at != std::string::npos && end > at && (end == text.size() || IsBlank(text[end]))) {
-      for (std::size_t i = at; i < end; ++i) {
-        stmt_.LabelField.push_back(text[i]);
-        stmt_.Label = stmt_.Label * 10 + (text[i] - '0');
-      }
+    if (at != std::string::npos && end > at && (end == text.size() || IsBlank(text[end])))
+      digits.assign(text, at, end - at);
+  } else {
+    for (std::size_t column = 1; column <= 5 && column <= text.size(); ++column) {
+      char c = text[column - 1];
+      if (IsBlank(c)) continue;
+      if (!IsDigit(c)) break;
+      digits.push_back(c);
     }
-    stmt_.LabelField.resize(6, ' ');
-    return;
   }
-  for (std::size_t column = 1; column <= 5 && column <= text.size(); ++column) {
-    char c = text[column - 1];
-    if (IsBlank(c)) continue;
-    if (!IsDigit(c)) break;
-    stmt_.LabelField.push_back(c);
-    stmt_.Label = stmt_.Label * 10 + (c - '0');
-  }
-  stmt_.LabelField.resize(6, ' ');
+  for (char c : digits) stmt_.Label = stmt_.Label * 10 + (c - '0');
+  SetLabelField(stmt_.LabelField, digits);
 }
 
 void SourceReader::WriteCompanionLine(std::string_view line) {

@@ -122,7 +122,7 @@ TEST_P(LabelTest, ReadsDigitsOfColumns1To5) {
 INSTANTIATE_TEST_SUITE_P(
     Labels, LabelTest,
     ::testing::Values(LabelCase{"  100 CONTINUE", 100, " 100  "},
-                      LabelCase{"12345 CONTINUE", 12345, " 12345"},
+                      LabelCase{"12345 CONTINUE", 12345, "12345 "},  // column 6 stays blank
                       LabelCase{"     1X=1", 0, "      "},   // column 6 is the continuation mark
                       LabelCase{"1 2   X=1", 12, " 12   "},  // blanks between digits drop
                       LabelCase{"      X=1", 0, "      "}, LabelCase{"C 123 comment", 0, "      "},

@@ -312,6 +312,11 @@ TEST_F(FreeFormConverterTest, FormatSeparatorsAreReplacedInPlace) {
                    "  1H\xfa,1x)"}));
 }
 
+TEST_F(StatementConverterTest, FiveDigitLabelLeavesColumn6Blank) {
+  Lines write = Convert({"12345 WRITE(6,*) X"});
+  EXPECT_EQ(write[1], "12345 zx_Ebuf='T.FOR(1) SUB: 12345WRITE(6,*)X'");
+}
+
 // The continuation mark is the last "&" outside constants and comments.
 TEST_F(FreeFormConverterTest, AmpersandInAConstantIsNoContinuationMark) {
   Lines open = Convert({"open(10, file='a&b.dat', &", "     status='old')"});
