@@ -49,7 +49,7 @@ ConversionRun::ConversionRun(const ConversionJob& job, CarryOver& carry, RunObse
   run_.sourceFileName = FileNamePart(job.shownSource);
   reader_.SetInterfaceHook([this] { BeforeInterfaceBlock(); });
   if (!job.projectRun && observer.WantsLines()) reader_.SetInputEcho(&inputEcho_);
-  output_.SetCurrentLocation(&reader_.CurrentLocation());
+  output_.SetCurrentLocation([this] { return reader_.CurrentLocation(); });
 }
 
 RunResult ConversionRun::Run() {

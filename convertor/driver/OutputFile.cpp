@@ -60,8 +60,7 @@ void OutputFile::WriteOutputLine(std::string_view line) {
   // only fixed-form lines have a comment letter in column 1.
   Write(line, !run_.freeForm);
   if (line.starts_with(kWarningWord)) {
-    static const SourceLocation kNowhere;
-    Warn(current_ ? *current_ : kNowhere, WarningText(line));
+    Warn(current_ ? current_() : SourceLocation(), WarningText(line));
   }
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,7 +31,7 @@ class OutputFile : public OutputChannel {
 
   // Where the line being converted stands; " WARNING" lines are reported
   // there.
-  void SetCurrentLocation(const SourceLocation* where) { current_ = where; }
+  void SetCurrentLocation(std::function<SourceLocation()> where) { current_ = std::move(where); }
   // Passes the lines collected for the observer on.
   void FlushEcho();
   int OutputLines() const { return outputLines_; }
@@ -47,7 +48,7 @@ class OutputFile : public OutputChannel {
   const RunState& run_;
   RunObserver& observer_;
   bool echo_;
-  const SourceLocation* current_ = nullptr;
+  std::function<SourceLocation()> current_;
   std::FILE* file_ = nullptr;
   bool failed_ = false;
   int outputLines_ = 0;

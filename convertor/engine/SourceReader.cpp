@@ -23,6 +23,10 @@ SourceReader::SourceReader(const ConversionSettings& settings, CarryOver& carry,
                            OutputChannel& output)
     : settings_(settings), carry_(carry), run_(run), output_(output) {}
 
+SourceLocation SourceReader::Location(const LinePlace& place) const {
+  return SourceLocation{include_[place.depth < 0 ? 0 : place.depth].path, place.line};
+}
+
 void SourceReader::StartMainLevel(const std::string& shownPath) {
   stmt_ = Statement();
   lookahead_.clear();
@@ -32,7 +36,7 @@ void SourceReader::StartMainLevel(const std::string& shownPath) {
   includeEnded_ = false;
   inputLines_ = -1;
   lookaheadDepth_ = textDepth_ = 0;
-  lookaheadAt_ = currentAt_ = rawAt_ = SourceLocation();
+  lookaheadAt_ = currentAt_ = rawAt_ = LinePlace();
   include_[0].path = shownPath;
   include_[0].lineNumber = 0;
   includeDepth_ = 0;
@@ -163,7 +167,7 @@ void SourceReader::ReadRawLine(std::string& raw) {
   if (mainFile) ++inputLines_;
   IncludeLevel& level = include_[includeDepth_];
   level.file.ReadLine(raw);
-  rawAt_.file = level.path;
+  rawAt_.depth = includeDepth_;
   rawAt_.line = ++level.lineNumber;
   if (mainFile && inputEcho_) inputEcho_->push_back(raw);
 }
@@ -285,9 +289,9 @@ bool SourceReader::ApplyIncludeStep(std::string& prepared) {
   if (close == std::string_view::npos || close == 0) return false;
   std::string name(after.substr(0, close));
   if (includeDepth_ >= kMaxIncludeDepth) {
-    output_.Warn(rawAt_, "INCLUDE '" + name + "' nests deeper than " +
-                             std::to_string(kMaxIncludeDepth) +
-                             " levels; the line is kept as it is");
+    output_.Warn(Location(rawAt_), "INCLUDE '" + name + "' nests deeper than " +
+                                       std::to_string(kMaxIncludeDepth) +
+                                       " levels; the line is kept as it is");
     return false;
   }
 
@@ -299,7 +303,8 @@ bool SourceReader::ApplyIncludeStep(std::string& prepared) {
 
   IncludeLevel& level = include_[includeDepth_ + 1];
   if (!level.file.Open(resolved)) {
-    output_.Warn(rawAt_, "INCLUDE '" + name + "' cannot be opened; the line is kept as it is");
+    output_.Warn(Location(rawAt_),
+                 "INCLUDE '" + name + "' cannot be opened; the line is kept as it is");
     return false;
   }
   ++includeDepth_;
@@ -317,9 +322,8 @@ namespace {
 // or all five digits from column 1, so that column 6 stays blank.
 void SetLabelField(std::string& field, std::string_view digits) {
   constexpr std::size_t kLabelColumns = 5;
-  field.assign(digits.size() < kLabelColumns ? " " : "");
-  field.append(digits);
-  field.resize(kStatementFieldColumn7, ' ');
+  field.assign(kStatementFieldColumn7, ' ');
+  field.replace(digits.size() < kLabelColumns ? 1 : 0, digits.size(), digits);
 }
 
 }  // namespace
@@ -328,7 +332,8 @@ void SourceReader::ReadLabel() {
   stmt_.RawScan = false;
   stmt_.ScanPos = 0;
   stmt_.Label = 0;
-  std::string digits;
+  char buffer[5];  // at most five digits are taken
+  std::size_t count = 0;
   const std::string& text = stmt_.Text;
   if (run_.freeForm) {
     // Free form: a label is the digits in front of the statement, in any
@@ -338,15 +343,16 @@ void SourceReader::ReadLabel() {
     while (end != std::string::npos && end < text.size() && end - at < 5 && IsDigit(text[end]))
       ++end;
     if (at != std::string::npos && end > at && (end == text.size() || IsBlank(text[end])))
-      digits.assign(text, at, end - at);
+      for (std::size_t i = at; i < end && count < sizeof buffer; ++i) buffer[count++] = text[i];
   } else {
     for (std::size_t column = 1; column <= 5 && column <= text.size(); ++column) {
       char c = text[column - 1];
       if (IsBlank(c)) continue;
       if (!IsDigit(c)) break;
-      digits.push_back(c);
+      buffer[count++] = c;
     }
   }
+  std::string_view digits(buffer, count);
   for (char c : digits) stmt_.Label = stmt_.Label * 10 + (c - '0');
   SetLabelField(stmt_.LabelField, digits);
 }
@@ -543,9 +549,9 @@ void SourceReader::OpenConditionLevel(std::string_view text) {
   ConditionRecord& conditions = carry_.conditions;
   ++conditions.ConditionDepth;
   if (conditions.ConditionDepth == ConditionRecord::kLevels + 1)
-    output_.Warn(currentAt_, "IF DEFINED nests deeper than " +
-                                 std::to_string(ConditionRecord::kLevels) +
-                                 " levels; the lines of the deeper levels are converted");
+    output_.Warn(Location(currentAt_), "IF DEFINED nests deeper than " +
+                                           std::to_string(ConditionRecord::kLevels) +
+                                           " levels; the lines of the deeper levels are converted");
   if (conditions.ConditionDepth > ConditionRecord::kLevels) return;
   std::string& level = conditions.ConditionStack[conditions.ConditionDepth];
   level.clear();

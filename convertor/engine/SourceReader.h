@@ -89,7 +89,7 @@ class SourceReader {
 
   bool FreeForm() const { return run_.freeForm; }
   // Where the current line stands in its file.
-  const SourceLocation& CurrentLocation() const { return currentAt_; }
+  SourceLocation CurrentLocation() const { return Location(currentAt_); }
   Statement& statement() { return stmt_; }
   const Statement& statement() const { return stmt_; }
   const std::string& Lookahead() const { return lookahead_; }
@@ -130,9 +130,16 @@ class SourceReader {
   RunState& run_;
   OutputChannel& output_;
   std::vector<std::string>* inputEcho_ = nullptr;
-  SourceLocation lookaheadAt_;  // where the look-ahead line stands
-  SourceLocation currentAt_;    // where the current line stands
-  SourceLocation rawAt_;        // where the line under preparation stands
+  // A line's place as numbers, turned into a SourceLocation only when a
+  // diagnostic needs it.
+  struct LinePlace {
+    int depth = 0;  // include level
+    int line = 0;   // 1-based line number in that file
+  };
+  SourceLocation Location(const LinePlace& place) const;
+  LinePlace lookaheadAt_;  // where the look-ahead line stands
+  LinePlace currentAt_;    // where the current line stands
+  LinePlace rawAt_;        // where the line under preparation stands
 
   Statement stmt_;
   std::string lookahead_;    // the next line, already prepared
