@@ -126,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LabelCase{"     1X=1", 0, "      "},   // column 6 is the continuation mark
                       LabelCase{"1 2   X=1", 12, " 12   "},  // blanks between digits drop
                       LabelCase{"      X=1", 0, "      "}, LabelCase{"C 123 comment", 0, "      "},
-                      LabelCase{"123456X=1", 12345, " 12345"}));
+                      LabelCase{"123456X=1", 12345, "12345 "}));
 
 TEST_F(SourceReaderTest, LineEndingInAmpersandSwitchesToFreeForm) {
   h.Start(CrLf({"! comment &", "x = 1 + &", "    2", "a = 1; b = 2"}));
