@@ -282,6 +282,8 @@ void StatementConverter::RewritePrint() {
   if (!carry_.write.redirected) unit_.MpiGuard = false;
   if (unit_.MpiGuard) output_.WriteOutputLine(kMpiGuardLine);
   unit_.UnitEnd = ' ';
+  // PRINT always writes to the console: a FORMAT it names is console output.
+  unit_.IsConsole = true;
   ParseFormatPart();
   RecordFormatLabel(IoDirection::Write);
   if (unit_.UnitEnd == ',' || unit_.UnitEnd == kEndMarker) unit_.UnitEnd = ' ';
