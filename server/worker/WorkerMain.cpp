@@ -4,6 +4,7 @@
 // whatever the module does (crash, exit, endless loop) ends at most this
 // process.
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -128,6 +129,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   signal(SIGPIPE, SIG_IGN);
+  // A worker outlives no server: a module computing without I/O would
+  // otherwise never notice that its server is gone.
+  pid_t server = getppid();
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != server) return kExitServerGone;
   Channel& channel = ServerChannel();
   std::optional<Frame> load = channel.Receive();
   if (!load || load->type != FrameType::Load) return kExitServerGone;

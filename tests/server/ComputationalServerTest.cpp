@@ -3,6 +3,7 @@
 // can be in, two clients at once, a client that leaves, and the three ways
 // of reaching a server.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -12,6 +13,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "ComputationalServer.h"
 #include "OstrelIdentity.h"
@@ -58,17 +60,22 @@ struct Client {
 };
 
 // The ostrel-worker processes of the server process pid.
-int WorkersOf(uint pid) {
-  int count = 0;
+std::vector<pid_t> WorkerPids(uint pid) {
+  std::vector<pid_t> workers;
   for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
     QFile stat("/proc/" + entry + "/stat");
     if (!stat.open(QIODevice::ReadOnly)) continue;
     QString text = QString::fromLatin1(stat.readAll());
     int close = text.lastIndexOf(')');
     QStringList fields = text.mid(close + 2).split(' ');
-    if (text.contains("(ostrel-worker)") && fields.value(1).toUInt() == pid) ++count;
+    if (text.contains("(ostrel-worker)") && fields.value(1).toUInt() == pid)
+      workers.push_back(entry.toInt());
   }
-  return count;
+  return workers;
+}
+
+int WorkersOf(uint pid) {
+  return static_cast<int>(WorkerPids(pid).size());
 }
 
 QString ErrorOf(const std::function<void()>& call) {
@@ -266,6 +273,32 @@ TEST_F(ComputationalServerTest, SecondServerOnTheSameBusRefusesToStart) {
   ASSERT_TRUE(second.waitForFinished(10000));
   EXPECT_EQ(second.exitCode(), 1);
   EXPECT_TRUE(second.readAllStandardError().contains("owned by another process"));
+}
+
+TEST_F(ComputationalServerTest, ServerThatDiesTakesItsWorkersAndTheClientIsTold) {
+  Client client;
+  ASSERT_EQ(client.Load(MODULE_LOOPER), "");
+  client.server->Continue();
+  ASSERT_TRUE(WaitFor([&] { return client.Saw("Output:  looping"); }));
+  uint server = bus_.ServerPid();
+  std::vector<pid_t> workers = WorkerPids(server);
+  ASSERT_EQ(workers.size(), 1u);
+  pid_t worker = workers[0];
+  kill(static_cast<pid_t>(server), SIGKILL);
+  ASSERT_TRUE(WaitFor([&] {
+    return client.Saw(
+        "Server_Lost: the computational server left the "
+        "session bus; a run it was doing is lost");
+  }));
+  EXPECT_FALSE(client.server->Connected());
+  EXPECT_TRUE(WaitFor([&] { return kill(worker, 0) != 0; })) << "the worker outlived its server";
+
+  client.events.clear();  // the next call reaches a new server
+  client.script = {"end"};
+  ASSERT_EQ(client.Load(MODULE_ECHO), "");
+  client.server->Continue();
+  ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
+  EXPECT_EQ(client.events.back(), "End_Of_Run: finished");
 }
 
 class FallbackStartTest : public ::testing::Test {
