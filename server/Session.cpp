@@ -3,6 +3,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstring>
 
 #include "OstrelIdentity.h"
@@ -55,6 +56,13 @@ void Session::LoadDll(const QString& path, const QString& parameterLine,
   if (path.isEmpty()) return refuse("no module given: LoadDll needs the path of a module");
   if (QFileInfo(path).isRelative())
     return refuse(QStringLiteral("cannot load %1: give the module's absolute path").arg(path));
+  std::string payload = path.toStdString();
+  payload.push_back('\0');
+  payload += EncodeModuleText(parameterLine);
+  if (payload.size() > kMaxServerPayload) {
+    return refuse(QStringLiteral("cannot load %1: the path and parameter line are too long")
+                      .arg(path.left(200)));
+  }
   worker_ = new WorkerProcess(workerPath_, this);
   if (!worker_->Started()) {
     QString error = worker_->StartError();
@@ -68,9 +76,6 @@ void Session::LoadDll(const QString& path, const QString& parameterLine,
     SendEvent(kProcessOutputEvent, DecodeModuleText(line));
   });
   connect(worker_, &WorkerProcess::Ended, this, &Session::WorkerEnded);
-  std::string payload = path.toStdString();
-  payload.push_back('\0');
-  payload += EncodeModuleText(parameterLine);
   state_ = State::Loading;
   pendingLoad_ = request;
   worker_->Send(FrameType::Load, payload);
@@ -126,9 +131,12 @@ std::optional<RefusedCall> Session::GiveLine(const std::optional<QString>& line)
   if (state_ != State::Running || !awaitingLine_)
     return RefusedCall{"NoLineAwaited", "no line is awaited: the module has not asked for one"};
   awaitingLine_ = false;
-  if (line)
-    worker_->Send(FrameType::Line, EncodeModuleText(*line));
-  else
+  if (line) {
+    // The module reads at most a console buffer (2048 bytes) of it.
+    std::string bytes = EncodeModuleText(*line);
+    bytes.resize(std::min<std::size_t>(bytes.size(), kMaxServerPayload));
+    worker_->Send(FrameType::Line, bytes);
+  } else
     worker_->Send(FrameType::EndOfInput, "");
   return std::nullopt;
 }

@@ -34,6 +34,10 @@ namespace kvq::ostrel {
 
 constexpr int kWorkerSocketFd = 3;
 constexpr std::uint32_t kMaxPayload = 1u << 20;
+// The server's frames stay this small: the server writes without blocking,
+// and one frame of this size always fits the empty socket buffer (the
+// worker has read everything before it asks for more).
+constexpr std::uint32_t kMaxServerPayload = 1u << 16;
 constexpr std::size_t kFrameHeaderSize = 5;
 
 enum class FrameType : std::uint8_t {

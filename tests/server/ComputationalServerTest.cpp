@@ -183,11 +183,13 @@ TEST_F(ComputationalServerTest, CallsOutOfTurnAreRefusedAndChangeNothing) {
             "no module given: LoadDll needs the path of a module");
   EXPECT_EQ(client.server->LoadDll("relative/Minuit.so", ""),
             "cannot load relative/Minuit.so: give the module's absolute path");
+  EXPECT_EQ(client.server->LoadDll("/" + QString(2000000, 'x'), ""),
+            "cannot load /" + QString(199, 'x') + ": the path and parameter line are too long");
 
   ASSERT_EQ(client.Load(MODULE_ECHO), "");
   EXPECT_EQ(ErrorOf([&] { client.server->GiveLine("early"); }),
             "no line is awaited: the module has not asked for one");
-  client.script = {"kept", "end"};
+  client.script = {"kept", QString(3000000, 'y'), "end"};
   client.server->Continue();
   ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
   EXPECT_TRUE(client.Saw("Output: echo: kept"));
