@@ -26,7 +26,9 @@ bool SameFile(const std::string& a, const std::string& b) {
 }  // namespace
 
 bool IsFreeFormName(const std::string& upperCaseName) {
-  return Contains(upperCaseName, ".F90");
+  for (std::string_view extension : {".F90", ".F95", ".F03", ".F08"})
+    if (Contains(upperCaseName, extension)) return true;
+  return false;
 }
 
 RunResult RunConversionJob(const ConversionJob& job, CarryOver& carry, RunObserver& observer) {

@@ -65,6 +65,18 @@ std::size_t FreeFormStatementStart(const std::string& text) {
   return at;
 }
 
+// A ";" outside constants and comments: a second statement on the line.
+bool HasStatementSeparator(std::string_view text) {
+  bool quoted = false;
+  for (char c : text) {
+    if (c == '\'') quoted = !quoted;
+    if (quoted) continue;
+    if (c == '!') return false;
+    if (c == ';') return true;
+  }
+  return false;
+}
+
 void BlankColumns(std::string& text, std::size_t count) {
   for (std::size_t i = 0; i < count && i < text.size(); ++i) text[i] = ' ';
 }
@@ -288,7 +300,7 @@ void StatementConverter::ApplyTraceRule() {
 void StatementConverter::ConvertIoStatement(IoKind kind) {
   Statement& s = stmt();
   kind_ = kind;
-  if (reader_.FreeForm() && s.Text.find(';') != std::string::npos) {
+  if (reader_.FreeForm() && HasStatementSeparator(s.Text)) {
     output_.WriteOutputLine(kTwoOperatorsWarning);
     return;
   }

@@ -317,6 +317,11 @@ TEST_F(StatementConverterTest, FiveDigitLabelLeavesColumn6Blank) {
   EXPECT_EQ(write[1], "12345 zx_Ebuf='T.FOR(1) SUB: 12345WRITE(6,*)X'");
 }
 
+TEST_F(FreeFormConverterTest, SemicolonInAConstantOrCommentIsNoSecondStatement) {
+  Lines write = Convert({"write(*,'(a)') 'x = 1; y = 2' ! a; b"});
+  EXPECT_EQ(write[0], "!Converted: write(*,'(a)') 'x = 1; y = 2' ! a; b");
+}
+
 // The continuation mark is the last "&" outside constants and comments.
 TEST_F(FreeFormConverterTest, AmpersandInAConstantIsNoContinuationMark) {
   Lines open = Convert({"open(10, file='a&b.dat', &", "     status='old')"});
