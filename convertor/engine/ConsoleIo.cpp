@@ -15,8 +15,6 @@ constexpr std::string_view kMpiGuardLine = "      if(zx_MyProcess.eq.0) then";
 constexpr std::string_view kMpiBroadcastPlaceholder =
     "      Call MPI_BCast(..., ..., ..., 0,zx_MPIcommunicator,zx_ierr) ! - Sorry !!!";
 constexpr std::string_view kReadInputLine = "      CALL Interface_IO(3)   ! Read ";
-// The buffer of the last input line, empty at the end of input.
-constexpr std::string_view kReadOwnEndOfInputHead = "      Read(zx_BufIO(1:zx_InputRecords()),";
 constexpr std::string_view kPrintOutputLine = "      CALL Interface_IO(1)   !  Write";
 constexpr std::string_view kFixedContinuation = "     -   ";
 constexpr std::string_view kFixedContinuationInConstant = "     -";
@@ -252,16 +250,9 @@ void StatementConverter::RewriteRead() {
     unit_.IsConsole = true;
     if (!carry_.read.redirected) {
       output_.WriteOutputLine(kReadInputLine);
-      // IOSTAT= without END=: the program handles the end of input itself.
-      if (reader_.LineContains(",IOSTAT=") && !reader_.LineContains(",END=")) {
-        // No jump: at the end of input the READ meets an empty buffer and
-        // its IOSTAT= variable gets the end-of-file value.
-        head = kReadOwnEndOfInputHead;
-      } else {
-        std::string label = reader_.LineContains(",END=") ? KeywordValue("END") : EndOfFileLabel();
-        output_.WriteOutputLine("      if(Ichar(zx_BufIO(1:1)).eq.0) goto " + label +
-                                "    ! EOF checking");
-      }
+      std::string label = reader_.LineContains(",END=") ? KeywordValue("END") : EndOfFileLabel();
+      output_.WriteOutputLine("      if(Ichar(zx_BufIO(1:1)).eq.0) goto " + label +
+                              "    ! EOF checking");
     }
   }
   unit_.ControlRest = controlList ? ReadControlRest(reader_, unit_.UnitEnd) : std::string();
