@@ -10,8 +10,8 @@
 
 #include "ConsoleUserInterface.h"
 #include "FuzzInput.h"
-#include "ProjectConversion.h"
-#include "ProjectGenerator.h"
+#include "project/ProjectConversion.h"
+#include "project/ProjectGenerator.h"
 
 namespace fs = std::filesystem;
 
