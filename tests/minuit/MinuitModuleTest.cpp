@@ -4,7 +4,6 @@
 // sum (x(i) - i)^2; "PAINT" events are counted. The module is the real
 // converted Minuit.so (or the one named by the environment variable
 // MINUIT_MODULE), loaded through zentrix_host.h.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "HostedModule.h"
 #include "zentrix_host.h"
 
 namespace {
@@ -144,39 +144,31 @@ bool Contains(const std::vector<std::string>& lines, const std::string& line) {
 class MinuitModule : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* path = std::getenv("MINUIT_MODULE");
-    module_ = dlopen(path && *path ? path : MINUIT_MODULE, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(module_, nullptr) << dlerror();
-    attach_ = reinterpret_cast<decltype(attach_)>(dlsym(module_, "zx_attach_host"));
-    call_ = reinterpret_cast<decltype(call_)>(dlsym(module_, "zx_call_entry"));
+    ASSERT_TRUE(module_.Loaded()) << module_.Error();
     // The entry routine as the server finds it: by the name the build
     // recorded, as gfortran spells it.
-    const auto* entryName = static_cast<const char*>(dlsym(module_, "zx_entry_name"));
+    const auto* entryName = static_cast<const char*>(module_.Symbol("zx_entry_name"));
     ASSERT_NE(entryName, nullptr);
     EXPECT_STREQ(entryName, "MINUIT_DLL");
     std::string symbol(entryName);
     for (char& c : symbol) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    entry_ = reinterpret_cast<zx_entry_routine>(dlsym(module_, (symbol + "_").c_str()));
-    ASSERT_TRUE(attach_ && call_ && entry_);
-  }
-  void TearDown() override {
-    if (module_) dlclose(module_);
+    entry_ = module_.Entry(symbol + "_");
+    ASSERT_NE(entry_, nullptr);
   }
 
   int Run(Session& session) {
     zx_host host{ZX_HOST_API_VERSION, sizeof(zx_host), &session, ReadLine,
                  WriteLine,           DebugLine,       Event};
-    EXPECT_EQ(attach_(&host), 0);
-    std::vector<int> job(10000, 0);
-    job[0] = ZX_REGIME_HOSTED;
-    int status = call_(entry_, job.data());
-    attach_(nullptr);
-    return status;
+    return module_.Run(entry_, host);
   }
 
-  void* module_ = nullptr;
-  int (*attach_)(const zx_host*) = nullptr;
-  int (*call_)(zx_entry_routine, int*) = nullptr;
+  // The module the build made, or the one MINUIT_MODULE names.
+  static const char* ModulePath() {
+    const char* path = std::getenv("MINUIT_MODULE");
+    return path && *path ? path : MINUIT_MODULE;
+  }
+
+  kvq::test::HostedModule module_{ModulePath()};
   zx_entry_routine entry_ = nullptr;
 };
 

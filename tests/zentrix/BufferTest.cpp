@@ -3,7 +3,6 @@
 // from one WRITE, trace lines, one-line READs and the end of input, NEWUNIT,
 // the buffer written by handle, file names found whatever their case, and a
 // program's own ICHAR.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -11,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "HostedModule.h"
 #include "TempDirectory.h"
 #include "zentrix_host.h"
 
@@ -43,34 +43,18 @@ void Event(void*, const char*, const char*) {}
 
 class BufferTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    module_ = dlopen(BUFFER_MODULE, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(module_, nullptr) << dlerror();
-    attach_ = reinterpret_cast<decltype(attach_)>(dlsym(module_, "zx_attach_host"));
-    call_ = reinterpret_cast<decltype(call_)>(dlsym(module_, "zx_call_entry"));
-    ASSERT_TRUE(attach_ && call_);
-  }
-  void TearDown() override {
-    if (module_) dlclose(module_);
-  }
+  void SetUp() override { ASSERT_TRUE(module_.Loaded()) << module_.Error(); }
 
   int Run(const char* entryName, Session& session) {
-    auto entry = reinterpret_cast<zx_entry_routine>(dlsym(module_, entryName));
+    zx_entry_routine entry = module_.Entry(entryName);
     EXPECT_NE(entry, nullptr) << entryName;
     if (!entry) return -1;
     zx_host host{ZX_HOST_API_VERSION, sizeof(zx_host), &session, ReadLine,
                  WriteLine,           DebugLine,       Event};
-    EXPECT_EQ(attach_(&host), 0);
-    std::vector<int> job(ZX_JOB_SIZE, 0);
-    job[0] = ZX_REGIME_HOSTED;
-    int status = call_(entry, job.data());
-    attach_(nullptr);
-    return status;
+    return module_.Run(entry, host);
   }
 
-  void* module_ = nullptr;
-  int (*attach_)(const zx_host*) = nullptr;
-  int (*call_)(zx_entry_routine, int*) = nullptr;
+  kvq::test::HostedModule module_{BUFFER_MODULE};
 };
 
 TEST_F(BufferTest, OneWritePrintsEveryRecordAndNoneOfAnEarlierWrite) {

@@ -1,13 +1,13 @@
 // A host drives a converted module through zentrix_host.h: input lines on
 // request, output and debug lines, named events, and STOP that returns to
 // the host instead of ending the process.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <string>
 #include <vector>
 
+#include "HostedModule.h"
 #include "zentrix_host.h"
 
 namespace {
@@ -42,31 +42,18 @@ void Event(void* context, const char* name, const char* value) {
 class HostTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    module_ = dlopen(HOSTED_MODULE, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(module_, nullptr) << dlerror();
-    attach_ = reinterpret_cast<decltype(attach_)>(dlsym(module_, "zx_attach_host"));
-    call_ = reinterpret_cast<decltype(call_)>(dlsym(module_, "zx_call_entry"));
-    entry_ = reinterpret_cast<zx_entry_routine>(dlsym(module_, "hosted_"));
-    ASSERT_TRUE(attach_ && call_ && entry_);
-  }
-  void TearDown() override {
-    if (module_) dlclose(module_);
+    ASSERT_TRUE(module_.Loaded()) << module_.Error();
+    entry_ = module_.Entry("hosted_");
+    ASSERT_NE(entry_, nullptr);
   }
 
   int Run(Session& session) {
     zx_host host{ZX_HOST_API_VERSION, sizeof(zx_host), &session, ReadLine,
                  WriteLine,           DebugLine,       Event};
-    EXPECT_EQ(attach_(&host), 0);
-    std::vector<int> job(10000, 0);
-    job[0] = ZX_REGIME_HOSTED;
-    int status = call_(entry_, job.data());
-    attach_(nullptr);
-    return status;
+    return module_.Run(entry_, host);
   }
 
-  void* module_ = nullptr;
-  int (*attach_)(const zx_host*) = nullptr;
-  int (*call_)(zx_entry_routine, int*) = nullptr;
+  kvq::test::HostedModule module_{HOSTED_MODULE};
   zx_entry_routine entry_ = nullptr;
 };
 
@@ -104,11 +91,7 @@ TEST_F(HostTest, CancelledReadEndsTheRun) {
                WriteLine,
                DebugLine,
                Event};
-  ASSERT_EQ(attach_(&host), 0);
-  std::vector<int> job(ZX_JOB_SIZE, 0);
-  job[0] = ZX_REGIME_HOSTED;
-  EXPECT_EQ(call_(entry_, job.data()), ZX_STATUS_CANCELLED);
-  attach_(nullptr);
+  EXPECT_EQ(module_.Run(entry_, host), ZX_STATUS_CANCELLED);
   EXPECT_EQ(session.output, (std::vector<std::string>{" ready"}));
   EXPECT_TRUE(session.debug.empty());
 }
@@ -117,19 +100,15 @@ TEST_F(HostTest, HostOfAnotherInterfaceVersionIsRefused) {
   Session session;
   zx_host host{
       ZX_HOST_API_VERSION + 1, sizeof(zx_host), &session, ReadLine, WriteLine, DebugLine, Event};
-  EXPECT_EQ(attach_(&host), -1);
+  EXPECT_EQ(module_.Attach(&host), -1);
   host.version = ZX_HOST_API_VERSION;
   host.size = sizeof(zx_host) - 8;
-  EXPECT_EQ(attach_(&host), -1);
-  std::vector<int> job(ZX_JOB_SIZE, 0);
-  job[0] = ZX_REGIME_HOSTED;
-  EXPECT_EQ(call_(entry_, job.data()), ZX_STATUS_NOT_STARTED) << "nothing was attached";
+  EXPECT_EQ(module_.Attach(&host), -1);
+  EXPECT_EQ(module_.Call(entry_), ZX_STATUS_NOT_STARTED) << "nothing was attached";
 }
 
 TEST_F(HostTest, HostedRegimeWithoutHostDoesNotStart) {
-  std::vector<int> job(10000, 0);
-  job[0] = ZX_REGIME_HOSTED;
-  EXPECT_EQ(call_(entry_, job.data()), ZX_STATUS_NOT_STARTED);
+  EXPECT_EQ(module_.Call(entry_), ZX_STATUS_NOT_STARTED);
 }
 
 }  // namespace
