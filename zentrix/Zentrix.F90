@@ -80,6 +80,11 @@ module Zentrix
     ! from zx_BufIO(1:zx_InputRecords()) then meets its end of file.
     integer function zx_InputRecords()
     end function zx_InputRecords
+    ! The record length after Interface_IO(3) read a line, 0 at the end of
+    ! input: a list-directed READ from zx_BufIO(1:1)(1:zx_InputLength())
+    ! then meets its end of file (one from no records would loop).
+    integer function zx_InputLength()
+    end function zx_InputLength
     ! Ends the module's run instead of ending the process.
     subroutine zx_Instead_of_STOP()
     end subroutine zx_Instead_of_STOP

@@ -248,6 +248,10 @@ int zx_inputrecords_(void) {
   return input_records;
 }
 
+int zx_inputlength_(void) {
+  return input_records ? ZX_RECORD_LENGTH : 0;
+}
+
 void zx_io_error_(void) {
   report("I/O error");
   if (run_status == ZX_STATUS_OK) run_status = ZX_STATUS_IO_ERROR;

@@ -23,5 +23,5 @@
           character(len=4096) records(:)
         end subroutine zx_WriteRecordsByHandle
       end interface
-      integer zx_InputRecords
-      external zx_InputRecords
+      integer zx_InputRecords, zx_InputLength
+      external zx_InputRecords, zx_InputLength

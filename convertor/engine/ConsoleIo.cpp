@@ -15,6 +15,13 @@ constexpr std::string_view kMpiGuardLine = "      if(zx_MyProcess.eq.0) then";
 constexpr std::string_view kMpiBroadcastPlaceholder =
     "      Call MPI_BCast(..., ..., ..., 0,zx_MPIcommunicator,zx_ierr) ! - Sorry !!!";
 constexpr std::string_view kReadInputLine = "      CALL Interface_IO(3)   ! Read ";
+// Views of the input line that meet their end of file at the end of input,
+// so that an IOSTAT= variable gets the end-of-file value: a list-directed
+// READ reads a record of no characters then (gfortran loops forever on a
+// list-directed READ from an internal file of no records), a formatted one
+// an internal file of no records (a record of no characters gives blanks).
+constexpr std::string_view kListDirectedInputHead = "      Read(zx_BufIO(1:1)(1:zx_InputLength()),";
+constexpr std::string_view kFormattedInputHead = "      Read(zx_BufIO(1:zx_InputRecords()),";
 constexpr std::string_view kPrintOutputLine = "      CALL Interface_IO(1)   !  Write";
 constexpr std::string_view kFixedContinuation = "     -   ";
 constexpr std::string_view kFixedContinuationInConstant = "     -";
@@ -143,6 +150,29 @@ std::string StatementConverter::KeywordValue(std::string_view name) const {
   return value;
 }
 
+// A specifier of the control list: name= after "(" or ",", so that UNIT=
+// is not found in NEWUNIT=. Rebuilds LineKey from the current line.
+bool StatementConverter::HasSpecifier(std::string_view name) {
+  std::string pattern = std::string(name) + "=";
+  return reader_.LineContains("," + pattern) || reader_.LineContains("(" + pattern);
+}
+
+// The head of a console READ that handles the end of input itself. A
+// format that is neither a label, a constant nor a CHARACTER variable of
+// the unit may be a namelist name: it gets the list-directed view, which
+// ends where the other would loop.
+std::string StatementConverter::InputViewHead() const {
+  std::string format(TrimBlanks(unit_.FormatPart));
+  if (format.starts_with("FMT=")) format.erase(0, 4);
+  bool formatted = false;
+  if (!format.empty() && format[0] != '*') {
+    const std::vector<std::string>& names = run_.unit.CharacterNames;
+    formatted = format[0] == '\'' || IsDigit(format[0]) ||
+                std::find(names.begin(), names.end(), format) != names.end();
+  }
+  return std::string(formatted ? kFormattedInputHead : kListDirectedInputHead);
+}
+
 std::string StatementConverter::ConsoleIoHead(IoDirection direction) {
   bool read = direction == IoDirection::Read;
   if (!carry_.Of(direction).redirected)
@@ -250,9 +280,15 @@ void StatementConverter::RewriteRead() {
     unit_.IsConsole = true;
     if (!carry_.read.redirected) {
       output_.WriteOutputLine(kReadInputLine);
-      std::string label = reader_.LineContains(",END=") ? KeywordValue("END") : EndOfFileLabel();
-      output_.WriteOutputLine("      if(Ichar(zx_BufIO(1:1)).eq.0) goto " + label +
-                              "    ! EOF checking");
+      if (HasSpecifier("IOSTAT")) {
+        // The program handles the end of input itself: no jump, the READ
+        // meets its end of file and takes its own END= if it has one.
+        head = InputViewHead();
+      } else {
+        std::string label = HasSpecifier("END") ? KeywordValue("END") : EndOfFileLabel();
+        output_.WriteOutputLine("      if(Ichar(zx_BufIO(1:1)).eq.0) goto " + label +
+                                "    ! EOF checking");
+      }
     }
   }
   unit_.ControlRest = controlList ? ReadControlRest(reader_, unit_.UnitEnd) : std::string();
@@ -262,9 +298,9 @@ void StatementConverter::RewriteRead() {
   // A statement with IOSTAT= handles its own errors and end of file: jumps
   // to the unit's handlers would take precedence over it.
   std::string added;
-  if (!reader_.LineContains(",IOSTAT=")) {
-    if (!reader_.LineContains(",ERR=")) added = "ERR=" + settings_.errorLabel;
-    if (!reader_.LineContains(",END=") && !reader_.LineContains(",REC="))
+  if (!HasSpecifier("IOSTAT")) {
+    if (!HasSpecifier("ERR")) added = "ERR=" + settings_.errorLabel;
+    if (!HasSpecifier("END") && !HasSpecifier("REC"))
       added += (added.empty() ? "" : ",") + std::string("END=9") + settings_.errorLabel;
   }
   ComposeIoStatement(head + unit_.FormatPart + added + rest + ")");
@@ -309,8 +345,7 @@ void StatementConverter::RewriteWrite() {
   RecordFormatLabel(IoDirection::Write);
   std::string& rest = unit_.ControlRest;
   if (!rest.empty() && rest[0] != ',') rest.insert(0, ",");
-  if (!reader_.LineContains(",ERR=") && !reader_.LineContains(",IOSTAT="))
-    rest = "ERR=" + settings_.errorLabel + rest;
+  if (!HasSpecifier("ERR") && !HasSpecifier("IOSTAT")) rest = "ERR=" + settings_.errorLabel + rest;
 
   // A handle-driven unit is written through the buffer whether or not
   // console output is redirected: its text goes out by its handle.

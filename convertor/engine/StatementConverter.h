@@ -82,6 +82,8 @@ class StatementConverter {
   void ParseFormatPart();
   void RecordFormatLabel(IoDirection direction);
   std::string KeywordValue(std::string_view name) const;
+  bool HasSpecifier(std::string_view name);
+  std::string InputViewHead() const;
   std::string ConsoleIoHead(IoDirection direction);
   void ComposeIoStatement(std::string head);
   void WriteFixedFormPieces(std::string& line);

@@ -42,10 +42,11 @@ end subroutine trace
 
 ! Reads as converted code does until the end of input: a READ takes one
 ! line, the EOF test sees code 0, and a READ from
-! zx_BufIO(1:zx_InputRecords()) meets its end of file.
+! zx_BufIO(1:zx_InputRecords()) (formatted) or from
+! zx_BufIO(1:1)(1:zx_InputLength()) (list-directed) meets its end of file.
 subroutine reading(job)
   use Zentrix
-  integer job(*), ios, a, b, code
+  integer job(*), ios, ios2, a, b, code
   if (Init_zx(job) /= 0) return
   ! "1 2" then "3": the second READ wants two values from one line.
   call zx_NewRecord(0)
@@ -54,7 +55,7 @@ subroutine reading(job)
   read(zx_BufIO, *, err=9470, end=99470) a, b
   call zx_NewRecord(0)
   call Interface_IO(3)
-  read(zx_BufIO(1:zx_InputRecords()), *, iostat=ios) a, b
+  read(zx_BufIO(1:1)(1:zx_InputLength()), *, iostat=ios) a, b
   call zx_NewRecord(0)
   write(zx_BufIO, '(a,i3,a,i3)') 'one line: a=', a, ' ios<0:', merge(1, 0, ios < 0)
   call Interface_IO(1)
@@ -62,9 +63,11 @@ subroutine reading(job)
   call Interface_IO(3)
   code = Ichar(zx_BufIO(1:1))
   read(zx_BufIO(1:zx_InputRecords()), '(i5)', iostat=ios) a
+  read(zx_BufIO(1:1)(1:zx_InputLength()), *, iostat=ios2) a
   call zx_NewRecord(0)
-  write(zx_BufIO, '(a,i3,a,i3,a,i3)') 'end: records', zx_InputRecords(), ' ios<0:', &
-      merge(1, 0, ios < 0), ' code', code
+  write(zx_BufIO, '(a,i3,a,i3,a,i3,a,i3,a,i5)') 'end: records', zx_InputRecords(), ' ios<0:', &
+      merge(1, 0, ios < 0), ' code', code, ' list ios<0:', merge(1, 0, ios2 < 0), &
+      ' length', zx_InputLength()
   call Interface_IO(1)
   ! Without IOSTAT= the EOF test leaves for the end-of-input handler.
   call zx_NewRecord(0)

@@ -77,7 +77,7 @@ TEST_F(BufferTest, ReadTakesOneLineAndMeetsTheEndOfInput) {
   EXPECT_EQ(Run("reading_", session), ZX_STATUS_END_OF_INPUT);
   ASSERT_EQ(session.output.size(), 2u) << testing::PrintToString(session.debug);
   EXPECT_EQ(session.output[0], "one line: a=  3 ios<0:  1");
-  EXPECT_EQ(session.output[1], "end: records  0 ios<0:  1 code  0");
+  EXPECT_EQ(session.output[1], "end: records  0 ios<0:  1 code  0 list ios<0:  1 length    0");
 }
 
 TEST_F(BufferTest, NewUnitHandleOutputAndFileNamesOfAnyCase) {
