@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "engine/CharacterClass.h"
+#include "engine/ControlList.h"
 #include "engine/StatementConverter.h"
 #include "engine/TextUtilities.h"
 
@@ -33,6 +34,8 @@ bool IsUnitNameChar(char c) {
 }  // namespace
 
 void StatementConverter::AnalyseUnit() {
+  // UNIT= after another specifier: the unit is found wherever it stands.
+  if (stmt().ScanPos >= 1) PutUnitFirst(stmt().Text, stmt().ScanPos - 1);
   unit_.UnitText.clear();
   unit_.IsConsole = false;
   char c = reader_.NextChar();
@@ -124,10 +127,13 @@ void StatementConverter::RecordFormatLabel(IoDirection direction) {
 
 // The value of name= in LineKey, up to a "," or ")" outside parentheses and
 // apostrophes (FILE=NAMES(I,J) keeps both subscripts), a "!" or the end.
+// The name starts a specifier: UNIT= is not the end of NEWUNIT=.
 std::string StatementConverter::KeywordValue(std::string_view name) const {
   const std::string& key = reader_.statement().LineKey;
   std::string pattern = std::string(name) + "=";
   std::size_t at = key.find(pattern);
+  while (at != std::string::npos && at > 0 && key[at - 1] != ',' && key[at - 1] != '(')
+    at = key.find(pattern, at + 1);
   if (at == std::string::npos) return {};
   std::string value;
   int depth = 0;

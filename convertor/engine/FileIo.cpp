@@ -1,6 +1,7 @@
 // File I/O rewriting: OPEN becomes a call of Open_File followed by a test of
 // the library's error code fo_Error, CLOSE a call of Close_File.
 #include "engine/CharacterClass.h"
+#include "engine/ControlList.h"
 #include "engine/StatementConverter.h"
 
 namespace kvq {
@@ -26,8 +27,9 @@ void StatementConverter::RewriteOpen() {
   reader_.JoinContinuations();
   s.Label = label;  // the joined statement keeps the label of its first line
   s.LabelField = labelField;
-  reader_.LineContains("OPEN");  // LineKey of the joined statement
+  std::size_t openParen = s.ScanPos - 1;
   AnalyseUnit();
+  reader_.LineContains("OPEN");  // LineKey of the joined statement
 
   std::string form = KeywordValue("FORM");
   if (form.empty()) form = "'formatted'";
@@ -35,7 +37,9 @@ void StatementConverter::RewriteOpen() {
   std::string iostat = KeywordValue("IOSTAT");
   std::string position = KeywordValue("POSITION");
   if (position.empty()) position = KeywordValue("ACCESS");
-  std::string file = KeywordValue("FILE");
+  // File names keep their case and blanks: the file system tells them
+  // apart.
+  std::string file = SpecifierAsWritten(s.Text, openParen, "FILE");
   if (file.empty()) file = "''";
   std::string status = KeywordValue("STATUS");
   if (status.empty()) status = "'unknown'";
@@ -54,7 +58,13 @@ void StatementConverter::RewriteOpen() {
     run_.unit.IoHandlersNeeded = true;
   }
   if (position == "'APPEND'") file = "'+'//" + file;
-  reader_.WriteSplitLine("      CALL Open_File(" + unit_.UnitText + "," + file + ",",
+  // NEWUNIT=: the library picks a unit that no file is connected to.
+  std::string unit = unit_.UnitText;
+  if (std::string newUnit = KeywordValue("NEWUNIT"); !newUnit.empty()) {
+    output_.WriteOutputLine("      CALL zx_NewUnit(" + newUnit + ")");
+    unit = newUnit;
+  }
+  reader_.WriteSplitLine("      CALL Open_File(" + unit + "," + file + ",",
                          status + "," + form + ")");
   s.Text = iostat.empty() ? "      if(fo_Error.ne.0) goto " + errorLabel
                           : "      " + iostat + "=fo_Error";

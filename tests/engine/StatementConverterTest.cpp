@@ -110,7 +110,7 @@ TEST_F(StatementConverterTest, KeywordValueKeepsSubscriptsAndQuotedCommas) {
   Lines open = Convert({"      OPEN(10,FILE=NAMES(I,J),STATUS='OLD')"});
   EXPECT_EQ(open[2], "      CALL Open_File(10,NAMES(I,J),'OLD','formatted')");
   open = Convert({"      OPEN(11,FILE='a,b.dat')"});
-  EXPECT_EQ(open[2], "      CALL Open_File(11,'A,B.DAT','unknown','formatted')");
+  EXPECT_EQ(open[2], "      CALL Open_File(11,'a,b.dat','unknown','formatted')");
 }
 
 TEST_F(StatementConverterTest, OpenJoinsItsContinuationLinesAndKeepsItsLabel) {
@@ -325,12 +325,12 @@ TEST_F(FreeFormConverterTest, SemicolonInAConstantOrCommentIsNoSecondStatement) 
 // The continuation mark is the last "&" outside constants and comments.
 TEST_F(FreeFormConverterTest, AmpersandInAConstantIsNoContinuationMark) {
   Lines open = Convert({"open(10, file='a&b.dat', &", "     status='old')"});
-  EXPECT_EQ(open[2], "      CALL Open_File(10,'A&B.DAT','OLD','formatted')");
+  EXPECT_EQ(open[2], "      CALL Open_File(10,'a&b.dat','OLD','formatted')");
   open = Convert({"open(11, file='x.dat', & ! the data", "  & status='new')"});
-  EXPECT_EQ(open[2], "      CALL Open_File(11,'X.DAT','NEW','formatted')");
+  EXPECT_EQ(open[2], "      CALL Open_File(11,'x.dat','NEW','formatted')");
   // A constant continued across lines keeps its text.
   open = Convert({"open(12, file='long&", "&name.dat')"});
-  EXPECT_EQ(open[2], "      CALL Open_File(12,'LONGNAME.DAT','unknown','formatted')");
+  EXPECT_EQ(open[2], "      CALL Open_File(12,'longname.dat','unknown','formatted')");
 }
 
 TEST_F(FreeFormConverterTest, ControlListJoinStopsAtTheMarkBeforeAComment) {
