@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/ConversionSettings.h"
 
@@ -53,6 +54,8 @@ struct RunResult {
   std::string dllName;
   // A main program was converted.
   bool mainProgramConverted = false;
+  // The INCLUDE files the run expanded, as the file system opened them.
+  std::vector<std::string> includedFiles;
 };
 
 }  // namespace kvq

@@ -52,6 +52,8 @@ struct ProgramState {
   // The extension of Fortran source names of project generation, changed
   // by the extension switches of name lists.
   std::string sourceExtension = "for";
+  // --depfile: where a single-source run writes its dependency rule.
+  std::string dependencyFile;
 };
 
 // Applies one KEY=value argument: every keyword of which the key is a

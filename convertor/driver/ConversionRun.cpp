@@ -81,6 +81,7 @@ RunResult ConversionRun::Run() {
   result.outputLines = output_.OutputLines();
   result.dllName = dllName_;
   result.mainProgramConverted = run_.mainProgramConverted;
+  result.includedFiles = run_.includedFiles;
   if (!output_.Close()) {
     observer_.Report(Diagnostic{Severity::Error, job_.destination, 0,
                                 "the converted file could not be written"});

@@ -2,6 +2,7 @@
 
 #include "PathLookup.h"
 #include "driver/ConversionRun.h"
+#include "driver/DependencyFile.h"
 #include "driver/InsertedLines.h"
 #include "engine/TextUtilities.h"
 
@@ -136,6 +137,12 @@ RunOutcome RunSingleSource(ProgramState& state, UserInterface& ui, RunObserver& 
   if (!result.dllName.empty()) state.settings.dllName = result.dllName;
   if (!result.message.empty()) ui.ShowMessage(result.message);
   if (result.outcome != RunOutcome::Converted) return result.outcome;
+  if (!state.dependencyFile.empty() &&
+      !WriteDependencyFile(state.dependencyFile, job.destination, job.source, result.includedFiles,
+                           message)) {
+    ui.ShowMessage(message);
+    return RunOutcome::Abandoned;
+  }
 
   if (job.settings.createProject) {
     if (generate) generate(job.destination);

@@ -57,6 +57,9 @@ struct RunState {
   std::string sourceFileName;
   // The run converted a main program.
   bool mainProgramConverted = false;
+  // The INCLUDE files the run expanded, as the file system opened them, in
+  // the order met (a file included twice is named twice).
+  std::vector<std::string> includedFiles;
   UnitData unit;
 
   bool InList(const std::string& list, const std::string& designator) const {

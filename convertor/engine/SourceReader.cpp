@@ -311,6 +311,7 @@ bool SourceReader::ApplyIncludeStep(std::string& prepared) {
   level.lineNumber = 0;
   level.path = shown;
   level.openPath = resolved;
+  run_.includedFiles.push_back(resolved);
   prepared.assign(kIncludeMarker);
   prepared.append(shown);
   return true;

@@ -58,8 +58,10 @@ constexpr const char* kHelp =
     "                                      the test files only, VER=x.x.x.x, PVER=x.x.x.x)\n"
     "\n"
     "Options:\n"
-    "  --help      show this text\n"
-    "  --version   show the version\n"
+    "  --help          show this text\n"
+    "  --version       show the version\n"
+    "  --depfile FILE  write a Make rule into FILE: DEST depends on SOURCE and on\n"
+    "                  the INCLUDE files the run expanded\n"
     "\n"
     "Exit status: 0 converted, 1 the run was abandoned (a file not found or not\n"
     "opened, UNIX-style line ends), 2 usage error. The status line is printed on\n"
@@ -77,6 +79,34 @@ int ExitStatus(RunOutcome outcome) {
       return kExitUsage;
   }
   return kExitAbandoned;
+}
+
+// Takes "--depfile FILE" (or "--depfile=FILE") out of the arguments.
+// Returns false with a message when FILE is missing.
+bool TakeDependencyFileOption(std::vector<std::string>& arguments, std::string& path,
+                              std::string& message) {
+  constexpr std::string_view kOption = "--depfile";
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == kOption) {
+      if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+        message = "convertor: --depfile needs a file name\n";
+        return false;
+      }
+      path = arguments[i + 1];
+      arguments.erase(arguments.begin() + i, arguments.begin() + i + 2);
+      --i;
+    } else if (argument.starts_with(std::string(kOption) + "=")) {
+      path = argument.substr(kOption.size() + 1);
+      if (path.empty()) {
+        message = "convertor: --depfile needs a file name\n";
+        return false;
+      }
+      arguments.erase(arguments.begin() + i);
+      --i;
+    }
+  }
+  return true;
 }
 
 // Handles the arguments beginning "--", which are never file names.
@@ -121,12 +151,18 @@ RunOutcome DispatchArguments(ProgramState& state, UserInterface& ui, RunObserver
 
 }  // namespace
 
-int RunCommandLine(const std::vector<std::string>& arguments, const ConsoleStreams& streams,
+int RunCommandLine(const std::vector<std::string>& givenArguments, const ConsoleStreams& streams,
                    const BatchFrontEndFactory& makeFrontEnd) {
+  std::vector<std::string> arguments = givenArguments;
+  ProgramState state;
+  std::string optionError;
+  if (!TakeDependencyFileOption(arguments, state.dependencyFile, optionError)) {
+    std::fprintf(streams.err, "%s%s", optionError.c_str(), kUsage);
+    return kExitUsage;
+  }
   if (int status = HandleOptions(arguments, streams); status >= 0) return status;
 
   ConsoleUserInterface ui(streams.out, streams.err, streams.in, streams.interactive);
-  ProgramState state;
   if (!state.paramList.Assign(arguments)) {
     std::fprintf(streams.err, "convertor: too many arguments: at most %zu are taken\n%s",
                  ParamList::kMaxEntries, kUsage);
@@ -135,6 +171,12 @@ int RunCommandLine(const std::vector<std::string>& arguments, const ConsoleStrea
   if (state.paramList.empty()) {
     // Without arguments the program shows its window; this build has none.
     std::fputs(kUsage, streams.err);
+    return kExitUsage;
+  }
+  if (!state.dependencyFile.empty() &&
+      (state.paramList[0] == "TARVIK" || state.paramList.size() == 1)) {
+    std::fprintf(streams.err, "convertor: --depfile is for the conversion of a single source\n%s",
+                 kUsage);
     return kExitUsage;
   }
   state.batchMode = true;

@@ -1,0 +1,58 @@
+#include "driver/DependencyFile.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace kvq {
+
+namespace {
+
+// Make reads a blank or '#' as the end of a name and '$' as a variable;
+// Ninja and CMake read the same escapes.
+std::string EscapeForMake(const std::string& name) {
+  std::string escaped;
+  escaped.reserve(name.size());
+  for (char c : name) {
+    if (c == ' ' || c == '#' || c == '\t') escaped += '\\';
+    if (c == '$') escaped += '$';
+    escaped += c;
+  }
+  return escaped;
+}
+
+std::vector<std::string> WithoutRepeats(const std::vector<std::string>& names) {
+  std::vector<std::string> unique;
+  for (const std::string& name : names)
+    if (std::find(unique.begin(), unique.end(), name) == unique.end()) unique.push_back(name);
+  return unique;
+}
+
+}  // namespace
+
+std::string DependencyRule(const std::string& target, const std::string& source,
+                           const std::vector<std::string>& includedFiles) {
+  std::vector<std::string> includes = WithoutRepeats(includedFiles);
+  std::erase(includes, source);
+  std::string rule = EscapeForMake(target) + ":";
+  rule += " " + EscapeForMake(source);
+  for (const std::string& include : includes) rule += " \\\n  " + EscapeForMake(include);
+  rule += "\n";
+  for (const std::string& include : includes) rule += "\n" + EscapeForMake(include) + ":\n";
+  return rule;
+}
+
+bool WriteDependencyFile(const std::string& path, const std::string& target,
+                         const std::string& source, const std::vector<std::string>& includedFiles,
+                         std::string& message) {
+  std::string text = DependencyRule(target, source, includedFiles);
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  bool written = file && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  if (file && std::fclose(file) != 0) written = false;
+  if (!written) {
+    if (file) std::remove(path.c_str());
+    message = "convertor: " + path + ": the dependency file could not be written";
+  }
+  return written;
+}
+
+}  // namespace kvq

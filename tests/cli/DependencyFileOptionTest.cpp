@@ -1,0 +1,71 @@
+// --depfile on the real binary: the rule names what the run really read.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "ProcessRunner.h"
+#include "TempDirectory.h"
+
+namespace kvq {
+namespace {
+
+using test::CrLf;
+using test::ReadBytes;
+using test::WriteBytes;
+
+class DependencyFileOptionTest : public ::testing::Test {
+ protected:
+  test::ProcessResult Run(const std::vector<std::string>& arguments) {
+    return test::RunProgram(CONVERTOR_BINARY, arguments, dir.path().string());
+  }
+  test::TempDirectory dir;
+};
+
+TEST_F(DependencyFileOptionTest, NamesTheExpandedIncludesOnly) {
+  std::filesystem::create_directory(dir.path() / "inc");
+  WriteBytes(dir.path() / "main.for",
+             CrLf({"      INCLUDE 'inc/a.inc'", "      INCLUDE 'missing.inc'", "      X=1",
+                   "      INCLUDE 'inc/a.inc'"}));
+  // A nested INCLUDE without a directory is looked for beside its parent.
+  WriteBytes(dir.path() / "inc" / "a.inc", CrLf({"      INCLUDE 'b.inc'"}));
+  WriteBytes(dir.path() / "inc" / "b.inc", CrLf({"      Y=2"}));
+  test::ProcessResult r = Run({"--depfile", "main.d", "main.for", "main.f"});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(ReadBytes(dir.path() / "main.d"),
+            "main.f: main.for \\\n  inc/a.inc \\\n  inc/b.inc\n\ninc/a.inc:\n\ninc/b.inc:\n");
+
+  test::ProcessResult equals = Run({"--depfile=other.d", "main.for", "main.f"});
+  EXPECT_EQ(equals.exitStatus, 0) << equals.err;
+  EXPECT_EQ(ReadBytes(dir.path() / "other.d"), ReadBytes(dir.path() / "main.d"));
+}
+
+TEST_F(DependencyFileOptionTest, NoRuleForARunThatFails) {
+  WriteBytes(dir.path() / "unix.for", "      X=1\n");
+  test::ProcessResult refused = Run({"--depfile", "unix.d", "unix.for", "unix.f"});
+  EXPECT_EQ(refused.exitStatus, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "unix.d"));
+
+  WriteBytes(dir.path() / "ok.for", CrLf({"      X=1"}));
+  test::ProcessResult unwritable = Run({"--depfile", "no/dir/ok.d", "ok.for", "ok.f"});
+  EXPECT_EQ(unwritable.exitStatus, 1);
+  EXPECT_NE(unwritable.err.find("no/dir/ok.d: the dependency file could not be written"),
+            std::string::npos)
+      << unwritable.err;
+}
+
+TEST_F(DependencyFileOptionTest, UsageErrors) {
+  WriteBytes(dir.path() / "ok.for", CrLf({"      X=1"}));
+  test::ProcessResult noName = Run({"ok.for", "ok.f", "--depfile"});
+  EXPECT_EQ(noName.exitStatus, 2);
+  EXPECT_NE(noName.err.find("--depfile needs a file name"), std::string::npos) << noName.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "ok.f"));
+  test::ProcessResult project = Run({"--depfile", "p.d", "p.dsw"});
+  EXPECT_EQ(project.exitStatus, 2);
+  EXPECT_NE(project.err.find("--depfile is for the conversion of a single source"),
+            std::string::npos)
+      << project.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "p.d"));
+}
+
+}  // namespace
+}  // namespace kvq
