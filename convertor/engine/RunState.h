@@ -25,6 +25,10 @@ struct UnitData {
   std::vector<std::string> CharacterNames{"OUTSTR"};
   // Terminal labels of the open labelled DO loops, innermost last.
   std::vector<int> DoLabelStack;
+  // Terminal labels of open DO loops that a statement inside the loop
+  // refers to (GOTO, arithmetic IF, ERR=, ...): an I/O statement on such a
+  // label cannot hand it over to a CONTINUE. Labels are unique in a unit.
+  std::vector<int> ReferencedDoLabels;
   // The last statement line was a RETURN or a rewritten STOP.
   bool LastWasReturn = false;
   // A rewritten I/O statement of the unit may jump to the handler labels.

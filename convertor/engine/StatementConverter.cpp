@@ -1,10 +1,12 @@
 #include "engine/StatementConverter.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 
 #include "engine/CharacterClass.h"
 #include "engine/Continuation.h"
+#include "engine/LabelReferences.h"
 
 namespace kvq {
 
@@ -106,6 +108,7 @@ void StatementConverter::ConvertStatement() {
     run_.unit.LastWasReturn = false;
   inIf_ = false;
   kind_ = IoKind::None;
+  NoteDoLabelReferences();
 
   std::string candidate;
   unsigned rows = kAllRows;
@@ -230,6 +233,46 @@ bool StatementConverter::Recognised(IoKind kind) {
 // ---------------------------------------------------------------------------
 // Control statements
 
+// While a labelled DO loop is open, the statements of its body are seen one
+// by one; a reference to its terminal label is noted as it passes. A DO
+// statement sharing the label refers to nothing.
+void StatementConverter::NoteDoLabelReferences() {
+  UnitData& unit = run_.unit;
+  if (unit.DoLabelStack.empty()) return;
+  const std::string& text = stmt().Text;
+  std::string key =
+      LabelReferenceKey(std::string_view(text).substr(std::min(statementStart_, text.size())));
+  if (key.starts_with("DO")) return;
+  for (int label : unit.DoLabelStack) {
+    if (std::find(unit.ReferencedDoLabels.begin(), unit.ReferencedDoLabels.end(), label) !=
+        unit.ReferencedDoLabels.end())
+      continue;
+    if (RefersToLabel(key, label)) unit.ReferencedDoLabels.push_back(label);
+  }
+}
+
+// An I/O statement that ends a labelled DO loop becomes several lines: its
+// label goes to a CONTINUE after them, which then ends the loop. Not when a
+// statement of the loop jumps to the label: the jump would pass the I/O.
+bool StatementConverter::EndsDoLoopOnFreeLabel() const {
+  const UnitData& unit = run_.unit;
+  int label = reader_.statement().Label;
+  return !unit.DoLabelStack.empty() && unit.DoLabelStack.back() == label &&
+         std::find(unit.ReferencedDoLabels.begin(), unit.ReferencedDoLabels.end(), label) ==
+             unit.ReferencedDoLabels.end();
+}
+
+// Takes the label off the line; returns the CONTINUE line that gets it.
+std::string StatementConverter::TakeLabelForContinue() {
+  Statement& s = stmt();
+  std::size_t columns = reader_.FreeForm() ? std::min(statementStart_, s.Text.size()) : 5;
+  std::string field = s.Text.substr(0, std::min(columns, s.Text.size()));
+  if (!reader_.FreeForm()) field.resize(6, ' ');
+  BlankColumns(s.Text, columns);
+  s.LabelField = "      ";
+  return field + "CONTINUE";
+}
+
 void StatementConverter::MoveEnddoLabel() {
   std::string& text = stmt().Text;
   std::size_t labelColumns = reader_.FreeForm() ? std::min(statementStart_, text.size()) : 6;
@@ -304,6 +347,8 @@ void StatementConverter::ConvertIoStatement(IoKind kind) {
     output_.WriteOutputLine(kTwoOperatorsWarning);
     return;
   }
+  std::string continueLine;
+  if (kind != IoKind::Close && EndsDoLoopOnFreeLabel()) continueLine = TakeLabelForContinue();
   ifPrefixLength_ = keywordStart_;
   if (reader_.IsContinuation()) {
     inIf_ = true;
@@ -324,7 +369,8 @@ void StatementConverter::ConvertIoStatement(IoKind kind) {
   }
   std::string note = reader_.NextIsContinuation() ? " ..." : "";
   const auto& stack = run_.unit.DoLabelStack;
-  bool endsDoLoop = !stack.empty() && stack.back() == s.Label && kind != IoKind::Close;
+  bool endsDoLoop =
+      continueLine.empty() && !stack.empty() && stack.back() == s.Label && kind != IoKind::Close;
   output_.WriteOutputLine(std::string(endsDoLoop ? kDoEndWarning : kConvertedComment) + s.Text +
                           note);
   if (kind != IoKind::Close) WriteErrorDescription(note);
@@ -357,6 +403,10 @@ void StatementConverter::ConvertIoStatement(IoKind kind) {
   if (inIf_) {
     output_.WriteOutputLine(s.Text);
     s.Text = kEndifLine;
+  }
+  if (!continueLine.empty()) {
+    output_.WriteOutputLine(s.Text);
+    s.Text = continueLine;
   }
 }
 

@@ -61,6 +61,9 @@ class StatementConverter {
   bool Recognised(IoKind kind);
 
   // Control statements.
+  void NoteDoLabelReferences();
+  bool EndsDoLoopOnFreeLabel() const;
+  std::string TakeLabelForContinue();
   void MoveEnddoLabel();
   void PushDoLabel();
   void ApplyPauseRule();
