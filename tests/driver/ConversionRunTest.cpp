@@ -261,6 +261,7 @@ TEST_F(ConversionRunTest, ObserverGetsLinesInBatchesAndWarningsWithTheirPlace) {
   std::vector<std::string> source{"      SUBROUTINE S"};
   for (int i = 0; i < 600; ++i) source.push_back("      X=1");
   source.push_back("      DO 10 I=1,2");
+  source.push_back("      IF (I .EQ. 2) GOTO 10");
   source.push_back("   10 WRITE(*,*) I");
   source.push_back("      END");
   ASSERT_EQ(RunText(CrLf(source), "B.OUT").outcome, RunOutcome::Converted);
@@ -271,7 +272,7 @@ TEST_F(ConversionRunTest, ObserverGetsLinesInBatchesAndWarningsWithTheirPlace) {
   EXPECT_LT(window.batches, 10) << "lines come several at a time";
   EXPECT_EQ(window.diagnostics,
             (std::vector<std::string>{
-                "MEM.FOR:603: warning: Could not correctly convert:    10 WRITE(*,*) I"}));
+                "MEM.FOR:604: warning: Could not correctly convert:    10 WRITE(*,*) I"}));
 }
 
 TEST_F(ConversionRunTest, IncludeThatCannotBeOpenedIsReported) {
