@@ -194,6 +194,16 @@ void ConversionRun::HandleUnitHead() {
   std::string name;
   UnitHead head = RecogniseUnitHead(reader_, name);
   run_.unit = UnitData();
+  if (afterContains_) {
+    run_.unit.CharacterNames = hostCharacterNames_;
+    if (head == UnitHead::None && IsUnitEnd(reader_)) {
+      // The END of the unit whose CONTAINS was passed: its handlers
+      // stand before CONTAINS already.
+      afterContains_ = false;
+      output_.WriteOutputLine(reader_.statement().Text);
+      return;
+    }
+  }
   if (head != UnitHead::None) {
     unitState_ = UnitState::AfterHead;
     run_.unit.Procedure = head == UnitHead::Procedure;
@@ -237,6 +247,10 @@ void ConversionRun::HandleStatement() {
     HandleUnitEnd();
     return;
   }
+  if (!afterContains_ && IsContainsStatement()) {
+    HandleContains();
+    return;
+  }
   if (CollectCharacterNames(reader_, output_)) return;
   if (!copyNextStatement_) converter_.ConvertStatement();
   output_.WriteOutputLine(stmt.Text);
@@ -266,6 +280,23 @@ void ConversionRun::HandleDeclarationSteps() {
       stmt.Text = "!";
     }
   }
+}
+
+bool ConversionRun::IsContainsStatement() {
+  if (!reader_.LineStartsWith("CONTAINS")) return false;
+  std::string_view rest = std::string_view(reader_.statement().LineKey).substr(8);
+  return rest.empty() || rest[0] == '!';
+}
+
+// The unit's own part ends at CONTAINS: its handlers, Return and
+// Free_Memory entry go before it, and every contained procedure is
+// converted as a unit of its own.
+void ConversionRun::HandleContains() {
+  WriteEndOfUnitLines(output_, settings_, run_.unit, freeMemoryPresent_);
+  output_.WriteOutputLine(reader_.statement().Text);
+  hostCharacterNames_ = run_.unit.CharacterNames;
+  afterContains_ = true;
+  unitState_ = UnitState::BetweenUnits;
 }
 
 void ConversionRun::HandleUnitEnd() {

@@ -45,6 +45,8 @@ class ConversionRun {
   void HandleDeclarationSteps();
   void BeforeInterfaceBlock();
   void HandleUnitEnd();
+  bool IsContainsStatement();
+  void HandleContains();
   void EnsureDllName();
   void EchoInputLines();
   void ShowRunStatus(const std::string& message);
@@ -66,6 +68,11 @@ class ConversionRun {
   bool copyNextStatement_ = false;
   bool freeMemoryPresent_ = false;
   bool cancelled_ = false;
+  // A unit's CONTAINS has been passed: between units, heads begin its
+  // contained procedures and an END ends it. Its handlers stand before
+  // CONTAINS; its CHARACTER names are seen by the contained procedures.
+  bool afterContains_ = false;
+  std::vector<std::string> hostCharacterNames_;
 };
 
 }  // namespace kvq

@@ -84,7 +84,7 @@ void SourceReader::ReadStatement() {
   for (;;) {
     ReadNextLine();
     ApplyReaderDirectives();
-    if (!LineStartsWith("INTERFACE")) return;
+    if (!LineStartsWith("INTERFACE") && !LineStartsWith("ABSTRACTINTERFACE")) return;
     if (interfaceHook_) interfaceHook_();
     if (!CopyInterfaceBlock()) return;
   }
