@@ -194,6 +194,7 @@ void ConversionRun::HandleUnitHead() {
   std::string name;
   UnitHead head = RecogniseUnitHead(reader_, name);
   run_.unit = UnitData();
+  handlerLabelClash_ = SourceLocation();
   if (afterContains_) {
     run_.unit.CharacterNames = hostCharacterNames_;
     if (head == UnitHead::None && IsUnitEnd(reader_)) {
@@ -204,7 +205,9 @@ void ConversionRun::HandleUnitHead() {
       return;
     }
   }
+  if (head == UnitHead::None) NoteLineOutsideUnits();
   if (head != UnitHead::None) {
+    outsideReported_ = false;
     unitState_ = UnitState::AfterHead;
     run_.unit.Procedure = head == UnitHead::Procedure;
     run_.unit.UnitName = name;
@@ -242,6 +245,7 @@ void ConversionRun::HandleStatement() {
     return;
   }
   HandleDeclarationSteps();
+  NoteHandlerLabelClash();
 
   if (IsUnitEnd(reader_)) {
     HandleUnitEnd();
@@ -292,15 +296,59 @@ bool ConversionRun::IsContainsStatement() {
 // Free_Memory entry go before it, and every contained procedure is
 // converted as a unit of its own.
 void ConversionRun::HandleContains() {
-  WriteEndOfUnitLines(output_, settings_, run_.unit, freeMemoryPresent_);
+  WriteUnitEndLines();
   output_.WriteOutputLine(reader_.statement().Text);
   hostCharacterNames_ = run_.unit.CharacterNames;
   afterContains_ = true;
   unitState_ = UnitState::BetweenUnits;
 }
 
-void ConversionRun::HandleUnitEnd() {
+// A label of the unit that its handlers take as well makes a duplicate
+// label; the handlers come only with a rewritten I/O statement.
+void ConversionRun::NoteHandlerLabelClash() {
+  int label = reader_.statement().Label;
+  if (label == 0 || handlerLabelClash_.line != 0) return;
+  std::string text = std::to_string(label);
+  if (text == settings_.errorLabel || text == "9" + settings_.errorLabel) {
+    handlerLabelClash_ = reader_.CurrentLocation();
+    clashingLabel_ = text;
+  }
+}
+
+void ConversionRun::WriteUnitEndLines() {
+  if (run_.unit.IoHandlersNeeded && handlerLabelClash_.line != 0) {
+    std::string handler = clashingLabel_ == settings_.errorLabel ? "I/O error" : "end-of-file";
+    output_.Warn(handlerLabelClash_, "label " + clashingLabel_ + " is also the label of the " +
+                                         handler + " handler added to this unit; choose " +
+                                         "other handler labels with the ERRLAB setting");
+  }
   WriteEndOfUnitLines(output_, settings_, run_.unit, freeMemoryPresent_);
+}
+
+// A statement between units, outside a MODULE or BLOCK DATA, belongs to
+// no unit the converter knows and stays as it is.
+void ConversionRun::NoteLineOutsideUnits() {
+  if (afterContains_) return;
+  if (reader_.LineStartsWith("ENDMODULE") || reader_.LineStartsWith("ENDSUBMODULE") ||
+      reader_.LineStartsWith("ENDBLOCKDATA") ||
+      (inModule_ && reader_.statement().LineKey == "END")) {
+    inModule_ = false;
+    return;
+  }
+  if ((reader_.LineStartsWith("MODULE") && !reader_.LineStartsWith("MODULEPROCEDURE")) ||
+      reader_.LineStartsWith("SUBMODULE") || reader_.LineStartsWith("BLOCKDATA")) {
+    inModule_ = true;
+    return;
+  }
+  if (inModule_ || outsideReported_ || reader_.IsContinuation()) return;
+  outsideReported_ = true;
+  output_.Warn(reader_.CurrentLocation(),
+               "statements outside any program unit are left unconverted (a main program "
+               "without a PROGRAM statement, or a unit head the converter does not know)");
+}
+
+void ConversionRun::HandleUnitEnd() {
+  WriteUnitEndLines();
   output_.WriteOutputLine(reader_.statement().Text);
   unitState_ = UnitState::BetweenUnits;
 }

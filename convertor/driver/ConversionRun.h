@@ -47,6 +47,9 @@ class ConversionRun {
   void HandleUnitEnd();
   bool IsContainsStatement();
   void HandleContains();
+  void WriteUnitEndLines();
+  void NoteHandlerLabelClash();
+  void NoteLineOutsideUnits();
   void EnsureDllName();
   void EchoInputLines();
   void ShowRunStatus(const std::string& message);
@@ -73,6 +76,14 @@ class ConversionRun {
   // CONTAINS; its CHARACTER names are seen by the contained procedures.
   bool afterContains_ = false;
   std::vector<std::string> hostCharacterNames_;
+  // Between units: inside a MODULE or BLOCK DATA, whose lines are no unit's
+  // and no main program's; and whether the stretch of lines outside any
+  // unit has been reported.
+  bool inModule_ = false;
+  bool outsideReported_ = false;
+  // Where the unit defines a label that its handlers take (0: nowhere).
+  SourceLocation handlerLabelClash_;
+  std::string clashingLabel_;
 };
 
 }  // namespace kvq
