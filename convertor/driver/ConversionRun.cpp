@@ -44,14 +44,14 @@ ConversionRun::ConversionRun(const ConversionJob& job, CarryOver& carry, RunObse
       run_(job.settings),
       output_(run_, observer, !job.projectRun),
       reader_(job.settings, carry, run_, output_),
-      converter_(reader_, output_, job.settings, carry, run_),
+      converter_(output_, job.settings, carry, run_),
       dllName_(job.settings.dllName) {
   run_.projectRun = job.projectRun;
   run_.freeForm = job.freeForm;
   run_.sourceFileName = FileNamePart(job.shownSource);
   reader_.SetInterfaceHook([this] { BeforeInterfaceBlock(); });
   if (!job.projectRun && observer.WantsLines()) reader_.SetInputEcho(&inputEcho_);
-  output_.SetCurrentLocation([this] { return reader_.CurrentLocation(); });
+  output_.SetCurrentLocation([this] { return reader_.Location(currentPlace_); });
 }
 
 RunResult ConversionRun::Run() {
@@ -146,66 +146,79 @@ void ConversionRun::EchoInputLines() {
 // The conversion
 
 void ConversionRun::ConvertSource() {
-  reader_.ReadStatement();  // primes the reader: the current line is empty
+  reader_.Prime();
   output_.WriteOutputLine(kFirstOutputLine);
-  Statement& stmt = reader_.statement();
-  stmt.Text = kTouchLine;
-
   while (!reader_.EndOfInput()) {
     if (observer_.CancelRequested()) {
       cancelled_ = true;
       return;
     }
-    if (stmt.Text == kTouchLine) passThrough_ = false;
-    copyNextStatement_ = stmt.Text == kFirstOutputLine;
     reader_.ReadStatement();
     if (inputEcho_.size() >= kEchoBatch) EchoInputLines();
-    HandleLine();
+    const Statement& statement = reader_.statement();
+    if (statement.Kind() == StatementKind::Written) continue;  // an unclosed INTERFACE block
+    for (std::size_t i = 0; i < statement.size();) i += HandleLine(statement, i);
   }
 }
 
-void ConversionRun::HandleLine() {
-  Statement& stmt = reader_.statement();
-  if (reader_.CurrentLineWritten()) return;  // the end of an unclosed INTERFACE block
-  if (!run_.unit.Procedure && reader_.LineStartsWith("ENTRYFREE_MEMORY")) freeMemoryPresent_ = true;
+void ConversionRun::NoteWritten(std::string_view text) {
+  afterTouchLine_ = text == kTouchLine;
+  afterNoTouchLine_ = text == kFirstOutputLine;
+}
 
-  if (stmt.Text.starts_with(kReadDirective) || stmt.Text.starts_with(kWriteDirective)) {
-    bool read = stmt.Text.starts_with(kReadDirective);
-    output_.WriteOutputLine(stmt.Text);
+// One line of a statement, and the lines after it that a rule takes.
+std::size_t ConversionRun::HandleLine(const Statement& statement, std::size_t index) {
+  const StatementLine& line = statement.line(index);
+  currentPlace_ = line.Place;
+  if (afterTouchLine_) passThrough_ = false;
+  copyNextStatement_ = afterNoTouchLine_;
+  const std::string& text = line.Text;
+  bool startsFreeMemory = index == 0 ? statement.StartsWith("ENTRYFREE_MEMORY")
+                                     : KeyStartsWith(text, "ENTRYFREE_MEMORY", line.FreeForm);
+  if (!run_.unit.Procedure && startsFreeMemory) freeMemoryPresent_ = true;
+
+  if (text.starts_with(kReadDirective) || text.starts_with(kWriteDirective)) {
+    bool read = text.starts_with(kReadDirective);
+    output_.WriteOutputLine(text);
     std::size_t skip = read ? kReadDirective.size() : kWriteDirective.size();
     SetRedirection(carry_, read ? IoDirection::Read : IoDirection::Write,
-                   std::string_view(stmt.Text).substr(skip));
-    return;
+                   std::string_view(text).substr(skip));
+    NoteWritten(text);
+    return 1;
   }
-  if (unitState_ == UnitState::BetweenUnits && stmt.Text == kFirstOutputLine) passThrough_ = true;
-  if (passThrough_ || reader_.IsCommentLine(stmt.Text) || reader_.InInactiveBranch() ||
-      stmt.Text.starts_with("!DEC$")) {
-    output_.WriteOutputLine(stmt.Text);
-    return;
+  if (unitState_ == UnitState::BetweenUnits && text == kFirstOutputLine) passThrough_ = true;
+  if (passThrough_ || IsCommentLine(text, line.FreeForm) || reader_.InInactiveBranch() ||
+      text.starts_with("!DEC$")) {
+    output_.WriteOutputLine(text);
+    NoteWritten(text);
+    return 1;
   }
+  text_ = text;
   if (unitState_ == UnitState::BetweenUnits) {
-    HandleUnitHead();
-    return;
+    HandleUnitHead(statement, index);
+    return 1;
   }
-  HandleStatement();
+  return HandleCode(statement, index);
 }
 
-void ConversionRun::HandleUnitHead() {
+void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index) {
+  const StatementLine& line = statement.line(index);
   std::string name;
-  UnitHead head = RecogniseUnitHead(reader_, name);
+  UnitHead head = RecogniseUnitHead(text_, name);
   run_.unit = UnitData();
   handlerLabelClash_ = SourceLocation();
   if (afterContains_) {
     run_.unit.CharacterNames = hostCharacterNames_;
-    if (head == UnitHead::None && IsUnitEnd(reader_)) {
+    if (head == UnitHead::None && IsUnitEnd(text_, line.FreeForm)) {
       // The END of the unit whose CONTAINS was passed: its handlers
       // stand before CONTAINS already.
       afterContains_ = false;
-      output_.WriteOutputLine(reader_.statement().Text);
+      output_.WriteOutputLine(text_);
+      NoteWritten(text_);
       return;
     }
   }
-  if (head == UnitHead::None) NoteLineOutsideUnits();
+  if (head == UnitHead::None) NoteLineOutsideUnits(statement, index);
   if (head != UnitHead::None) {
     outsideReported_ = false;
     unitState_ = UnitState::AfterHead;
@@ -214,13 +227,14 @@ void ConversionRun::HandleUnitHead() {
     if (head == UnitHead::MainProgram) {
       run_.mainProgramConverted = true;
       if (settings_.conversionMode == ConversionMode::SingleForMpi)
-        reader_.statement().Text = kMpiUserMainHead;
+        text_ = kMpiUserMainHead;
       else
         EnsureDllName();
       WriteMainProgramBlock(output_, settings_, dllName_);
     }
   }
-  output_.WriteOutputLine(reader_.statement().Text);
+  output_.WriteOutputLine(text_);
+  NoteWritten(text_);
 }
 
 void ConversionRun::EnsureDllName() {
@@ -228,44 +242,56 @@ void ConversionRun::EnsureDllName() {
   dllName_ = UpperCase(dllName_);
 }
 
-// An INTERFACE block is copied by the reader before the run sees its
-// first line; the declarations that must precede it in its unit (the use
-// line after the head, the save line) are written first.
+// An INTERFACE block is copied by the reader before the run sees the
+// statement after it; the declarations that must precede it in its unit
+// (the use line after the head, the save line) are written first.
 void ConversionRun::BeforeInterfaceBlock() {
   if (passThrough_ || unitState_ == UnitState::BetweenUnits || unitState_ == UnitState::InBody ||
       reader_.InInactiveBranch())
     return;
-  HandleDeclarationSteps();
+  currentPlace_ = reader_.statement().first().Place;
+  text_ = reader_.statement().Text();
+  HandleDeclarationSteps(reader_.statement(), 0);
 }
 
-void ConversionRun::HandleStatement() {
-  Statement& stmt = reader_.statement();
-  if (unitState_ == UnitState::AfterHead && reader_.IsContinuation()) {
-    output_.WriteOutputLine(stmt.Text);
-    return;
+std::size_t ConversionRun::HandleCode(const Statement& statement, std::size_t index) {
+  const StatementLine& line = statement.line(index);
+  if (unitState_ == UnitState::AfterHead && line.Continues) {
+    output_.WriteOutputLine(text_);
+    NoteWritten(text_);
+    return 1;
   }
-  HandleDeclarationSteps();
-  NoteHandlerLabelClash();
+  HandleDeclarationSteps(statement, index);
+  NoteHandlerLabelClash(line);
 
-  if (IsUnitEnd(reader_)) {
+  if (IsUnitEnd(text_, line.FreeForm)) {
     HandleUnitEnd();
-    return;
+    return 1;
   }
-  if (!afterContains_ && IsContainsStatement()) {
+  if (!afterContains_ && IsContainsStatement(statement, index)) {
     HandleContains();
-    return;
+    return 1;
   }
-  if (CollectCharacterNames(reader_, output_)) return;
-  if (!copyNextStatement_) converter_.ConvertStatement();
-  output_.WriteOutputLine(stmt.Text);
-  run_.unit.PopDoLabel(stmt.Label);
-  stmt.Label = 0;
+  if (std::size_t taken =
+          CollectCharacterNames(statement, index, output_, run_.unit.CharacterNames)) {
+    NoteWritten(statement.line(index + taken - 1).Text);
+    return taken;
+  }
+  std::size_t taken = 1;
+  if (!copyNextStatement_) taken = converter_.ConvertStatement(statement, index, text_);
+  output_.WriteOutputLine(text_);
+  NoteWritten(text_);
+  run_.unit.PopDoLabel(line.Label);
+  return taken;
 }
 
 // After the head the first statement brings the use line; the first one
 // that is none of USE, PARAMETER, IMPLICIT the save line.
-void ConversionRun::HandleDeclarationSteps() {
-  Statement& stmt = reader_.statement();
+void ConversionRun::HandleDeclarationSteps(const Statement& statement, std::size_t index) {
+  const StatementLine& line = statement.line(index);
+  auto startsWith = [&](std::string_view word) {
+    return index == 0 ? statement.StartsWith(word) : KeyStartsWith(line.Text, word, line.FreeForm);
+  };
   bool mpi = settings_.conversionMode == ConversionMode::SingleForMpi;
   if (unitState_ == UnitState::AfterHead) {
     if (!mpi) output_.WriteOutputLine(kUseZentrixLine);
@@ -274,21 +300,22 @@ void ConversionRun::HandleDeclarationSteps() {
   if (unitState_ == UnitState::InDeclarations) {
     // The save line goes before the first other statement of the main file,
     // never into an included file or a conditional block.
-    if (reader_.CurrentLineDepth() == 0 && reader_.conditions().ConditionDepth == 0 &&
-        !reader_.IsContinuation() && !reader_.LineStartsWith("USE") &&
-        !reader_.LineStartsWith("PARAMETER") && !reader_.LineStartsWith("IMPLICIT")) {
+    if (line.Depth == 0 && reader_.conditions().ConditionDepth == 0 && !line.Continues &&
+        !startsWith("USE") && !startsWith("PARAMETER") && !startsWith("IMPLICIT")) {
       unitState_ = UnitState::InBody;
       if (mpi) output_.WriteOutputLine(kIncludeZentrixLine);
       if (settings_.insertSave) output_.WriteOutputLine(kSaveLine);
-    } else if (reader_.LineStartsWith("USEZENTRIX")) {
-      stmt.Text = "!";
+    } else if (startsWith("USEZENTRIX")) {
+      text_ = "!";
     }
   }
 }
 
-bool ConversionRun::IsContainsStatement() {
-  if (!reader_.LineStartsWith("CONTAINS")) return false;
-  std::string_view rest = std::string_view(reader_.statement().LineKey).substr(8);
+bool ConversionRun::IsContainsStatement(const Statement& statement, std::size_t index) const {
+  const StatementLine& line = statement.line(index);
+  std::string key = index == 0 ? statement.Key() : StatementKey(line.Text, line.FreeForm);
+  if (!key.starts_with("CONTAINS")) return false;
+  std::string_view rest = std::string_view(key).substr(8);
   return rest.empty() || rest[0] == '!';
 }
 
@@ -297,7 +324,8 @@ bool ConversionRun::IsContainsStatement() {
 // converted as a unit of its own.
 void ConversionRun::HandleContains() {
   WriteUnitEndLines();
-  output_.WriteOutputLine(reader_.statement().Text);
+  output_.WriteOutputLine(text_);
+  NoteWritten(text_);
   hostCharacterNames_ = run_.unit.CharacterNames;
   afterContains_ = true;
   unitState_ = UnitState::BetweenUnits;
@@ -305,12 +333,11 @@ void ConversionRun::HandleContains() {
 
 // A label of the unit that its handlers take as well makes a duplicate
 // label; the handlers come only with a rewritten I/O statement.
-void ConversionRun::NoteHandlerLabelClash() {
-  int label = reader_.statement().Label;
-  if (label == 0 || handlerLabelClash_.line != 0) return;
-  std::string text = std::to_string(label);
+void ConversionRun::NoteHandlerLabelClash(const StatementLine& line) {
+  if (line.Label == 0 || handlerLabelClash_.line != 0) return;
+  std::string text = std::to_string(line.Label);
   if (text == settings_.errorLabel || text == "9" + settings_.errorLabel) {
-    handlerLabelClash_ = reader_.CurrentLocation();
+    handlerLabelClash_ = reader_.Location(line.Place);
     clashingLabel_ = text;
   }
 }
@@ -327,29 +354,31 @@ void ConversionRun::WriteUnitEndLines() {
 
 // A statement between units, outside a MODULE or BLOCK DATA, belongs to
 // no unit the converter knows and stays as it is.
-void ConversionRun::NoteLineOutsideUnits() {
+void ConversionRun::NoteLineOutsideUnits(const Statement& statement, std::size_t index) {
   if (afterContains_) return;
-  if (reader_.LineStartsWith("ENDMODULE") || reader_.LineStartsWith("ENDSUBMODULE") ||
-      reader_.LineStartsWith("ENDBLOCKDATA") ||
-      (inModule_ && reader_.statement().LineKey == "END")) {
+  const StatementLine& line = statement.line(index);
+  std::string key = index == 0 ? statement.Key() : StatementKey(line.Text, line.FreeForm);
+  if (key.starts_with("ENDMODULE") || key.starts_with("ENDSUBMODULE") ||
+      key.starts_with("ENDBLOCKDATA") || (inModule_ && key == "END")) {
     inModule_ = false;
     return;
   }
-  if ((reader_.LineStartsWith("MODULE") && !reader_.LineStartsWith("MODULEPROCEDURE")) ||
-      reader_.LineStartsWith("SUBMODULE") || reader_.LineStartsWith("BLOCKDATA")) {
+  if ((key.starts_with("MODULE") && !key.starts_with("MODULEPROCEDURE")) ||
+      key.starts_with("SUBMODULE") || key.starts_with("BLOCKDATA")) {
     inModule_ = true;
     return;
   }
-  if (inModule_ || outsideReported_ || reader_.IsContinuation()) return;
+  if (inModule_ || outsideReported_ || line.Continues) return;
   outsideReported_ = true;
-  output_.Warn(reader_.CurrentLocation(),
+  output_.Warn(reader_.Location(line.Place),
                "statements outside any program unit are left unconverted (a main program "
                "without a PROGRAM statement, or a unit head the converter does not know)");
 }
 
 void ConversionRun::HandleUnitEnd() {
   WriteUnitEndLines();
-  output_.WriteOutputLine(reader_.statement().Text);
+  output_.WriteOutputLine(text_);
+  NoteWritten(text_);
   unitState_ = UnitState::BetweenUnits;
 }
 

@@ -39,17 +39,19 @@ class ConversionRun {
  private:
   bool OpenFiles(RunResult& result);
   void ConvertSource();
-  void HandleLine();
-  void HandleUnitHead();
-  void HandleStatement();
-  void HandleDeclarationSteps();
+  std::size_t HandleLine(const Statement& statement, std::size_t index);
+  void HandleUnitHead(const Statement& statement, std::size_t index);
+  std::size_t HandleCode(const Statement& statement, std::size_t index);
+  void HandleDeclarationSteps(const Statement& statement, std::size_t index);
   void BeforeInterfaceBlock();
   void HandleUnitEnd();
-  bool IsContainsStatement();
+  bool IsContainsStatement(const Statement& statement, std::size_t index) const;
   void HandleContains();
   void WriteUnitEndLines();
-  void NoteHandlerLabelClash();
-  void NoteLineOutsideUnits();
+  void NoteHandlerLabelClash(const StatementLine& line);
+  void NoteLineOutsideUnits(const Statement& statement, std::size_t index);
+  // The text written last for a line: the next line's handling looks at it.
+  void NoteWritten(std::string_view text);
   void EnsureDllName();
   void EchoInputLines();
   void ShowRunStatus(const std::string& message);
@@ -67,8 +69,12 @@ class ConversionRun {
   std::vector<std::string> inputEcho_;  // main-file lines read, for the observer
   std::string dllName_;
   UnitState unitState_ = UnitState::BetweenUnits;
+  LinePlace currentPlace_;  // where the line being handled stands
+  std::string text_;        // its text as the rules make it
   bool passThrough_ = false;
   bool copyNextStatement_ = false;
+  bool afterTouchLine_ = true;     // the line written last was kTouchLine
+  bool afterNoTouchLine_ = false;  // ... or kFirstOutputLine
   bool freeMemoryPresent_ = false;
   bool cancelled_ = false;
   // A unit's CONTAINS has been passed: between units, heads begin its

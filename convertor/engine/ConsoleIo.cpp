@@ -33,12 +33,12 @@ bool IsUnitNameChar(char c) {
 
 }  // namespace
 
-void StatementConverter::AnalyseUnit() {
+void StatementConverter::AnalyseUnit(Scanner& scan) {
   // UNIT= after another specifier: the unit is found wherever it stands.
-  if (stmt().ScanPos >= 1) PutUnitFirst(stmt().Text, stmt().ScanPos - 1);
+  if (scan.Pos() >= 1) PutUnitFirst(*text_, scan.Pos() - 1);
   unit_.UnitText.clear();
   unit_.IsConsole = false;
-  char c = reader_.NextChar();
+  char c = scan.NextChar();
   unit_.UnitDesignator = "0";
   unit_.IsExternal = true;
   unit_.MpiGuard = Mpi();
@@ -49,7 +49,7 @@ void StatementConverter::AnalyseUnit() {
     return;
   }
   int depth = 0;
-  for (;; c = reader_.NextChar()) {
+  for (;; c = scan.NextChar()) {
     if (c == kEndMarker || (c == ',' && depth == 0)) break;
     if (c == ')') {
       if (depth == 0) break;
@@ -81,25 +81,24 @@ void StatementConverter::AnalyseUnit() {
   unit_.NewRecordLine = "      Call zx_NewRecord(" + unit_.UnitDesignator + ")";
 }
 
-void StatementConverter::ParseFormatPart() {
-  Statement& s = stmt();
+void StatementConverter::ParseFormatPart(Scanner& scan) {
   unit_.FormatPart.clear();
   unit_.FormatSpec.clear();
   if (unit_.UnitEnd == ')') return;  // the list holds only the unit
-  s.RawScan = false;
+  scan.SetRaw(false);
   std::string part = " ";
   int depth = 0;
   for (;;) {
-    char c = reader_.NextChar();
+    char c = scan.NextChar();
     // Parentheses count inside apostrophes too; the stops only outside.
     if (c == '(') ++depth;
     if (c == ')') --depth;
-    if (c == kEndMarker || (!s.RawScan && (c == ',' || (c == ')' && depth < 0)))) {
+    if (c == kEndMarker || (!scan.Raw() && (c == ',' || (c == ')' && depth < 0)))) {
       unit_.UnitEnd = c;
       break;
     }
     part.push_back(c);
-    if (c == '\'') s.RawScan = !s.RawScan;  // blanks and case stand inside a constant
+    if (c == '\'') scan.SetRaw(!scan.Raw());  // blanks and case stand inside a constant
   }
   unit_.FormatPart = part;
   std::string trimmed(TrimBlanks(part));
@@ -125,11 +124,7 @@ void StatementConverter::RecordFormatLabel(IoDirection direction) {
   part += ",";
 }
 
-// The value of name= in LineKey, up to a "," or ")" outside parentheses and
-// apostrophes (FILE=NAMES(I,J) keeps both subscripts), a "!" or the end.
-// The name starts a specifier: UNIT= is not the end of NEWUNIT=.
-std::string StatementConverter::KeywordValue(std::string_view name) const {
-  const std::string& key = reader_.statement().LineKey;
+std::string KeywordValue(std::string_view key, std::string_view name) {
   std::string pattern = std::string(name) + "=";
   std::size_t at = key.find(pattern);
   while (at != std::string::npos && at > 0 && key[at - 1] != ',' && key[at - 1] != '(')
@@ -156,11 +151,9 @@ std::string StatementConverter::KeywordValue(std::string_view name) const {
   return value;
 }
 
-// A specifier of the control list: name= after "(" or ",", so that UNIT=
-// is not found in NEWUNIT=. Rebuilds LineKey from the current line.
-bool StatementConverter::HasSpecifier(std::string_view name) {
+bool HasSpecifier(std::string_view key, std::string_view name) {
   std::string pattern = std::string(name) + "=";
-  return reader_.LineContains("," + pattern) || reader_.LineContains("(" + pattern);
+  return Contains(key, "," + pattern) || Contains(key, "(" + pattern);
 }
 
 // The head of a console READ that handles the end of input itself. A
@@ -203,14 +196,14 @@ void StatementConverter::WriteFixedFormPieces(std::string& line) {
   }
 }
 
-void StatementConverter::ComposeIoStatement(std::string head) {
-  Statement& s = stmt();
+void StatementConverter::ComposeIoStatement(Scanner& scan, std::string head) {
+  std::string& text = *text_;
   if (std::size_t at = head.find(",,"); at != std::string::npos) head.erase(at, 1);
-  s.RawScan = false;
-  std::size_t keep = s.ScanPos;
+  scan.SetRaw(false);
+  std::size_t keep = scan.Pos();
   std::string after;
-  for (char c = reader_.NextChar(); c != kEndMarker; c = reader_.NextChar()) after.push_back(c);
-  s.ScanPos = keep;
+  for (char c = scan.NextChar(); c != kEndMarker; c = scan.NextChar()) after.push_back(c);
+  scan.SetPos(keep);
   if (after.find(",ERR=") != std::string::npos) {
     if (std::size_t at = head.find(",ERR="); at != std::string::npos) {
       std::size_t end = at + 5;
@@ -220,9 +213,9 @@ void StatementConverter::ComposeIoStatement(std::string head) {
   }
   // Only the head's ",)" is mended: the I/O list may hold it in a constant.
   if (std::size_t at = head.find(",)"); at != std::string::npos) head.erase(at, 1);
-  std::string list = keep < s.Text.size() ? s.Text.substr(keep) : std::string();
-  if (reader_.FreeForm() || head.size() + list.size() <= kFixedFormLastColumn) {
-    s.Text = head + list;
+  std::string list = keep < text.size() ? text.substr(keep) : std::string();
+  if (freeForm_ || head.size() + list.size() <= kFixedFormLastColumn) {
+    text = head + list;
     return;
   }
   WriteFixedFormPieces(head);
@@ -230,22 +223,22 @@ void StatementConverter::ComposeIoStatement(std::string head) {
     output_.WriteOutputLine(head);
     head = std::string(kFixedContinuation) + list;
   }
-  s.Text = std::move(head);
+  text = std::move(head);
 }
 
 void StatementConverter::PassContinuationLines() {
-  while (reader_.ContinuationFollows()) {
-    output_.WriteOutputLine(stmt().Text);
-    reader_.ReadStatement();
+  while (LinesFollow()) {
+    output_.WriteOutputLine(*text_);
+    TakeLine();
   }
 }
 
 // The control list after the format item, up to its closing ")".
-static std::string ReadControlRest(SourceReader& reader, char unitEnd) {
+static std::string ReadControlRest(Scanner& scan, char unitEnd) {
   if (unitEnd != ',') return {};
   std::string rest = ",";
   int depth = 0;
-  for (char c = reader.NextChar(); c != kEndMarker; c = reader.NextChar()) {
+  for (char c = scan.NextChar(); c != kEndMarker; c = scan.NextChar()) {
     if (c == ')') {
       if (depth == 0) break;
       --depth;
@@ -256,23 +249,24 @@ static std::string ReadControlRest(SourceReader& reader, char unitEnd) {
   return rest;
 }
 
-void StatementConverter::RewriteRead() {
-  Statement& s = stmt();
-  std::size_t onKeyword = s.ScanPos;
-  bool controlList = reader_.NextChar() == '(';
+void StatementConverter::RewriteRead(Scanner& scan) {
+  std::string& text = *text_;
+  std::size_t onKeyword = scan.Pos();
+  bool controlList = scan.NextChar() == '(';
   if (controlList) {
-    JoinControlList();
-    AnalyseUnit();
+    JoinControlList(scan);
+    AnalyseUnit(scan);
   } else {
-    s.ScanPos = onKeyword;  // READ f, list
+    scan.SetPos(onKeyword);  // READ f, list
     unit_.IsConsole = true;
   }
-  std::string before = s.Text.substr(0, std::min(keywordStart_, s.Text.size()));
+  const std::string key = StatementKey(text, freeForm_);
+  std::string before = text.substr(0, std::min(keywordStart_, text.size()));
   if (before.find_first_not_of(' ') != std::string::npos)
     output_.WriteOutputLine(std::string(TrimBlanks(before)) + "     Continue");
   if (!carry_.read.redirected) output_.WriteOutputLine(unit_.NewRecordLine);
 
-  ParseFormatPart();
+  ParseFormatPart(scan);
   bool consoleBranch =
       unit_.IsExternal && ((unit_.MpiGuard && !unit_.FormatSpec.empty()) || unit_.IsConsole);
   std::string head = !controlList || consoleBranch ? ConsoleIoHead(IoDirection::Read)
@@ -286,72 +280,73 @@ void StatementConverter::RewriteRead() {
     unit_.IsConsole = true;
     if (!carry_.read.redirected) {
       output_.WriteOutputLine(kReadInputLine);
-      if (HasSpecifier("IOSTAT")) {
+      if (HasSpecifier(key, "IOSTAT")) {
         // The program handles the end of input itself: no jump, the READ
         // meets its end of file and takes its own END= if it has one.
         head = InputViewHead();
       } else {
-        std::string label = HasSpecifier("END") ? KeywordValue("END") : EndOfFileLabel();
+        std::string label = HasSpecifier(key, "END") ? KeywordValue(key, "END") : EndOfFileLabel();
         output_.WriteOutputLine("      if(Ichar(zx_BufIO(1:1)).eq.0) goto " + label +
                                 "    ! EOF checking");
       }
     }
   }
-  unit_.ControlRest = controlList ? ReadControlRest(reader_, unit_.UnitEnd) : std::string();
+  unit_.ControlRest = controlList ? ReadControlRest(scan, unit_.UnitEnd) : std::string();
   RecordFormatLabel(IoDirection::Read);
   std::string& rest = unit_.ControlRest;
   if (!rest.empty() && rest[0] != ',') rest.insert(0, ",");
   // A statement with IOSTAT= handles its own errors and end of file: jumps
   // to the unit's handlers would take precedence over it.
   std::string added;
-  if (!HasSpecifier("IOSTAT")) {
-    if (!HasSpecifier("ERR")) added = "ERR=" + settings_.errorLabel;
-    if (!HasSpecifier("END") && !HasSpecifier("REC"))
+  if (!HasSpecifier(key, "IOSTAT")) {
+    if (!HasSpecifier(key, "ERR")) added = "ERR=" + settings_.errorLabel;
+    if (!HasSpecifier(key, "END") && !HasSpecifier(key, "REC"))
       added += (added.empty() ? "" : ",") + std::string("END=9") + settings_.errorLabel;
   }
-  ComposeIoStatement(head + unit_.FormatPart + added + rest + ")");
+  ComposeIoStatement(scan, head + unit_.FormatPart + added + rest + ")");
   PassContinuationLines();
   if (guard) {
-    output_.WriteOutputLine(s.Text);
+    output_.WriteOutputLine(*text_);
     output_.WriteOutputLine(kEndifLine);
-    s.Text = kMpiBroadcastPlaceholder;
+    *text_ = kMpiBroadcastPlaceholder;
   }
 }
 
-void StatementConverter::RewritePrint() {
-  Statement& s = stmt();
+void StatementConverter::RewritePrint(Scanner& scan) {
   output_.WriteOutputLine("      Call zx_NewRecord(0)");
   if (!carry_.write.redirected) unit_.MpiGuard = false;
   if (unit_.MpiGuard) output_.WriteOutputLine(kMpiGuardLine);
   unit_.UnitEnd = ' ';
   // PRINT always writes to the console: a FORMAT it names is console output.
   unit_.IsConsole = true;
-  ParseFormatPart();
+  ParseFormatPart(scan);
   RecordFormatLabel(IoDirection::Write);
   if (unit_.UnitEnd == ',' || unit_.UnitEnd == kEndMarker) unit_.UnitEnd = ' ';
   // The buffer holds one record: "/" of a quoted format becomes separators.
   std::string format =
       carry_.write.redirected ? unit_.FormatPart : SeparateRecordsInQuotedFormat(unit_.FormatPart);
-  ComposeIoStatement(ConsoleIoHead(IoDirection::Write) + format + "ERR=" + settings_.errorLabel +
-                     ")" + std::string(1, unit_.UnitEnd));
+  ComposeIoStatement(scan, ConsoleIoHead(IoDirection::Write) + format +
+                               "ERR=" + settings_.errorLabel + ")" + std::string(1, unit_.UnitEnd));
   PassContinuationLines();
   if (!carry_.write.redirected) {
-    output_.WriteOutputLine(s.Text);
-    s.Text = kPrintOutputLine;
+    output_.WriteOutputLine(*text_);
+    *text_ = kPrintOutputLine;
   }
 }
 
-void StatementConverter::RewriteWrite() {
-  Statement& s = stmt();
-  JoinControlList();
-  AnalyseUnit();
+void StatementConverter::RewriteWrite(Scanner& scan) {
+  std::string& text = *text_;
+  JoinControlList(scan);
+  AnalyseUnit(scan);
+  const std::string key = StatementKey(text, freeForm_);
   output_.WriteOutputLine(unit_.NewRecordLine);
-  ParseFormatPart();
-  unit_.ControlRest = ReadControlRest(reader_, unit_.UnitEnd);
+  ParseFormatPart(scan);
+  unit_.ControlRest = ReadControlRest(scan, unit_.UnitEnd);
   RecordFormatLabel(IoDirection::Write);
   std::string& rest = unit_.ControlRest;
   if (!rest.empty() && rest[0] != ',') rest.insert(0, ",");
-  if (!HasSpecifier("ERR") && !HasSpecifier("IOSTAT")) rest = "ERR=" + settings_.errorLabel + rest;
+  if (!HasSpecifier(key, "ERR") && !HasSpecifier(key, "IOSTAT"))
+    rest = "ERR=" + settings_.errorLabel + rest;
 
   // A handle-driven unit is written through the buffer whether or not
   // console output is redirected: its text goes out by its handle.
@@ -364,27 +359,27 @@ void StatementConverter::RewriteWrite() {
     std::string format = handleDriven || !carry_.write.redirected
                              ? SeparateRecordsInQuotedFormat(unit_.FormatPart)
                              : unit_.FormatPart;
-    ComposeIoStatement(head + format + rest + ")");
-    output_.WriteOutputLine(s.Text);
-    while (reader_.ContinuationFollows()) {
-      reader_.ReadStatement();
-      output_.WriteOutputLine(s.Text);
+    ComposeIoStatement(scan, head + format + rest + ")");
+    output_.WriteOutputLine(text);
+    while (LinesFollow()) {
+      TakeLine();
+      output_.WriteOutputLine(text);
     }
     // Indented like the IF it stands in, unless the call would then pass
     // column 72 of fixed form and be cut by the compiler.
     constexpr std::size_t kCallLength = std::string_view("CALL Interface_IO(1)").size();
     std::size_t indent = inIf_ ? ifPrefixLength_ : 6;
-    if (!reader_.FreeForm() && indent + kCallLength > kFixedFormLastColumn) indent = 6;
-    s.Text = std::string(indent, ' ') + "CALL Interface_IO(" +
-             (unit_.UnitText == "DEBUG" ? "2)    ! debug message" : "1)    ! Write");
+    if (!freeForm_ && indent + kCallLength > kFixedFormLastColumn) indent = 6;
+    text = std::string(indent, ' ') + "CALL Interface_IO(" +
+           (unit_.UnitText == "DEBUG" ? "2)    ! debug message" : "1)    ! Write");
     unit_.MpiGuard = false;
     if (handleDriven)
-      s.Text = "      call WriteStringByHandle(" + unit_.UnitDesignator +
-               ",zx_BufIO)  ! maybe handle driven";
+      text = "      call WriteStringByHandle(" + unit_.UnitDesignator +
+             ",zx_BufIO)  ! maybe handle driven";
     return;
   }
   if (unit_.MpiGuard) output_.WriteOutputLine(kMpiGuardLine);
-  ComposeIoStatement("      WRITE(" + unit_.UnitText + "," + unit_.FormatPart + rest + ")");
+  ComposeIoStatement(scan, "      WRITE(" + unit_.UnitText + "," + unit_.FormatPart + rest + ")");
   PassContinuationLines();
 }
 

@@ -24,7 +24,7 @@ std::string DirectiveArgument(const std::string& text, std::string_view directiv
 }  // namespace
 
 void SourceReader::ApplyReaderDirectives() {
-  const std::string& text = stmt_.Text;
+  const std::string& text = current_.text;
   if (!text.starts_with("!KVQ:")) return;
   if (text.starts_with(kConsoleDirective)) {
     run_.consoleUnits =
@@ -36,21 +36,20 @@ void SourceReader::ApplyReaderDirectives() {
   }
 }
 
-// Copies one INTERFACE block, from the current line up to END INTERFACE or
-// the first bare END, without the directive step. Returns false when the
-// input ended inside the block: every line read has then been written.
+// Copies one INTERFACE block, from the statement's INTERFACE line up to END
+// INTERFACE or the first bare END, without the directive step. Returns
+// false when the input ended inside the block: every line read has then
+// been written.
 bool SourceReader::CopyInterfaceBlock() {
-  for (;;) {
-    output_.WriteOutputLine(stmt_.Text);
-    if (endOfInput_) break;
+  output_.WriteOutputLine(stmt_.Text());
+  while (!endOfInput_) {
     ReadNextLine();
-    if (LineStartsWith("ENDINTERFACE") || stmt_.LineKey == "END") {
-      output_.WriteOutputLine(stmt_.Text);
-      if (endOfInput_) break;
-      return true;
-    }
+    const std::string& text = current_.text;
+    bool end = KeyStartsWith(text, "ENDINTERFACE", run_.freeForm) ||
+               StatementKey(text, run_.freeForm) == "END";
+    output_.WriteOutputLine(text);
+    if (end) return !endOfInput_;
   }
-  currentLineWritten_ = true;
   return false;
 }
 

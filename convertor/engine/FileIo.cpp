@@ -1,8 +1,10 @@
 // File I/O rewriting: OPEN becomes a call of Open_File followed by a test of
 // the library's error code fo_Error, CLOSE a call of Close_File.
 #include "engine/CharacterClass.h"
+#include "engine/Continuation.h"
 #include "engine/ControlList.h"
 #include "engine/StatementConverter.h"
+#include "engine/TextUtilities.h"
 
 namespace kvq {
 
@@ -20,30 +22,41 @@ bool IsPlainUnit(const std::string& unit) {
 
 }  // namespace
 
-void StatementConverter::RewriteOpen() {
-  Statement& s = stmt();
-  int label = s.Label;
-  std::string labelField = s.LabelField;
-  reader_.JoinContinuations();
-  s.Label = label;  // the joined statement keeps the label of its first line
-  s.LabelField = labelField;
-  std::size_t openParen = s.ScanPos - 1;
-  AnalyseUnit();
-  reader_.LineContains("OPEN");  // LineKey of the joined statement
+void WriteSplitLine(OutputChannel& output, bool freeForm, std::string_view head,
+                    std::string_view tail) {
+  if (!freeForm && head.size() + tail.size() > kFixedFormLastColumn) {
+    output.WriteOutputLine(head);
+    std::string second = "     * ";
+    second.append(tail);
+    output.WriteOutputLine(second);
+    return;
+  }
+  std::string line(head);
+  line.append(tail);
+  output.WriteOutputLine(line);
+}
 
-  std::string form = KeywordValue("FORM");
+void StatementConverter::RewriteOpen(Scanner& scan) {
+  std::string& text = *text_;
+  // The whole statement is joined: its specifiers may stand on any line.
+  for (; LinesFollow(); ++next_) AppendContinuation(text, NextLine(), freeForm_);
+  std::size_t openParen = scan.Pos() - 1;
+  AnalyseUnit(scan);
+  const std::string key = StatementKey(text, freeForm_);  // of the list as AnalyseUnit left it
+
+  std::string form = KeywordValue(key, "FORM");
   if (form.empty()) form = "'formatted'";
-  std::string recordLength = KeywordValue("RECL");
-  std::string iostat = KeywordValue("IOSTAT");
-  std::string position = KeywordValue("POSITION");
-  if (position.empty()) position = KeywordValue("ACCESS");
+  std::string recordLength = KeywordValue(key, "RECL");
+  std::string iostat = KeywordValue(key, "IOSTAT");
+  std::string position = KeywordValue(key, "POSITION");
+  if (position.empty()) position = KeywordValue(key, "ACCESS");
   // File names keep their case and blanks: the file system tells them
   // apart.
-  std::string file = SpecifierAsWritten(s.Text, openParen, "FILE");
+  std::string file = SpecifierAsWritten(text, openParen, "FILE");
   if (file.empty()) file = "''";
-  std::string status = KeywordValue("STATUS");
+  std::string status = KeywordValue(key, "STATUS");
   if (status.empty()) status = "'unknown'";
-  std::string errorLabel = KeywordValue("ERR");
+  std::string errorLabel = KeywordValue(key, "ERR");
   if (errorLabel.empty()) {
     errorLabel = settings_.errorLabel;
     run_.unit.IoHandlersNeeded = true;
@@ -60,24 +73,24 @@ void StatementConverter::RewriteOpen() {
   if (position == "'APPEND'") file = "'+'//" + file;
   // NEWUNIT=: the library picks a unit that no file is connected to.
   std::string unit = unit_.UnitText;
-  if (std::string newUnit = KeywordValue("NEWUNIT"); !newUnit.empty()) {
+  if (std::string newUnit = KeywordValue(key, "NEWUNIT"); !newUnit.empty()) {
     output_.WriteOutputLine("      CALL zx_NewUnit(" + newUnit + ")");
     unit = newUnit;
   }
-  reader_.WriteSplitLine("      CALL Open_File(" + unit + "," + file + ",",
-                         status + "," + form + ")");
-  s.Text = iostat.empty() ? "      if(fo_Error.ne.0) goto " + errorLabel
-                          : "      " + iostat + "=fo_Error";
+  WriteSplitLine(output_, freeForm_, "      CALL Open_File(" + unit + "," + file + ",",
+                 status + "," + form + ")");
+  text = iostat.empty() ? "      if(fo_Error.ne.0) goto " + errorLabel
+                        : "      " + iostat + "=fo_Error";
 }
 
-void StatementConverter::RewriteClose() {
-  Statement& s = stmt();
-  JoinControlList();
-  AnalyseUnit();
+void StatementConverter::RewriteClose(Scanner& scan) {
+  std::string& text = *text_;
+  JoinControlList(scan);
+  AnalyseUnit(scan);
   std::string unit = unit_.UnitText;
-  if (reader_.LineContains("STATUS='DELETE'"))
+  if (Contains(StatementKey(text, freeForm_), "STATUS='DELETE'"))
     unit = IsPlainUnit(unit) ? "-" + unit : "-(" + unit + ")";
-  s.Text = s.LabelField + "CALL Close_File(" + unit + ")";
+  text = labelField_ + "CALL Close_File(" + unit + ")";
 }
 
 }  // namespace kvq

@@ -84,9 +84,9 @@ std::string SeparateRecordsInQuotedFormat(const std::string& part) {
 }
 
 void StatementConverter::ApplyFormatRule() {
-  const std::string& text = stmt().Text;
+  const std::string& text = *text_;
   std::string label;
-  if (reader_.FreeForm()) {
+  if (freeForm_) {
     for (char c : LabelPrefix())
       if (IsDigit(c)) label.push_back(c);
   } else {
@@ -99,16 +99,16 @@ void StatementConverter::ApplyFormatRule() {
   if (label.empty() || std::find(labels.begin(), labels.end(), label) == labels.end()) return;
 
   std::vector<std::string> lines{text};
-  while (reader_.ContinuationFollows()) {
-    reader_.ReadStatement();
-    lines.push_back(stmt().Text);
+  while (LinesFollow()) {
+    TakeLine();
+    lines.push_back(*text_);
   }
   if (!HasSlash(lines)) {
     for (std::size_t i = 0; i + 1 < lines.size(); ++i) output_.WriteOutputLine(lines[i]);
     return;  // the run writes the last line, which is the current one
   }
   output_.WriteCommentLine(kChangedComment);
-  if (reader_.FreeForm())
+  if (freeForm_)
     RewriteFreeFormFormat(lines);
   else
     RewriteFixedFormFormat(lines);
@@ -137,7 +137,7 @@ void StatementConverter::RewriteFixedFormFormat(std::vector<std::string>& lines)
     if (lastClosed != kContinuationMark) output_.WriteOutputLine(lastClosed);
     previousEndedWithComma = !lastClosed.empty() && lastClosed.back() == ',';
   }
-  stmt().Text = "C";  // written as a bare comment line
+  *text_ = "C";  // written as a bare comment line
 }
 
 // Free form keeps the statement's lines and replaces each run of "/" in
@@ -175,7 +175,7 @@ void StatementConverter::RewriteFreeFormFormat(std::vector<std::string>& lines) 
     if (k + 1 < lines.size())
       output_.WriteOutputLine(out);
     else
-      stmt().Text = out;
+      *text_ = out;
   }
 }
 

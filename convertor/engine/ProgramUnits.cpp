@@ -5,6 +5,8 @@
 
 #include "engine/CharacterClass.h"
 #include "engine/Continuation.h"
+#include "engine/Scanner.h"
+#include "engine/TextUtilities.h"
 
 namespace kvq {
 
@@ -39,16 +41,16 @@ bool ContinuesUnitName(char c) {
   return static_cast<unsigned char>(c) >= '0';
 }
 
-UnitHead AcceptHead(SourceReader& reader, HeadKind kind, std::string& procedureName) {
+UnitHead AcceptHead(Scanner& scan, std::string& text, HeadKind kind, std::string& procedureName) {
   switch (kind) {
     case HeadKind::Subroutine:
     case HeadKind::Function:
       procedureName.clear();
-      for (char c = reader.NextChar(); ContinuesUnitName(c); c = reader.NextChar())
+      for (char c = scan.NextChar(); ContinuesUnitName(c); c = scan.NextChar())
         procedureName.push_back(c);
       return UnitHead::Procedure;
     case HeadKind::MainProgram:
-      reader.statement().Text = kDllMainHead;
+      text = kDllMainHead;
       return UnitHead::MainProgram;
   }
   return UnitHead::None;
@@ -56,73 +58,70 @@ UnitHead AcceptHead(SourceReader& reader, HeadKind kind, std::string& procedureN
 
 }  // namespace
 
-UnitHead RecogniseUnitHead(SourceReader& reader, std::string& procedureName) {
-  reader.statement().ScanPos = 0;
-  char c = reader.NextChar();
+UnitHead RecogniseUnitHead(std::string& text, std::string& procedureName) {
+  Scanner scan(text);
+  char c = scan.NextChar();
   if (kHeadInitials.find(c) == std::string_view::npos) return UnitHead::None;
   std::string word(1, c);
   for (;;) {
-    c = reader.NextChar();
+    c = scan.NextChar();
     if (c == '*')  // a type length such as *8 is passed over
-      do c = reader.NextChar();
+      do c = scan.NextChar();
       while (IsDigit(c));
     word.push_back(c);
     bool longerKeywordPossible = false;
     for (const HeadKeyword& keyword : kHeadKeywords) {
-      if (keyword.word == word) return AcceptHead(reader, keyword.kind, procedureName);
+      if (keyword.word == word) return AcceptHead(scan, text, keyword.kind, procedureName);
       if (keyword.word.starts_with(word)) longerKeywordPossible = true;
     }
     if (!longerKeywordPossible) return UnitHead::None;
   }
 }
 
-bool IsUnitEnd(SourceReader& reader) {
-  Statement& stmt = reader.statement();
-  stmt.ScanPos = 0;
-  stmt.RawScan = false;
-  char c = reader.NextChar();
+bool IsUnitEnd(std::string& text, bool freeForm) {
+  Scanner scan(text);
+  char c = scan.NextChar();
   // A label in front of END (a jump target) belongs to the END line; in
   // fixed form it stands in columns 1 to 5, a digit in column 6 is a
   // continuation mark.
-  while (IsDigit(c) && (reader.FreeForm() || stmt.ScanPos <= 5)) c = reader.NextChar();
+  while (IsDigit(c) && (freeForm || scan.Pos() <= 5)) c = scan.NextChar();
   if (c != 'E') return false;
-  std::size_t endColumn = stmt.ScanPos;
+  std::size_t endColumn = scan.Pos();
   std::string word(1, c);
-  for (c = reader.NextChar(); IsNameChar(c); c = reader.NextChar()) word.push_back(c);
+  for (c = scan.NextChar(); IsNameChar(c); c = scan.NextChar()) word.push_back(c);
   if (word == "END" || word.starts_with("ENDFUNCTION") || word.starts_with("ENDSUBROUTINE"))
     return true;
   if (word.starts_with("ENDPROGRAM")) {
-    stmt.Text = stmt.Text.substr(0, endColumn - 1) + "END";
+    text = text.substr(0, endColumn - 1) + "END";
     return true;
   }
   return false;
 }
 
-bool CollectCharacterNames(SourceReader& reader, OutputChannel& output) {
-  if (!reader.LineStartsWith("CHARACTER")) return false;
-  Statement& stmt = reader.statement();
-  std::string joined = stmt.Text;
-  while (reader.ContinuationFollows()) {
-    AppendContinuation(joined, reader.Lookahead(), reader.FreeForm());
-    output.WriteOutputLine(stmt.Text);
-    reader.ReadStatement();
-  }
-  output.WriteOutputLine(stmt.Text);
+std::size_t CollectCharacterNames(const Statement& statement, std::size_t first,
+                                  OutputChannel& output, std::vector<std::string>& names) {
+  const StatementLine& head = statement.line(first);
+  bool isCharacter = first == 0 ? statement.StartsWith("CHARACTER")
+                                : KeyStartsWith(head.Text, "CHARACTER", head.FreeForm);
+  if (!isCharacter) return 0;
+  std::string joined = head.Text;
+  for (std::size_t i = first + 1; i < statement.size(); ++i)
+    AppendContinuation(joined, statement.line(i).Text, statement.line(i).FreeForm);
+  for (std::size_t i = first; i < statement.size(); ++i)
+    output.WriteOutputLine(statement.line(i).Text);
 
   // The names start after the first blank from column 10 on, which passes
   // over the keyword and a length written against it (CHARACTER*8).
-  stmt.Text = std::move(joined);
-  stmt.RawScan = false;
-  stmt.ScanPos = 10;
-  while (stmt.ScanPos < stmt.Text.size() && !IsBlank(stmt.Text[stmt.ScanPos - 1])) ++stmt.ScanPos;
-  std::vector<std::string>& names = reader.run().unit.CharacterNames;
+  Scanner scan(joined, 10);
+  while (scan.Pos() < joined.size() && !IsBlank(joined[scan.Pos() - 1]))
+    scan.SetPos(scan.Pos() + 1);
   for (;;) {
-    std::string name = reader.ScanName();
+    std::string name = scan.ScanName();
     if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end())
       names.push_back(std::move(name));
-    if (stmt.NameEnd == kEndMarker) break;
+    if (scan.NameEnd() == kEndMarker) break;
   }
-  return true;
+  return statement.size() - first;
 }
 
 }  // namespace kvq

@@ -5,9 +5,10 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/OutputChannel.h"
-#include "engine/SourceReader.h"
+#include "engine/Statement.h"
 
 namespace kvq {
 
@@ -17,19 +18,20 @@ inline constexpr std::string_view kDllMainHead =
 
 enum class UnitHead { None, Procedure, MainProgram };
 
-// Recognises a unit head. A SUBROUTINE or FUNCTION head leaves its name in
-// procedureName; a PROGRAM head becomes kDllMainHead. The decision rests on
-// the first word alone. None changes only ScanPos.
-UnitHead RecogniseUnitHead(SourceReader& reader, std::string& procedureName);
+// Recognises a unit head in text. A SUBROUTINE or FUNCTION head leaves its
+// name in procedureName; a PROGRAM head makes text kDllMainHead. The
+// decision rests on the first word alone. None leaves text as it is.
+UnitHead RecogniseUnitHead(std::string& text, std::string& procedureName);
 
 // True for the END of a program unit: END, END FUNCTION..., END
 // SUBROUTINE..., also with a statement label in front of it, and END PROGRAM,
 // which is rewritten to a plain END (its head has become a subroutine head).
-bool IsUnitEnd(SourceReader& reader);
+bool IsUnitEnd(std::string& text, bool freeForm);
 
-// For a CHARACTER statement: writes it line for line as it stands, records
-// the names it declares in CharacterNames and returns true (the statement is
-// consumed). Otherwise false, Text unchanged.
-bool CollectCharacterNames(SourceReader& reader, OutputChannel& output);
+// For a CHARACTER statement starting at line first: writes its lines as they
+// stand, records the names it declares in names and returns the number of
+// lines it took. Otherwise 0.
+std::size_t CollectCharacterNames(const Statement& statement, std::size_t first,
+                                  OutputChannel& output, std::vector<std::string>& names);
 
 }  // namespace kvq

@@ -5,6 +5,7 @@
 #include "PathLookup.h"
 #include "engine/CharacterClass.h"
 #include "engine/Continuation.h"
+#include "engine/Scanner.h"
 #include "engine/TextUtilities.h"
 
 namespace kvq {
@@ -28,7 +29,9 @@ SourceLocation SourceReader::Location(const LinePlace& place) const {
 }
 
 void SourceReader::StartMainLevel(const std::string& shownPath) {
-  stmt_ = Statement();
+  stmt_.Clear();
+  current_ = CurrentLine();
+  primed_ = false;
   lookahead_.clear();
   pendingRest_.clear();
   openQuote_ = Quote::None;
@@ -76,18 +79,74 @@ void SourceReader::CloseFiles() {
 // ---------------------------------------------------------------------------
 // Reading
 
+void SourceReader::Prime() {
+  if (primed_) return;
+  ReadNextLine();  // the first line becomes the look-ahead
+  primed_ = true;
+}
+
 void SourceReader::ReadStatement() {
-  currentLineWritten_ = false;
-  // The new current line gets the directive step; an INTERFACE block is
-  // copied, and the caller receives the line after it (after the next
-  // block, when one follows directly).
+  Prime();
+  // The statement's first line gets the directive step; an INTERFACE block
+  // is copied, and the caller receives the statement after it (after the
+  // next block, when one follows directly).
   for (;;) {
     ReadNextLine();
     ApplyReaderDirectives();
-    if (!LineStartsWith("INTERFACE") && !LineStartsWith("ABSTRACTINTERFACE")) return;
+    stmt_.Clear();
+    TakeCurrentLine();
+    if (!stmt_.StartsWith("INTERFACE") && !stmt_.StartsWith("ABSTRACTINTERFACE")) break;
     if (interfaceHook_) interfaceHook_();
-    if (!CopyInterfaceBlock()) return;
+    if (!CopyInterfaceBlock()) {
+      stmt_.kind_ = StatementKind::Written;
+      return;
+    }
   }
+  const std::string& text = stmt_.Text();
+  if (IsCommentLine(text))
+    stmt_.kind_ = StatementKind::Comment;
+  else if (text.starts_with("!DEC$"))
+    stmt_.kind_ = StatementKind::Conditional;
+  else
+    stmt_.kind_ = StatementKind::Code;
+  // Only a statement to convert takes continuation lines: after a comment
+  // line a continuation line starts a statement of its own.
+  while (stmt_.kind_ == StatementKind::Code && ContinuationFollows()) {
+    ReadNextLine();
+    ApplyReaderDirectives();
+    TakeCurrentLine();
+  }
+  if (stmt_.size() > 1) JoinStatementLines();
+}
+
+// The current line becomes the statement's next line; the buffers swap, so
+// no line is allocated anew.
+void SourceReader::TakeCurrentLine() {
+  bool first = stmt_.size() == 0;
+  StatementLine& line = stmt_.Append();
+  line.Text.swap(current_.text);
+  line.Label = current_.label;
+  line.LabelField = current_.labelField;
+  line.FreeForm = run_.freeForm;
+  line.Continues =
+      !first || current_.prevContinued || (!run_.freeForm && IsFixedFormContinuation(line.Text));
+  line.InputLines = inputLines_;
+  line.Depth = textDepth_;
+  line.Place = currentAt_;
+  if (first) {
+    std::string& key = stmt_.key_;
+    key.clear();
+    if (!IsCommentLine(line.Text))
+      for (std::size_t i = run_.freeForm ? 0 : kStatementFieldColumn7; i < line.Text.size(); ++i)
+        if (!IsBlank(line.Text[i])) key.push_back(ToUpper(line.Text[i]));
+  }
+}
+
+void SourceReader::JoinStatementLines() {
+  std::string& joined = stmt_.joined_;
+  joined = stmt_.Text();
+  for (std::size_t i = 1; i < stmt_.size(); ++i)
+    AppendContinuation(joined, stmt_.line(i).Text, stmt_.line(i).FreeForm);
 }
 
 void SourceReader::ReadNextLine() {
@@ -104,35 +163,34 @@ void SourceReader::ReadNextLine() {
 
   depthBeforeInclude_ = includeDepth_;
   bool includeOpened = false;
-  if (LineStartsWith(std::string_view(prepared_), "INCLUDE")) {
+  if (KeyStartsWith(prepared_, "INCLUDE", run_.freeForm)) {
     includeSourceLine_ = prepared_;
     includeOpened = ApplyIncludeStep(prepared_);
     if (includeOpened) preparedContinued_ = false;
   }
 
   // The look-ahead becomes the current line and the prepared line the
-  // look-ahead; the three buffers rotate, so no line is allocated anew.
-  stmt_.Text.swap(lookahead_);
+  // look-ahead; the buffers rotate, so no line is allocated anew.
+  current_.text.swap(lookahead_);
   lookahead_.swap(prepared_);
   textDepth_ = lookaheadDepth_;
   lookaheadDepth_ = rawDepth;
   currentAt_ = lookaheadAt_;
   lookaheadAt_ = rawAt_;
-  stmt_.PrevContinued = stmt_.Continued;
-  stmt_.Continued = lookaheadContinued_;
+  current_.prevContinued = current_.continued;
+  current_.continued = lookaheadContinued_;
   lookaheadContinued_ = preparedContinued_;
 
   ReadLabel();
   TranslateConditional();
 
-  stmt_.PrevLastChar = stmt_.LastChar;
-  std::size_t last = stmt_.Text.find_last_not_of(' ');
-  stmt_.LastChar = last == std::string::npos ? ' ' : stmt_.Text[last];
-  if (stmt_.LastChar == '&' && !IsCommentLine(stmt_.Text)) run_.freeForm = true;
+  std::size_t last = current_.text.find_last_not_of(' ');
+  current_.lastChar = last == std::string::npos ? ' ' : current_.text[last];
+  if (current_.lastChar == '&' && !IsCommentLine(current_.text)) run_.freeForm = true;
 
   TrackConditional();
 
-  if (!stmt_.Text.empty()) WriteCompanionLine(stmt_.Text);
+  if (!current_.text.empty()) WriteCompanionLine(current_.text);
   if (includeOpened) WriteCompanionLine(includeSourceLine_);
 
   if (endOfInput_ && run_.projectRun) FinishCompanion();
@@ -273,7 +331,7 @@ void SourceReader::PrepareLine(const std::string& raw, std::string& prepared) {
 // Replaces an INCLUDE line whose file opens by the marker line and enters the
 // file. Returns true when a file was opened.
 bool SourceReader::ApplyIncludeStep(std::string& prepared) {
-  if (LineStartsWith(std::string_view(prepared), "INCLUDE'ZENTRIX.H'")) {
+  if (KeyStartsWith(prepared, "INCLUDE'ZENTRIX.H'", run_.freeForm)) {
     prepared = "!";
     return false;
   }
@@ -330,12 +388,10 @@ void SetLabelField(std::string& field, std::string_view digits) {
 }  // namespace
 
 void SourceReader::ReadLabel() {
-  stmt_.RawScan = false;
-  stmt_.ScanPos = 0;
-  stmt_.Label = 0;
+  current_.label = 0;
   char buffer[5];  // at most five digits are taken
   std::size_t count = 0;
-  const std::string& text = stmt_.Text;
+  const std::string& text = current_.text;
   if (run_.freeForm) {
     // Free form: a label is the digits in front of the statement, in any
     // column, followed by a blank.
@@ -354,8 +410,8 @@ void SourceReader::ReadLabel() {
     }
   }
   std::string_view digits(buffer, count);
-  for (char c : digits) stmt_.Label = stmt_.Label * 10 + (c - '0');
-  SetLabelField(stmt_.LabelField, digits);
+  for (char c : digits) current_.label = current_.label * 10 + (c - '0');
+  SetLabelField(current_.labelField, digits);
 }
 
 void SourceReader::WriteCompanionLine(std::string_view line) {
@@ -380,108 +436,13 @@ bool SourceReader::IsCommentLine(std::string_view text) const {
   return kvq::IsCommentLine(text, run_.freeForm);
 }
 
-char SourceReader::NextChar() {
-  const std::string& text = stmt_.Text;
-  std::size_t& pos = stmt_.ScanPos;
-  ++pos;
-  if (!stmt_.RawScan)
-    while (pos < text.size() && IsBlank(text[pos - 1])) ++pos;
-  if (pos > text.size()) return kEndMarker;
-  char c = text[pos - 1];
-  return stmt_.RawScan ? c : ToUpper(c);
-}
-
-std::string SourceReader::ScanName() {
-  char c;
-  do c = NextChar();
-  while (!(IsUpperLetter(c) || c == '_' || c == kEndMarker));
-  std::string name;
-  while (IsNameChar(c)) {
-    name.push_back(c);
-    c = NextChar();
-  }
-  stmt_.NameEnd = c;
-  return name;
-}
-
-bool SourceReader::AtWordEnd() const {
-  const std::string& text = stmt_.Text;
-  if (stmt_.ScanPos >= text.size()) return true;
-  char after = text[stmt_.ScanPos];  // the column after ScanPos
-  return after == ' ' || after == '(';
-}
-
-void SourceReader::BuildKey(std::string_view text) {
-  std::string& key = stmt_.LineKey;
-  key.clear();
-  std::size_t start = run_.freeForm ? 0 : kStatementFieldColumn7;
-  for (std::size_t i = start; i < text.size(); ++i)
-    if (!IsBlank(text[i])) key.push_back(ToUpper(text[i]));
-}
-
-bool SourceReader::LineStartsWith(std::string_view word) {
-  return LineStartsWith(std::string_view(stmt_.Text), word);
-}
-
-bool SourceReader::LineStartsWith(std::string_view text, std::string_view word) {
-  std::string& key = stmt_.LineKey;
-  key.clear();
-  if (IsCommentLine(text)) return false;
-  std::size_t start = run_.freeForm ? 0 : kStatementFieldColumn7;
-  for (std::size_t i = start; i < text.size(); ++i) {
-    if (IsBlank(text[i])) continue;
-    key.push_back(ToUpper(text[i]));
-    // The first letter decides most tests: stop reading the line there.
-    if (key.size() == 1 && !word.empty() && key[0] != word[0]) return false;
-  }
-  return key.starts_with(word);
-}
-
-bool SourceReader::LineContains(std::string_view text) {
-  stmt_.LineKey.clear();
-  if (IsCommentLine(stmt_.Text)) return false;
-  BuildKey(stmt_.Text);
-  return stmt_.LineKey.find(text) != std::string::npos;
-}
-
-bool SourceReader::NextIsContinuation() const {
-  if (stmt_.Continued) return true;
+// The look-ahead continues the current line, and a next line exists to be
+// read (the main file's end marker never continues a statement).
+bool SourceReader::ContinuationFollows() const {
+  if (endOfInput_) return false;
+  if (current_.continued) return true;
   if (run_.freeForm) return false;
   return IsFixedFormContinuation(lookahead_);
-}
-
-bool SourceReader::IsContinuation() const {
-  if (stmt_.PrevContinued) return true;
-  if (run_.freeForm) return false;
-  return IsFixedFormContinuation(stmt_.Text);
-}
-
-bool SourceReader::ContinuationFollows() const {
-  return !endOfInput_ && NextIsContinuation();
-}
-
-void SourceReader::JoinContinuations() {
-  std::size_t keep = stmt_.ScanPos;
-  std::string joined = stmt_.Text;
-  while (ContinuationFollows()) {
-    AppendContinuation(joined, lookahead_, run_.freeForm);
-    ReadStatement();
-  }
-  stmt_.Text = std::move(joined);
-  stmt_.ScanPos = keep;
-}
-
-void SourceReader::WriteSplitLine(std::string_view head, std::string_view tail) {
-  if (!run_.freeForm && head.size() + tail.size() > kFixedFormLastColumn) {
-    output_.WriteOutputLine(head);
-    std::string second = "     * ";
-    second.append(tail);
-    output_.WriteOutputLine(second);
-    return;
-  }
-  std::string line(head);
-  line.append(tail);
-  output_.WriteOutputLine(line);
 }
 
 // ---------------------------------------------------------------------------
@@ -509,12 +470,11 @@ std::string_view TrimUnderscores(std::string_view text) {
 }  // namespace
 
 void SourceReader::TranslateConditional() {
-  std::string& text = stmt_.Text;
+  std::string& text = current_.text;
   if (text.size() < 2 || text[0] != '*' || text[1] != '$') return;
-  stmt_.ScanPos = 0;
-  stmt_.RawScan = false;
+  Scanner scan(text);
   std::string key;
-  for (int i = 0; i < 4; ++i) key.push_back(NextChar());
+  for (int i = 0; i < 4; ++i) key.push_back(scan.NextChar());
   if (key == "*$IF") {
     carry_.conditions.ConditionalSeen = true;
     std::size_t blank = text.find(' ');
@@ -524,8 +484,8 @@ void SourceReader::TranslateConditional() {
     }
   }
   if (settings_.dialect == Dialect::Compaq) {
-    key.push_back(NextChar());
-    key.push_back(NextChar());
+    key.push_back(scan.NextChar());
+    key.push_back(scan.NextChar());
     if (key == "*$ENDI") {
       text = "!DEC$ ENDIF";
     } else if (key == "*$ELSE") {
@@ -541,7 +501,6 @@ void SourceReader::TranslateConditional() {
       text = "!DEC$ ELSE";
     }
   }
-  stmt_.ScanPos = 0;
 }
 
 void SourceReader::OpenConditionLevel(std::string_view text) {
@@ -563,7 +522,7 @@ void SourceReader::OpenConditionLevel(std::string_view text) {
 }
 
 void SourceReader::TrackConditional() {
-  const std::string& text = stmt_.Text;
+  const std::string& text = current_.text;
   int& depth = carry_.conditions.ConditionDepth;
   if (text == "!DEC$ ENDIF") {
     if (depth > 0) --depth;  // an ENDIF without an open level changes nothing

@@ -1,19 +1,23 @@
 // The SourceReader turns one Fortran source file, with its INCLUDE files,
-// into the sequence of lines the engine converts.
+// into the sequence of statements the engine converts.
 //
 // What it guarantees to its consumers:
-// - After each ReadStatement the Statement holds the current line and
-//   Lookahead the next one, both prepared: tabs expanded, double-quoted
-//   constants turned into apostrophe-quoted ones, trailing blanks removed,
-//   never empty (blank lines never reach a consumer), and in free form one
-//   statement per line (";" splits a line).
+// - Each ReadStatement delivers one Statement: a line and the continuation
+//   lines that follow it directly (a continuation line after a comment line
+//   starts a statement of its own and says so in Continues). Lines are
+//   prepared: tabs expanded, double-quoted constants turned into
+//   apostrophe-quoted ones, trailing blanks removed, never empty (blank
+//   lines never reach a consumer), and in free form one statement per line
+//   (";" splits a line). Continuation lines are joined once, by the rules
+//   of Continuation.h; the key of the first line is built once.
 // - Lines are never cut: text beyond column 72 stays part of the line.
 // - An INCLUDE that opens is replaced by a "!<<<<<<" marker line, followed by
 //   the included lines and a "!>>>>>>" end marker line (both comment lines).
-// - Label and LabelField are read for every line; ScanPos is 0 and the
-//   scanner is in normal mode.
-// - InputLines numbers the main file's physical lines read so far; it is the
-//   current line's number whenever no blank line lies before the look-ahead.
+// - Converter directives (CONSOLE, HANDLEDRIVEN, OWNMACRO) are applied and
+//   INTERFACE blocks written as they stand before the statement after them
+//   is delivered.
+// - InputLines numbers the main file's physical lines read so far; each
+//   line keeps the count of its delivery.
 // - EndOfInput is set by the call that delivers the main file's last line;
 //   no further call may follow.
 // - A line feed without a carriage return before it throws UnixTextRefused;
@@ -57,49 +61,25 @@ class SourceReader {
   bool OpenCompanion(const std::string& path);
   void CloseFiles();
 
-  // Reading.
+  // Reading. Prime reads the first line ahead (ReadStatement does it when
+  // it was not called); it throws as ReadStatement does.
+  void Prime();
   void ReadStatement();
-  void ReadNextLine();
-  // True when the current line was already written: an INTERFACE block
-  // that was still open at the end of the input.
-  bool CurrentLineWritten() const { return currentLineWritten_; }
-  // Called with the INTERFACE line current, before its block is copied, so
-  // that the run can write what must precede the block in its unit.
+  // Called with the INTERFACE line as the statement, before its block is
+  // copied, so that the run can write what must precede the block in its
+  // unit.
   void SetInterfaceHook(std::function<void()> hook) { interfaceHook_ = std::move(hook); }
 
-  // Text utilities on the Statement.
-  bool IsCommentLine(std::string_view text) const;
-  char NextChar();
-  std::string ScanName();
-  bool AtWordEnd() const;
-  bool LineStartsWith(std::string_view word);
-  bool LineContains(std::string_view text);
-  bool NextIsContinuation() const;
-  bool IsContinuation() const;
-  // NextIsContinuation, and a next line exists to be read (the main file's
-  // end marker never continues a statement).
-  bool ContinuationFollows() const;
-  void JoinContinuations();
-  void WriteSplitLine(std::string_view head, std::string_view tail);
-
   // Conditional compilation (the "*$" and "!DEC$ IF DEFINED" lines).
-  void TranslateConditional();
-  void TrackConditional();
   bool InInactiveBranch() const;
 
   bool FreeForm() const { return run_.freeForm; }
-  // Where the current line stands in its file.
-  SourceLocation CurrentLocation() const { return Location(currentAt_); }
-  Statement& statement() { return stmt_; }
+  // Where a line of a statement stands in its file.
+  SourceLocation Location(const LinePlace& place) const;
   const Statement& statement() const { return stmt_; }
-  const std::string& Lookahead() const { return lookahead_; }
   bool EndOfInput() const { return endOfInput_; }
-  // The include level of the file the current line was read from (0 for the
-  // main file). IncludeDepth already belongs to the look-ahead line.
-  int CurrentLineDepth() const { return textDepth_; }
   int InputLines() const { return inputLines_; }
   ConditionRecord& conditions() { return carry_.conditions; }
-  RunState& run() { return run_; }
 
  private:
   struct IncludeLevel {
@@ -109,7 +89,21 @@ class SourceReader {
     int lineNumber = 0;  // physical lines read from the file so far
   };
 
+  // The line that became current last, before the statement takes it.
+  struct CurrentLine {
+    std::string text;
+    int label = 0;
+    std::string labelField = "      ";
+    char lastChar = ' ';         // last non-blank character; a blank when empty
+    bool continued = false;      // ends in a free-form continuation mark
+    bool prevContinued = false;  // continued of the line before
+  };
+
   void StartMainLevel(const std::string& shownPath);
+  void ReadNextLine();
+  void TakeCurrentLine();
+  bool ContinuationFollows() const;
+  void JoinStatementLines();
 
   void ApplyReaderDirectives();
   bool CopyInterfaceBlock();
@@ -120,28 +114,23 @@ class SourceReader {
   void ReadLabel();
   void WriteCompanionLine(std::string_view line);
   void FinishCompanion();
+  void TranslateConditional();
+  void TrackConditional();
   void OpenConditionLevel(std::string_view text);
-  void BuildKey(std::string_view text);
-  // The keyword test on a given text (the line under preparation).
-  bool LineStartsWith(std::string_view text, std::string_view word);
+  bool IsCommentLine(std::string_view text) const;
 
   const ConversionSettings& settings_;
   CarryOver& carry_;
   RunState& run_;
   OutputChannel& output_;
   std::vector<std::string>* inputEcho_ = nullptr;
-  // A line's place as numbers, turned into a SourceLocation only when a
-  // diagnostic needs it.
-  struct LinePlace {
-    int depth = 0;  // include level
-    int line = 0;   // 1-based line number in that file
-  };
-  SourceLocation Location(const LinePlace& place) const;
   LinePlace lookaheadAt_;  // where the look-ahead line stands
   LinePlace currentAt_;    // where the current line stands
   LinePlace rawAt_;        // where the line under preparation stands
 
   Statement stmt_;
+  CurrentLine current_;
+  bool primed_ = false;
   std::string lookahead_;    // the next line, already prepared
   std::string pendingRest_;  // free form: the rest of a line after ";"
   // The character constant a prepared line ended in, taken over by its
@@ -154,7 +143,6 @@ class SourceReader {
   int includeDepth_ = -1;  // innermost open file; -1 once the main file ended
   bool endOfInput_ = true;
   bool includeEnded_ = false;  // an include file ended in this ReadNextLine
-  bool currentLineWritten_ = false;
   std::function<void()> interfaceHook_;
   int inputLines_ = -1;
   int depthBeforeInclude_ = 0;

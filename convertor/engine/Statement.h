@@ -1,40 +1,81 @@
-// The current line of the conversion and what the reader knows about it.
-// There is exactly one, owned by the SourceReader; every converting rule
-// reads and rewrites it in place.
+// A logical statement as the reader delivers it: its physical lines as
+// prepared (the first line and the continuation lines that follow it
+// directly), its label, its source form, its keyword key and its kind.
+// Rules read it and write lines; they never read further lines themselves.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace kvq {
 
-struct Statement {
-  // The current line: a source line as prepared by the reader, or the text a
-  // rule replaced it with (a translated directive, the DLL_MAIN head, a whole
-  // statement joined from its continuation lines).
+// A line's place as numbers, turned into a file name only for a diagnostic.
+struct LinePlace {
+  int depth = 0;  // include level
+  int line = 0;   // 1-based line number in that file
+};
+
+// One physical line of a statement.
+struct StatementLine {
   std::string Text;
-  // Numeric value of the label in columns 1 to 5; 0 when there is none.
+  // Numeric value of the label; 0 when there is none.
   int Label = 0;
-  // Exactly 6 characters: a blank, the label's digits, blanks. Rules use it
-  // as columns 1 to 6 of a line that takes over the label.
+  // Exactly 6 characters: the label's digits placed so that column 6 stays
+  // blank. Rules use it as columns 1 to 6 of a line that takes the label.
   std::string LabelField = "      ";
-  // Built by the last keyword test: Text from the statement field on,
-  // blanks removed, a to z upper-cased.
-  std::string LineKey;
-  // 1-based column of the character NextChar returned last; 0 before the first.
-  std::size_t ScanPos = 0;
-  // Scanner mode: false skips blanks and upper-cases, true returns
-  // characters as they stand.
-  bool RawScan = false;
-  // The character that ended the last name read by ScanName.
-  char NameEnd = ' ';
-  // Last non-blank character of Text; a blank when Text is empty.
-  char LastChar = ' ';
-  // LastChar of the previous current line.
-  char PrevLastChar = ' ';
-  // The current line ends in a free-form continuation mark.
-  bool Continued = false;
-  // Continued of the previous current line.
-  bool PrevContinued = false;
+  // The source form in force when the line was read.
+  bool FreeForm = false;
+  // The line continues the statement of an earlier line (also a
+  // continuation line that follows a comment line).
+  bool Continues = false;
+  // Main-file lines read when this line was delivered (the line number of
+  // the error descriptions).
+  int InputLines = 0;
+  // Include level of the file the line was read from (0: the main file).
+  int Depth = 0;
+  LinePlace Place;
+};
+
+enum class StatementKind {
+  Comment,      // a comment line (also a converter directive)
+  Conditional,  // a "!DEC$" line of conditional compilation
+  Code,         // a statement to convert
+  Written,      // the input ended inside an INTERFACE block: already written
+};
+
+class Statement {
+ public:
+  std::size_t size() const { return count_; }
+  const StatementLine& line(std::size_t i) const { return lines_[i]; }
+  const StatementLine& first() const { return lines_[0]; }
+  const std::string& Text() const { return lines_[0].Text; }
+  int Label() const { return lines_[0].Label; }
+  bool FreeForm() const { return lines_[0].FreeForm; }
+  StatementKind Kind() const { return kind_; }
+  // Blank-free, a to z upper-cased, from the statement field of the first
+  // line on; empty for comment lines. Built once, when the line is read.
+  const std::string& Key() const { return key_; }
+  bool StartsWith(std::string_view word) const { return key_.starts_with(word); }
+  // All lines joined into one (Continuation's join); the first line's text
+  // when the statement has one line.
+  const std::string& Joined() const { return size() > 1 ? joined_ : lines_[0].Text; }
+
+ private:
+  friend class SourceReader;
+  StatementLine& Append() {
+    if (count_ == lines_.size()) lines_.emplace_back();
+    return lines_[count_++];
+  }
+  void Clear() { count_ = 0; }
+
+  // Storage is reused from statement to statement; only count_ lines count.
+  std::vector<StatementLine> lines_{1};
+  std::size_t count_ = 0;
+  StatementKind kind_ = StatementKind::Comment;
+  std::string key_;
+  std::string joined_;
 };
 
 }  // namespace kvq

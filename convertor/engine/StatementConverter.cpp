@@ -7,6 +7,7 @@
 #include "engine/CharacterClass.h"
 #include "engine/Continuation.h"
 #include "engine/LabelReferences.h"
+#include "engine/TextUtilities.h"
 
 namespace kvq {
 
@@ -67,6 +68,22 @@ std::size_t FreeFormStatementStart(const std::string& text) {
   return at;
 }
 
+// A "(" at or after from closes again on the text, outside apostrophes and
+// before a "!".
+bool ClosesBracket(std::string_view text, std::size_t from) {
+  int depth = 0;
+  bool quoted = false;
+  for (std::size_t i = from; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\'') quoted = !quoted;
+    if (quoted) continue;
+    if (c == '!') return false;
+    if (c == '(') ++depth;
+    if (c == ')' && --depth == 0) return true;
+  }
+  return false;
+}
+
 // A ";" outside constants and comments: a second statement on the line.
 bool HasStatementSeparator(std::string_view text) {
   bool quoted = false;
@@ -85,27 +102,43 @@ void BlankColumns(std::string& text, std::size_t count) {
 
 }  // namespace
 
-StatementConverter::StatementConverter(SourceReader& reader, OutputChannel& output,
-                                       const ConversionSettings& settings, CarryOver& carry,
-                                       RunState& run)
-    : reader_(reader), output_(output), settings_(settings), carry_(carry), run_(run) {}
+StatementConverter::StatementConverter(OutputChannel& output, const ConversionSettings& settings,
+                                       CarryOver& carry, RunState& run)
+    : output_(output), settings_(settings), carry_(carry), run_(run) {}
+
+void StatementConverter::TakeLine() {
+  *text_ = statement_->line(next_).Text;
+  continues_ = true;
+  ++next_;
+}
+
+bool StatementConverter::LineStartsWith(std::string_view word) const {
+  if (first_ == 0) return statement_->StartsWith(word);
+  return KeyStartsWith(statement_->line(first_).Text, word, freeForm_);
+}
 
 // In free form the text before the statement (indentation and label), or
 // six blanks when the statement starts in column 1, so that a generated
 // line never begins with the letter of a statement in column 1.
 std::string StatementConverter::LabelPrefix() const {
-  const std::string& text = reader_.statement().Text;
+  const std::string& text = *text_;
   std::string prefix = text.substr(0, std::min(statementStart_, text.size()));
   return prefix.empty() ? std::string(6, ' ') : prefix;
 }
 
-void StatementConverter::ConvertStatement() {
-  Statement& s = stmt();
-  s.RawScan = false;
-  statementStart_ = reader_.FreeForm() ? FreeFormStatementStart(s.Text) : 6;
-  s.ScanPos = statementStart_;
-  if (!reader_.LineStartsWith("FORMAT") && !reader_.IsContinuation())
-    run_.unit.LastWasReturn = false;
+std::size_t StatementConverter::ConvertStatement(const Statement& statement, std::size_t first,
+                                                 std::string& text) {
+  const StatementLine& line = statement.line(first);
+  statement_ = &statement;
+  first_ = first;
+  next_ = first + 1;
+  text_ = &text;
+  freeForm_ = line.FreeForm;
+  continues_ = line.Continues;
+  labelField_ = line.LabelField;
+  statementStart_ = freeForm_ ? FreeFormStatementStart(text) : 6;
+  Scanner scan(text, statementStart_);
+  if (!LineStartsWith("FORMAT") && !continues_) run_.unit.LastWasReturn = false;
   inIf_ = false;
   kind_ = IoKind::None;
   NoteDoLabelReferences();
@@ -114,25 +147,22 @@ void StatementConverter::ConvertStatement() {
   unsigned rows = kAllRows;
   for (;;) {
     if (candidate.empty()) {
-      keywordStart_ = s.ScanPos;
+      keywordStart_ = scan.Pos();
       rows = kAllRows;
     }
-    char c = reader_.NextChar();
-    if (c == '!' || c == kEndMarker) return;  // a trailing comment or the line's end
+    char c = scan.NextChar();
+    if (c == '!' || c == kEndMarker) break;  // a trailing comment or the line's end
     candidate.push_back(c);
-    switch (TryRows(candidate, rows)) {
-      case ScanResult::Continue:
-        break;
-      case ScanResult::Done:
-        return;
-      case ScanResult::Unmatched:
-        // Outside a logical IF a keyword counts only where the statement
-        // begins; inside one the scan goes on through the condition.
-        if (!inIf_) return;
-        candidate.clear();
-        break;
+    ScanResult result = TryRows(scan, candidate, rows);
+    if (result == ScanResult::Done) break;
+    // Outside a logical IF a keyword counts only where the statement
+    // begins; inside one the scan goes on through the condition.
+    if (result == ScanResult::Unmatched) {
+      if (!inIf_) break;
+      candidate.clear();
     }
   }
+  return next_ - first;
 }
 
 // For each position of a keyword and each character: the rows whose
@@ -149,7 +179,8 @@ constexpr RowMasks MakeRowMasks() {
 }
 constexpr RowMasks kRowMasks = MakeRowMasks();
 
-StatementConverter::ScanResult StatementConverter::TryRows(const std::string& candidate,
+StatementConverter::ScanResult StatementConverter::TryRows(Scanner& scan,
+                                                           const std::string& candidate,
                                                            unsigned& rows) {
   std::size_t last = candidate.size() - 1;
   rows &=
@@ -161,18 +192,18 @@ StatementConverter::ScanResult StatementConverter::TryRows(const std::string& ca
     if (candidate.size() < row.keyword.size()) return ScanResult::Continue;
     switch (row.row) {
       case Row::EndDo: {
-        if (reader_.FreeForm()) {
+        if (freeForm_) {
           if (LabelPrefix().find_first_of("0123456789") == std::string::npos)
             return ScanResult::Unmatched;
         } else {
-          std::string field = stmt().Text.substr(0, 5);
+          std::string field = text_->substr(0, 5);
           if (field.empty() || field == "     ") return ScanResult::Unmatched;
         }
         MoveEnddoLabel();
         return ScanResult::Done;
       }
       case Row::Do:
-        PushDoLabel();
+        PushDoLabel(scan);
         return inIf_ ? ScanResult::Unmatched : ScanResult::Done;
       case Row::If:
         inIf_ = true;
@@ -181,35 +212,35 @@ StatementConverter::ScanResult StatementConverter::TryRows(const std::string& ca
         ApplyPauseRule();
         return ScanResult::Done;
       case Row::Stop:
-        if (!reader_.AtWordEnd() || !ApplyStopRule()) return ScanResult::Unmatched;
+        if (!scan.AtWordEnd() || !ApplyStopRule(scan)) return ScanResult::Unmatched;
         return ScanResult::Done;
       case Row::Call:
-        if (!settings_.insertTrace || inIf_ || reader_.IsContinuation() || !reader_.AtWordEnd())
+        if (!settings_.insertTrace || inIf_ || continues_ || !scan.AtWordEnd())
           return ScanResult::Unmatched;
         ApplyTraceRule();
         return ScanResult::Done;
       case Row::Open:
-        return Recognised(IoKind::Open) ? ScanResult::Done : ScanResult::Unmatched;
+        return Recognised(scan, IoKind::Open) ? ScanResult::Done : ScanResult::Unmatched;
       case Row::Close:
-        return Recognised(IoKind::Close) ? ScanResult::Done : ScanResult::Unmatched;
+        return Recognised(scan, IoKind::Close) ? ScanResult::Done : ScanResult::Unmatched;
       case Row::Read:
-        if (!reader_.AtWordEnd()) return ScanResult::Unmatched;
-        return Recognised(IoKind::Read) ? ScanResult::Done : ScanResult::Unmatched;
+        if (!scan.AtWordEnd()) return ScanResult::Unmatched;
+        return Recognised(scan, IoKind::Read) ? ScanResult::Done : ScanResult::Unmatched;
       case Row::Print:
-        if (!reader_.AtWordEnd()) return ScanResult::Unmatched;
-        return Recognised(IoKind::Print) ? ScanResult::Done : ScanResult::Unmatched;
+        if (!scan.AtWordEnd()) return ScanResult::Unmatched;
+        return Recognised(scan, IoKind::Print) ? ScanResult::Done : ScanResult::Unmatched;
       case Row::Write:
-        return Recognised(IoKind::Write) ? ScanResult::Done : ScanResult::Unmatched;
+        return Recognised(scan, IoKind::Write) ? ScanResult::Done : ScanResult::Unmatched;
       case Row::Return:
         // A RETURN that a logical IF guards is no last RETURN: a false
         // condition would fall into the handlers behind it.
-        if (reader_.AtWordEnd() && !inIf_) run_.unit.LastWasReturn = true;
+        if (scan.AtWordEnd() && !inIf_) run_.unit.LastWasReturn = true;
         return ScanResult::Unmatched;
       case Row::Format: {
-        const std::string& text = stmt().Text;
+        const std::string& text = *text_;
         // Column 6 marks a continuation in fixed form only.
-        bool column6Blank = reader_.FreeForm() || text.size() < 6 || IsBlank(text[5]);
-        if (!column6Blank || reader_.IsCommentLine(text)) return ScanResult::Unmatched;
+        bool column6Blank = freeForm_ || text.size() < 6 || IsBlank(text[5]);
+        if (!column6Blank || IsCommentLine(text, freeForm_)) return ScanResult::Unmatched;
         ApplyFormatRule();
         return ScanResult::Done;
       }
@@ -219,14 +250,14 @@ StatementConverter::ScanResult StatementConverter::TryRows(const std::string& ca
 }
 
 // In a logical IF an I/O keyword counts only right after the condition.
-bool StatementConverter::Recognised(IoKind kind) {
+bool StatementConverter::Recognised(Scanner& scan, IoKind kind) {
   if (inIf_) {
-    const std::string& text = stmt().Text;
+    const std::string& text = *text_;
     char before =
         keywordStart_ >= 1 && keywordStart_ <= text.size() ? text[keywordStart_ - 1] : ' ';
     if (before != ')' && before != ' ') return false;
   }
-  ConvertIoStatement(kind);
+  ConvertIoStatement(scan, kind);
   return true;
 }
 
@@ -239,7 +270,7 @@ bool StatementConverter::Recognised(IoKind kind) {
 void StatementConverter::NoteDoLabelReferences() {
   UnitData& unit = run_.unit;
   if (unit.DoLabelStack.empty()) return;
-  const std::string& text = stmt().Text;
+  const std::string& text = *text_;
   std::string key =
       LabelReferenceKey(std::string_view(text).substr(std::min(statementStart_, text.size())));
   if (key.starts_with("DO")) return;
@@ -256,7 +287,7 @@ void StatementConverter::NoteDoLabelReferences() {
 // statement of the loop jumps to the label: the jump would pass the I/O.
 bool StatementConverter::EndsDoLoopOnFreeLabel() const {
   const UnitData& unit = run_.unit;
-  int label = reader_.statement().Label;
+  int label = statement_->line(first_).Label;
   return !unit.DoLabelStack.empty() && unit.DoLabelStack.back() == label &&
          std::find(unit.ReferencedDoLabels.begin(), unit.ReferencedDoLabels.end(), label) ==
              unit.ReferencedDoLabels.end();
@@ -264,31 +295,30 @@ bool StatementConverter::EndsDoLoopOnFreeLabel() const {
 
 // Takes the label off the line; returns the CONTINUE line that gets it.
 std::string StatementConverter::TakeLabelForContinue() {
-  Statement& s = stmt();
-  std::size_t columns = reader_.FreeForm() ? std::min(statementStart_, s.Text.size()) : 5;
-  std::string field = s.Text.substr(0, std::min(columns, s.Text.size()));
-  if (!reader_.FreeForm()) field.resize(6, ' ');
-  BlankColumns(s.Text, columns);
-  s.LabelField = "      ";
+  std::string& text = *text_;
+  std::size_t columns = freeForm_ ? std::min(statementStart_, text.size()) : 5;
+  std::string field = text.substr(0, std::min(columns, text.size()));
+  if (!freeForm_) field.resize(6, ' ');
+  BlankColumns(text, columns);
+  labelField_ = "      ";
   return field + "CONTINUE";
 }
 
 void StatementConverter::MoveEnddoLabel() {
-  std::string& text = stmt().Text;
-  std::size_t labelColumns = reader_.FreeForm() ? std::min(statementStart_, text.size()) : 6;
-  output_.WriteOutputLine((reader_.FreeForm() ? LabelPrefix() : text.substr(0, 6)) +
+  std::string& text = *text_;
+  std::size_t labelColumns = freeForm_ ? std::min(statementStart_, text.size()) : 6;
+  output_.WriteOutputLine((freeForm_ ? LabelPrefix() : text.substr(0, 6)) +
                           std::string(kEnddoContinue));
   BlankColumns(text, labelColumns);
 }
 
-void StatementConverter::PushDoLabel() {
-  Statement& s = stmt();
+void StatementConverter::PushDoLabel(Scanner& scan) {
   int label = 0;
   for (;;) {
-    std::size_t before = s.ScanPos;
-    char c = reader_.NextChar();
+    std::size_t before = scan.Pos();
+    char c = scan.NextChar();
     if (!IsDigit(c)) {
-      s.ScanPos = before;  // the character after the label starts the next candidate
+      scan.SetPos(before);  // the character after the label starts the next candidate
       break;
     }
     if (label < 100000) label = label * 10 + (c - '0');
@@ -298,21 +328,20 @@ void StatementConverter::PushDoLabel() {
 }
 
 void StatementConverter::ApplyPauseRule() {
-  std::string& text = stmt().Text;
-  std::string head = reader_.FreeForm() ? LabelPrefix() : text.substr(0, 6);
+  std::string& text = *text_;
+  std::string head = freeForm_ ? LabelPrefix() : text.substr(0, 6);
   text = head + std::string(kPauseLine);
 }
 
-bool StatementConverter::ApplyStopRule() {
-  std::string& text = stmt().Text;
-  std::size_t last = stmt().ScanPos;  // column of the keyword's last letter
+bool StatementConverter::ApplyStopRule(const Scanner& scan) {
+  std::string& text = *text_;
+  std::size_t last = scan.Pos();  // column of the keyword's last letter
   if (last > 10 && static_cast<unsigned char>(text[last - 5]) >= '0') return false;
   std::string prefix = text.substr(0, keywordStart_);
-  if (reader_.FreeForm() && prefix.find_first_not_of(' ') == std::string::npos)
-    prefix = LabelPrefix();
+  if (freeForm_ && prefix.find_first_not_of(' ') == std::string::npos) prefix = LabelPrefix();
   std::string call = std::string(kStopCall) + std::string(kStopTag);
   if (!inIf_) run_.unit.LastWasReturn = true;
-  if (!reader_.FreeForm() && prefix.size() + call.size() > kFixedFormLastColumn) {
+  if (!freeForm_ && prefix.size() + call.size() > kFixedFormLastColumn) {
     output_.WriteOutputLine(prefix);
     text = "     - " + call;
   } else {
@@ -322,7 +351,7 @@ bool StatementConverter::ApplyStopRule() {
 }
 
 void StatementConverter::ApplyTraceRule() {
-  std::string& text = stmt().Text;
+  std::string& text = *text_;
   std::string trace = run_.unit.ShownName() + ": " + text;
   if (trace.size() > kTraceTextLimit) {
     trace.resize(kTraceTextLimit);
@@ -330,48 +359,49 @@ void StatementConverter::ApplyTraceRule() {
   }
   for (char& c : trace)
     if (c == '\'') c = ' ';
-  std::string head = reader_.FreeForm() ? LabelPrefix() : text.substr(0, 6);
+  std::string head = freeForm_ ? LabelPrefix() : text.substr(0, 6);
   output_.WriteOutputLine(head + "zx_BufIO='Trace> " + trace + "'");
   output_.WriteOutputLine("      call zx_NewRecord(0) ");
   output_.WriteOutputLine("      call Interface_IO(1)   ! Write");
-  BlankColumns(text, reader_.FreeForm() ? std::min(statementStart_, text.size()) : 5);
+  BlankColumns(text, freeForm_ ? std::min(statementStart_, text.size()) : 5);
 }
 
 // ---------------------------------------------------------------------------
 // Recognised I/O statements
 
-void StatementConverter::ConvertIoStatement(IoKind kind) {
-  Statement& s = stmt();
+void StatementConverter::ConvertIoStatement(Scanner& scan, IoKind kind) {
+  std::string& text = *text_;
   kind_ = kind;
-  if (reader_.FreeForm() && HasStatementSeparator(s.Text)) {
+  if (freeForm_ && HasStatementSeparator(text)) {
     output_.WriteOutputLine(kTwoOperatorsWarning);
     return;
   }
   std::string continueLine;
   if (kind != IoKind::Close && EndsDoLoopOnFreeLabel()) continueLine = TakeLabelForContinue();
   ifPrefixLength_ = keywordStart_;
-  if (reader_.IsContinuation()) {
+  if (continues_) {
     inIf_ = true;
     ifPrefixLength_ = 6;
   }
   if (inIf_) {
     // The logical IF becomes a block IF around the rewritten statement; a
     // "then" that would pass column 72 goes on a continuation line.
-    std::string prefix = s.Text.substr(0, ifPrefixLength_);
-    if (!reader_.FreeForm() && prefix.size() + 6 > kFixedFormLastColumn) {
+    std::string prefix = text.substr(0, ifPrefixLength_);
+    if (!freeForm_ && prefix.size() + 6 > kFixedFormLastColumn) {
       output_.WriteOutputLine(prefix);
       output_.WriteOutputLine("     -  then");
     } else {
       output_.WriteOutputLine(prefix + "  then");
     }
-    BlankColumns(s.Text, ifPrefixLength_);
-    s.LabelField = "      ";
+    BlankColumns(text, ifPrefixLength_);
+    labelField_ = "      ";
   }
-  std::string note = reader_.NextIsContinuation() ? " ..." : "";
+  std::string note = LinesFollow() ? " ..." : "";
   const auto& stack = run_.unit.DoLabelStack;
+  int label = statement_->line(first_).Label;
   bool endsDoLoop =
-      continueLine.empty() && !stack.empty() && stack.back() == s.Label && kind != IoKind::Close;
-  output_.WriteOutputLine(std::string(endsDoLoop ? kDoEndWarning : kConvertedComment) + s.Text +
+      continueLine.empty() && !stack.empty() && stack.back() == label && kind != IoKind::Close;
+  output_.WriteOutputLine(std::string(endsDoLoop ? kDoEndWarning : kConvertedComment) + text +
                           note);
   if (kind != IoKind::Close) WriteErrorDescription(note);
 
@@ -379,85 +409,66 @@ void StatementConverter::ConvertIoStatement(IoKind kind) {
   unit_.MpiGuard = Mpi();
   switch (kind) {
     case IoKind::Open:
-      RewriteOpen();
+      RewriteOpen(scan);
       break;
     case IoKind::Close:
-      RewriteClose();
+      RewriteClose(scan);
       break;
     case IoKind::Read:
-      RewriteRead();
+      RewriteRead(scan);
       break;
     case IoKind::Print:
-      RewritePrint();
+      RewritePrint(scan);
       break;
     case IoKind::Write:
-      RewriteWrite();
+      RewriteWrite(scan);
       break;
     case IoKind::None:
       break;
   }
   if ((kind == IoKind::Print || kind == IoKind::Write) && unit_.MpiGuard) {
-    output_.WriteOutputLine(s.Text);
-    s.Text = kEndifLine;
+    output_.WriteOutputLine(*text_);
+    *text_ = kEndifLine;
   }
   if (inIf_) {
-    output_.WriteOutputLine(s.Text);
-    s.Text = kEndifLine;
+    output_.WriteOutputLine(*text_);
+    *text_ = kEndifLine;
   }
   if (!continueLine.empty()) {
-    output_.WriteOutputLine(s.Text);
-    s.Text = continueLine;
+    output_.WriteOutputLine(*text_);
+    *text_ = continueLine;
   }
 }
 
 void StatementConverter::WriteErrorDescription(const std::string& note) {
-  Statement& s = stmt();
-  std::string line = s.LabelField + "zx_Ebuf='" + run_.sourceFileName + "(" +
-                     std::to_string(reader_.InputLines()) + ") " + run_.unit.ShownName() + ": ";
-  for (char c : s.Text)
+  std::string& text = *text_;
+  std::string line = labelField_ + "zx_Ebuf='" + run_.sourceFileName + "(" +
+                     std::to_string(statement_->line(first_).InputLines) + ") " +
+                     run_.unit.ShownName() + ": ";
+  for (char c : text)
     if (c != ' ' && c != '\'') line.push_back(c);
   line += note;
   if (line.size() > 70) line.resize(70);
   line += "'";
   output_.WriteOutputLine(line);
   // The label has moved to the description line.
-  std::size_t columns = reader_.FreeForm() ? std::min(statementStart_, s.Text.size()) : 6;
-  for (std::size_t i = 0; i < columns && i < s.Text.size(); ++i) {
-    if (!IsBlank(s.Text[i]) && !IsDigit(s.Text[i])) break;
-    s.Text[i] = ' ';
+  std::size_t columns = freeForm_ ? std::min(statementStart_, text.size()) : 6;
+  for (std::size_t i = 0; i < columns && i < text.size(); ++i) {
+    if (!IsBlank(text[i]) && !IsDigit(text[i])) break;
+    text[i] = ' ';
   }
 }
 
-// A control list continued on the next lines is joined into the current
-// line up to its closing ")"; the I/O list's own continuation lines stay.
-void StatementConverter::JoinControlList() {
-  Statement& s = stmt();
-  auto closes = [&](const std::string& text) {
-    int depth = 0;
-    bool quoted = false;
-    for (std::size_t i = s.ScanPos == 0 ? 0 : s.ScanPos - 1; i < text.size(); ++i) {
-      char c = text[i];
-      if (c == '\'') quoted = !quoted;
-      if (quoted) continue;
-      if (c == '!') return false;
-      if (c == '(') ++depth;
-      if (c == ')' && --depth == 0) return true;
-    }
-    return false;
-  };
-  if (closes(s.Text) || !reader_.ContinuationFollows()) return;
-  std::size_t scanPos = s.ScanPos;
-  int label = s.Label;
-  std::string labelField = s.LabelField;
-  std::string joined = s.Text;
-  while (!closes(joined) && reader_.ContinuationFollows()) {
-    AppendContinuation(joined, reader_.Lookahead(), reader_.FreeForm());
-    reader_.ReadStatement();
+// A control list continued on the next lines is joined into the line up
+// to its closing ")"; the I/O list's own continuation lines stay.
+void StatementConverter::JoinControlList(Scanner& scan) {
+  std::string& text = *text_;
+  std::size_t from = scan.Pos() == 0 ? 0 : scan.Pos() - 1;
+  if (ClosesBracket(text, from) || !LinesFollow()) return;
+  while (!ClosesBracket(text, from) && LinesFollow()) {
+    AppendContinuation(text, NextLine(), freeForm_);
+    ++next_;
   }
-  s.Text = std::move(joined);
-  s.ScanPos = scanPos;
-  s.Label = label;
-  s.LabelField = labelField;
 }
 
 }  // namespace kvq

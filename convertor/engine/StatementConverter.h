@@ -1,12 +1,15 @@
-// The statement converter rewrites one line of a program unit in place:
+// The statement converter rewrites a line of a statement of a program unit:
 // STOP, PAUSE, labelled ENDDO and DO loops, RETURN, trace lines before CALL,
 // FORMAT statements used by console output, and the recognised I/O
 // statements (OPEN, CLOSE, READ, PRINT, WRITE), which get their comment
 // line, error description, label move and logical-IF unfolding here and are
 // rewritten by the console I/O and file I/O rules.
 //
-// Lines the rules insert go out through the OutputChannel before the current
-// line; the run writes whatever Text holds when ConvertStatement returns.
+// A rule reads the statement the reader delivered and may take the lines
+// after the one it converts (a rewritten I/O statement takes its
+// continuation lines); it never reads from the reader. Lines the rules
+// insert go out through the OutputChannel before the converted line; the
+// run writes the converted line.
 #pragma once
 
 #include <string>
@@ -16,7 +19,8 @@
 #include "engine/ConversionSettings.h"
 #include "engine/OutputChannel.h"
 #include "engine/RunState.h"
-#include "engine/SourceReader.h"
+#include "engine/Scanner.h"
+#include "engine/Statement.h"
 
 namespace kvq {
 
@@ -40,15 +44,32 @@ struct IoUnitData {
 // statements. Other texts are returned unchanged.
 std::string SeparateRecordsInQuotedFormat(const std::string& formatPart);
 
+// The value of name= in a statement key, up to a "," or ")" outside
+// parentheses and apostrophes (FILE=NAMES(I,J) keeps both subscripts), a
+// "!" or the end; empty when the key has no name=.
+// The name starts a specifier: UNIT= is not the end of NEWUNIT=.
+std::string KeywordValue(std::string_view key, std::string_view name);
+// A specifier name= of the control list in a statement key: after "(" or
+// ",", so that UNIT= is not found in NEWUNIT=.
+bool HasSpecifier(std::string_view key, std::string_view name);
+
+// Writes head and tail as one line, or in fixed form as two when the line
+// would pass column 72 (the tail on a continuation line).
+void WriteSplitLine(OutputChannel& output, bool freeForm, std::string_view head,
+                    std::string_view tail);
+
 // Closes the block IFs that the I/O rules open.
 inline constexpr std::string_view kEndifLine = "      endif";
 
 class StatementConverter {
  public:
-  StatementConverter(SourceReader& reader, OutputChannel& output,
-                     const ConversionSettings& settings, CarryOver& carry, RunState& run);
+  StatementConverter(OutputChannel& output, const ConversionSettings& settings, CarryOver& carry,
+                     RunState& run);
 
-  void ConvertStatement();
+  // Converts line `first` of the statement; text holds that line and
+  // receives the line the run writes after the inserted ones. Returns the
+  // number of lines the rule took (at least the one converted).
+  std::size_t ConvertStatement(const Statement& statement, std::size_t first, std::string& text);
 
  private:
   enum class IoKind { None, Open, Close, Read, Print, Write };
@@ -57,17 +78,17 @@ class StatementConverter {
   // The keyword scan.
   // rows: the rows whose keyword still begins with the candidate (a bit per
   // row of the scan table), narrowed by the candidate's last character.
-  ScanResult TryRows(const std::string& candidate, unsigned& rows);
-  bool Recognised(IoKind kind);
+  ScanResult TryRows(Scanner& scan, const std::string& candidate, unsigned& rows);
+  bool Recognised(Scanner& scan, IoKind kind);
 
   // Control statements.
   void NoteDoLabelReferences();
   bool EndsDoLoopOnFreeLabel() const;
   std::string TakeLabelForContinue();
   void MoveEnddoLabel();
-  void PushDoLabel();
+  void PushDoLabel(Scanner& scan);
   void ApplyPauseRule();
-  bool ApplyStopRule();
+  bool ApplyStopRule(const Scanner& scan);
   void ApplyTraceRule();
 
   // FORMAT statements used by console output.
@@ -76,42 +97,51 @@ class StatementConverter {
   void RewriteFreeFormFormat(std::vector<std::string>& lines);
 
   // The steps every recognised I/O statement takes.
-  void ConvertIoStatement(IoKind kind);
+  void ConvertIoStatement(Scanner& scan, IoKind kind);
   void WriteErrorDescription(const std::string& continuationNote);
-  void JoinControlList();
+  void JoinControlList(Scanner& scan);
 
   // Console I/O.
-  void AnalyseUnit();
-  void ParseFormatPart();
+  void AnalyseUnit(Scanner& scan);
+  void ParseFormatPart(Scanner& scan);
   void RecordFormatLabel(IoDirection direction);
-  std::string KeywordValue(std::string_view name) const;
-  bool HasSpecifier(std::string_view name);
   std::string InputViewHead() const;
   std::string ConsoleIoHead(IoDirection direction);
-  void ComposeIoStatement(std::string head);
+  void ComposeIoStatement(Scanner& scan, std::string head);
   void WriteFixedFormPieces(std::string& line);
   void PassContinuationLines();
-  void RewriteRead();
-  void RewritePrint();
-  void RewriteWrite();
+  void RewriteRead(Scanner& scan);
+  void RewritePrint(Scanner& scan);
+  void RewriteWrite(Scanner& scan);
 
   // File I/O.
-  void RewriteOpen();
-  void RewriteClose();
+  void RewriteOpen(Scanner& scan);
+  void RewriteClose(Scanner& scan);
 
   bool Mpi() const { return settings_.conversionMode == ConversionMode::SingleForMpi; }
   // The end-of-file handler's label: "9" and the error label.
   std::string EndOfFileLabel() const { return "9" + settings_.errorLabel; }
   std::string LabelPrefix() const;
-  Statement& stmt() { return reader_.statement(); }
+  // The statement's lines after the ones taken so far.
+  bool LinesFollow() const { return next_ < statement_->size(); }
+  const std::string& NextLine() const { return statement_->line(next_).Text; }
+  // The next line becomes the line being converted.
+  void TakeLine();
+  bool LineStartsWith(std::string_view word) const;
 
-  SourceReader& reader_;
   OutputChannel& output_;
   const ConversionSettings& settings_;
   CarryOver& carry_;
   RunState& run_;
 
-  // Per call.
+  // Per call: the statement, the line being converted and its text.
+  const Statement* statement_ = nullptr;
+  std::size_t first_ = 0;
+  std::size_t next_ = 0;  // the first line not taken yet
+  std::string* text_ = nullptr;
+  bool freeForm_ = false;
+  bool continues_ = false;  // the converted line continues an earlier one
+  std::string labelField_;
   std::size_t statementStart_ = 6;  // ScanPos where the statement field begins
   std::size_t keywordStart_ = 0;    // ScanPos before the keyword's first character
   bool inIf_ = false;               // action of a logical IF, or a continuation line

@@ -16,6 +16,26 @@ bool IsCommentLine(std::string_view text, bool freeForm) {
   return next == std::string_view::npos || text[next] == '!';
 }
 
+std::string StatementKey(std::string_view text, bool freeForm) {
+  std::string key;
+  if (IsCommentLine(text, freeForm)) return key;
+  for (std::size_t i = freeForm ? 0 : kStatementFieldColumn7; i < text.size(); ++i)
+    if (!IsBlank(text[i])) key.push_back(ToUpper(text[i]));
+  return key;
+}
+
+bool KeyStartsWith(std::string_view text, std::string_view word, bool freeForm) {
+  if (IsCommentLine(text, freeForm)) return false;
+  std::size_t matched = 0;
+  for (std::size_t i = freeForm ? 0 : kStatementFieldColumn7;
+       i < text.size() && matched < word.size(); ++i) {
+    if (IsBlank(text[i])) continue;
+    if (ToUpper(text[i]) != word[matched]) return false;
+    ++matched;
+  }
+  return matched == word.size();
+}
+
 std::size_t FindSlash(std::string_view text) {
   bool inside = false;
   for (std::size_t i = 0; i < text.size(); ++i) {

@@ -14,6 +14,13 @@ namespace kvq {
 // column 2 on.
 bool IsCommentLine(std::string_view text, bool freeForm);
 
+// The keyword key of a line: blank-free, a to z upper-cased, from the
+// statement field on (column 7 in fixed form, column 1 in free form);
+// empty for a comment line.
+std::string StatementKey(std::string_view text, bool freeForm);
+// StatementKey(text, freeForm).starts_with(word), without building the key.
+bool KeyStartsWith(std::string_view text, std::string_view word, bool freeForm);
+
 // Column (1-based) of the first "/" outside apostrophes; 0 when none.
 std::size_t FindSlash(std::string_view text);
 

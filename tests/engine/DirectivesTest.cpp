@@ -52,6 +52,7 @@ TEST_F(DirectivesTest, DirectivesActFromTheirLineOn) {
   h.reader.ReadStatement();
   EXPECT_EQ(h.run.consoleUnits, ",*,5,6,DEBUG,");
   h.reader.ReadStatement();
+  h.reader.ReadStatement();
   EXPECT_EQ(h.run.consoleUnits, ",*,5,6,DEBUG,IN,");
 }
 
@@ -133,9 +134,9 @@ TEST_F(DirectivesTest, InterfaceBlocksAreCopiedAndTheLineAfterIsDelivered) {
 TEST_F(DirectivesTest, InterfaceOpenAtTheEndOfInputWritesEveryLine) {
   Lines lines = Read(CrLf({"      INTERFACE", "        SUBROUTINE A(X)"}));
   EXPECT_EQ(h.output.lines, (Lines{"      INTERFACE", "        SUBROUTINE A(X)"}));
-  EXPECT_TRUE(h.reader.CurrentLineWritten());
+  EXPECT_EQ(h.stmt().Kind(), StatementKind::Written);
   EXPECT_TRUE(h.reader.EndOfInput());
-  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(lines.empty());
 }
 
 TEST_F(DirectivesTest, NoDirectiveStepInsideInterfaceBlocks) {

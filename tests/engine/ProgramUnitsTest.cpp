@@ -8,14 +8,20 @@ namespace {
 
 class ProgramUnitsTest : public ::testing::Test {
  protected:
-  void Use(const std::string& text) {
-    h.stmt().Text = text;
-    h.stmt().ScanPos = 0;
-    h.stmt().RawScan = false;
+  void Use(const std::string& line) {
+    text = line;
     name = "PROGRAM";
   }
   // RecogniseUnitHead; true for a head, with the procedure's name in name.
-  UnitHead Head() { return RecogniseUnitHead(h.reader, name); }
+  UnitHead Head() { return RecogniseUnitHead(text, name); }
+  bool End() { return IsUnitEnd(text, h.run.freeForm); }
+  // The first statement of a source of these lines.
+  const Statement& Read(std::initializer_list<std::string> lines) {
+    h.Start(test::CrLf(lines));
+    h.reader.ReadStatement();
+    return h.stmt();
+  }
+  std::string text;
   std::string name;
   test::ReaderHarness h;
 };
@@ -33,7 +39,7 @@ TEST_P(UnitHeadTest, RecognisesHeadsOnTheirFirstWord) {
   Use(c.text);
   EXPECT_EQ(Head(), c.head ? UnitHead::Procedure : UnitHead::None) << c.text;
   EXPECT_EQ(name, c.unitName) << c.text;
-  EXPECT_EQ(h.stmt().Text, c.text);  // only a PROGRAM head is replaced
+  EXPECT_EQ(text, c.text);  // only a PROGRAM head is replaced
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -61,8 +67,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ProgramUnitsTest, ProgramHeadBecomesTheDllMainHead) {
   Use("      PROGRAM TEST");
   EXPECT_EQ(Head(), UnitHead::MainProgram);
-  EXPECT_EQ(h.stmt().Text, "      SUBROUTINE DLL_MAIN                 !  KVQ : instead of PROGRAM");
-  EXPECT_EQ(h.stmt().Text.find('!'), 42u);  // the comment in column 43
+  EXPECT_EQ(text, "      SUBROUTINE DLL_MAIN                 !  KVQ : instead of PROGRAM");
+  EXPECT_EQ(text.find('!'), 42u);  // the comment in column 43
   EXPECT_EQ(name, "PROGRAM");
 }
 
@@ -76,58 +82,58 @@ TEST_F(ProgramUnitsTest, UnitEnds) {
        {"      END", "      END FUNCTION F", "      END SUBROUTINE", "      ENDSUBROUTINE X",
         "      end   ! of unit", "   99 END", "99999 END"}) {
     Use(text);
-    EXPECT_TRUE(IsUnitEnd(h.reader)) << text;
-    EXPECT_EQ(h.stmt().Text, text) << "a unit end keeps its line";
+    EXPECT_TRUE(End()) << text;
+    EXPECT_EQ(text, text) << "a unit end keeps its line";
   }
   for (const char* text : {"      END IF", "      END DO", "      ENDFILE 10", "      END MODULE",
                            "      ENDX = 1", "     1END", "      X = 1"}) {
     Use(text);
-    EXPECT_FALSE(IsUnitEnd(h.reader)) << text;
+    EXPECT_FALSE(End()) << text;
   }
 }
 
 TEST_F(ProgramUnitsTest, EndProgramEndsTheUnitAsAPlainEnd) {
   Use("      END PROGRAM TEST");
-  EXPECT_TRUE(IsUnitEnd(h.reader));
-  EXPECT_EQ(h.stmt().Text, "      END");
+  EXPECT_TRUE(End());
+  EXPECT_EQ(text, "      END");
   Use("   10 end program");
-  EXPECT_TRUE(IsUnitEnd(h.reader));
-  EXPECT_EQ(h.stmt().Text, "   10 END");
+  EXPECT_TRUE(End());
+  EXPECT_EQ(text, "   10 END");
 }
 
 TEST_F(ProgramUnitsTest, LabelledEndInFreeForm) {
   h.run.freeForm = true;
   Use("  100 END");
-  EXPECT_TRUE(IsUnitEnd(h.reader));
+  EXPECT_TRUE(End());
   Use("end subroutine solve");
-  EXPECT_TRUE(IsUnitEnd(h.reader));
+  EXPECT_TRUE(End());
 }
 
 TEST_F(ProgramUnitsTest, CharacterStatementOverThreeLines) {
-  h.Start(test::CrLf({"      CHARACTER*8 A,", "     &  B(N),", "     &  A, C*(L)", "      X=1"}));
-  h.reader.ReadStatement();
+  const Statement& s =
+      Read({"      CHARACTER*8 A,", "     &  B(N),", "     &  A, C*(L)", "      X=1"});
   h.run.unit.CharacterNames.assign(1, "OUTSTR");
-  ASSERT_TRUE(CollectCharacterNames(h.reader, h.output));
+  ASSERT_EQ(CollectCharacterNames(s, 0, h.output, h.run.unit.CharacterNames), 3u);
   EXPECT_EQ(h.output.lines, (std::vector<std::string>{"      CHARACTER*8 A,", "     &  B(N),",
                                                       "     &  A, C*(L)"}));
   EXPECT_EQ(h.run.unit.CharacterNames,
             (std::vector<std::string>{"OUTSTR", "A", "B", "N", "C", "L"}));
-  EXPECT_EQ(h.reader.Lookahead(), "      X=1");
+  h.reader.ReadStatement();
+  EXPECT_EQ(h.stmt().Text(), "      X=1");
 }
 
 TEST_F(ProgramUnitsTest, CharacterWithoutBlankAfterTheLengthRecordsNothing) {
-  Use("      CHARACTER*8A,B");
+  const Statement& s = Read({"      CHARACTER*8A,B"});
   h.run.unit.CharacterNames.clear();
-  EXPECT_TRUE(CollectCharacterNames(h.reader, h.output));
+  EXPECT_EQ(CollectCharacterNames(s, 0, h.output, h.run.unit.CharacterNames), 1u);
   EXPECT_TRUE(h.run.unit.CharacterNames.empty());
   EXPECT_EQ(h.output.lines, (std::vector<std::string>{"      CHARACTER*8A,B"}));
 }
 
 TEST_F(ProgramUnitsTest, OtherStatementsAreNotCharacterDeclarations) {
-  Use("      INTEGER I");
-  EXPECT_FALSE(CollectCharacterNames(h.reader, h.output));
+  const Statement& s = Read({"      INTEGER I"});
+  EXPECT_EQ(CollectCharacterNames(s, 0, h.output, h.run.unit.CharacterNames), 0u);
   EXPECT_TRUE(h.output.lines.empty());
-  EXPECT_EQ(h.stmt().Text, "      INTEGER I");
 }
 
 }  // namespace

@@ -20,15 +20,43 @@ class SourceReaderTest : public ::testing::Test {
   test::ReaderHarness h;
 };
 
-TEST_F(SourceReaderTest, PrimingDeliversAnEmptyLineAndFillsTheLookahead) {
+TEST_F(SourceReaderTest, TheLastLineEndsTheInput) {
   h.Start(CrLf({"      X=1"}));
-  EXPECT_EQ(h.stmt().Text, "");
-  EXPECT_EQ(h.reader.Lookahead(), "      X=1");
   EXPECT_FALSE(h.reader.EndOfInput());
   h.reader.ReadStatement();
-  EXPECT_EQ(h.stmt().Text, "      X=1");
+  EXPECT_EQ(h.stmt().Text(), "      X=1");
+  EXPECT_EQ(h.stmt().Kind(), StatementKind::Code);
+  EXPECT_EQ(h.stmt().Key(), "X=1");
   EXPECT_TRUE(h.reader.EndOfInput());
-  EXPECT_EQ(h.reader.Lookahead(), "!>>>>>>      end of   MAIN.FOR");
+}
+
+TEST_F(SourceReaderTest, AStatementHoldsItsContinuationLines) {
+  h.Start(CrLf({"   10 CALL S(A,", "C     a comment", "     &B,", "     &  C)", "      X=1"}));
+  h.reader.ReadStatement();
+  EXPECT_EQ(h.stmt().size(), 1u) << "a comment line ends the statement";
+  EXPECT_EQ(h.stmt().Label(), 10);
+  EXPECT_EQ(h.stmt().Key(), "CALLS(A,");
+  h.reader.ReadStatement();
+  EXPECT_EQ(h.stmt().Kind(), StatementKind::Comment);
+  EXPECT_EQ(h.stmt().Key(), "");
+  h.reader.ReadStatement();
+  ASSERT_EQ(h.stmt().size(), 2u);
+  EXPECT_TRUE(h.stmt().first().Continues) << "a continuation line after a comment says so";
+  EXPECT_EQ(h.stmt().Joined(), "     &B,  C)");
+  EXPECT_EQ(h.stmt().line(1).Place.line, 4);
+  EXPECT_EQ(h.stmt().line(1).InputLines, 4);
+  h.reader.ReadStatement();
+  EXPECT_FALSE(h.stmt().first().Continues);
+  EXPECT_EQ(h.stmt().size(), 1u);
+}
+
+TEST_F(SourceReaderTest, FreeFormStatementsJoinAtTheLastMarkOutsideConstants) {
+  h.run.freeForm = true;
+  h.Start(CrLf({"open(10, file='a&b.dat', &  ! the file", "   & status='old')", "x = 1"}));
+  h.reader.ReadStatement();
+  ASSERT_EQ(h.stmt().size(), 2u);
+  EXPECT_EQ(h.stmt().Joined(), "open(10, file='a&b.dat',  status='old')");
+  EXPECT_EQ(h.stmt().Key(), "OPEN(10,FILE='A&B.DAT',&!THEFILE");
 }
 
 TEST_F(SourceReaderTest, BlankLinesAndTrailingBlanksDisappear) {
@@ -73,7 +101,8 @@ TEST_F(SourceReaderTest, CtrlZEndsTheData) {
 }
 
 TEST_F(SourceReaderTest, BareLineFeedIsRefused) {
-  EXPECT_THROW(h.Start("      A=1\n      B=2\n"), UnixTextRefused);
+  h.Start("      A=1\n      B=2\n");
+  EXPECT_THROW(h.reader.ReadStatement(), UnixTextRefused);
 }
 
 TEST_F(SourceReaderTest, LineFeedLaterInTheFileIsRefusedThere) {
@@ -114,9 +143,8 @@ TEST_P(LabelTest, ReadsDigitsOfColumns1To5) {
   const LabelCase& c = GetParam();
   h.Start(CrLf({c.text}));
   h.reader.ReadStatement();
-  EXPECT_EQ(h.stmt().Label, c.label);
-  EXPECT_EQ(h.stmt().LabelField, c.field);
-  EXPECT_EQ(h.stmt().ScanPos, 0u);
+  EXPECT_EQ(h.stmt().Label(), c.label);
+  EXPECT_EQ(h.stmt().first().LabelField, c.field);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -134,7 +162,8 @@ TEST_F(SourceReaderTest, LineEndingInAmpersandSwitchesToFreeForm) {
   EXPECT_FALSE(h.run.freeForm);  // a comment line does not switch
   h.reader.ReadStatement();
   EXPECT_TRUE(h.run.freeForm);
-  EXPECT_EQ(h.RemainingLines(), (Lines{"    2", "a = 1", "b = 2"}));
+  EXPECT_EQ(h.stmt().size(), 2u);
+  EXPECT_EQ(h.RemainingLines(), (Lines{"a = 1", "b = 2"}));
 }
 
 TEST_F(SourceReaderTest, IncludeExpandsBetweenMarkerLines) {
@@ -151,7 +180,6 @@ TEST_F(SourceReaderTest, IncludeGetsTheDirectoryOfTheIncludingFile) {
   test::WriteBytes(h.dir.path() / "w" / "MAIN.FOR", CrLf({"      include \"sub.inc\""}));
   test::WriteBytes(h.dir.path() / "w" / "SUB.INC", CrLf({"      B=2"}));
   h.reader.Open(h.dir.File("w/MAIN.FOR"), "D:\\W\\MAIN.FOR");
-  h.reader.ReadStatement();
   EXPECT_EQ(h.RemainingLines(), (Lines{"!<<<<<<      INCLUDE D:\\W/sub.inc", "      B=2",
                                        "!>>>>>>      end of   D:\\W/sub.inc"}));
 }
@@ -202,7 +230,6 @@ TEST_F(SourceReaderTest, CompanionFileHoldsTheMainFileLinesInAProjectRun) {
       CrLf({"*$IFDEF X", "      A=\"1\"", "", "      INCLUDE 'SUB.INC'", "*$ENDIF", "      END"}));
   h.reader.Open(h.dir.File("MAIN.FOR"), "MAIN.FOR");
   ASSERT_TRUE(h.reader.OpenCompanion(companion));
-  h.reader.ReadStatement();
   h.RemainingLines();
   // The source as prepared: conditional lines translated, the INCLUDE line in
   // its source form, no included lines, no marker lines, no blank lines.
@@ -217,7 +244,6 @@ TEST_F(SourceReaderTest, CompanionFileWithoutConditionalsIsDeleted) {
   test::WriteBytes(h.dir.path() / "MAIN.FOR", CrLf({"      A=1", "      END"}));
   h.reader.Open(h.dir.File("MAIN.FOR"), "MAIN.FOR");
   ASSERT_TRUE(h.reader.OpenCompanion(companion));
-  h.reader.ReadStatement();
   h.RemainingLines();
   EXPECT_FALSE(std::filesystem::exists(companion));
 }
@@ -239,8 +265,8 @@ TEST_F(SourceReaderTest, SourceThatShrinksWhileBeingReadEndsCleanly) {
 
 TEST_F(SourceReaderTest, EmptySourceEndsAtPriming) {
   h.Start("");
+  h.reader.Prime();
   EXPECT_TRUE(h.reader.EndOfInput());
-  EXPECT_EQ(h.stmt().Text, "");
 }
 
 TEST_F(SourceReaderTest, DoubleQuotedConstantsKeepTheirValue) {
@@ -265,12 +291,10 @@ TEST_F(SourceReaderTest, ATrailingCommentDoesNotHideTheContinuationMark) {
   h.run.freeForm = true;
   h.Start(CrLf({"write(*,*) 'a&b', &   ! running sum", "  n", "x = '&' ! &", "y = 1"}));
   h.reader.ReadStatement();
-  EXPECT_TRUE(h.reader.NextIsContinuation());
+  ASSERT_EQ(h.stmt().size(), 2u);
+  EXPECT_TRUE(h.stmt().line(1).Continues);
   h.reader.ReadStatement();
-  EXPECT_TRUE(h.reader.IsContinuation());
-  EXPECT_FALSE(h.reader.NextIsContinuation());
-  h.reader.ReadStatement();
-  EXPECT_FALSE(h.reader.NextIsContinuation()) << "the & stands in a constant and a comment";
+  EXPECT_EQ(h.stmt().size(), 1u) << "the & stands in a constant and a comment";
 }
 
 }  // namespace

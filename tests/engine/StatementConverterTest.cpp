@@ -13,7 +13,7 @@ using Lines = std::vector<std::string>;
 
 class StatementConverterTest : public ::testing::Test {
  protected:
-  StatementConverterTest() : converter(h.reader, h.output, h.settings, h.carry, h.run) {
+  StatementConverterTest() : converter(h.output, h.settings, h.carry, h.run) {
     h.run.sourceFileName = "T.FOR";
   }
 
@@ -29,13 +29,16 @@ class StatementConverterTest : public ::testing::Test {
     h.run.unit.UnitName = "SUB";
     h.run.unit.CharacterNames = {"OUTSTR", "STR"};
     h.output.lines.clear();
-    converter.ConvertStatement();
+    text = h.stmt().Text();
+    taken = converter.ConvertStatement(h.stmt(), 0, text);
     Lines lines = h.output.lines;
-    lines.push_back(h.stmt().Text);
+    lines.push_back(text);
     return lines;
   }
 
   test::ReaderHarness h;
+  std::string text;       // the converted line
+  std::size_t taken = 0;  // lines the rule took
   UnitData& engine = h.run.unit;
   StatementConverter converter;
 };
@@ -119,7 +122,8 @@ TEST_F(StatementConverterTest, OpenJoinsItsContinuationLinesAndKeepsItsLabel) {
             (Lines{"!Converted:    40 OPEN(10, ...", " 40   zx_Ebuf='T.FOR(1) SUB: 40OPEN(10, ...'",
                    "      CALL Open_File(10,'A.DAT','NEW','formatted')",
                    "      if(fo_Error.ne.0) goto 9470"}));
-  EXPECT_EQ(h.stmt().Label, 40);
+  EXPECT_EQ(h.stmt().Label(), 40);
+  EXPECT_EQ(taken, 3u);
   EXPECT_TRUE(engine.IoHandlersNeeded);
 }
 
@@ -238,12 +242,13 @@ TEST_F(StatementConverterTest, FormatOfManyContinuationLinesIsConverted) {
   std::string bytes = test::CrLf(source);
   h.Start(bytes);
   h.reader.ReadStatement();
-  converter.ConvertStatement();
+  text = h.stmt().Text();
+  EXPECT_EQ(converter.ConvertStatement(h.stmt(), 0, text), 32u);
   int separators = 0;
   for (const std::string& line : h.output.lines) separators += line == "     &  1H\xfa  ";
   EXPECT_EQ(separators, 31);
   EXPECT_EQ(h.output.lines.front(), "C *** KVQ: changed / to '\xfa' (char(250)) !!! ");
-  EXPECT_EQ(h.stmt().Text, "C");
+  EXPECT_EQ(text, "C");
   EXPECT_TRUE(h.reader.EndOfInput());
 }
 
@@ -299,7 +304,7 @@ TEST_F(FreeFormConverterTest, LabelledWriteMovesItsLabel) {
 TEST_F(FreeFormConverterTest, IndentedLabelMovesToTheDescriptionLine) {
   Lines write = Convert({"        120 write(*,*) x"});
   EXPECT_EQ(write[1], " 120  zx_Ebuf='T.FOR(1) SUB: 120write(*,*)x'");
-  EXPECT_EQ(h.stmt().Label, 120);
+  EXPECT_EQ(h.stmt().Label(), 120);
 }
 
 TEST_F(FreeFormConverterTest, FormatSeparatorsAreReplacedInPlace) {

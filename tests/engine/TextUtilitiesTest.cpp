@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "ReaderHarness.h"
+#include "engine/Scanner.h"
+#include "engine/StatementConverter.h"
 #include "engine/TextUtilities.h"
 
 namespace kvq {
@@ -39,151 +41,86 @@ TEST(FindSlash, SkipsSlashesInsideApostrophes) {
   EXPECT_EQ(FindSlash("no slash"), 0u);
 }
 
-class ScannerTest : public ::testing::Test {
- protected:
-  void Use(const std::string& text) {
-    h.stmt().Text = text;
-    h.stmt().ScanPos = 0;
-    h.stmt().RawScan = false;
+TEST(Scanner, NextCharSkipsBlanksAndUpperCases) {
+  std::string text = "  a b";
+  Scanner scan(text);
+  EXPECT_EQ(scan.NextChar(), 'A');
+  EXPECT_EQ(scan.Pos(), 3u);
+  EXPECT_EQ(scan.NextChar(), 'B');
+  EXPECT_EQ(scan.NextChar(), '\r');
+  EXPECT_EQ(scan.NextChar(), '\r');  // stays at the end marker
+}
+
+TEST(Scanner, RawScanKeepsBlanksAndCase) {
+  std::string text = "a b";
+  Scanner scan(text);
+  scan.SetRaw(true);
+  EXPECT_EQ(scan.NextChar(), 'a');
+  EXPECT_EQ(scan.NextChar(), ' ');
+  EXPECT_EQ(scan.NextChar(), 'b');
+  EXPECT_EQ(scan.NextChar(), '\r');
+}
+
+TEST(Scanner, ScanNameStopsAtNonNameCharacter) {
+  std::string text = "      CALL my_sub2(X)";
+  Scanner scan(text);
+  EXPECT_EQ(scan.ScanName(), "CALLMY_SUB2");  // blanks are skipped
+  EXPECT_EQ(scan.NameEnd(), '(');
+  EXPECT_EQ(scan.ScanName(), "X");
+  EXPECT_EQ(scan.NameEnd(), ')');
+  EXPECT_EQ(scan.ScanName(), "");
+  EXPECT_EQ(scan.NameEnd(), '\r');
+}
+
+TEST(Scanner, ReadsTheTextAsItStandsNow) {
+  std::string text = "      A";
+  Scanner scan(text, 6);
+  text += "BC";  // a rule joined a continuation line
+  EXPECT_EQ(scan.NextChar(), 'A');
+  EXPECT_EQ(scan.NextChar(), 'B');
+}
+
+TEST(Scanner, AtWordEndLooksAtTheNextColumn) {
+  for (const char* text : {"      READ *,X", "      READ(5,*)", "      READ"}) {
+    std::string line = text;
+    EXPECT_TRUE(Scanner(line, 10).AtWordEnd()) << text;  // the D of READ
   }
-  test::ReaderHarness h;
-};
-
-TEST_F(ScannerTest, NextCharSkipsBlanksAndUpperCases) {
-  Use("  a b");
-  EXPECT_EQ(h.reader.NextChar(), 'A');
-  EXPECT_EQ(h.stmt().ScanPos, 3u);
-  EXPECT_EQ(h.reader.NextChar(), 'B');
-  EXPECT_EQ(h.reader.NextChar(), '\r');
-  EXPECT_EQ(h.reader.NextChar(), '\r');  // stays at the end marker
+  std::string glued = "      READ*,X";
+  EXPECT_FALSE(Scanner(glued, 10).AtWordEnd());
 }
 
-TEST_F(ScannerTest, RawScanKeepsBlanksAndCase) {
-  Use("a b");
-  h.stmt().RawScan = true;
-  EXPECT_EQ(h.reader.NextChar(), 'a');
-  EXPECT_EQ(h.reader.NextChar(), ' ');
-  EXPECT_EQ(h.reader.NextChar(), 'b');
-  EXPECT_EQ(h.reader.NextChar(), '\r');
+TEST(StatementKey, BuiltFromColumn7InFixedForm) {
+  EXPECT_EQ(StatementKey("      end if", false), "ENDIF");
+  EXPECT_TRUE(KeyStartsWith("      end if", "END", false));
+  std::string numbered =
+      "   10 X = 1                                                          00010";
+  EXPECT_FALSE(KeyStartsWith(numbered, "END", false));
+  EXPECT_TRUE(KeyStartsWith(numbered, "X=1", false));
+  EXPECT_EQ(StatementKey(numbered, false), "X=100010");  // columns 73 on stay in the key
+  EXPECT_EQ(StatementKey("C     END", false), "");
+  EXPECT_FALSE(KeyStartsWith("C     END", "END", false));
+  EXPECT_FALSE(KeyStartsWith("      EN", "END", false));  // the key must be as long as the word
 }
 
-TEST_F(ScannerTest, ScanNameStopsAtNonNameCharacter) {
-  Use("      CALL my_sub2(X)");
-  EXPECT_EQ(h.reader.ScanName(), "CALLMY_SUB2");  // blanks are skipped
-  EXPECT_EQ(h.stmt().NameEnd, '(');
-  EXPECT_EQ(h.reader.ScanName(), "X");
-  EXPECT_EQ(h.stmt().NameEnd, ')');
-  EXPECT_EQ(h.reader.ScanName(), "");
-  EXPECT_EQ(h.stmt().NameEnd, '\r');
+TEST(StatementKey, FromColumn1InFreeForm) {
+  EXPECT_TRUE(KeyStartsWith("include 'a.inc'", "INCLUDE'A.INC'", true));
+  EXPECT_EQ(StatementKey("  open(10, file = 'x.dat')", true), "OPEN(10,FILE='X.DAT')");
 }
 
-TEST_F(ScannerTest, AtWordEndLooksAtTheNextColumn) {
-  Use("      READ *,X");
-  h.stmt().ScanPos = 10;  // the D of READ
-  EXPECT_TRUE(h.reader.AtWordEnd());
-  Use("      READ*,X");
-  h.stmt().ScanPos = 10;
-  EXPECT_FALSE(h.reader.AtWordEnd());
-  Use("      READ(5,*)");
-  h.stmt().ScanPos = 10;
-  EXPECT_TRUE(h.reader.AtWordEnd());
-  Use("      READ");
-  h.stmt().ScanPos = 10;
-  EXPECT_TRUE(h.reader.AtWordEnd());
-}
-
-TEST_F(ScannerTest, LineStartsWithBuildsTheKeyFromColumn7) {
-  Use("      end if");
-  EXPECT_TRUE(h.reader.LineStartsWith("END"));
-  EXPECT_EQ(h.stmt().LineKey, "ENDIF");
-  Use("   10 X = 1                                                          00010");
-  EXPECT_FALSE(h.reader.LineStartsWith("END"));
-  EXPECT_EQ(h.stmt().LineKey, "X");  // stops at a differing first letter
-  EXPECT_TRUE(h.reader.LineStartsWith("X=1"));
-  EXPECT_EQ(h.stmt().LineKey, "X=100010");  // columns 73 on stay in the key
-  Use("C     END");
-  EXPECT_FALSE(h.reader.LineStartsWith("END"));
-  EXPECT_EQ(h.stmt().LineKey, "");
-  Use("      EN");
-  EXPECT_FALSE(h.reader.LineStartsWith("END"));  // the key must be as long as the word
-}
-
-TEST_F(ScannerTest, LineStartsWithFromColumn1InFreeForm) {
-  h.run.freeForm = true;
-  Use("include 'a.inc'");
-  EXPECT_TRUE(h.reader.LineStartsWith("INCLUDE'A.INC'"));
-}
-
-TEST_F(ScannerTest, LineContainsSearchesTheWholeKey) {
-  Use("      OPEN(10, file = 'x.dat')");
-  EXPECT_TRUE(h.reader.LineContains("FILE='X.DAT'"));
-  EXPECT_FALSE(h.reader.LineContains("STATUS"));
-  EXPECT_EQ(h.stmt().LineKey, "OPEN(10,FILE='X.DAT')");
-}
-
-TEST_F(ScannerTest, ContinuationTestsInFixedForm) {
-  h.Start(test::CrLf({"      X = 1", "     0+ 2", "C    1 comment"}));
-  h.reader.ReadStatement();
-  EXPECT_EQ(h.stmt().Text, "      X = 1");
-  EXPECT_TRUE(h.reader.NextIsContinuation());  // "0" in column 6 counts
-  EXPECT_FALSE(h.reader.IsContinuation());
-  h.reader.ReadStatement();
-  EXPECT_TRUE(h.reader.IsContinuation());
-  EXPECT_FALSE(h.reader.NextIsContinuation());  // column 1 is not blank
-}
-
-TEST_F(ScannerTest, ContinuationTestsInFreeForm) {
-  h.run.freeForm = true;
-  h.Start(test::CrLf({"x = 1 + &", "     2", "y = 3"}));
-  h.reader.ReadStatement();
-  EXPECT_TRUE(h.reader.NextIsContinuation());
-  h.reader.ReadStatement();
-  EXPECT_TRUE(h.reader.IsContinuation());
-  EXPECT_FALSE(h.reader.NextIsContinuation());  // column 6 means nothing here
-}
-
-TEST_F(ScannerTest, JoinContinuationsFixedForm) {
-  h.Start(test::CrLf({"      OPEN(10,", "     &FILE='A.DAT')", "      X=1"}));
-  h.reader.ReadStatement();
-  h.stmt().ScanPos = 4;
-  h.reader.JoinContinuations();
-  EXPECT_EQ(h.stmt().Text, "      OPEN(10,FILE='A.DAT')");
-  EXPECT_EQ(h.stmt().ScanPos, 4u);
-  EXPECT_EQ(h.reader.Lookahead(), "      X=1");
-}
-
-TEST_F(ScannerTest, JoinContinuationsFreeForm) {
-  h.run.freeForm = true;
-  h.Start(test::CrLf({"OPEN(10, &", "FILE='A', &", "STATUS='OLD')", "X=1"}));
-  h.reader.ReadStatement();
-  h.reader.JoinContinuations();
-  EXPECT_EQ(h.stmt().Text, "OPEN(10, FILE='A', STATUS='OLD')");
-  EXPECT_EQ(h.reader.Lookahead(), "X=1");
-}
-
-TEST_F(ScannerTest, JoinContinuationsStopsAtTheEndOfInput) {
-  h.run.freeForm = true;
-  h.Start(test::CrLf({"x = 1 + &"}));
-  h.reader.ReadStatement();
-  ASSERT_TRUE(h.reader.EndOfInput());
-  h.reader.JoinContinuations();  // must not join the end marker or loop
-  EXPECT_EQ(h.stmt().Text, "x = 1 + &");
-}
-
-TEST_F(ScannerTest, WriteSplitLineAt72Columns) {
+TEST(WriteSplitLine, SplitsAt72ColumnsInFixedForm) {
+  test::CollectedOutput output;
   std::string head(60, 'H');
-  h.reader.WriteSplitLine(head, std::string(13, 'T'));
-  ASSERT_EQ(h.output.lines.size(), 2u);
-  EXPECT_EQ(h.output.lines[0], head);
-  EXPECT_EQ(h.output.lines[1], "     * " + std::string(13, 'T'));
-  h.output.lines.clear();
-  h.reader.WriteSplitLine(head, std::string(12, 'T'));
-  ASSERT_EQ(h.output.lines.size(), 1u);
-  EXPECT_EQ(h.output.lines[0], head + std::string(12, 'T'));
-  h.output.lines.clear();
-  h.run.freeForm = true;
-  h.reader.WriteSplitLine(head, std::string(13, 'T'));
-  EXPECT_EQ(h.output.lines.size(), 1u);
+  WriteSplitLine(output, false, head, std::string(13, 'T'));
+  ASSERT_EQ(output.lines.size(), 2u);
+  EXPECT_EQ(output.lines[0], head);
+  EXPECT_EQ(output.lines[1], "     * " + std::string(13, 'T'));
+  output.lines.clear();
+  WriteSplitLine(output, false, head, std::string(12, 'T'));
+  ASSERT_EQ(output.lines.size(), 1u);
+  EXPECT_EQ(output.lines[0], head + std::string(12, 'T'));
+  output.lines.clear();
+  WriteSplitLine(output, true, head, std::string(13, 'T'));
+  EXPECT_EQ(output.lines.size(), 1u);
 }
 
 }  // namespace

@@ -28,31 +28,30 @@ class ReaderHarness {
  public:
   ReaderHarness() : run(settings), reader(settings, carry, run, output) {}
 
-  // Primes the reader on the source (bytes as given); name is the source's
+  // Opens the reader on the source (bytes as given); name is the source's
   // name in the temporary directory.
   void Start(const std::string& bytes, const std::string& name = "MAIN.FOR") {
     reader.OpenText(bytes, dir.File(name), name);
-    reader.ReadStatement();
   }
 
   // The same on a file written into the temporary directory.
   void StartFile(const std::string& bytes, const std::string& name = "MAIN.FOR") {
     WriteBytes(dir.path() / name, bytes);
     reader.Open(dir.File(name), name);
-    reader.ReadStatement();
   }
 
-  // Delivers every remaining line as the run would see it.
+  // The lines of every remaining statement, as the run sees them.
   std::vector<std::string> RemainingLines() {
     std::vector<std::string> lines;
     while (!reader.EndOfInput()) {
       reader.ReadStatement();
-      lines.push_back(reader.statement().Text);
+      if (stmt().Kind() == StatementKind::Written) break;
+      for (std::size_t i = 0; i < stmt().size(); ++i) lines.push_back(stmt().line(i).Text);
     }
     return lines;
   }
 
-  Statement& stmt() { return reader.statement(); }
+  const Statement& stmt() const { return reader.statement(); }
 
   TempDirectory dir;
   ConversionSettings settings;
