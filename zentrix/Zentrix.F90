@@ -31,6 +31,13 @@ module Zentrix
   common /zx_text/ zx_Ebuf, zx_DLLName
   common /zx_data/ fo_Error, zx_MyProcess, zx_MPIcommunicator, zx_ierr
 
+  ! Non-advancing console output (ADVANCE='NO') is written to this unit, a
+  ! stream file of the library that zx_NewPartial connects; Interface_IO(4)
+  ! then takes its text over as the beginning of a console line, trailing
+  ! blanks and "/" included.
+  integer :: zx_PartUnit
+  common /zx_part/ zx_PartUnit
+
   ! The record store, owned by the C part.
   character(len=zx_RecordLength), pointer, private :: zx_Records(:) => null()
 
@@ -72,7 +79,8 @@ module Zentrix
       integer unit
     end subroutine zx_NewRecord
     ! k = 1: zx_BufIO is output; 2: a debug message; 3: fill zx_BufIO with
-    ! the next input line (first byte 0 at the end of input).
+    ! the next input line (first byte 0 at the end of input); 4: the text
+    ! written to zx_PartUnit is output without a line end.
     subroutine Interface_IO(k)
       integer k
     end subroutine Interface_IO
@@ -142,6 +150,45 @@ contains
     end do
     write(6, '(A)', iostat=ios) line
   end subroutine zx_ConsoleLine
+
+  ! Connects zx_PartUnit once, to the library's file for non-advancing
+  ! output (an unlinked file reached through its descriptor); console
+  ! output when there is none.
+  subroutine zx_NewPartial() bind(C, name='zx_newpartial_')
+    interface
+      integer(c_int) function zx_partial_descriptor() bind(C, name='zx_partial_descriptor')
+        import c_int
+      end function zx_partial_descriptor
+    end interface
+    character(len=32) path
+    integer fd, ios
+    if (zx_PartUnit /= 0) return
+    fd = zx_partial_descriptor()
+    zx_PartUnit = 6
+    if (fd < 0) return
+    write(path, '(a,i0)') '/dev/fd/', fd
+    open(newunit=zx_PartUnit, file=trim(path), access='stream', form='formatted', &
+         status='old', action='write', iostat=ios)
+    if (ios /= 0) zx_PartUnit = 6
+  end subroutine zx_NewPartial
+
+  ! Interface_IO(4) reads what the unit holds after this.
+  subroutine zx_FlushPartial() bind(C, name='zx_flush_partial')
+    integer ios
+    flush(zx_PartUnit, iostat=ios)
+  end subroutine zx_FlushPartial
+
+  ! A piece of a console line: the line goes on with the next output.
+  subroutine zx_ConsolePiece(text, length) bind(C, name='zx_console_piece')
+    integer(c_int), value :: length
+    character(len=1), intent(in) :: text(length)
+    character(len=length) piece
+    integer i, ios
+    do i = 1, length
+      piece(i:i) = text(i)
+    end do
+    write(6, '(A)', advance='no', iostat=ios) piece
+  end subroutine zx_ConsolePiece
 
   subroutine zx_FlushConsole() bind(C, name='zx_flush_console')
     integer ios

@@ -13,6 +13,7 @@
 #include <strings.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #ifdef ZX_MPI
 #include <mpi.h>
@@ -65,6 +66,8 @@ void zx_attach_records(void* store, int count);
 void zx_view_records(int count);
 void zx_console_line(const char* text, int length);
 void zx_flush_console(void);
+void zx_console_piece(const char* text, int length);
+void zx_flush_partial(void);
 
 /* Length of a Fortran text without its trailing blanks. */
 static size_t trimmed_length(const char* text, size_t length) {
@@ -80,7 +83,35 @@ static int is_output_process(void) {
 #endif
 }
 
+/* Hosted regime: the text of non-advancing output that waits for the rest
+   of its line (the console regime leaves it on unit 6 itself). */
+static char* pending_text;
+static size_t pending_length, pending_capacity;
+
+/* Returns 0 when there is no memory for the piece. */
+static int append_pending(const char* text, size_t length) {
+  if (pending_length + length + 1 > pending_capacity) {
+    size_t capacity = 2 * (pending_length + length) + 64;
+    char* grown = realloc(pending_text, capacity);
+    if (!grown) return 0;
+    pending_text = grown;
+    pending_capacity = capacity;
+  }
+  memcpy(pending_text + pending_length, text, length);
+  pending_length += length;
+  return 1;
+}
+
 static void emit_line(int debug, const char* text, size_t length) {
+  if (hosted && attached_host && !debug && pending_length > 0) {
+    /* The line goes on from the pending pieces. */
+    int joined = append_pending(text, length);
+    size_t whole = pending_length;
+    pending_length = 0;
+    if (attached_host->write_line)
+      attached_host->write_line(attached_host->context, pending_text, (int)whole);
+    if (joined) return;
+  }
   if (hosted && attached_host) {
     void (*sink)(void*, const char*, int) =
         debug ? attached_host->debug_line : attached_host->write_line;
@@ -105,6 +136,67 @@ static void emit_record(int debug, const char* text, size_t length) {
       start = i + 1;
     }
   }
+}
+
+/* A hosted READ shows the pending pieces (a prompt) as a line first; so
+   does the end of the run. */
+static void flush_pending(void) {
+  if (!hosted || !attached_host || pending_length == 0) return;
+  size_t length = pending_length;
+  pending_length = 0;
+  if (attached_host->write_line)
+    attached_host->write_line(attached_host->context, pending_text, (int)length);
+}
+
+/* ADVANCE='NO': the converted WRITE went to zx_PartUnit, a file of the
+   library reached through this descriptor. */
+static int partial_fd = -1;
+
+int zx_partial_descriptor(void) {
+  if (partial_fd >= 0) return partial_fd;
+  const char* dir = getenv("TMPDIR");
+  char path[4096];
+  snprintf(path, sizeof path, "%s/zentrix-partial-XXXXXX", dir && *dir ? dir : "/tmp");
+  int fd = mkstemp(path);
+  if (fd < 0) return -1;
+  unlink(path); /* gone with the process */
+  partial_fd = fd;
+  return fd;
+}
+
+/* Each line end ("/" of the format, byte 250) completes a console line; the
+   text after the last one begins the next line. */
+static void emit_partial(const char* text, size_t length) {
+  size_t start = 0;
+  for (size_t i = 0; i < length; ++i) {
+    if (text[i] != '\n' && text[i] != ZX_RECORD_SEPARATOR) continue;
+    emit_line(0, text + start, trimmed_length(text + start, i - start));
+    start = i + 1;
+  }
+  if (start == length) return;
+  if (hosted && attached_host) {
+    if (!append_pending(text + start, length - start))
+      emit_line(0, text + start, length - start); /* no memory: a line of its own */
+  } else
+    zx_console_piece(text + start, (int)(length - start));
+}
+
+/* The file only grows: what an earlier Interface_IO(4) took stays behind. */
+static off_t partial_taken;
+
+static void take_partial(void) {
+  if (partial_fd < 0) return;
+  zx_flush_partial();
+  struct stat status;
+  if (fstat(partial_fd, &status) != 0 || status.st_size <= partial_taken) return;
+  size_t size = (size_t)(status.st_size - partial_taken);
+  char* text = malloc(size);
+  ssize_t got = text ? pread(partial_fd, text, size, partial_taken) : -1;
+  if (got > 0) {
+    partial_taken += got;
+    if (is_output_process()) emit_partial(text, (size_t)got);
+  }
+  free(text);
 }
 
 static char* record_at(int index) {
@@ -176,6 +268,7 @@ static void fill_buffer(void) {
   int length = -1;
   if (is_output_process()) {
     if (hosted && attached_host && attached_host->read_line) {
+      flush_pending();
       length = attached_host->read_line(attached_host->context, record, ZX_RECORD_LENGTH);
       if (length == ZX_READ_CANCELLED) cancel_run();
     } else {
@@ -238,6 +331,9 @@ void interface_io_(int* k) {
       break;
     case 3:
       fill_buffer();
+      break;
+    case 4:
+      take_partial();
       break;
     default:
       break;
@@ -392,6 +488,7 @@ int zx_call_entry(zx_entry_routine entry, int* job) {
   stop_point_set = 1;
   if (setjmp(stop_point) == 0) entry(job);
   stop_point_set = 0;
+  flush_pending();
   zx_flush_console();
   fflush(stdout);
   fflush(stderr);

@@ -6,6 +6,8 @@
       character*256 zx_Ebuf, zx_DLLName
       integer fo_Error, zx_MyProcess, zx_MPIcommunicator, zx_ierr
       common /zx_view/ zx_BufIO
+      integer zx_PartUnit
+      common /zx_part/ zx_PartUnit
       common /zx_text/ zx_Ebuf, zx_DLLName
       common /zx_data/ fo_Error, zx_MyProcess, zx_MPIcommunicator, zx_ierr
       interface Ichar

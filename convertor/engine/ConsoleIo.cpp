@@ -24,6 +24,11 @@ constexpr std::string_view kReadInputLine = "      CALL Interface_IO(3)   ! Read
 constexpr std::string_view kListDirectedInputHead = "      Read(zx_BufIO(1:1)(1:zx_InputLength()),";
 constexpr std::string_view kFormattedInputHead = "      Read(zx_BufIO(1:zx_InputRecords()),";
 constexpr std::string_view kPrintOutputLine = "      CALL Interface_IO(1)   !  Write";
+// ADVANCE='NO': the text goes to the library's unit for line pieces, which
+// keeps trailing blanks and has no record length; Interface_IO(4) then
+// outputs it without ending the line.
+constexpr std::string_view kNewPartialLine = "      Call zx_NewPartial";
+constexpr std::string_view kPartialHead = "      Write(zx_PartUnit,";
 constexpr std::string_view kFixedContinuation = "     -   ";
 constexpr std::string_view kFixedContinuationInConstant = "     -";
 
@@ -355,10 +360,18 @@ void StatementConverter::RewriteWrite(Scanner& scan) {
       unit_.IsExternal && ((Mpi() && !unit_.FormatSpec.empty()) ||
                            (unit_.IsConsole && (!carry_.write.redirected || handleDriven)));
   if (consoleBranch) {
+    // A console line built by non-advancing WRITE statements.
+    bool piece = unit_.IsConsole && !handleDriven && HasSpecifier(key, "ADVANCE") &&
+                 KeywordValue(key, "ADVANCE") == "'NO'";
     std::string head = handleDriven ? "      Write(zx_BufIO," : ConsoleIoHead(IoDirection::Write);
     std::string format = handleDriven || !carry_.write.redirected
                              ? SeparateRecordsInQuotedFormat(unit_.FormatPart)
                              : unit_.FormatPart;
+    if (piece) {
+      output_.WriteOutputLine(kNewPartialLine);
+      head = kPartialHead;
+      format = unit_.FormatPart;  // a "/" is a line end there
+    }
     ComposeIoStatement(scan, head + format + rest + ")");
     output_.WriteOutputLine(text);
     while (LinesFollow()) {
@@ -371,7 +384,9 @@ void StatementConverter::RewriteWrite(Scanner& scan) {
     std::size_t indent = inIf_ ? ifPrefixLength_ : 6;
     if (!freeForm_ && indent + kCallLength > kFixedFormLastColumn) indent = 6;
     text = std::string(indent, ' ') + "CALL Interface_IO(" +
-           (unit_.UnitText == "DEBUG" ? "2)    ! debug message" : "1)    ! Write");
+           (piece                       ? "4)    ! Write, no line end"
+            : unit_.UnitText == "DEBUG" ? "2)    ! debug message"
+                                        : "1)    ! Write");
     unit_.MpiGuard = false;
     if (handleDriven)
       text = "      call WriteStringByHandle(" + unit_.UnitDesignator +

@@ -129,3 +129,38 @@ subroutine codes(job)
   return
 9470 call zx_IO_ERROR
 end subroutine codes
+
+! Non-advancing output as converted code writes it: pieces with trailing
+! blanks, a prompt before a READ, a "/" inside a piece, a piece left at the
+! end of the run.
+subroutine pieces(job)
+  use Zentrix
+  integer job(*), n
+  if (Init_zx(job) /= 0) return
+  call zx_NewRecord(0)
+  call zx_NewPartial
+  write(zx_PartUnit, '(a)', advance='no', err=9470) 'count: '
+  call Interface_IO(4)
+  call zx_NewRecord(0)
+  call zx_NewPartial
+  write(zx_PartUnit, '(i0,1x)', advance='no', err=9470) 7
+  call Interface_IO(4)
+  call zx_NewRecord(0)
+  write(zx_BufIO, '(a)', err=9470) 'done'
+  call Interface_IO(1)
+  call zx_NewRecord(0)
+  call zx_NewPartial
+  write(zx_PartUnit, '(a)', advance='no', err=9470) 'n? '
+  call Interface_IO(4)
+  call zx_NewRecord(0)
+  call Interface_IO(3)
+  read(zx_BufIO, *, err=9470, end=99470) n
+  call zx_NewRecord(0)
+  call zx_NewPartial
+  write(zx_PartUnit, '(a,i0/a)', advance='no', err=9470) 'got ', n, 'tail  '
+  call Interface_IO(4)
+  return
+9470 call zx_IO_ERROR
+  return
+99470 call zx_Eof_Read
+end subroutine pieces

@@ -64,6 +64,15 @@ TEST_F(BufferTest, OneWritePrintsEveryRecordAndNoneOfAnEarlierWrite) {
                                                       "next", " alone", "left", "right"}));
 }
 
+// The host sees whole lines: pieces join the next line, a prompt comes as a
+// line of its own before the READ, the last piece at the end of the run.
+TEST_F(BufferTest, NonAdvancingPiecesBecomeWholeLines) {
+  Session session;
+  session.input = {"12"};
+  EXPECT_EQ(Run("pieces_", session), ZX_STATUS_OK) << testing::PrintToString(session.debug);
+  EXPECT_EQ(session.output, (std::vector<std::string>{"count: 7 done", "n? ", "got 12", "tail  "}));
+}
+
 TEST_F(BufferTest, TraceTextAssignedBeforeNewRecordIsPrinted) {
   Session session;
   EXPECT_EQ(Run("trace_", session), ZX_STATUS_OK);
