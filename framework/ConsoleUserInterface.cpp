@@ -15,7 +15,7 @@ void ConsoleUserInterface::ShowMessage(const std::string& text) {
 }
 
 void ConsoleUserInterface::Report(const Diagnostic& diagnostic) {
-  std::fprintf(err_, "%s\n", FormatDiagnostic(diagnostic).c_str());
+  std::fprintf(err_, "convertor: %s\n", FormatDiagnostic(diagnostic).c_str());
   std::fflush(err_);
 }
 
@@ -26,22 +26,25 @@ void ConsoleUserInterface::AddReportLine(const std::string& line) {
 
 std::string ConsoleUserInterface::InputQuery(const std::string& caption, const std::string& prompt,
                                              const std::string& initial,
-                                             const std::string& setting) {
+                                             const QueryFallback& fallback) {
+  const std::string& offered = initial.empty() ? fallback.proposal : initial;
   if (!interactive_) {
+    std::string taken = initial.empty() && !fallback.what.empty() ? fallback.what + " " + offered
+                                                                  : "\"" + offered + "\"";
     std::fprintf(err_,
-                 "convertor: warning: no terminal to answer \"%s\"; the value stays \"%s\" "
-                 "(give it with the %s setting)\n",
-                 caption.c_str(), initial.c_str(), setting.c_str());
-    return initial;
+                 "convertor: warning: no terminal to answer \"%s\": %s is taken (give another "
+                 "value with %s)\n",
+                 caption.c_str(), taken.c_str(), fallback.setting.c_str());
+    return offered;
   }
-  std::fprintf(err_, "%s\n%s [%s]: ", caption.c_str(), prompt.c_str(), initial.c_str());
+  std::fprintf(err_, "%s\n%s [%s]: ", caption.c_str(), prompt.c_str(), offered.c_str());
   std::fflush(err_);
   std::string answer;
   int c;
   while ((c = std::fgetc(in_)) != EOF && c != '\n') answer.push_back(static_cast<char>(c));
-  if (c == EOF && answer.empty()) return initial;  // end of input counts as Cancel
+  if (c == EOF && answer.empty()) return offered;  // end of input takes the default
   if (!answer.empty() && answer.back() == '\r') answer.pop_back();
-  return answer.empty() ? initial : answer;
+  return answer.empty() ? offered : answer;
 }
 
 void ConsoleUserInterface::PrintStatusLine() {

@@ -1,5 +1,5 @@
 // The user interface of a batch run on the console: message boxes and
-// diagnostics ("FILE:LINE: warning: TEXT") go to standard error (a carriage
+// diagnostics ("convertor: FILE:LINE: warning: TEXT") go to standard error (a carriage
 // return inside a message starts a new line), the status line is kept and
 // printed on standard output when the run ends, the list boxes are not
 // echoed but report lines are printed, and no file dialog can be shown.
@@ -14,8 +14,9 @@ namespace kvq {
 
 class ConsoleUserInterface : public UserInterface, public RunObserver {
  public:
-  // interactive: standard input is a terminal, so input dialogs can be asked
-  // there. Without one an input dialog behaves as Cancel and warns.
+  // interactive: standard input is a terminal, so input dialogs are asked
+  // there, offering the initial text (or the fallback's proposal) as the
+  // default. Without one that value is taken, with a warning.
   ConsoleUserInterface(std::FILE* out, std::FILE* err, std::FILE* in, bool interactive);
 
   void ShowMessage(const std::string& text) override;
@@ -25,7 +26,7 @@ class ConsoleUserInterface : public UserInterface, public RunObserver {
   void SetStatusLine(const std::string& text) override { statusLine_ = text; }
   void Report(const Diagnostic& diagnostic) override;
   std::string InputQuery(const std::string& caption, const std::string& prompt,
-                         const std::string& initial, const std::string& setting) override;
+                         const std::string& initial, const QueryFallback& fallback) override;
   bool CanShowDialogs() const override { return false; }
   std::optional<std::string> OpenFileDialog(const FileDialogRequest&) override { return {}; }
   std::optional<std::string> SaveFileDialog(const FileDialogRequest&) override { return {}; }

@@ -69,6 +69,11 @@ bool IsExistingFile(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+bool IsExistingDirectory(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 // Finds an entry of directory whose name equals component ignoring case.
 static bool FindCaseInsensitive(const std::string& directory, const std::string& component,
                                 std::string& found) {

@@ -33,6 +33,7 @@ std::string AbsolutePath(std::string_view name);
 
 // Existence tests on a resolved name.
 bool IsExistingFile(const std::string& path);  // a regular file
+bool IsExistingDirectory(const std::string& path);
 bool PathExists(const std::string& path);
 
 }  // namespace kvq

@@ -18,6 +18,15 @@ struct FileDialogRequest {
   std::string fileName;  // proposed name, may be empty
 };
 
+// For front ends without the dialog: the command-line setting that gives
+// the same value, and the value proposed when the initial text is empty (a
+// terminal offers it as the default; without a terminal it is taken).
+struct QueryFallback {
+  std::string setting;   // "NAME="
+  std::string proposal;  // "HELLO"
+  std::string what;      // what the proposal is: "the main program's name"
+};
+
 class UserInterface {
  public:
   virtual ~UserInterface() = default;
@@ -27,10 +36,8 @@ class UserInterface {
   virtual void SetCaption(const std::string& text) = 0;
 
   // Modal one-line input dialog; Cancel returns the initial text.
-  // setting names the command-line setting that gives the same value, for
-  // front ends that cannot ask.
   virtual std::string InputQuery(const std::string& caption, const std::string& prompt,
-                                 const std::string& initial, const std::string& setting) = 0;
+                                 const std::string& initial, const QueryFallback& fallback) = 0;
 
   // True when file dialogs can be shown (a window exists).
   virtual bool CanShowDialogs() const = 0;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "RunObserver.h"
 #include "engine/ConversionSettings.h"
 
 namespace kvq {
@@ -23,6 +24,9 @@ struct ConversionJob {
   // The destination as the file system names it, and as the run shows it.
   std::string destination;
   std::string shownDestination;
+  // Both names as the user spelled them, for messages of our own.
+  std::string givenSource;
+  std::string givenDestination;
   ConversionSettings settings;
   // Free form: a .F90 name of either file, or the first statement line that
   // ends in "&".
@@ -31,9 +35,13 @@ struct ConversionJob {
   // companion file is written when companionPath is set.
   bool projectRun = false;
   std::string companionPath;
+  // An existing destination that is no converter output is refused: a
+  // destination named on the command line may be a source given in the
+  // wrong order.
+  bool protectDestination = false;
   // Asked when a main program is met and settings.dllName is empty; gets the
-  // current name and returns the new one.
-  std::function<std::string(const std::string&)> askDllName;
+  // current name and the main program's, and returns the new one.
+  std::function<std::string(const std::string& current, const std::string& programName)> askDllName;
 };
 
 enum class RunOutcome {
@@ -42,12 +50,15 @@ enum class RunOutcome {
   Cancelled,       // a dialog was cancelled, or the observer asked to stop
   NeedsFileNames,  // file names are missing and no dialog can ask for them
   NotAvailable,    // the requested kind of run is not part of this build
+  Refused,         // the destination is no converter output and was kept
 };
 
 struct RunResult {
   RunOutcome outcome = RunOutcome::Abandoned;
   // For a message box when the run was abandoned; empty otherwise.
   std::string message;
+  // Reported after the message: what the user can do about it.
+  std::vector<Diagnostic> followUp;
   int inputLines = 0;
   int outputLines = 0;
   // The name the entry routine got (asked for, or from the settings).

@@ -68,7 +68,8 @@ enum class SettingKey {
   Name,
   Read,
   Write,
-  Mode
+  Mode,
+  AcceptLf
 };
 
 struct SettingKeyword {
@@ -78,11 +79,12 @@ struct SettingKeyword {
 
 // Compared in this order; the first letters differ, so at most one applies.
 constexpr SettingKeyword kSettingKeywords[] = {
-    {"FORTRAN", SettingKey::Fortran}, {"ERRLAB", SettingKey::ErrLab},
-    {"UNITS", SettingKey::Units},     {"HANDLEDRIVEN", SettingKey::HandleDriven},
-    {"SAVE", SettingKey::Save},       {"TRACE", SettingKey::Trace},
-    {"NAME", SettingKey::Name},       {"READ", SettingKey::Read},
-    {"WRITE", SettingKey::Write},     {"MODE", SettingKey::Mode},
+    {"FORTRAN", SettingKey::Fortran},   {"ERRLAB", SettingKey::ErrLab},
+    {"UNITS", SettingKey::Units},       {"HANDLEDRIVEN", SettingKey::HandleDriven},
+    {"SAVE", SettingKey::Save},         {"TRACE", SettingKey::Trace},
+    {"NAME", SettingKey::Name},         {"READ", SettingKey::Read},
+    {"WRITE", SettingKey::Write},       {"MODE", SettingKey::Mode},
+    {"ACCEPTLF", SettingKey::AcceptLf},
 };
 
 void ApplySetting(ConversionSettings& options, SettingKey key, const std::string& value) {
@@ -119,6 +121,9 @@ void ApplySetting(ConversionSettings& options, SettingKey key, const std::string
     case SettingKey::Mode:
       ApplyMode(options, value);
       break;
+    case SettingKey::AcceptLf:
+      options.acceptLineFeeds = value == "Y";
+      break;
   }
 }
 
@@ -133,6 +138,65 @@ void ApplySettingArgument(ConversionSettings& options, std::string_view argument
   if (key.empty()) return;
   for (const SettingKeyword& keyword : kSettingKeywords)
     if (keyword.word.starts_with(key)) ApplySetting(options, keyword.key, value);
+}
+
+namespace {
+
+const SettingKeyword* SelectedKeyword(std::string_view key) {
+  if (key.empty()) return nullptr;
+  for (const SettingKeyword& keyword : kSettingKeywords)
+    if (keyword.word.starts_with(UpperCase(key))) return &keyword;
+  return nullptr;
+}
+
+// A statement label of 1 to 5 digits, not all zeros; the end-of-file
+// handler's label is "9" and this one, so it takes at most 4.
+std::string ErrorLabelProblem(std::string_view key, std::string_view value) {
+  bool digits = !value.empty() && value.size() <= 5 &&
+                value.find_first_not_of("0123456789") == std::string_view::npos &&
+                value.find_first_not_of('0') != std::string_view::npos;
+  std::string given = std::string(key) + "=" + std::string(value);
+  if (!digits) return given + " is no statement label of 1 to 5 digits";
+  if (value.size() == 5)
+    return given + ": the end-of-file handler's label 9" + std::string(value) +
+           " has more than 5 digits";
+  return {};
+}
+
+}  // namespace
+
+std::string SettingProblem(std::string_view argument) {
+  std::size_t equals = argument.find('=');
+  if (equals == std::string_view::npos) return {};
+  std::string_view key = argument.substr(0, equals);
+  std::string value(argument.substr(equals + 1));
+  TrimTrailingBlanks(value);
+  const SettingKeyword* keyword = SelectedKeyword(key);
+  if (!keyword) return "unknown setting " + std::string(key) + " is ignored";
+  std::string upper = UpperCase(value);
+  switch (keyword->key) {
+    case SettingKey::ErrLab:
+      return ErrorLabelProblem(key, value);
+    case SettingKey::Mode:
+      if (upper != "MPI" && upper != "SINGLE" && upper != "CONSOLE" && upper != "DLL")
+        return std::string(key) + "=" + value +
+               " names no mode (MPI, SINGLE, CONSOLE, DLL) and changes nothing";
+      return {};
+    case SettingKey::Fortran:
+      if (upper.empty() || (upper[0] != 'C' && upper[0] != 'D' && upper[0] != 'W'))
+        return std::string(key) + "=" + value + " names no dialect (C, D or W) and changes nothing";
+      return {};
+    case SettingKey::Units:
+    case SettingKey::HandleDriven:
+    case SettingKey::Save:
+    case SettingKey::Trace:
+    case SettingKey::Name:
+    case SettingKey::Read:
+    case SettingKey::Write:
+    case SettingKey::AcceptLf:
+      return {};
+  }
+  return {};
 }
 
 Redirection ParseRedirection(std::string_view value) {

@@ -49,6 +49,9 @@ struct ProgramState {
   CarryOver carry;
   ParamList paramList;
   bool batchMode = false;  // started with arguments: window hidden, end after the work
+  // A destination named in the arguments may replace a file that is no
+  // converter output (--force).
+  bool forceOverwrite = false;
   // The extension of Fortran source names of project generation, changed
   // by the extension switches of name lists.
   std::string sourceExtension = "for";
@@ -59,6 +62,11 @@ struct ProgramState {
 // Applies one KEY=value argument: every keyword of which the key is a
 // non-empty prefix (at most one, since their first letters differ).
 void ApplySettingArgument(ConversionSettings& settings, std::string_view argument);
+
+// What is wrong with a KEY=value argument, naming the key as given: a key
+// that selects no keyword, or a value its keyword cannot take. Empty when
+// nothing is; the argument is applied (or ignored) all the same.
+std::string SettingProblem(std::string_view argument);
 
 // A redirection from a READ= or WRITE= value ("" and "0": off).
 Redirection ParseRedirection(std::string_view value);

@@ -2,9 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "PathLookup.h"
 #include "driver/ConversionOptions.h"
 #include "driver/InsertedLines.h"
+#include "engine/CharacterClass.h"
 #include "engine/ProgramUnits.h"
 #include "engine/TextUtilities.h"
 
@@ -21,6 +25,22 @@ bool SameFile(const std::string& a, const std::string& b) {
   struct stat sa, sb;
   return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
          sa.st_ino == sb.st_ino;
+}
+
+// The name of a PROGRAM statement ("" when it has none).
+std::string ProgramName(std::string_view head, bool freeForm) {
+  std::string key;
+  for (char c : freeForm || head.size() < kStatementFieldColumn7
+                    ? head
+                    : head.substr(kStatementFieldColumn7))
+    if (c != ' ') key.push_back(ToUpper(c));
+  std::size_t start = key.find("PROGRAM");
+  if (start == std::string::npos) return {};
+  start += std::string_view("PROGRAM").size();
+  std::size_t end = start;
+  while (end < key.size() && IsNameChar(key[end])) ++end;
+  if (end == start || !IsUpperLetter(key[start])) return {};
+  return key.substr(start, end - start);
 }
 
 }  // namespace
@@ -66,9 +86,10 @@ RunResult ConversionRun::Run() {
   }
   try {
     ConvertSource();
-  } catch (const UnixTextRefused&) {
+  } catch (const UnixTextRefused& refused) {
     CloseAll();
     result.message = "Cannot convert UNIX-style text!";
+    result.followUp.push_back(LineFeedsRefused(refused));
     return result;
   } catch (const SourceReadError& error) {
     CloseAll();
@@ -82,19 +103,47 @@ RunResult ConversionRun::Run() {
   result.dllName = dllName_;
   result.mainProgramConverted = run_.mainProgramConverted;
   result.includedFiles = run_.includedFiles;
-  if (!output_.Close()) {
-    observer_.Report(Diagnostic{Severity::Error, job_.destination, 0,
-                                "the converted file could not be written"});
-    result.message = "convertor: " + job_.destination + ": the converted file could not be written";
-    return result;
-  }
   if (cancelled_) {
+    output_.Discard();
     ShowRunStatus(" - cancelled !");
     result.outcome = RunOutcome::Cancelled;
     return result;
   }
+  if (!output_.Commit()) {
+    result.message =
+        "convertor: " + GivenDestination() + ": the converted file could not be written";
+    return result;
+  }
   result.outcome = RunOutcome::Converted;
   return result;
+}
+
+// Names the file with bare line feeds (the source, or an INCLUDE file
+// as it was opened) and the way to accept them.
+Diagnostic ConversionRun::LineFeedsRefused(const UnixTextRefused& refused) const {
+  std::string file = refused.included ? refused.openPath : GivenSource();
+  std::string what = refused.included ? "the INCLUDE file" : "the source";
+  return Diagnostic{Severity::Error, file, refused.where.line,
+                    what +
+                        " ends lines with bare line feeds (LF); convert it with --accept-lf "
+                        "(setting ACCEPTLF=Y)"};
+}
+
+std::string ConversionRun::GivenDestination() const {
+  return job_.givenDestination.empty() ? job_.destination : job_.givenDestination;
+}
+
+// Why the destination cannot be created; a missing directory is named.
+static std::string CannotCreateText(const std::string& destination, int error) {
+  std::string directory = DirectoryPart(destination);
+  if (error == ENOENT && !directory.empty() && !IsExistingDirectory(directory))
+    return "cannot be created: the directory " + directory + " does not exist";
+  return std::string("cannot be created: ") + std::strerror(error);
+}
+
+std::string ConversionRun::GivenSource() const {
+  if (!job_.givenSource.empty()) return job_.givenSource;
+  return job_.source.empty() ? job_.shownSource : job_.source;
 }
 
 bool ConversionRun::OpenFiles(RunResult& result) {
@@ -102,7 +151,10 @@ bool ConversionRun::OpenFiles(RunResult& result) {
     reader_.OpenText(*job_.sourceText, job_.source.empty() ? job_.shownSource : job_.source,
                      job_.shownSource);
   } else if (!reader_.Open(job_.source, job_.shownSource)) {
+    int error = errno;
     ShowRunStatus("*** No file: " + job_.shownSource);
+    observer_.Report(Diagnostic{Severity::Error, GivenSource(), 0,
+                                std::string("cannot be read: ") + std::strerror(error)});
     return false;
   }
   // The companion file collects the source as read, for project runs only.
@@ -112,8 +164,18 @@ bool ConversionRun::OpenFiles(RunResult& result) {
                      ": the destination is the source itself; nothing was written";
     return false;
   }
+  if (job_.protectDestination && !MayReplaceDestination(job_.destination)) {
+    result.outcome = RunOutcome::Refused;
+    result.message = "convertor: " + GivenDestination() +
+                     ": exists and is no output of the converter (its first line is not " +
+                     std::string(kFirstOutputLine) + "); it is not overwritten without --force";
+    return false;
+  }
   if (!output_.Create(job_.destination)) {
+    int error = errno;
     ShowRunStatus("*** No file: " + job_.shownDestination);
+    observer_.Report(Diagnostic{Severity::Error, GivenDestination(), 0,
+                                CannotCreateText(GivenDestination(), error)});
     return false;
   }
   return true;
@@ -122,7 +184,7 @@ bool ConversionRun::OpenFiles(RunResult& result) {
 void ConversionRun::CloseAll() {
   EchoInputLines();
   reader_.CloseFiles();
-  output_.Close();
+  output_.Discard();
 }
 
 std::string RunStatusLine(const std::string& shownSource, int inputLines, int outputLines,
@@ -204,6 +266,7 @@ std::size_t ConversionRun::HandleLine(const Statement& statement, std::size_t in
 void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index) {
   const StatementLine& line = statement.line(index);
   std::string name;
+  headText_ = text_;  // the PROGRAM line is replaced
   UnitHead head = RecogniseUnitHead(text_, name);
   run_.unit = UnitData();
   handlerLabelClash_ = SourceLocation();
@@ -229,7 +292,7 @@ void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index
       if (settings_.conversionMode == ConversionMode::SingleForMpi)
         text_ = kMpiUserMainHead;
       else
-        EnsureDllName();
+        EnsureDllName(ProgramName(headText_, run_.freeForm));
       WriteMainProgramBlock(output_, settings_, dllName_);
     }
   }
@@ -237,8 +300,8 @@ void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index
   NoteWritten(text_);
 }
 
-void ConversionRun::EnsureDllName() {
-  if (dllName_.empty() && job_.askDllName) dllName_ = job_.askDllName(dllName_);
+void ConversionRun::EnsureDllName(const std::string& programName) {
+  if (dllName_.empty() && job_.askDllName) dllName_ = job_.askDllName(dllName_, programName);
   dllName_ = UpperCase(dllName_);
 }
 

@@ -52,10 +52,13 @@ class ConversionRun {
   void NoteLineOutsideUnits(const Statement& statement, std::size_t index);
   // The text written last for a line: the next line's handling looks at it.
   void NoteWritten(std::string_view text);
-  void EnsureDllName();
+  void EnsureDllName(const std::string& programName);
   void EchoInputLines();
   void ShowRunStatus(const std::string& message);
   void CloseAll();
+  Diagnostic LineFeedsRefused(const UnixTextRefused& refused) const;
+  std::string GivenSource() const;
+  std::string GivenDestination() const;
 
   const ConversionJob& job_;
   const ConversionSettings& settings_;
@@ -68,6 +71,7 @@ class ConversionRun {
 
   std::vector<std::string> inputEcho_;  // main-file lines read, for the observer
   std::string dllName_;
+  std::string headText_;  // the last unit head as read
   UnitState unitState_ = UnitState::BetweenUnits;
   LinePlace currentPlace_;  // where the line being handled stands
   std::string text_;        // its text as the rules make it

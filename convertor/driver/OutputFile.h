@@ -1,6 +1,8 @@
 // The destination of a run: converted lines end in CR LF, are counted, are
 // passed to the run observer in batches when it shows them, and every
-// " WARNING" line is also reported as a diagnostic.
+// " WARNING" line is also reported as a diagnostic. Lines go to a temporary
+// file beside the destination, which replaces the destination only when the
+// run commits it: a failed run leaves the destination as it was.
 #pragma once
 
 #include <cstdio>
@@ -21,9 +23,15 @@ class OutputFile : public OutputChannel {
   OutputFile(const RunState& run, RunObserver& observer, bool echo);
   ~OutputFile() override;
 
+  // Creates the temporary file beside path; false (errno set) when it
+  // cannot be created.
   bool Create(const std::string& path);
-  // Returns false when a write failed or the file could not be closed.
-  bool Close();
+  // Closes the temporary file and puts it in the destination's place.
+  // Returns false, with the destination untouched, when a write failed or
+  // the file could not be closed or renamed.
+  bool Commit();
+  // Closes and removes the temporary file; the destination stays as it was.
+  void Discard();
 
   void WriteOutputLine(std::string_view line) override;
   void WriteCommentLine(std::string_view line) override;
@@ -39,6 +47,7 @@ class OutputFile : public OutputChannel {
  private:
   void Write(std::string_view line, bool leadingCToComment);
   void Flush();
+  bool CloseTemporary();
 
   // Lines are collected and written in large pieces.
   static constexpr std::size_t kFlushSize = 1 << 20;
@@ -50,11 +59,18 @@ class OutputFile : public OutputChannel {
   bool echo_;
   std::function<SourceLocation()> current_;
   std::FILE* file_ = nullptr;
+  std::string temporaryPath_;  // the file written; empty when none is open
+  std::string finalPath_;      // the file it replaces
   bool failed_ = false;
   int outputLines_ = 0;
   std::string buffer_;
   std::vector<std::string> echoed_;
 };
+
+// True when a run may replace the file at path: it does not exist, is
+// empty, or is an output of the converter (its first line is
+// "!KVQ:NO_TOUCH!"). Anything else may be the user's source.
+bool MayReplaceDestination(const std::string& path);
 
 // True for a CONTAINS line, whose leading "C" is no comment letter.
 bool IsContainsLine(std::string_view line);

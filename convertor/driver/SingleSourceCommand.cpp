@@ -60,6 +60,7 @@ RunOutcome AskForFileNames(ProgramState& state, UserInterface& ui, ConversionJob
       }
       job.shownSource = name;
       job.source = ResolvePath(*chosen);
+      job.givenSource = *chosen;
       break;
     }
   }
@@ -74,6 +75,7 @@ RunOutcome AskForFileNames(ProgramState& state, UserInterface& ui, ConversionJob
   ui.SetCaption(std::string(kConvertorVersion) + "   " + job.shownSource + " -> " +
                 job.shownDestination);
   job.destination = ResolveDestination(*chosen);
+  job.givenDestination = *chosen;
   return RunOutcome::Converted;
 }
 
@@ -90,6 +92,7 @@ bool JobFromArguments(const ParamList& params, ConversionJob& job, int& fileCoun
     if (fileCount == 0) {
       job.shownSource = params[i];
       job.source = ChooseSourceVariant(params.Original(i), job.shownSource);
+      job.givenSource = job.shownSource == params[i] ? params.Original(i) : job.source;
       if (!IsExistingFile(job.source)) {
         message = "Cannot find file " + params[i];
         return false;
@@ -97,6 +100,7 @@ bool JobFromArguments(const ParamList& params, ConversionJob& job, int& fileCoun
     } else if (fileCount == 1) {
       job.shownDestination = params[i];
       job.destination = ResolveDestination(params.Original(i));
+      job.givenDestination = params.Original(i);
     } else {
       continue;  // further file names are ignored
     }
@@ -122,13 +126,16 @@ RunOutcome RunSingleSource(ProgramState& state, UserInterface& ui, RunObserver& 
     ui.ShowMessage(message);
     return RunOutcome::Abandoned;
   }
+  // A destination the user typed may be a source in the wrong place.
+  job.protectDestination = fileCount == 2 && !state.forceOverwrite;
   if (fileCount < 2) {
     RunOutcome named = AskForFileNames(state, ui, job, fileCount);
     if (named != RunOutcome::Converted) return named;
   }
   job.freeForm = IsFreeFormName(job.shownSource) || IsFreeFormName(job.shownDestination);
-  job.askDllName = [&ui](const std::string& current) {
-    return ui.InputQuery("Enter DLL Name", "Needed only for main file", current, "NAME=");
+  job.askDllName = [&ui](const std::string& current, const std::string& programName) {
+    return ui.InputQuery("Enter DLL Name", "Needed only for main file", current,
+                         QueryFallback{"NAME=", programName, "the main program's name"});
   };
 
   ui.SetBusyCursor(true);
@@ -136,6 +143,7 @@ RunOutcome RunSingleSource(ProgramState& state, UserInterface& ui, RunObserver& 
   ui.SetBusyCursor(false);
   if (!result.dllName.empty()) state.settings.dllName = result.dllName;
   if (!result.message.empty()) ui.ShowMessage(result.message);
+  for (const Diagnostic& followUp : result.followUp) observer.Report(followUp);
   if (result.outcome != RunOutcome::Converted) return result.outcome;
   if (!state.dependencyFile.empty() &&
       !WriteDependencyFile(state.dependencyFile, job.destination, job.source, result.includedFiles,

@@ -34,6 +34,8 @@ struct ConversionSettings {
   std::string dllName;  // name of the exported entry routine
   bool createProject = false;
   std::string definedSymbols;  // symbols of selected IF DEFINED branches
+  // Sources and INCLUDE files may end lines with a bare line feed.
+  bool acceptLineFeeds = false;
   // Fixed form: text beyond column 72 is a card sequence field, dropped
   // from statement lines before anything reads them.
   bool sequenceField = false;

@@ -75,9 +75,13 @@ void SourceFile::ReadLine(std::string& line) {
     const char* start = buffer_.get() + begin_;
     std::size_t available = end_ - begin_;
     // Scan for the first CR or Ctrl-Z in the buffered bytes.
-    // The line ends at the first CR; a Ctrl-Z before it ends the data.
+    // The line ends at the first CR (or LF, when accepted); a Ctrl-Z before
+    // it ends the data.
     const void* cr = std::memchr(start, '\r', available);
     std::size_t n = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - start) : available;
+    if (lineFeedEnds_)
+      if (const void* lf = std::memchr(start, '\n', n))
+        n = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
     if (const void* z = std::memchr(start, kCtrlZ, n))
       n = static_cast<std::size_t>(static_cast<const char*>(z) - start);
     line.append(start, n);
@@ -85,6 +89,10 @@ void SourceFile::ReadLine(std::string& line) {
     if (n == available) continue;
     if (start[n] == kCtrlZ) {
       ctrlZ_ = true;
+      return;
+    }
+    if (start[n] == '\n') {
+      ++begin_;  // a bare line feed, accepted as a line end
       return;
     }
     ++begin_;  // the carriage return

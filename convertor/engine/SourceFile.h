@@ -1,7 +1,7 @@
 // One Fortran source file read line by line. A line ends at a carriage
 // return, and a line feed right after it belongs to that line end. A bare
-// line feed stays part of the line text (the reader refuses it). A Ctrl-Z
-// ends the file's data.
+// line feed stays part of the line text (the reader refuses it) unless
+// line-feed line ends are accepted. A Ctrl-Z ends the file's data.
 #pragma once
 
 #include <cstdio>
@@ -23,6 +23,8 @@ class SourceFile {
   void OpenText(std::string bytes);
   void Close();
   bool IsOpen() const { return file_ != nullptr || inMemory_; }
+  // A bare line feed ends a line too (sources written on Unix).
+  void AcceptLineFeedEnds(bool accept) { lineFeedEnds_ = accept; }
 
   // True when no more data follows: end of file, or a Ctrl-Z next.
   // Throws SourceReadError when the file cannot be read.
@@ -39,6 +41,7 @@ class SourceFile {
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool ctrlZ_ = false;  // a Ctrl-Z was met: no more data
+  bool lineFeedEnds_ = false;
   bool inMemory_ = false;
   std::string memory_;        // the bytes of an in-memory source
   std::size_t memoryAt_ = 0;  // the next byte of memory_ to buffer

@@ -50,6 +50,7 @@ bool SourceReader::Open(const std::string& openPath, const std::string& shownPat
   CloseFiles();
   IncludeLevel& main = include_[0];
   if (!main.file.Open(openPath)) return false;
+  main.file.AcceptLineFeedEnds(settings_.acceptLineFeeds);
   StartMainLevel(shownPath);
   main.openPath = openPath;
   return true;
@@ -59,6 +60,7 @@ void SourceReader::OpenText(std::string bytes, const std::string& openPath,
                             const std::string& shownPath) {
   CloseFiles();
   include_[0].file.OpenText(std::move(bytes));
+  include_[0].file.AcceptLineFeedEnds(settings_.acceptLineFeeds);
   StartMainLevel(shownPath);
   include_[0].openPath = openPath;
 }
@@ -274,7 +276,10 @@ void SourceReader::PrepareLine(const std::string& raw, std::string& prepared) {
       while (prepared.size() < 7);
       continue;
     }
-    if (c == '\n') throw UnixTextRefused{};
+    if (c == '\n') {
+      const IncludeLevel& level = include_[rawAt_.depth];
+      throw UnixTextRefused{Location(rawAt_), level.openPath, rawAt_.depth > 0};
+    }
     if (comment) {
       prepared.push_back(c);
       continue;
@@ -365,6 +370,7 @@ bool SourceReader::ApplyIncludeStep(std::string& prepared) {
                  "INCLUDE '" + name + "' cannot be opened; the line is kept as it is");
     return false;
   }
+  level.file.AcceptLineFeedEnds(settings_.acceptLineFeeds);
   ++includeDepth_;
   level.lineNumber = 0;
   level.path = shown;

@@ -20,8 +20,9 @@
 //   line keeps the count of its delivery.
 // - EndOfInput is set by the call that delivers the main file's last line;
 //   no further call may follow.
-// - A line feed without a carriage return before it throws UnixTextRefused;
-//   a read failure throws SourceReadError.
+// - A line feed without a carriage return before it throws UnixTextRefused
+//   (unless the settings accept line feeds); a read failure throws
+//   SourceReadError.
 #pragma once
 
 #include <array>
@@ -38,8 +39,13 @@
 
 namespace kvq {
 
-// The source has bare line-feed line ends and is not converted.
-struct UnixTextRefused {};
+// The source, or an INCLUDE file of it, has bare line-feed line ends and is
+// not converted.
+struct UnixTextRefused {
+  SourceLocation where;  // the file as shown in marker lines, and the line
+  std::string openPath;  // the file as the file system opened it
+  bool included = false;
+};
 
 class SourceReader {
  public:

@@ -251,6 +251,7 @@ void ProjectConversion::ConvertSource(const std::string& fileName) {
   RunResult result = RunConversionJob(job, state_.carry, observer_);
   ui_.SetBusyCursor(false);
   if (!result.message.empty()) ui_.ShowMessage(result.message);
+  for (const Diagnostic& followUp : result.followUp) observer_.Report(followUp);
   if (result.outcome != RunOutcome::Converted) return;
   mainProgramConverted_ = mainProgramConverted_ || result.mainProgramConverted;
   if (job.settings.createProject) {

@@ -1,9 +1,12 @@
 #include "CommandLine.h"
 
+#include "CommandLineOptions.h"
 #include "ConsoleUserInterface.h"
 #include "PathLookup.h"
+#include "driver/ConversionOptions.h"
 #include "driver/InsertedLines.h"
 #include "driver/SingleSourceCommand.h"
+#include "engine/TextUtilities.h"
 #include "project/ProjectConversion.h"
 #include "project/ProjectGenerator.h"
 
@@ -16,13 +19,13 @@ constexpr int kExitAbandoned = 1;
 constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
-    "usage: convertor [KEY=value ...] SOURCE DEST\n"
+    "usage: convertor [OPTION ...] [KEY=value ...] SOURCE DEST\n"
     "       convertor PROJECT.dsw | PROJECT.dsp\n"
     "       convertor TARVIK NAME [extra ...]\n"
     "Try 'convertor --help' for more information.\n";
 
 constexpr const char* kHelp =
-    "usage: convertor [KEY=value ...] SOURCE DEST\n"
+    "usage: convertor [OPTION ...] [KEY=value ...] SOURCE DEST\n"
     "\n"
     "Converts the Fortran source SOURCE (fixed or free form) into DEST so that it\n"
     "runs as a module of the computational server through the run-time library\n"
@@ -33,8 +36,11 @@ constexpr const char* kHelp =
     "DLL_MAIN behind the exported entry routine named by NAME=.\n"
     "When SOURCE.SRT (else SOURCE.SRC) exists it is converted instead. A DEST\n"
     "or SOURCE whose name contains .F90 (.F95, .F03, .F08) is taken as free form.\n"
-    "Lines end in CR LF. Problems are reported as FILE:LINE: warning: TEXT on\n"
-    "standard error.\n"
+    "Lines end in CR LF; a source with bare line feeds (LF) is refused unless\n"
+    "--accept-lf (ACCEPTLF=Y) is given. DEST is written only when the run\n"
+    "succeeds, and an existing DEST that is no converter output (its first line\n"
+    "is not !KVQ:NO_TOUCH!) is kept unless --force is given. Problems are\n"
+    "reported on standard error as convertor: FILE:LINE: warning: TEXT.\n"
     "\n"
     "Settings (a key may be shortened to any prefix: S=Y is SAVE=Y):\n"
     "  FORTRAN=C|D|W       dialect of conditional directives: Compaq (C, D) or WatCom (W)\n"
@@ -48,6 +54,7 @@ constexpr const char* kHelp =
     "  WRITE=unit          redirect console PRINT to the unit (WRITE keeps its unit)\n"
     "  MODE=MPI            convert for MPI: only process 0 reads and prints\n"
     "  MODE=CONSOLE        the main program becomes a console program (MODE=DLL: entry routine)\n"
+    "  ACCEPTLF=Y          accept bare line feeds (LF) as line ends, as --accept-lf\n"
     "\n"
     "Other forms:\n"
     "  convertor PROJECT.dsw|PROJECT.dsp   converts the whole Compaq Visual Fortran project\n"
@@ -57,15 +64,23 @@ constexpr const char* kHelp =
     "                                      library names, - for the library only, CONSOLE for\n"
     "                                      the test files only, VER=x.x.x.x, PVER=x.x.x.x)\n"
     "\n"
-    "Options:\n"
-    "  --help          show this text\n"
-    "  --version       show the version\n"
+    "Without NAME= the entry routine is asked for on a terminal, offering the\n"
+    "main program's name; without a terminal it takes that name.\n"
+    "\n"
+    "Options (anywhere before --; a lone - is no option):\n"
+    "  -h, --help      show this text\n"
+    "  -V, --version   show the version\n"
+    "  -q, --quiet     leave out the status line\n"
+    "  --force         overwrite a DEST that is no converter output\n"
+    "  --accept-lf     accept sources and INCLUDE files with bare line feeds (LF)\n"
     "  --depfile FILE  write a Make rule into FILE: DEST depends on SOURCE and on\n"
     "                  the INCLUDE files the run expanded\n"
+    "  --              end of options\n"
     "\n"
     "Exit status: 0 converted, 1 the run was abandoned (a file not found or not\n"
-    "opened, UNIX-style line ends), 2 usage error. The status line is printed on\n"
-    "standard output at the end of the run; messages go to standard error.\n";
+    "opened, UNIX-style line ends), 2 usage error or a DEST kept. The status line\n"
+    "is printed on standard output at the end of the run; messages go to\n"
+    "standard error.\n";
 
 int ExitStatus(RunOutcome outcome) {
   switch (outcome) {
@@ -76,56 +91,44 @@ int ExitStatus(RunOutcome outcome) {
     case RunOutcome::NotAvailable:
       return kExitAbandoned;
     case RunOutcome::NeedsFileNames:
+    case RunOutcome::Refused:
       return kExitUsage;
   }
   return kExitAbandoned;
 }
 
-// Takes "--depfile FILE" (or "--depfile=FILE") out of the arguments.
-// Returns false with a message when FILE is missing.
-bool TakeDependencyFileOption(std::vector<std::string>& arguments, std::string& path,
-                              std::string& message) {
-  constexpr std::string_view kOption = "--depfile";
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    if (argument == kOption) {
-      if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
-        message = "convertor: --depfile needs a file name\n";
-        return false;
-      }
-      path = arguments[i + 1];
-      arguments.erase(arguments.begin() + i, arguments.begin() + i + 2);
-      --i;
-    } else if (argument.starts_with(std::string(kOption) + "=")) {
-      path = argument.substr(kOption.size() + 1);
-      if (path.empty()) {
-        message = "convertor: --depfile needs a file name\n";
-        return false;
-      }
-      arguments.erase(arguments.begin() + i);
-      --i;
-    }
-  }
-  return true;
+int UsageError(const ConsoleStreams& streams, const std::string& message) {
+  std::fprintf(streams.err, "convertor: %s\n%s", message.c_str(), kUsage);
+  return kExitUsage;
 }
 
-// Handles the arguments beginning "--", which are never file names.
-// Returns -1 when there are none and the run goes on.
-int HandleOptions(const std::vector<std::string>& arguments, const ConsoleStreams& streams) {
-  for (const std::string& argument : arguments) {
-    if (!argument.starts_with("--")) continue;
-    if (argument == "--help") {
-      std::fputs(kHelp, streams.out);
-      return kExitConverted;
-    }
-    if (argument == "--version") {
-      std::fprintf(streams.out, "convertor 0.1.0 (%s)\n", std::string(kConvertorVersion).c_str());
-      return kExitConverted;
-    }
-    std::fprintf(streams.err, "convertor: unknown option %s\n%s", argument.c_str(), kUsage);
-    return kExitUsage;
+bool IsProjectFileName(const std::string& upperCaseName) {
+  return upperCaseName.ends_with(".DSP") || upperCaseName.ends_with(".DSW");
+}
+
+// The forms the argument list may take; returns a message for a list that
+// is none of them. Settings are checked, with warnings, for a single-source
+// run only (the project generator takes VER= and PVER= of its own).
+std::string CheckArgumentForm(const ParamList& params, const ConsoleStreams& streams) {
+  if (params[0] == "TARVIK") return {};
+  if (params.size() == 1) {
+    if (IsProjectFileName(params[0])) return {};
+    return "one argument is taken as a project file (.dsp or .dsw), and " + params.Original(0) +
+           " is none; did you forget the destination?";
   }
-  return -1;
+  std::vector<std::string> files;
+  for (std::size_t i = 0; i < params.size(); ++i) {
+    if (Contains(params[i], "=")) {
+      std::string problem = SettingProblem(params.Original(i));
+      if (!problem.empty()) std::fprintf(streams.err, "convertor: warning: %s\n", problem.c_str());
+    } else {
+      files.push_back(params.Original(i));
+    }
+  }
+  if (files.size() > 2)
+    return "too many file names: " + files[0] + ", " + files[1] + ", " + files[2] +
+           (files.size() > 3 ? ", ..." : "") + " (a source and a destination are taken)";
+  return {};
 }
 
 // TARVIK NAME ... generates a project, a single argument names a project
@@ -151,44 +154,48 @@ RunOutcome DispatchArguments(ProgramState& state, UserInterface& ui, RunObserver
 
 }  // namespace
 
-int RunCommandLine(const std::vector<std::string>& givenArguments, const ConsoleStreams& streams,
+int RunCommandLine(const std::vector<std::string>& arguments, const ConsoleStreams& streams,
                    const BatchFrontEndFactory& makeFrontEnd) {
-  std::vector<std::string> arguments = givenArguments;
-  ProgramState state;
-  std::string optionError;
-  if (!TakeDependencyFileOption(arguments, state.dependencyFile, optionError)) {
-    std::fprintf(streams.err, "%s%s", optionError.c_str(), kUsage);
-    return kExitUsage;
+  CommandLineOptions options;
+  std::string error;
+  if (!ParseCommandLineOptions(arguments, options, error)) return UsageError(streams, error);
+  if (options.help) {
+    std::fputs(kHelp, streams.out);
+    return kExitConverted;
   }
-  if (int status = HandleOptions(arguments, streams); status >= 0) return status;
+  if (options.version) {
+    std::fprintf(streams.out, "convertor 0.1.0 (%s)\n", std::string(kConvertorVersion).c_str());
+    return kExitConverted;
+  }
 
   ConsoleUserInterface ui(streams.out, streams.err, streams.in, streams.interactive);
-  if (!state.paramList.Assign(arguments)) {
-    std::fprintf(streams.err, "convertor: too many arguments: at most %zu are taken\n%s",
-                 ParamList::kMaxEntries, kUsage);
-    return kExitUsage;
-  }
+  ProgramState state;
+  if (!state.paramList.Assign(options.operands))
+    return UsageError(streams, "too many arguments: at most " +
+                                   std::to_string(ParamList::kMaxEntries) + " are taken");
   if (state.paramList.empty()) {
     // Without arguments the program shows its window; this build has none.
     std::fputs(kUsage, streams.err);
     return kExitUsage;
   }
-  if (!state.dependencyFile.empty() &&
-      (state.paramList[0] == "TARVIK" || state.paramList.size() == 1)) {
-    std::fprintf(streams.err, "convertor: --depfile is for the conversion of a single source\n%s",
-                 kUsage);
-    return kExitUsage;
-  }
+  if (!options.dependencyFile.empty() &&
+      (state.paramList[0] == "TARVIK" || state.paramList.size() == 1))
+    return UsageError(streams, "--depfile is for the conversion of a single source");
+  if (std::string form = CheckArgumentForm(state.paramList, streams); !form.empty())
+    return UsageError(streams, form);
   state.batchMode = true;
+  state.forceOverwrite = options.force;
+  state.settings.acceptLineFeeds = options.acceptLf;
+  state.dependencyFile = options.dependencyFile;
 
   std::unique_ptr<BatchFrontEnd> frontEnd = makeFrontEnd ? makeFrontEnd(ui, state) : nullptr;
   RunOutcome outcome =
       frontEnd ? DispatchArguments(state, *frontEnd, *frontEnd) : DispatchArguments(state, ui, ui);
-  ui.PrintStatusLine();
-  if (outcome == RunOutcome::NeedsFileNames) {
-    std::fprintf(streams.err, "convertor: a source and a destination file name are needed\n%s",
-                 kUsage);
-  }
+  if (!options.quiet) ui.PrintStatusLine();
+  if (outcome == RunOutcome::NeedsFileNames)
+    return UsageError(streams,
+                      "a source and a destination file name are needed; did you forget the "
+                      "destination?");
   return ExitStatus(outcome);
 }
 

@@ -97,7 +97,7 @@ void QtUserInterface::ScrollListsToEnd() {
 
 // Settings are 8-bit text in the users' code page, as they are emitted.
 std::string QtUserInterface::InputQuery(const std::string& caption, const std::string& prompt,
-                                        const std::string& initial, const std::string&) {
+                                        const std::string& initial, const QueryFallback&) {
   FlushLines();
   QString answer = AskText(parts_.form, DecodeWindows1251(caption), DecodeWindows1251(prompt),
                            DecodeWindows1251(initial));

@@ -48,7 +48,7 @@ class QtUserInterface : public UserInterface, public RunObserver {
   void AddReportLine(const std::string& line) override { AddOutputLine(line); }
   void ScrollListsToEnd() override;
   std::string InputQuery(const std::string& caption, const std::string& prompt,
-                         const std::string& initial, const std::string& setting) override;
+                         const std::string& initial, const QueryFallback& fallback) override;
   bool CanShowDialogs() const override { return true; }
   std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override;
   std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override;

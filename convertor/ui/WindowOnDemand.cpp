@@ -78,8 +78,8 @@ void WindowOnDemand::ScrollListsToEnd() {
 }
 
 std::string WindowOnDemand::InputQuery(const std::string& caption, const std::string& prompt,
-                                       const std::string& initial, const std::string& setting) {
-  return Current().InputQuery(caption, prompt, initial, setting);
+                                       const std::string& initial, const QueryFallback& fallback) {
+  return Current().InputQuery(caption, prompt, initial, fallback);
 }
 
 bool WindowOnDemand::CanShowDialogs() const {

@@ -37,7 +37,7 @@ class WindowOnDemand : public BatchFrontEnd {
   void AddReportLine(const std::string& line) override;
   void ScrollListsToEnd() override;
   std::string InputQuery(const std::string& caption, const std::string& prompt,
-                         const std::string& initial, const std::string& setting) override;
+                         const std::string& initial, const QueryFallback& fallback) override;
   bool CanShowDialogs() const override;
   std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override;
   std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override;

@@ -40,7 +40,8 @@ TEST_F(CommandLineTest, ConvertsAndPrintsTheStatusLine) {
 TEST_F(CommandLineTest, HelpAndVersion) {
   test::ProcessResult help = Run({"--help"});
   EXPECT_EQ(help.exitStatus, 0);
-  EXPECT_NE(help.out.find("usage: convertor [KEY=value ...] SOURCE DEST"), std::string::npos);
+  EXPECT_NE(help.out.find("usage: convertor [OPTION ...] [KEY=value ...] SOURCE DEST"),
+            std::string::npos);
   test::ProcessResult version = Run({"--version"});
   EXPECT_EQ(version.exitStatus, 0);
   EXPECT_NE(version.out.find("KVQ : Fortran to Fortran Convertor. Vers:25/12/2004."),
@@ -128,23 +129,39 @@ TEST_F(CommandLineTest, DestinationEqualToSourceIsRefused) {
   EXPECT_EQ(ReadBytes(dir.path() / "a.for"), source);
 }
 
-TEST_F(CommandLineTest, BareLineFeedSourceIsRefused) {
+TEST_F(CommandLineTest, BareLineFeedSourceIsRefusedUnlessAccepted) {
   std::string source = "      X=1\n      END\n";
   WriteBytes(dir.path() / "unix.for", source);
   test::ProcessResult r = Run({"unix.for", "out.for"});
   EXPECT_EQ(r.exitStatus, 1);
-  EXPECT_EQ(r.err, "Cannot convert UNIX-style text!\n");
+  EXPECT_EQ(r.err,
+            "Cannot convert UNIX-style text!\n"
+            "convertor: unix.for:1: error: the source ends lines with bare line feeds (LF); "
+            "convert it with --accept-lf (setting ACCEPTLF=Y)\n");
   EXPECT_EQ(ReadBytes(dir.path() / "unix.for"), source);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "out.for"));
+
+  std::string converted = CrLf({"!KVQ:NO_TOUCH!", "      X=1", "      END"});
+  EXPECT_EQ(Run({"unix.for", "--accept-lf", "out.for"}).exitStatus, 0);
+  EXPECT_EQ(ReadBytes(dir.path() / "out.for"), converted);
+  EXPECT_EQ(Run({"acceptlf=Y", "unix.for", "out2.for"}).exitStatus, 0);
+  EXPECT_EQ(ReadBytes(dir.path() / "out2.for"), converted);
+  EXPECT_EQ(Run({"ACCEPTLF=N", "unix.for", "out3.for"}).exitStatus, 1);
 }
 
-TEST_F(CommandLineTest, MissingDllNameWithoutTerminalWarns) {
-  WriteBytes(dir.path() / "p.for", CrLf({"      PROGRAM P", "      END"}));
+TEST_F(CommandLineTest, MissingDllNameWithoutTerminalTakesTheProgramName) {
+  WriteBytes(dir.path() / "p.for", CrLf({"      program Calc_2", "      END"}));
   test::ProcessResult r = Run({"p.for", "p.out"});
   EXPECT_EQ(r.exitStatus, 0);
-  EXPECT_NE(r.err.find("NAME="), std::string::npos);
-  EXPECT_NE(
-      ReadBytes(dir.path() / "p.out").find("      SUBROUTINE (job)        !  main DLL routine"),
-      std::string::npos);
+  EXPECT_EQ(r.err,
+            "convertor: warning: no terminal to answer \"Enter DLL Name\": the main program's "
+            "name CALC_2 is taken (give another value with NAME=)\n");
+  EXPECT_NE(ReadBytes(dir.path() / "p.out")
+                .find("      SUBROUTINE CALC_2(job)        !  main DLL routine"),
+            std::string::npos);
+  WriteBytes(dir.path() / "f.f90", "program   free\r\nend program free\r\n");
+  EXPECT_EQ(Run({"f.f90", "f.out"}).exitStatus, 0);
+  EXPECT_NE(ReadBytes(dir.path() / "f.out").find("SUBROUTINE FREE(job)"), std::string::npos);
 }
 
 TEST_F(CommandLineTest, SourceIsNeverChanged) {

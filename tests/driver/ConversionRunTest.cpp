@@ -47,7 +47,7 @@ class ScriptedWindow : public UserInterface, public RunObserver {
   void AddReportLine(const std::string& line) override { outputList.push_back(line); }
   bool CancelRequested() const override { return cancel; }
   std::string InputQuery(const std::string& caption, const std::string& prompt,
-                         const std::string& initial, const std::string&) override {
+                         const std::string& initial, const QueryFallback&) override {
     queries.push_back(caption + "|" + prompt + "|" + initial);
     return answer.empty() ? initial : answer;
   }
@@ -289,11 +289,18 @@ TEST_F(ConversionRunTest, IncludeThatCannotBeOpenedIsReported) {
                                       "the line is kept as it is"}));
 }
 
-TEST_F(ConversionRunTest, CancelEndsTheRunAndKeepsWhatWasWritten) {
+TEST_F(ConversionRunTest, CancelEndsTheRunAndLeavesTheDestinationAsItWas) {
   window.cancel = true;
   RunResult result = RunText(CrLf({"      X=1", "      Y=2"}), "C.OUT");
   EXPECT_EQ(result.outcome, RunOutcome::Cancelled);
-  EXPECT_EQ(ReadBytes(Path("C.OUT")), CrLf({"!KVQ:NO_TOUCH!"}));
+  EXPECT_FALSE(std::filesystem::exists(Path("C.OUT")));
+  WriteBytes(Path("C.OUT"), CrLf({"!KVQ:NO_TOUCH!", "      OLD=1"}));
+  RunText(CrLf({"      X=1", "      Y=2"}), "C.OUT");
+  EXPECT_EQ(ReadBytes(Path("C.OUT")), CrLf({"!KVQ:NO_TOUCH!", "      OLD=1"}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1)
+      << "a temporary file was left behind";
   EXPECT_NE(window.status.find("cancelled"), std::string::npos);
 }
 

@@ -1,0 +1,3 @@
+      SUBROUTINE S
+      INCLUDE 'common.inc'
+      END

@@ -1,0 +1,4 @@
+      SUBROUTINE S
+      X = 1
+      INCLUDE 'common.inc'
+      END
