@@ -72,6 +72,7 @@ ConversionRun::ConversionRun(const ConversionJob& job, CarryOver& carry, RunObse
   reader_.SetInterfaceHook([this] { BeforeInterfaceBlock(); });
   if (!job.projectRun && observer.WantsLines()) reader_.SetInputEcho(&inputEcho_);
   output_.SetCurrentLocation([this] { return reader_.Location(currentPlace_); });
+  output_.SetSourceNames(job.shownSource, job.givenSource);
 }
 
 RunResult ConversionRun::Run() {

@@ -151,7 +151,9 @@ void OutputFile::WriteOutputLine(std::string_view line) {
 }
 
 void OutputFile::Warn(const SourceLocation& where, std::string_view text) {
-  observer_.Report(Diagnostic{Severity::Warning, where.file, where.line, std::string(text)});
+  const std::string& file =
+      where.file == shownSource_ && !givenSource_.empty() ? givenSource_ : where.file;
+  observer_.Report(Diagnostic{Severity::Warning, file, where.line, std::string(text)});
 }
 
 void OutputFile::FlushEcho() {

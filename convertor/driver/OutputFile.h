@@ -40,6 +40,11 @@ class OutputFile : public OutputChannel {
   // Where the line being converted stands; " WARNING" lines are reported
   // there.
   void SetCurrentLocation(std::function<SourceLocation()> where) { current_ = std::move(where); }
+  // Diagnostics about the main source name it as the user gave it.
+  void SetSourceNames(std::string shown, std::string given) {
+    shownSource_ = std::move(shown);
+    givenSource_ = std::move(given);
+  }
   // Passes the lines collected for the observer on.
   void FlushEcho();
   int OutputLines() const { return outputLines_; }
@@ -58,6 +63,8 @@ class OutputFile : public OutputChannel {
   RunObserver& observer_;
   bool echo_;
   std::function<SourceLocation()> current_;
+  std::string shownSource_;
+  std::string givenSource_;
   std::FILE* file_ = nullptr;
   std::string temporaryPath_;  // the file written; empty when none is open
   std::string finalPath_;      // the file it replaces

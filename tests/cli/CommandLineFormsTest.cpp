@@ -102,12 +102,12 @@ TEST_F(CommandLineFormsTest, ShortOptionsAndTheEndOfOptions) {
 }
 
 TEST_F(CommandLineFormsTest, QuietLeavesOutTheStatusLine) {
-  WriteBytes(dir.path() / "a.for", CrLf({"      X=1"}));
+  WriteBytes(dir.path() / "a.for", CrLf({"! only a comment"}));
   test::ProcessResult r = Run({"a.for", "-q", "a.f"});
   EXPECT_EQ(r.exitStatus, 0);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(ReadBytes(dir.path() / "a.f"), CrLf({"!KVQ:NO_TOUCH!", "      X=1"}));
+  EXPECT_EQ(ReadBytes(dir.path() / "a.f"), CrLf({"!KVQ:NO_TOUCH!", "! only a comment"}));
   EXPECT_EQ(Run({"--quiet", "a.for", "a.f"}).out, "");
 }
 
@@ -150,7 +150,7 @@ TEST_F(CommandLineFormsTest, MoreThanTwoFileNamesIsAUsageError) {
 }
 
 TEST_F(CommandLineFormsTest, SettingsThatCannotBeAppliedWarnAndTheRunGoesOn) {
-  WriteBytes(dir.path() / "a.for", CrLf({"      X=1"}));
+  WriteBytes(dir.path() / "a.for", CrLf({"! only a comment"}));
   struct Case {
     std::string setting;
     std::string warning;  // empty: none

@@ -31,7 +31,8 @@ TEST_F(CommandLineTest, ConvertsAndPrintsTheStatusLine) {
   EXPECT_EQ(r.out, "MAIN.FOR    Input Lines:1     Output Lines:3     - ready !\n");
   // Statements without a PROGRAM statement are no unit: they stay as they are.
   EXPECT_EQ(r.err,
-            "MAIN.FOR:1: warning: statements outside any program unit are left unconverted (a "
+            "convertor: main.for:1: warning: statements outside any program unit are left "
+            "unconverted (a "
             "main program without a PROGRAM statement, or a unit head the converter does not "
             "know)\n");
   EXPECT_EQ(ReadBytes(dir.path() / "main.out"), CrLf({"!KVQ:NO_TOUCH!", "      X=1", "      Y=2"}));
