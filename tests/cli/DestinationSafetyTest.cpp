@@ -115,7 +115,9 @@ TEST_F(DestinationSafetyTest, WhatCountsAsAConverterOutput) {
     WriteBytes(dir.path() / "d.f", c.destination);
     test::ProcessResult r = Run({"a.for", "d.f"});
     EXPECT_EQ(r.exitStatus, c.exitStatus) << "destination: " << c.destination << "\n" << r.err;
-    if (c.exitStatus != 0) EXPECT_EQ(ReadBytes(dir.path() / "d.f"), c.destination);
+    if (c.exitStatus != 0) {
+      EXPECT_EQ(ReadBytes(dir.path() / "d.f"), c.destination);
+    }
   }
 }
 
