@@ -178,6 +178,13 @@ contains
     flush(zx_PartUnit, iostat=ios)
   end subroutine zx_FlushPartial
 
+  ! At the end of a run; the next run connects the unit again.
+  subroutine zx_ClosePartial() bind(C, name='zx_close_partial')
+    integer ios
+    if (zx_PartUnit /= 0 .and. zx_PartUnit /= 6) close(zx_PartUnit, iostat=ios)
+    zx_PartUnit = 0
+  end subroutine zx_ClosePartial
+
   ! A piece of a console line: the line goes on with the next output.
   subroutine zx_ConsolePiece(text, length) bind(C, name='zx_console_piece')
     integer(c_int), value :: length

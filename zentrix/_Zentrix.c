@@ -68,6 +68,7 @@ void zx_console_line(const char* text, int length);
 void zx_flush_console(void);
 void zx_console_piece(const char* text, int length);
 void zx_flush_partial(void);
+void zx_close_partial(void);
 
 /* Length of a Fortran text without its trailing blanks. */
 static size_t trimmed_length(const char* text, size_t length) {
@@ -183,6 +184,19 @@ static void emit_partial(const char* text, size_t length) {
 
 /* The file only grows: what an earlier Interface_IO(4) took stays behind. */
 static off_t partial_taken;
+
+/* The run is over: the file goes, and so does the pending text. */
+static void end_partial(void) {
+  if (partial_fd >= 0) {
+    zx_close_partial();
+    close(partial_fd);
+    partial_fd = -1;
+    partial_taken = 0;
+  }
+  free(pending_text);
+  pending_text = NULL;
+  pending_length = pending_capacity = 0;
+}
 
 static void take_partial(void) {
   if (partial_fd < 0) return;
@@ -489,6 +503,7 @@ int zx_call_entry(zx_entry_routine entry, int* job) {
   if (setjmp(stop_point) == 0) entry(job);
   stop_point_set = 0;
   flush_pending();
+  end_partial();
   zx_flush_console();
   fflush(stdout);
   fflush(stderr);
