@@ -69,7 +69,8 @@ enum class SettingKey {
   Read,
   Write,
   Mode,
-  AcceptLf
+  AcceptLf,
+  Cards
 };
 
 struct SettingKeyword {
@@ -84,7 +85,7 @@ constexpr SettingKeyword kSettingKeywords[] = {
     {"SAVE", SettingKey::Save},         {"TRACE", SettingKey::Trace},
     {"NAME", SettingKey::Name},         {"READ", SettingKey::Read},
     {"WRITE", SettingKey::Write},       {"MODE", SettingKey::Mode},
-    {"ACCEPTLF", SettingKey::AcceptLf},
+    {"ACCEPTLF", SettingKey::AcceptLf}, {"CARDS", SettingKey::Cards},
 };
 
 void ApplySetting(ConversionSettings& options, SettingKey key, const std::string& value) {
@@ -123,6 +124,9 @@ void ApplySetting(ConversionSettings& options, SettingKey key, const std::string
       break;
     case SettingKey::AcceptLf:
       options.acceptLineFeeds = value == "Y";
+      break;
+    case SettingKey::Cards:
+      options.sequenceField = value == "Y";
       break;
   }
 }

@@ -268,7 +268,7 @@ void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index
   const StatementLine& line = statement.line(index);
   std::string name;
   headText_ = text_;  // the PROGRAM line is replaced
-  UnitHead head = RecogniseUnitHead(text_, name);
+  UnitHead head = RecogniseUnitHead(text_, line.FreeForm, name);
   run_.unit = UnitData();
   handlerLabelClash_ = SourceLocation();
   if (afterContains_) {

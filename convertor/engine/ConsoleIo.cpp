@@ -219,6 +219,10 @@ void StatementConverter::ComposeIoStatement(Scanner& scan, std::string head) {
   // Only the head's ",)" is mended: the I/O list may hold it in a constant.
   if (std::size_t at = head.find(",)"); at != std::string::npos) head.erase(at, 1);
   std::string list = keep < text.size() ? text.substr(keep) : std::string();
+  if (!freeForm_ && !joined_ && text.size() > kFixedFormLastColumn) {
+    KeepListColumns(head, list, keep);
+    return;
+  }
   if (freeForm_ || head.size() + list.size() <= kFixedFormLastColumn) {
     text = head + list;
     return;
@@ -229,6 +233,20 @@ void StatementConverter::ComposeIoStatement(Scanner& scan, std::string head) {
     head = std::string(kFixedContinuation) + list;
   }
   text = std::move(head);
+}
+
+// The line has text beyond column 72: the list keeps the columns it stood
+// in, after the head or on a continuation line, so that nothing of what
+// stood beyond column 72 moves into the statement field.
+void StatementConverter::KeepListColumns(std::string head, const std::string& list,
+                                         std::size_t listStart) {
+  if (head.size() > listStart) {
+    WriteFixedFormPieces(head);
+    output_.WriteOutputLine(head);
+    head.assign(kFixedContinuation.substr(0, kStatementFieldColumn7));
+  }
+  head.resize(std::max(listStart, head.size()), ' ');
+  *text_ = head + list;
 }
 
 void StatementConverter::PassContinuationLines() {
@@ -265,7 +283,7 @@ void StatementConverter::RewriteRead(Scanner& scan) {
     scan.SetPos(onKeyword);  // READ f, list
     unit_.IsConsole = true;
   }
-  const std::string key = StatementKey(text, freeForm_);
+  const std::string key = TextKey();
   std::string before = text.substr(0, std::min(keywordStart_, text.size()));
   if (before.find_first_not_of(' ') != std::string::npos)
     output_.WriteOutputLine(std::string(TrimBlanks(before)) + "     Continue");
@@ -343,7 +361,7 @@ void StatementConverter::RewriteWrite(Scanner& scan) {
   std::string& text = *text_;
   JoinControlList(scan);
   AnalyseUnit(scan);
-  const std::string key = StatementKey(text, freeForm_);
+  const std::string key = TextKey();
   output_.WriteOutputLine(unit_.NewRecordLine);
   ParseFormatPart(scan);
   unit_.ControlRest = ReadControlRest(scan, unit_.UnitEnd);

@@ -1,5 +1,7 @@
 #include "engine/Continuation.h"
 
+#include <algorithm>
+
 #include "engine/CharacterClass.h"
 
 namespace kvq {
@@ -27,9 +29,17 @@ bool IsFixedFormContinuation(std::string_view line) {
   return line.size() >= 6 && !IsBlank(line[5]) && IsBlank(line[0]);
 }
 
+std::string_view StatementField(std::string_view line, bool freeForm) {
+  if (freeForm || line.size() <= kFixedFormLastColumn) return line;
+  line = line.substr(0, kFixedFormLastColumn);
+  return line.substr(0, line.find_last_not_of(' ') + 1);  // npos + 1 is 0
+}
+
 std::string_view ContinuationText(std::string_view line, bool freeForm) {
-  if (!freeForm)
+  if (!freeForm) {
+    line = StatementField(line, false);
     return line.size() > kStatementFieldColumn7 ? line.substr(kStatementFieldColumn7) : "";
+  }
   std::size_t start = line.find_first_not_of(' ');
   if (start == std::string_view::npos) return "";
   // Leading blanks of a line without "&" only indent it.

@@ -6,9 +6,9 @@
 // constants, with nothing after it but blanks and a trailing "!" comment; a
 // constant still open at the end of the line ends in its mark. The next
 // line continues after its own leading "&", when it has one, else after its
-// leading blanks. Fixed form: a
-// line with a blank column 1 and a non-blank column 6 continues the
-// statement from column 7.
+// leading blanks. Fixed form: a line with a blank column 1 and a non-blank
+// column 6 continues the statement from column 7 to column 72; a joined
+// statement never takes what stands beyond column 72.
 #pragma once
 
 #include <string>
@@ -23,6 +23,11 @@ std::size_t FreeFormContinuationMark(std::string_view text);
 
 // True for a fixed-form continuation line.
 bool IsFixedFormContinuation(std::string_view line);
+
+// The part of a line that a joined statement takes: in fixed form columns
+// 1 to 72 without trailing blanks (what stands beyond is no part of the
+// statement), in free form the whole line.
+std::string_view StatementField(std::string_view line, bool freeForm);
 
 // The text of a continuation line that the statement takes.
 std::string_view ContinuationText(std::string_view line, bool freeForm);

@@ -39,10 +39,14 @@ void WriteSplitLine(OutputChannel& output, bool freeForm, std::string_view head,
 void StatementConverter::RewriteOpen(Scanner& scan) {
   std::string& text = *text_;
   // The whole statement is joined: its specifiers may stand on any line.
+  if (LinesFollow()) {
+    text.resize(StatementField(text, freeForm_).size());
+    joined_ = true;
+  }
   for (; LinesFollow(); ++next_) AppendContinuation(text, NextLine(), freeForm_);
   std::size_t openParen = scan.Pos() - 1;
   AnalyseUnit(scan);
-  const std::string key = StatementKey(text, freeForm_);  // of the list as AnalyseUnit left it
+  const std::string key = TextKey();  // of the list as AnalyseUnit left it
 
   std::string form = KeywordValue(key, "FORM");
   if (form.empty()) form = "'formatted'";
@@ -88,7 +92,7 @@ void StatementConverter::RewriteClose(Scanner& scan) {
   JoinControlList(scan);
   AnalyseUnit(scan);
   std::string unit = unit_.UnitText;
-  if (Contains(StatementKey(text, freeForm_), "STATUS='DELETE'"))
+  if (Contains(TextKey(), "STATUS='DELETE'"))
     unit = IsPlainUnit(unit) ? "-" + unit : "-(" + unit + ")";
   text = labelField_ + "CALL Close_File(" + unit + ")";
 }

@@ -58,8 +58,9 @@ UnitHead AcceptHead(Scanner& scan, std::string& text, HeadKind kind, std::string
 
 }  // namespace
 
-UnitHead RecogniseUnitHead(std::string& text, std::string& procedureName) {
-  Scanner scan(text);
+UnitHead RecogniseUnitHead(std::string& text, bool freeForm, std::string& procedureName) {
+  const std::string field(StatementField(text, freeForm));
+  Scanner scan(field);
   char c = scan.NextChar();
   if (kHeadInitials.find(c) == std::string_view::npos) return UnitHead::None;
   std::string word(1, c);
@@ -79,7 +80,9 @@ UnitHead RecogniseUnitHead(std::string& text, std::string& procedureName) {
 }
 
 bool IsUnitEnd(std::string& text, bool freeForm) {
-  Scanner scan(text);
+  // What stands beyond column 72 of a fixed-form line is no part of it.
+  const std::string field(StatementField(text, freeForm));
+  Scanner scan(field);
   char c = scan.NextChar();
   // A label in front of END (a jump target) belongs to the END line; in
   // fixed form it stands in columns 1 to 5, a digit in column 6 is a

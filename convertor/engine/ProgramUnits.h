@@ -21,7 +21,7 @@ enum class UnitHead { None, Procedure, MainProgram };
 // Recognises a unit head in text. A SUBROUTINE or FUNCTION head leaves its
 // name in procedureName; a PROGRAM head makes text kDllMainHead. The
 // decision rests on the first word alone. None leaves text as it is.
-UnitHead RecogniseUnitHead(std::string& text, std::string& procedureName);
+UnitHead RecogniseUnitHead(std::string& text, bool freeForm, std::string& procedureName);
 
 // True for the END of a program unit: END, END FUNCTION..., END
 // SUBROUTINE..., also with a statement label in front of it, and END PROGRAM,

@@ -37,6 +37,7 @@ void SourceReader::StartMainLevel(const std::string& shownPath) {
   openQuote_ = Quote::None;
   preparedContinued_ = lookaheadContinued_ = false;
   includeEnded_ = false;
+  sequenceFieldNoted_ = false;
   inputLines_ = -1;
   lookaheadDepth_ = textDepth_ = 0;
   lookaheadAt_ = currentAt_ = rawAt_ = LinePlace();
@@ -138,15 +139,16 @@ void SourceReader::TakeCurrentLine() {
   if (first) {
     std::string& key = stmt_.key_;
     key.clear();
+    std::string_view field = StatementField(line.Text, run_.freeForm);
     if (!IsCommentLine(line.Text))
-      for (std::size_t i = run_.freeForm ? 0 : kStatementFieldColumn7; i < line.Text.size(); ++i)
-        if (!IsBlank(line.Text[i])) key.push_back(ToUpper(line.Text[i]));
+      for (std::size_t i = run_.freeForm ? 0 : kStatementFieldColumn7; i < field.size(); ++i)
+        if (!IsBlank(field[i])) key.push_back(ToUpper(field[i]));
   }
 }
 
 void SourceReader::JoinStatementLines() {
   std::string& joined = stmt_.joined_;
-  joined = stmt_.Text();
+  joined = StatementField(stmt_.Text(), stmt_.FreeForm());
   for (std::size_t i = 1; i < stmt_.size(); ++i)
     AppendContinuation(joined, stmt_.line(i).Text, stmt_.line(i).FreeForm);
 }
@@ -160,6 +162,7 @@ void SourceReader::ReadNextLine() {
   do {
     rawDepth = includeDepth_;
     GetRawLine(raw_);
+    if (!run_.freeForm) ApplySequenceField(raw_);
     PrepareLine(raw_, prepared_);
   } while (prepared_.empty());
 
@@ -331,6 +334,41 @@ void SourceReader::PrepareLine(const std::string& raw, std::string& prepared) {
   TrimTrailingBlanks(prepared);
   openQuote_ = comment ? Quote::None : quote;
   preparedContinued_ = markLast;
+}
+
+namespace {
+
+// The byte of a fixed-form line where column 73 begins (a tab before column
+// 7 reaches column 7, any other tab takes one column); npos when the line
+// ends before.
+std::size_t SequenceFieldStart(std::string_view raw) {
+  std::size_t column = 0;  // columns taken so far
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (column == kFixedFormLastColumn) return i;
+    column =
+        raw[i] == '\t' && column < kStatementFieldColumn7 ? kStatementFieldColumn7 : column + 1;
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+// Fixed form: text beyond column 72 of a statement line is a card sequence
+// field when the job says so, and goes before anything sees the line;
+// otherwise it stays, and the run is told once, naming the setting.
+void SourceReader::ApplySequenceField(std::string& raw) {
+  std::size_t start = SequenceFieldStart(raw);
+  if (start == std::string::npos || IsCommentLine(raw)) return;
+  if (settings_.sequenceField) {
+    raw.resize(start);
+    return;
+  }
+  if (sequenceFieldNoted_ || raw.find_first_not_of(' ', start) == std::string::npos) return;
+  sequenceFieldNoted_ = true;
+  output_.Warn(Location(rawAt_),
+               "statement lines carry text beyond column 72; it stays in its columns, which "
+               "the compiler ignores; with the setting CARDS=Y it is dropped as a card "
+               "sequence field");
 }
 
 // Replaces an INCLUDE line whose file opens by the marker line and enters the

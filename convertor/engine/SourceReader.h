@@ -115,6 +115,7 @@ class SourceReader {
   bool CopyInterfaceBlock();
   void ReadRawLine(std::string& raw);
   bool GetRawLine(std::string& raw);  // false: the main file's end marker was taken
+  void ApplySequenceField(std::string& raw);
   void PrepareLine(const std::string& raw, std::string& prepared);
   bool ApplyIncludeStep(std::string& prepared);
   void ReadLabel();
@@ -148,7 +149,8 @@ class SourceReader {
   std::array<IncludeLevel, kMaxIncludeDepth + 1> include_;
   int includeDepth_ = -1;  // innermost open file; -1 once the main file ended
   bool endOfInput_ = true;
-  bool includeEnded_ = false;  // an include file ended in this ReadNextLine
+  bool includeEnded_ = false;        // an include file ended in this ReadNextLine
+  bool sequenceFieldNoted_ = false;  // text beyond column 72 was reported
   std::function<void()> interfaceHook_;
   int inputLines_ = -1;
   int depthBeforeInclude_ = 0;

@@ -135,6 +135,7 @@ std::size_t StatementConverter::ConvertStatement(const Statement& statement, std
   text_ = &text;
   freeForm_ = line.FreeForm;
   continues_ = line.Continues;
+  joined_ = false;
   labelField_ = line.LabelField;
   statementStart_ = freeForm_ ? FreeFormStatementStart(text) : 6;
   Scanner scan(text, statementStart_);
@@ -271,8 +272,8 @@ void StatementConverter::NoteDoLabelReferences() {
   UnitData& unit = run_.unit;
   if (unit.DoLabelStack.empty()) return;
   const std::string& text = *text_;
-  std::string key =
-      LabelReferenceKey(std::string_view(text).substr(std::min(statementStart_, text.size())));
+  std::string_view field = StatementField(text, freeForm_);
+  std::string key = LabelReferenceKey(field.substr(std::min(statementStart_, field.size())));
   if (key.starts_with("DO")) return;
   for (int label : unit.DoLabelStack) {
     if (std::find(unit.ReferencedDoLabels.begin(), unit.ReferencedDoLabels.end(), label) !=
@@ -445,7 +446,7 @@ void StatementConverter::WriteErrorDescription(const std::string& note) {
   std::string line = labelField_ + "zx_Ebuf='" + run_.sourceFileName + "(" +
                      std::to_string(statement_->line(first_).InputLines) + ") " +
                      run_.unit.ShownName() + ": ";
-  for (char c : text)
+  for (char c : StatementField(text, freeForm_))
     if (c != ' ' && c != '\'') line.push_back(c);
   line += note;
   if (line.size() > 70) line.resize(70);
@@ -465,6 +466,8 @@ void StatementConverter::JoinControlList(Scanner& scan) {
   std::string& text = *text_;
   std::size_t from = scan.Pos() == 0 ? 0 : scan.Pos() - 1;
   if (ClosesBracket(text, from) || !LinesFollow()) return;
+  text.resize(StatementField(text, freeForm_).size());
+  joined_ = true;
   while (!ClosesBracket(text, from) && LinesFollow()) {
     AppendContinuation(text, NextLine(), freeForm_);
     ++next_;

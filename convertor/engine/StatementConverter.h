@@ -21,6 +21,7 @@
 #include "engine/RunState.h"
 #include "engine/Scanner.h"
 #include "engine/Statement.h"
+#include "engine/TextUtilities.h"
 
 namespace kvq {
 
@@ -109,6 +110,7 @@ class StatementConverter {
   std::string ConsoleIoHead(IoDirection direction);
   void ComposeIoStatement(Scanner& scan, std::string head);
   void WriteFixedFormPieces(std::string& line);
+  void KeepListColumns(std::string head, const std::string& list, std::size_t listStart);
   void PassContinuationLines();
   void RewriteRead(Scanner& scan);
   void RewritePrint(Scanner& scan);
@@ -128,6 +130,10 @@ class StatementConverter {
   // The next line becomes the line being converted.
   void TakeLine();
   bool LineStartsWith(std::string_view word) const;
+  // The key of the text being converted, of all its lines when joined.
+  std::string TextKey() const {
+    return joined_ ? JoinedStatementKey(*text_, freeForm_) : StatementKey(*text_, freeForm_);
+  }
 
   OutputChannel& output_;
   const ConversionSettings& settings_;
@@ -141,6 +147,7 @@ class StatementConverter {
   std::string* text_ = nullptr;
   bool freeForm_ = false;
   bool continues_ = false;  // the converted line continues an earlier one
+  bool joined_ = false;     // the text holds lines joined into it
   std::string labelField_;
   std::size_t statementStart_ = 6;  // ScanPos where the statement field begins
   std::size_t keywordStart_ = 0;    // ScanPos before the keyword's first character

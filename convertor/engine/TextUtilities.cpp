@@ -1,5 +1,7 @@
 #include "engine/TextUtilities.h"
 
+#include <algorithm>
+
 #include "engine/CharacterClass.h"
 
 namespace kvq {
@@ -16,16 +18,30 @@ bool IsCommentLine(std::string_view text, bool freeForm) {
   return next == std::string_view::npos || text[next] == '!';
 }
 
-std::string StatementKey(std::string_view text, bool freeForm) {
+namespace {
+
+std::string KeyOf(std::string_view text, bool freeForm) {
   std::string key;
-  if (IsCommentLine(text, freeForm)) return key;
   for (std::size_t i = freeForm ? 0 : kStatementFieldColumn7; i < text.size(); ++i)
     if (!IsBlank(text[i])) key.push_back(ToUpper(text[i]));
   return key;
 }
 
+}  // namespace
+
+std::string StatementKey(std::string_view text, bool freeForm) {
+  if (IsCommentLine(text, freeForm)) return {};
+  return KeyOf(freeForm ? text : text.substr(0, std::min(text.size(), kFixedFormLastColumn)),
+               freeForm);
+}
+
+std::string JoinedStatementKey(std::string_view text, bool freeForm) {
+  return IsCommentLine(text, freeForm) ? std::string() : KeyOf(text, freeForm);
+}
+
 bool KeyStartsWith(std::string_view text, std::string_view word, bool freeForm) {
   if (IsCommentLine(text, freeForm)) return false;
+  if (!freeForm) text = text.substr(0, std::min(text.size(), kFixedFormLastColumn));
   std::size_t matched = 0;
   for (std::size_t i = freeForm ? 0 : kStatementFieldColumn7;
        i < text.size() && matched < word.size(); ++i) {

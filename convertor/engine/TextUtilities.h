@@ -14,10 +14,13 @@ namespace kvq {
 // column 2 on.
 bool IsCommentLine(std::string_view text, bool freeForm);
 
-// The keyword key of a line: blank-free, a to z upper-cased, from the
-// statement field on (column 7 in fixed form, column 1 in free form);
-// empty for a comment line.
+// The keyword key of a line: blank-free, a to z upper-cased, the statement
+// field (columns 7 to 72 in fixed form, the line in free form); empty for a
+// comment line.
 std::string StatementKey(std::string_view text, bool freeForm);
+// The key of a statement joined from its lines: the whole text from the
+// statement field on.
+std::string JoinedStatementKey(std::string_view text, bool freeForm);
 // StatementKey(text, freeForm).starts_with(word), without building the key.
 bool KeyStartsWith(std::string_view text, std::string_view word, bool freeForm);
 

@@ -55,6 +55,7 @@ constexpr const char* kHelp =
     "  MODE=MPI            convert for MPI: only process 0 reads and prints\n"
     "  MODE=CONSOLE        the main program becomes a console program (MODE=DLL: entry routine)\n"
     "  ACCEPTLF=Y          accept bare line feeds (LF) as line ends, as --accept-lf\n"
+    "  CARDS=Y             fixed form: text beyond column 72 is a card sequence field, dropped\n"
     "\n"
     "Other forms:\n"
     "  convertor PROJECT.dsw|PROJECT.dsp   converts the whole Compaq Visual Fortran project\n"

@@ -13,7 +13,7 @@ class ProgramUnitsTest : public ::testing::Test {
     name = "PROGRAM";
   }
   // RecogniseUnitHead; true for a head, with the procedure's name in name.
-  UnitHead Head() { return RecogniseUnitHead(text, name); }
+  UnitHead Head() { return RecogniseUnitHead(text, h.run.freeForm, name); }
   bool End() { return IsUnitEnd(text, h.run.freeForm); }
   // The first statement of a source of these lines.
   const Statement& Read(std::initializer_list<std::string> lines) {

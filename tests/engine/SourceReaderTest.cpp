@@ -297,5 +297,30 @@ TEST_F(SourceReaderTest, ATrailingCommentDoesNotHideTheContinuationMark) {
   EXPECT_EQ(h.stmt().size(), 1u) << "the & stands in a constant and a comment";
 }
 
+TEST_F(SourceReaderTest, SequenceFieldsGoWithTheSettingAndAreNotedOnceWithout) {
+  std::string numbered = "      X = 1" + std::string(61, ' ') + "SEQ00010";
+  std::string tabbed = "\tY = 2" + std::string(62, ' ') + "SEQ00020";  // the tab reaches column 7
+  std::string comment = "C     NOTE" + std::string(62, ' ') + "SEQ00030";
+  EXPECT_EQ(Read(CrLf({numbered, tabbed, comment})),
+            (Lines{numbered, "       Y = 2" + std::string(62, ' ') + "SEQ00020", comment}));
+  ASSERT_EQ(h.output.warnings.size(), 1u) << "once per source";
+  EXPECT_TRUE(h.output.warnings[0].starts_with("MAIN.FOR:1: statement lines carry text beyond"));
+
+  test::ReaderHarness cards;
+  cards.settings.sequenceField = true;
+  cards.Start(CrLf({numbered, tabbed, comment, "     &" + std::string(66, 'Z') + "TAIL"}));
+  EXPECT_EQ(cards.RemainingLines(),
+            (Lines{"      X = 1", "       Y = 2", comment, "     &" + std::string(66, 'Z')}));
+  EXPECT_TRUE(cards.output.warnings.empty());
+}
+
+TEST_F(SourceReaderTest, AJoinedFixedFormStatementTakesColumnsSevenToSeventyTwo) {
+  h.Start(CrLf({"      OPEN(10," + std::string(58, ' ') + "SEQ00010",
+                "     &  STATUS='OLD')" + std::string(51, ' ') + "SEQ00020"}));
+  h.reader.ReadStatement();
+  EXPECT_EQ(h.stmt().Joined(), "      OPEN(10,  STATUS='OLD')");
+  EXPECT_EQ(h.stmt().Key(), "OPEN(10,");
+}
+
 }  // namespace
 }  // namespace kvq

@@ -173,7 +173,11 @@ TEST_F(StatementConverterTest, LongHeadSplitsAndKeepsItsConstant) {
   ASSERT_GE(write.size(), 6u);
   EXPECT_EQ(write[3], head.substr(0, 72));
   EXPECT_EQ(write[4], "     -" + head.substr(72));  // inside the constant: no blanks added
-  EXPECT_EQ(write[5], "     -    N");
+  // The line passes column 72, so its list keeps the column it stood in.
+  std::string list = "     -";
+  list.resize(std::string("      WRITE(6," + format + ")").size(), ' ');
+  EXPECT_EQ(write[5], list + " N");
+  EXPECT_EQ(Convert({"      WRITE(6,'(I5)') N"}).at(3), "      Write(zx_BufIO,'(I5)',ERR=9470) N");
 }
 
 TEST_F(StatementConverterTest, InterfaceCallOfALongLogicalIfStaysWithinColumn72) {

@@ -89,14 +89,14 @@ TEST(Scanner, AtWordEndLooksAtTheNextColumn) {
   EXPECT_FALSE(Scanner(glued, 10).AtWordEnd());
 }
 
-TEST(StatementKey, BuiltFromColumn7InFixedForm) {
+TEST(StatementKey, ColumnsSevenToSeventyTwoInFixedForm) {
   EXPECT_EQ(StatementKey("      end if", false), "ENDIF");
   EXPECT_TRUE(KeyStartsWith("      end if", "END", false));
-  std::string numbered =
-      "   10 X = 1                                                          00010";
+  std::string numbered = "   10 X = 1" + std::string(61, ' ') + "00010";  // 00010 from column 73
   EXPECT_FALSE(KeyStartsWith(numbered, "END", false));
   EXPECT_TRUE(KeyStartsWith(numbered, "X=1", false));
-  EXPECT_EQ(StatementKey(numbered, false), "X=100010");  // columns 73 on stay in the key
+  EXPECT_EQ(StatementKey(numbered, false), "X=1");  // columns 73 on are no part of it
+  EXPECT_EQ(StatementKey(numbered, true), "10X=100010");
   EXPECT_EQ(StatementKey("C     END", false), "");
   EXPECT_FALSE(KeyStartsWith("C     END", "END", false));
   EXPECT_FALSE(KeyStartsWith("      EN", "END", false));  // the key must be as long as the word
