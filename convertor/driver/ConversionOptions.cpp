@@ -198,6 +198,7 @@ std::string SettingProblem(std::string_view argument) {
     case SettingKey::Read:
     case SettingKey::Write:
     case SettingKey::AcceptLf:
+    case SettingKey::Cards:
       return {};
   }
   return {};
