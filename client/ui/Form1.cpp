@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPointer>
@@ -51,8 +52,15 @@ QString ModulePath() {
 #else
   const QString library = QStringLiteral("Converted_Minuit/Minuit.so");
 #endif
-  return QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QDir::separator()) +
-         library;
+  const QString programDir = QCoreApplication::applicationDirPath() + QDir::separator();
+  QString beside = QDir::toNativeSeparators(programDir + library);
+#ifdef KESTRIN_INSTALLED_MODULE
+  // Installed, the module lives in the library folder, not beside the program.
+  QString installed = QDir::cleanPath(programDir + QStringLiteral(KESTRIN_INSTALLED_MODULE));
+  if (!QFileInfo::exists(beside) && QFileInfo::exists(installed))
+    return QDir::toNativeSeparators(installed);
+#endif
+  return beside;
 }
 
 TForm1::TForm1(TServerFactory serverFactory, QWidget* parent) : QWidget(parent) {

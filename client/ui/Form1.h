@@ -99,7 +99,7 @@ class TForm1 : public QWidget {
   std::function<void(const QString&)> errorSink_;
 };
 
-// The minimiser module beside the running program.
+// The minimiser module beside the running program, else the installed one.
 QString ModulePath();
 
 }  // namespace kvq
