@@ -31,10 +31,11 @@ std::string ConsoleUserInterface::InputQuery(const std::string& caption, const s
   if (!interactive_) {
     std::string taken = initial.empty() && !fallback.what.empty() ? fallback.what + " " + offered
                                                                   : "\"" + offered + "\"";
+    std::string where = fallback.where.empty() ? "" : fallback.where + ": ";
     std::fprintf(err_,
-                 "convertor: warning: no terminal to answer \"%s\": %s is taken (give another "
-                 "value with %s)\n",
-                 caption.c_str(), taken.c_str(), fallback.setting.c_str());
+                 "convertor: %swarning: no terminal to answer \"%s\": %s is taken (give "
+                 "another value with %s)\n",
+                 where.c_str(), caption.c_str(), taken.c_str(), fallback.setting.c_str());
     return offered;
   }
   std::fprintf(err_, "%s\n%s [%s]: ", caption.c_str(), prompt.c_str(), offered.c_str());

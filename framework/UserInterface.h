@@ -25,6 +25,7 @@ struct QueryFallback {
   std::string setting;   // "NAME="
   std::string proposal;  // "HELLO"
   std::string what;      // what the proposal is: "the main program's name"
+  std::string where;     // the line concerned, "FILE:LINE"; may be empty
 };
 
 class UserInterface {

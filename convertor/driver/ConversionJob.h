@@ -40,8 +40,11 @@ struct ConversionJob {
   // wrong order.
   bool protectDestination = false;
   // Asked when a main program is met and settings.dllName is empty; gets the
-  // current name and the main program's, and returns the new one.
-  std::function<std::string(const std::string& current, const std::string& programName)> askDllName;
+  // current name, the main program's, and where its PROGRAM statement
+  // stands (FILE:LINE); returns the new name.
+  std::function<std::string(const std::string& current, const std::string& programName,
+                            const std::string& where)>
+      askDllName;
 };
 
 enum class RunOutcome {

@@ -161,7 +161,7 @@ bool ConversionRun::OpenFiles(RunResult& result) {
   // The companion file collects the source as read, for project runs only.
   if (job_.projectRun && !job_.companionPath.empty()) reader_.OpenCompanion(job_.companionPath);
   if (!job_.sourceText && SameFile(job_.destination, job_.source)) {
-    result.message = "convertor: " + job_.shownDestination +
+    result.message = "convertor: " + GivenDestination() +
                      ": the destination is the source itself; nothing was written";
     return false;
   }
@@ -302,7 +302,12 @@ void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index
 }
 
 void ConversionRun::EnsureDllName(const std::string& programName) {
-  if (dllName_.empty() && job_.askDllName) dllName_ = job_.askDllName(dllName_, programName);
+  if (dllName_.empty() && job_.askDllName) {
+    SourceLocation at = reader_.Location(currentPlace_);
+    std::string file =
+        at.file == job_.shownSource && !job_.givenSource.empty() ? job_.givenSource : at.file;
+    dllName_ = job_.askDllName(dllName_, programName, file + ":" + std::to_string(at.line));
+  }
   dllName_ = UpperCase(dllName_);
 }
 

@@ -133,9 +133,10 @@ RunOutcome RunSingleSource(ProgramState& state, UserInterface& ui, RunObserver& 
     if (named != RunOutcome::Converted) return named;
   }
   job.freeForm = IsFreeFormName(job.shownSource) || IsFreeFormName(job.shownDestination);
-  job.askDllName = [&ui](const std::string& current, const std::string& programName) {
+  job.askDllName = [&ui](const std::string& current, const std::string& programName,
+                         const std::string& where) {
     return ui.InputQuery("Enter DLL Name", "Needed only for main file", current,
-                         QueryFallback{"NAME=", programName, "the main program's name"});
+                         QueryFallback{"NAME=", programName, "the main program's name", where});
   };
 
   ui.SetBusyCursor(true);

@@ -151,12 +151,14 @@ TEST_F(CommandLineTest, BareLineFeedSourceIsRefusedUnlessAccepted) {
 }
 
 TEST_F(CommandLineTest, MissingDllNameWithoutTerminalTakesTheProgramName) {
-  WriteBytes(dir.path() / "p.for", CrLf({"      program Calc_2", "      END"}));
+  WriteBytes(dir.path() / "p.for",
+             CrLf({"C     Comes first", "      program Calc_2", "      END"}));
   test::ProcessResult r = Run({"p.for", "p.out"});
   EXPECT_EQ(r.exitStatus, 0);
-  EXPECT_EQ(r.err,
-            "convertor: warning: no terminal to answer \"Enter DLL Name\": the main program's "
-            "name CALC_2 is taken (give another value with NAME=)\n");
+  EXPECT_EQ(
+      r.err,
+      "convertor: p.for:2: warning: no terminal to answer \"Enter DLL Name\": the main program's "
+      "name CALC_2 is taken (give another value with NAME=)\n");
   EXPECT_NE(ReadBytes(dir.path() / "p.out")
                 .find("      SUBROUTINE CALC_2(job)        !  main DLL routine"),
             std::string::npos);
