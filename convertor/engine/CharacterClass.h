@@ -10,6 +10,9 @@ namespace kvq {
 // mark, columns 7 to 72 the statement; generated lines stay within 72.
 inline constexpr std::size_t kFixedFormLastColumn = 72;
 inline constexpr std::size_t kStatementFieldColumn7 = 6;  // 0-based index of column 7
+// Free form: the compiler reads 132 columns of a line; longer generated
+// lines are continued.
+inline constexpr std::size_t kFreeFormLastColumn = 132;
 
 // What the scanner returns beyond the end of a line (carriage return).
 inline constexpr char kEndMarker = '\r';

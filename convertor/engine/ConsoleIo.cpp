@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "engine/CharacterClass.h"
+#include "engine/Continuation.h"
 #include "engine/ControlList.h"
 #include "engine/StatementConverter.h"
 #include "engine/TextUtilities.h"
@@ -201,6 +202,22 @@ void StatementConverter::WriteFixedFormPieces(std::string& line) {
   }
 }
 
+// Writes the leading pieces of a free-form line longer than 132 columns,
+// each ended by "&", the next one begun by "&" so that a constant or a name
+// cut in two goes on directly; the last piece stays in line. A trailing
+// comment (and the line's own continuation mark before it) is never cut.
+void StatementConverter::WriteFreeFormPieces(std::string& line) {
+  constexpr std::string_view kMark = "&";
+  constexpr std::string_view kContinuedIndent = "      &";
+  while (line.size() > kFreeFormLastColumn) {
+    std::size_t code = FreeFormCodeEnd(line);
+    std::size_t cut = kFreeFormLastColumn - kMark.size();
+    if (code <= cut) return;  // only the comment passes column 132
+    output_.WriteOutputLine(line.substr(0, cut) + std::string(kMark));
+    line = std::string(kContinuedIndent) + line.substr(cut);
+  }
+}
+
 void StatementConverter::ComposeIoStatement(Scanner& scan, std::string head) {
   std::string& text = *text_;
   if (std::size_t at = head.find(",,"); at != std::string::npos) head.erase(at, 1);
@@ -223,7 +240,12 @@ void StatementConverter::ComposeIoStatement(Scanner& scan, std::string head) {
     KeepListColumns(head, list, keep);
     return;
   }
-  if (freeForm_ || head.size() + list.size() <= kFixedFormLastColumn) {
+  if (freeForm_) {
+    text = head + list;
+    WriteFreeFormPieces(text);
+    return;
+  }
+  if (head.size() + list.size() <= kFixedFormLastColumn) {
     text = head + list;
     return;
   }

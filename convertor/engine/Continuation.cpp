@@ -25,6 +25,17 @@ std::size_t FreeFormContinuationMark(std::string_view text) {
   return mark;
 }
 
+std::size_t FreeFormCodeEnd(std::string_view text) {
+  std::size_t mark = FreeFormContinuationMark(text);
+  if (mark != std::string_view::npos) return mark;
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\'') quoted = !quoted;
+    if (text[i] == '!' && !quoted) return i;
+  }
+  return text.size();
+}
+
 bool IsFixedFormContinuation(std::string_view line) {
   return line.size() >= 6 && !IsBlank(line[5]) && IsBlank(line[0]);
 }

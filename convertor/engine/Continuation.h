@@ -21,6 +21,10 @@ namespace kvq {
 // statement's start); npos when the text does not go on.
 std::size_t FreeFormContinuationMark(std::string_view text);
 
+// Free form: where the code of a line ends, before its continuation mark
+// and a trailing comment; the line's size when it has neither.
+std::size_t FreeFormCodeEnd(std::string_view text);
+
 // True for a fixed-form continuation line.
 bool IsFixedFormContinuation(std::string_view line);
 

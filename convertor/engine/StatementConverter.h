@@ -110,6 +110,7 @@ class StatementConverter {
   std::string ConsoleIoHead(IoDirection direction);
   void ComposeIoStatement(Scanner& scan, std::string head);
   void WriteFixedFormPieces(std::string& line);
+  void WriteFreeFormPieces(std::string& line);
   void KeepListColumns(std::string head, const std::string& list, std::size_t listStart);
   void PassContinuationLines();
   void RewriteRead(Scanner& scan);
