@@ -304,9 +304,8 @@ void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index
 void ConversionRun::EnsureDllName(const std::string& programName) {
   if (dllName_.empty() && job_.askDllName) {
     SourceLocation at = reader_.Location(currentPlace_);
-    std::string file =
-        at.file == job_.shownSource && !job_.givenSource.empty() ? job_.givenSource : at.file;
-    dllName_ = job_.askDllName(dllName_, programName, file + ":" + std::to_string(at.line));
+    dllName_ = job_.askDllName(dllName_, programName,
+                               output_.NameForUser(at.file) + ":" + std::to_string(at.line));
   }
   dllName_ = UpperCase(dllName_);
 }

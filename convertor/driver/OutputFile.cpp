@@ -151,9 +151,19 @@ void OutputFile::WriteOutputLine(std::string_view line) {
 }
 
 void OutputFile::Warn(const SourceLocation& where, std::string_view text) {
-  const std::string& file =
-      where.file == shownSource_ && !givenSource_.empty() ? givenSource_ : where.file;
-  observer_.Report(Diagnostic{Severity::Warning, file, where.line, std::string(text)});
+  observer_.Report(
+      Diagnostic{Severity::Warning, NameForUser(where.file), where.line, std::string(text)});
+}
+
+// The main source as the user gave it, and an INCLUDE file beside it with
+// the source's directory as given (the shown one is upper-cased).
+std::string OutputFile::NameForUser(const std::string& shown) const {
+  if (givenSource_.empty()) return shown;
+  if (shown == shownSource_) return givenSource_;
+  std::string shownDirectory = DirectoryPart(shownSource_);
+  if (!shownDirectory.empty() && shown.starts_with(shownDirectory + kPathSeparator))
+    return JoinPath(DirectoryPart(givenSource_), shown.substr(shownDirectory.size() + 1));
+  return shown;
 }
 
 void OutputFile::FlushEcho() {

@@ -45,6 +45,8 @@ class OutputFile : public OutputChannel {
     shownSource_ = std::move(shown);
     givenSource_ = std::move(given);
   }
+  // A file as the reader shows it, named for the user's messages.
+  std::string NameForUser(const std::string& shown) const;
   // Passes the lines collected for the observer on.
   void FlushEcho();
   int OutputLines() const { return outputLines_; }

@@ -200,12 +200,16 @@ TEST_F(CommandLineFormsTest, TerminalPromptOffersTheProgramName) {
 TEST_F(CommandLineFormsTest, WarningsNameTheSourceAsGivenWithItsLine) {
   fs::create_directory(dir.path() / "Src");
   WriteBytes(dir.path() / "Src" / "Main.for",
-             CrLf({"      SUBROUTINE S", "      X=1", "      INCLUDE 'none.inc'", "      END"}));
+             CrLf({"      SUBROUTINE S", "      X=1", "      INCLUDE 'none.inc'",
+                   "      INCLUDE 'deeper.inc'", "      END"}));
+  WriteBytes(dir.path() / "Src" / "deeper.inc", CrLf({"      Y=2", "      INCLUDE 'gone.inc'"}));
   test::ProcessResult r = Run({"Src/Main.for", "out.f"});
   EXPECT_EQ(r.exitStatus, 0);
   EXPECT_EQ(r.err,
             "convertor: Src/Main.for:3: warning: INCLUDE 'none.inc' cannot be opened; the line is "
-            "kept as it is\n");
+            "kept as it is\n"
+            "convertor: Src/deeper.inc:2: warning: INCLUDE 'gone.inc' cannot be opened; the line "
+            "is kept as it is\n");
   // The status line keeps its upper-case name.
   EXPECT_EQ(r.out.substr(0, 16), "SRC/MAIN.FOR    ");
 }
