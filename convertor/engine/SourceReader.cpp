@@ -136,14 +136,6 @@ void SourceReader::TakeCurrentLine() {
   line.InputLines = inputLines_;
   line.Depth = textDepth_;
   line.Place = currentAt_;
-  if (first) {
-    std::string& key = stmt_.key_;
-    key.clear();
-    std::string_view field = StatementField(line.Text, run_.freeForm);
-    if (!IsCommentLine(line.Text))
-      for (std::size_t i = run_.freeForm ? 0 : kStatementFieldColumn7; i < field.size(); ++i)
-        if (!IsBlank(field[i])) key.push_back(ToUpper(field[i]));
-  }
 }
 
 void SourceReader::JoinStatementLines() {

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/TextUtilities.h"
+
 namespace kvq {
 
 // A line's place as numbers, turned into a file name only for a diagnostic.
@@ -54,10 +56,19 @@ class Statement {
   int Label() const { return lines_[0].Label; }
   bool FreeForm() const { return lines_[0].FreeForm; }
   StatementKind Kind() const { return kind_; }
-  // Blank-free, a to z upper-cased, from the statement field of the first
-  // line on; empty for comment lines. Built once, when the line is read.
-  const std::string& Key() const { return key_; }
-  bool StartsWith(std::string_view word) const { return key_.starts_with(word); }
+  // Blank-free, a to z upper-cased, the statement field of the first line;
+  // empty for comment lines. Built once, when first asked for.
+  const std::string& Key() const {
+    if (!keyBuilt_) key_ = StatementKey(lines_[0].Text, lines_[0].FreeForm);
+    keyBuilt_ = true;
+    return key_;
+  }
+  // Key().starts_with(word); most tests end at the first letter, so the
+  // key is not built for them.
+  bool StartsWith(std::string_view word) const {
+    return keyBuilt_ ? key_.starts_with(word)
+                     : KeyStartsWith(lines_[0].Text, word, lines_[0].FreeForm);
+  }
   // All lines joined into one (Continuation's join); the first line's text
   // when the statement has one line.
   const std::string& Joined() const { return size() > 1 ? joined_ : lines_[0].Text; }
@@ -68,13 +79,17 @@ class Statement {
     if (count_ == lines_.size()) lines_.emplace_back();
     return lines_[count_++];
   }
-  void Clear() { count_ = 0; }
+  void Clear() {
+    count_ = 0;
+    keyBuilt_ = false;
+  }
 
   // Storage is reused from statement to statement; only count_ lines count.
   std::vector<StatementLine> lines_{1};
   std::size_t count_ = 0;
   StatementKind kind_ = StatementKind::Comment;
-  std::string key_;
+  mutable std::string key_;
+  mutable bool keyBuilt_ = false;
   std::string joined_;
 };
 
