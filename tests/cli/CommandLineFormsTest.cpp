@@ -10,8 +10,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "ProcessRunner.h"
-#include "TempDirectory.h"
+#include "ConvertorInDirectory.h"
 
 namespace kvq {
 namespace {
@@ -23,11 +22,8 @@ using test::WriteBytes;
 
 constexpr const char* kUsageHead = "usage: convertor [OPTION ...] [KEY=value ...] SOURCE DEST\n";
 
-class CommandLineFormsTest : public ::testing::Test {
+class CommandLineFormsTest : public test::ConvertorInDirectory {
  protected:
-  test::ProcessResult Run(const std::vector<std::string>& arguments) {
-    return test::RunProgram(CONVERTOR_BINARY, arguments, dir.path().string());
-  }
   std::size_t EntryCount() {
     return static_cast<std::size_t>(
         std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()));
@@ -63,8 +59,7 @@ class CommandLineFormsTest : public ::testing::Test {
       shown.append(buffer, static_cast<std::size_t>(n));
       if (!answered && shown.find("]: ") != std::string::npos) {
         std::string typed = answer + "\n";
-        EXPECT_EQ(::write(master, typed.data(), typed.size()),
-                  static_cast<ssize_t>(typed.size()));
+        EXPECT_EQ(::write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
         answered = true;
       }
     }
@@ -74,7 +69,6 @@ class CommandLineFormsTest : public ::testing::Test {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
     return shown;
   }
-  test::TempDirectory dir;
 };
 
 TEST_F(CommandLineFormsTest, ShortOptionsAndTheEndOfOptions) {
@@ -161,7 +155,8 @@ TEST_F(CommandLineFormsTest, SettingsThatCannotBeAppliedWarnAndTheRunGoesOn) {
       {"ERRLAB=L1", "convertor: warning: ERRLAB=L1 is no statement label of 1 to 5 digits\n"},
       {"errlab=", "convertor: warning: errlab= is no statement label of 1 to 5 digits\n"},
       {"E=000", "convertor: warning: E=000 is no statement label of 1 to 5 digits\n"},
-      {"ERRLAB=123456", "convertor: warning: ERRLAB=123456 is no statement label of 1 to 5 digits\n"},
+      {"ERRLAB=123456",
+       "convertor: warning: ERRLAB=123456 is no statement label of 1 to 5 digits\n"},
       {"ERRLAB=12345",
        "convertor: warning: ERRLAB=12345: the end-of-file handler's label 912345 has more than 5 "
        "digits\n"},

@@ -6,8 +6,7 @@
 
 #include <filesystem>
 
-#include "ProcessRunner.h"
-#include "TempDirectory.h"
+#include "ConvertorInDirectory.h"
 
 namespace kvq {
 namespace {
@@ -16,13 +15,7 @@ using test::CrLf;
 using test::ReadBytes;
 using test::WriteBytes;
 
-class CommandLineTest : public ::testing::Test {
- protected:
-  test::ProcessResult Run(const std::vector<std::string>& arguments) {
-    return test::RunProgram(CONVERTOR_BINARY, arguments, dir.path().string());
-  }
-  test::TempDirectory dir;
-};
+class CommandLineTest : public test::ConvertorInDirectory {};
 
 TEST_F(CommandLineTest, ConvertsAndPrintsTheStatusLine) {
   WriteBytes(dir.path() / "main.for", CrLf({"      X=1", "      Y=2"}));

@@ -3,8 +3,7 @@
 
 #include <filesystem>
 
-#include "ProcessRunner.h"
-#include "TempDirectory.h"
+#include "ConvertorInDirectory.h"
 
 namespace kvq {
 namespace {
@@ -13,13 +12,7 @@ using test::CrLf;
 using test::ReadBytes;
 using test::WriteBytes;
 
-class DependencyFileOptionTest : public ::testing::Test {
- protected:
-  test::ProcessResult Run(const std::vector<std::string>& arguments) {
-    return test::RunProgram(CONVERTOR_BINARY, arguments, dir.path().string());
-  }
-  test::TempDirectory dir;
-};
+class DependencyFileOptionTest : public test::ConvertorInDirectory {};
 
 TEST_F(DependencyFileOptionTest, NamesTheExpandedIncludesOnly) {
   std::filesystem::create_directory(dir.path() / "inc");

@@ -7,8 +7,7 @@
 
 #include <filesystem>
 
-#include "ProcessRunner.h"
-#include "TempDirectory.h"
+#include "ConvertorInDirectory.h"
 
 namespace kvq {
 namespace {
@@ -18,11 +17,8 @@ using test::CrLf;
 using test::ReadBytes;
 using test::WriteBytes;
 
-class DestinationSafetyTest : public ::testing::Test {
+class DestinationSafetyTest : public test::ConvertorInDirectory {
  protected:
-  test::ProcessResult Run(const std::vector<std::string>& arguments) {
-    return test::RunProgram(CONVERTOR_BINARY, arguments, dir.path().string());
-  }
   // The names in the working directory, temporary files included.
   std::vector<std::string> Entries() {
     std::vector<std::string> names;
@@ -31,7 +27,6 @@ class DestinationSafetyTest : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
-  test::TempDirectory dir;
   const std::string previous = CrLf({"!KVQ:NO_TOUCH!", "      PREVIOUS=1"});
 };
 
@@ -103,12 +98,12 @@ TEST_F(DestinationSafetyTest, WhatCountsAsAConverterOutput) {
     std::string destination;
     int exitStatus;
   } cases[] = {
-      {"", 0},                                    // empty: nothing to lose
-      {"!KVQ:NO_TOUCH!", 0},                      // the line without a line end
-      {"!KVQ:NO_TOUCH!\n      X=1\n", 0},         // converted, then saved with LF
-      {"!KVQ:NO_TOUCH! \r\n", 2},                 // another first line
-      {"!kvq:no_touch!\r\n", 2},                  // the mark is upper case
-      {"!KVQ:NO_TOUCH", 2},                       // cut short
+      {"", 0},                                           // empty: nothing to lose
+      {"!KVQ:NO_TOUCH!", 0},                             // the line without a line end
+      {"!KVQ:NO_TOUCH!\n      X=1\n", 0},                // converted, then saved with LF
+      {"!KVQ:NO_TOUCH! \r\n", 2},                        // another first line
+      {"!kvq:no_touch!\r\n", 2},                         // the mark is upper case
+      {"!KVQ:NO_TOUCH", 2},                              // cut short
       {CrLf({"C     A comment", "!KVQ:NO_TOUCH!"}), 2},  // the mark not first
   };
   for (const Case& c : cases) {
@@ -126,7 +121,8 @@ TEST_F(DestinationSafetyTest, MissingDirectoryIsReportedOnStandardError) {
   test::ProcessResult r = Run({"a.for", "Out/a.f"});
   EXPECT_EQ(r.exitStatus, 1);
   EXPECT_EQ(r.out, "A.FOR    Input Lines:-1     Output Lines:0    *** No file: OUT/A.F\n");
-  EXPECT_EQ(r.err, "convertor: Out/a.f: error: cannot be created: the directory Out does not exist\n");
+  EXPECT_EQ(r.err,
+            "convertor: Out/a.f: error: cannot be created: the directory Out does not exist\n");
   test::ProcessResult quiet = Run({"-q", "a.for", "Out/a.f"});
   EXPECT_EQ(quiet.out, "");
   EXPECT_EQ(quiet.err, r.err);
