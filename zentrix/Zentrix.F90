@@ -143,13 +143,20 @@ contains
   subroutine zx_ConsoleLine(text, length) bind(C, name='zx_console_line')
     integer(c_int), value :: length
     character(len=1), intent(in) :: text(length)
-    character(len=length) line
-    integer i, ios
-    do i = 1, length
-      line(i:i) = text(i)
-    end do
-    write(6, '(A)', iostat=ios) line
+    integer ios
+    write(6, '(A)', iostat=ios) zx_TextOf(text, length)
   end subroutine zx_ConsoleLine
+
+  ! C hands text over as an array of single characters.
+  pure function zx_TextOf(text, length) result(joined)
+    integer(c_int), intent(in) :: length
+    character(len=1), intent(in) :: text(length)
+    character(len=length) joined
+    integer i
+    do i = 1, length
+      joined(i:i) = text(i)
+    end do
+  end function zx_TextOf
 
   ! Connects zx_PartUnit once, to the library's file for non-advancing
   ! output (an unlinked file reached through its descriptor); console
@@ -189,12 +196,8 @@ contains
   subroutine zx_ConsolePiece(text, length) bind(C, name='zx_console_piece')
     integer(c_int), value :: length
     character(len=1), intent(in) :: text(length)
-    character(len=length) piece
-    integer i, ios
-    do i = 1, length
-      piece(i:i) = text(i)
-    end do
-    write(6, '(A)', advance='no', iostat=ios) piece
+    integer ios
+    write(6, '(A)', advance='no', iostat=ios) zx_TextOf(text, length)
   end subroutine zx_ConsolePiece
 
   subroutine zx_FlushConsole() bind(C, name='zx_flush_console')
