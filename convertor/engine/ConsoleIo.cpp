@@ -236,7 +236,7 @@ void StatementConverter::ComposeIoStatement(Scanner& scan, std::string head) {
   // Only the head's ",)" is mended: the I/O list may hold it in a constant.
   if (std::size_t at = head.find(",)"); at != std::string::npos) head.erase(at, 1);
   std::string list = keep < text.size() ? text.substr(keep) : std::string();
-  if (!freeForm_ && !joined_ && text.size() > kFixedFormLastColumn) {
+  if (!freeForm_ && !joined_ && (text.size() > kFixedFormLastColumn || EndsInsideConstant(text))) {
     KeepListColumns(head, list, keep);
     return;
   }
@@ -257,9 +257,10 @@ void StatementConverter::ComposeIoStatement(Scanner& scan, std::string head) {
   text = std::move(head);
 }
 
-// The line has text beyond column 72: the list keeps the columns it stood
-// in, after the head or on a continuation line, so that nothing of what
-// stood beyond column 72 moves into the statement field.
+// The line has text beyond column 72, or ends inside a constant whose value
+// runs to column 72: the list keeps the columns it stood in, after the head
+// or on a continuation line, so that nothing of what stood beyond column 72
+// moves into the statement field and the constant keeps its blanks.
 void StatementConverter::KeepListColumns(std::string head, const std::string& list,
                                          std::size_t listStart) {
   if (head.size() > listStart) {

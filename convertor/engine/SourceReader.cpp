@@ -253,7 +253,9 @@ void SourceReader::PrepareLine(const std::string& raw, std::string& prepared) {
       (preparedContinued_ || (!run_.freeForm && IsFixedFormContinuation(raw))))
     quote = openQuote_;
   bool comment = quote == Quote::None && IsCommentLine(raw);
-  bool markLast = false;  // the last character that counts was "&"
+  bool markLast = false;                     // the last character that counts was "&"
+  std::size_t openedAt = std::string::npos;  // where the open constant began
+  int growth = 0;                            // characters the changed quotes added to the line
   const std::size_t size = raw.size();
   std::size_t i = 0;
   while (i < size) {
@@ -295,7 +297,9 @@ void SourceReader::PrepareLine(const std::string& raw, std::string& prepared) {
         } else if (quote == Quote::Double && i < size && raw[i] == '"') {
           prepared.push_back('"');  // a doubled double quote stands for one
           ++i;
+          --growth;
         } else {
+          if (quote == Quote::None) openedAt = prepared.size();
           prepared.push_back('\'');
           quote = quote == Quote::Double ? Quote::None : Quote::Double;
         }
@@ -303,7 +307,9 @@ void SourceReader::PrepareLine(const std::string& raw, std::string& prepared) {
       case '\'':
         if (quote == Quote::Double) {
           prepared.append("''");  // an apostrophe inside becomes two
+          ++growth;
         } else {
+          if (quote == Quote::None) openedAt = prepared.size();
           prepared.push_back(c);
           quote = quote == Quote::Apostrophe ? Quote::None : Quote::Apostrophe;
         }
@@ -326,6 +332,8 @@ void SourceReader::PrepareLine(const std::string& raw, std::string& prepared) {
   TrimTrailingBlanks(prepared);
   openQuote_ = comment ? Quote::None : quote;
   preparedContinued_ = markLast;
+  if (!run_.freeForm && openQuote_ != Quote::None && growth != 0)
+    KeepOpenConstantEnd(raw, prepared, openedAt, growth);
 }
 
 namespace {
@@ -361,6 +369,70 @@ void SourceReader::ApplySequenceField(std::string& raw) {
                "statement lines carry text beyond column 72; it stays in its columns, which "
                "the compiler ignores; with the setting CARDS=Y it is dropped as a card "
                "sequence field");
+}
+
+namespace {
+
+// Where the last Hollerith constant (nH and n characters) before `end` ends,
+// outside apostrophe constants; the statement field's start when none does.
+// A count after a letter or digit belongs to a name.
+std::size_t HollerithEnd(std::string_view line, std::size_t end) {
+  std::size_t after = kStatementFieldColumn7;
+  bool inside = false;
+  for (std::size_t i = kStatementFieldColumn7; i < end; ++i) {
+    char c = line[i];
+    if (c == '\'') inside = !inside;
+    if (inside || !IsDigit(c) || IsNameChar(line[i - 1])) continue;
+    std::size_t count = 0, h = i;
+    while (h < end && IsDigit(line[h])) count = count * 10 + (line[h++] - '0');
+    if (h < end && (line[h] == 'H' || line[h] == 'h')) {
+      after = std::min(end, h + 1 + count);
+      i = after - 1;
+    } else {
+      i = h - 1;
+    }
+  }
+  return after;
+}
+
+// Removes up to `count` blanks outside character constants before `end`,
+// nearest first, and none of a Hollerith constant's. Returns how many went.
+int RemoveBlanksBefore(std::string& line, std::size_t end, int count) {
+  std::size_t start = HollerithEnd(line, end);
+  bool inside = false;  // seen from the right, the scan starts outside
+  int removed = 0;
+  for (std::size_t i = end; i > start && removed < count;) {
+    --i;
+    if (line[i] == '\'') inside = !inside;
+    if (!inside && line[i] == ' ') {
+      line.erase(i, 1);
+      ++removed;
+    }
+  }
+  return removed;
+}
+
+}  // namespace
+
+// A fixed-form constant left open at the end of a line takes its value up to
+// column 72, blanks included. When changed quotes made the line longer or
+// shorter, blanks outside constants before the constant go or come so that
+// it ends where it did; where that cannot be done, the run is told.
+void SourceReader::KeepOpenConstantEnd(const std::string& raw, std::string& prepared,
+                                       std::size_t openedAt, int growth) {
+  std::size_t beyond = SequenceFieldStart(raw);
+  if (beyond != std::string::npos && raw.find_first_not_of(' ', beyond) != std::string::npos)
+    return;  // text beyond column 72 stays where it stood, and was reported
+  if (openedAt != std::string::npos && growth < 0) {
+    prepared.insert(openedAt, static_cast<std::size_t>(-growth), ' ');
+    return;
+  }
+  if (openedAt != std::string::npos && RemoveBlanksBefore(prepared, openedAt, growth) == growth)
+    return;
+  output_.Warn(Location(rawAt_),
+               "a character constant continued from this line changes length when its "
+               "double quotes become apostrophes; its text on this line no longer ends in "
+               "column 72, so its value changes");
 }
 
 // Replaces an INCLUDE line whose file opens by the marker line and enters the

@@ -116,6 +116,8 @@ class SourceReader {
   void ReadRawLine(std::string& raw);
   bool GetRawLine(std::string& raw);  // false: the main file's end marker was taken
   void ApplySequenceField(std::string& raw);
+  void KeepOpenConstantEnd(const std::string& raw, std::string& prepared, std::size_t openedAt,
+                           int growth);
   void PrepareLine(const std::string& raw, std::string& prepared);
   bool ApplyIncludeStep(std::string& prepared);
   void ReadLabel();

@@ -63,6 +63,16 @@ std::size_t FindSlash(std::string_view text) {
   return 0;
 }
 
+bool EndsInsideConstant(std::string_view text) {
+  bool inside = false;
+  std::size_t end = std::min(text.size(), kFixedFormLastColumn);
+  for (std::size_t i = kStatementFieldColumn7; i < end; ++i) {
+    if (text[i] == '\'') inside = !inside;
+    if (text[i] == '!' && !inside) return false;
+  }
+  return inside;
+}
+
 void TrimTrailingBlanks(std::string& text) {
   std::size_t end = text.find_last_not_of(' ');
   text.resize(end == std::string::npos ? 0 : end + 1);

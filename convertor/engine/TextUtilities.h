@@ -27,6 +27,11 @@ bool KeyStartsWith(std::string_view text, std::string_view word, bool freeForm);
 // Column (1-based) of the first "/" outside apostrophes; 0 when none.
 std::size_t FindSlash(std::string_view text);
 
+// A prepared fixed-form line whose statement field ends inside a character
+// constant (which its continuation line goes on with); the line is taken to
+// begin outside constants.
+bool EndsInsideConstant(std::string_view text);
+
 // Removes blanks at the end, or at both ends.
 void TrimTrailingBlanks(std::string& text);
 std::string_view TrimBlanks(std::string_view text);

@@ -287,6 +287,22 @@ TEST_F(SourceReaderTest, ContinuedConstantKeepsItsQuoteStateOnTheNextLine) {
             (Lines{"a = 'say &", "&\"hi\"'", "b = 'x'"}));
 }
 
+TEST_F(SourceReaderTest, AContinuedConstantStillEndsInColumn72WhenItsQuotesChange) {
+  // Its value on the line runs to column 72, so the blanks before it give way
+  // for each apostrophe doubled and come back for each "" made one.
+  EXPECT_EQ(Read(CrLf({"      A = \"IT'S", "     &X\"", "      B  =  \"SAY \"\"HI", "     &\"",
+                       "      C=1", "      D=9HA B C D E,'N''T", "     &'"})),
+            (Lines{"      A ='IT''S", "     &X'", "      B  =   'SAY \"HI", "     &'", "      C=1",
+                   "      D=9HA B C D E,'N''T", "     &'"}));
+  EXPECT_TRUE(h.output.warnings.empty());
+  // No blank to give: the line starts inside the constant, or a possible
+  // Hollerith constant holds the only blanks.
+  Read(CrLf({"      A=\"X", "     &IT'S", "     &\"", "      D=9HA B C D E,\"N'T", "     &\""}));
+  ASSERT_EQ(h.output.warnings.size(), 2u);
+  EXPECT_TRUE(h.output.warnings[0].starts_with("MAIN.FOR:2: a character constant continued"));
+  EXPECT_TRUE(h.output.warnings[1].starts_with("MAIN.FOR:4: a character constant continued"));
+}
+
 TEST_F(SourceReaderTest, ATrailingCommentDoesNotHideTheContinuationMark) {
   h.run.freeForm = true;
   h.Start(CrLf({"write(*,*) 'a&b', &   ! running sum", "  n", "x = '&' ! &", "y = 1"}));
