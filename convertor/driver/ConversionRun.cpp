@@ -288,6 +288,10 @@ void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index
     unitState_ = UnitState::AfterHead;
     run_.unit.Procedure = head == UnitHead::Procedure;
     run_.unit.UnitName = name;
+    ProcedureTraits traits = ReadProcedureTraits(headText_, line.FreeForm);
+    if (!traits.characterResult.empty())
+      run_.unit.CharacterNames.push_back(std::move(traits.characterResult));
+    run_.unit.TakesNoSave = traits.takesNoSave;
     if (head == UnitHead::MainProgram) {
       run_.mainProgramConverted = true;
       if (settings_.conversionMode == ConversionMode::SingleForMpi)
@@ -372,7 +376,7 @@ void ConversionRun::HandleDeclarationSteps(const Statement& statement, std::size
         !startsWith("USE") && !startsWith("PARAMETER") && !startsWith("IMPLICIT")) {
       unitState_ = UnitState::InBody;
       if (mpi) output_.WriteOutputLine(kIncludeZentrixLine);
-      if (settings_.insertSave) output_.WriteOutputLine(kSaveLine);
+      if (settings_.insertSave && !run_.unit.TakesNoSave) output_.WriteOutputLine(kSaveLine);
     } else if (startsWith("USEZENTRIX")) {
       text_ = "!";
     }

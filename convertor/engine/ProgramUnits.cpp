@@ -32,8 +32,8 @@ constexpr HeadKeyword kHeadKeywords[] = {
     {"PROGRAM", HeadKind::MainProgram},
 };
 
-// Initials of the head keywords.
-constexpr std::string_view kHeadInitials = "PSFRILCD";
+// Initials of the head keywords and of the prefixes of later heads.
+constexpr std::string_view kHeadInitials = "PSFRILCDENMT";
 
 // A name goes on while the scanner delivers codes from "0" upwards, so "(",
 // ",", "!", "*", "&" and the end marker end it.
@@ -56,13 +56,127 @@ UnitHead AcceptHead(Scanner& scan, std::string& text, HeadKind kind, std::string
   return UnitHead::None;
 }
 
-}  // namespace
+// Words a procedure head may carry before SUBROUTINE or FUNCTION, and the
+// type words of a FUNCTION head (a kind or length in brackets may follow).
+constexpr std::string_view kPrefixWords[] = {"RECURSIVE", "NON_RECURSIVE", "PURE",
+                                             "IMPURE",    "ELEMENTAL",     "MODULE"};
+constexpr std::string_view kTypeWords[] = {
+    "DOUBLEPRECISION", "DOUBLECOMPLEX", "INTEGER", "REAL", "LOGICAL",
+    "COMPLEX",         "CHARACTER",     "TYPE",    "CLASS"};
 
-UnitHead RecogniseUnitHead(std::string& text, bool freeForm, std::string& procedureName) {
-  const std::string field(StatementField(text, freeForm));
-  Scanner scan(field);
-  char c = scan.NextChar();
-  if (kHeadInitials.find(c) == std::string_view::npos) return UnitHead::None;
+// The statement field upper-cased up to a trailing comment, blanks dropped
+// in fixed form and kept as one in free form, where they part words.
+std::string HeadWords(std::string_view field, bool freeForm) {
+  std::string words;
+  for (char c : TrimBlanks(field)) {
+    if (c == '!') break;
+    if (IsBlank(c) && (!freeForm || words.empty() || words.back() == ' ')) continue;
+    words.push_back(ToUpper(c));
+  }
+  return words;
+}
+
+// Takes word off the front of rest when it stands there as a whole word:
+// in free form a blank, "(" or "*" follows it.
+bool TakeWord(std::string_view& rest, std::string_view word, bool freeForm) {
+  if (!rest.starts_with(word)) return false;
+  std::string_view after = rest.substr(word.size());
+  if (freeForm && !after.empty() && after[0] != ' ' && after[0] != '(' && after[0] != '*')
+    return false;
+  rest = after;
+  while (rest.starts_with(' ')) rest.remove_prefix(1);
+  return true;
+}
+
+// Takes a kind or length off the front of rest: "*8", "*(*)", "(KIND=8)".
+void TakeTypeParameters(std::string_view& rest) {
+  if (rest.starts_with('*')) {
+    rest.remove_prefix(1);
+    while (!rest.empty() && IsDigit(rest[0])) rest.remove_prefix(1);
+  }
+  if (!rest.starts_with('(')) return;
+  int depth = 0;
+  std::size_t i = 0;
+  for (; i < rest.size(); ++i) {
+    if (rest[i] == '(') ++depth;
+    if (rest[i] == ')' && --depth == 0) break;
+  }
+  rest.remove_prefix(std::min(rest.size(), i + 1));
+  while (rest.starts_with(' ')) rest.remove_prefix(1);
+}
+
+// A procedure head of any Fortran: prefixes such as RECURSIVE, PURE and
+// ELEMENTAL in any order with a type, whose kind or length may stand in
+// brackets, SUBROUTINE or FUNCTION, and a name followed by "(" or nothing.
+struct HeadParts {
+  bool character = false;  // a CHARACTER function
+  bool function = false;
+  bool recursive = false;
+  bool pure = false;  // PURE, or ELEMENTAL without IMPURE
+  bool module = false;
+  std::string_view name;
+  std::string_view after;  // what follows the name
+};
+
+bool ParseProcedureHead(std::string_view rest, bool freeForm, HeadParts& parts) {
+  bool elemental = false, impure = false;
+  for (bool taken = true; taken;) {
+    taken = false;
+    for (std::string_view word : kPrefixWords) {
+      if (taken || !TakeWord(rest, word, freeForm)) continue;
+      parts.module = parts.module || word == "MODULE";
+      parts.recursive = parts.recursive || word == "RECURSIVE";
+      parts.pure = parts.pure || word == "PURE";
+      elemental = elemental || word == "ELEMENTAL";
+      impure = impure || word == "IMPURE";
+      taken = true;
+    }
+    for (std::string_view word : kTypeWords) {
+      if (taken || !TakeWord(rest, word, freeForm)) continue;
+      parts.character = word == "CHARACTER";
+      TakeTypeParameters(rest);
+      taken = true;
+    }
+  }
+  parts.pure = parts.pure || (elemental && !impure);
+  parts.function = TakeWord(rest, "FUNCTION", freeForm);
+  if (!parts.function && !TakeWord(rest, "SUBROUTINE", freeForm)) return false;
+  std::size_t end = 0;
+  while (end < rest.size() && IsNameChar(rest[end])) ++end;
+  parts.name = rest.substr(0, end);
+  parts.after = TrimBlanks(rest.substr(end));
+  // In fixed form MODULE SUBROUTINES may name a module: a separate module
+  // procedure counts only with its argument list.
+  bool listNeeded = parts.module && !freeForm;
+  return end > 0 && IsUpperLetter(rest[0]) &&
+         ((parts.after.empty() && !listNeeded) || parts.after.starts_with('(') ||
+          (parts.after.starts_with('&') && !listNeeded));
+}
+
+bool RecogniseModernHead(std::string_view field, bool freeForm, std::string& procedureName) {
+  std::string words = HeadWords(field, freeForm);
+  HeadParts parts;
+  if (!ParseProcedureHead(words, freeForm, parts)) return false;
+  procedureName.assign(parts.name);
+  return true;
+}
+
+// The name in "RESULT(name)" after the argument list; empty without one.
+std::string_view ResultClauseName(std::string_view after) {
+  if (after.starts_with('(')) after.remove_prefix(std::min(after.size(), after.find(')') + 1));
+  after = TrimBlanks(after);
+  if (!after.starts_with("RESULT")) return {};
+  after = TrimBlanks(after.substr(6));
+  if (!after.starts_with('(')) return {};
+  after = TrimBlanks(after.substr(1));
+  std::size_t end = 0;
+  while (end < after.size() && IsNameChar(after[end])) ++end;
+  return after.substr(0, end);
+}
+
+// The heads of FORTRAN 77: the decision rests on the first word.
+UnitHead RecogniseClassicHead(Scanner& scan, std::string& text, char c,
+                              std::string& procedureName) {
   std::string word(1, c);
   for (;;) {
     c = scan.NextChar();
@@ -77,6 +191,32 @@ UnitHead RecogniseUnitHead(std::string& text, bool freeForm, std::string& proced
     }
     if (!longerKeywordPossible) return UnitHead::None;
   }
+}
+
+}  // namespace
+
+UnitHead RecogniseUnitHead(std::string& text, bool freeForm, std::string& procedureName) {
+  const std::string field(StatementField(text, freeForm));
+  Scanner scan(field);
+  char c = scan.NextChar();
+  if (kHeadInitials.find(c) == std::string_view::npos) return UnitHead::None;
+  UnitHead head = RecogniseClassicHead(scan, text, c, procedureName);
+  if (head == UnitHead::None && RecogniseModernHead(field, freeForm, procedureName))
+    head = UnitHead::Procedure;
+  return head;
+}
+
+ProcedureTraits ReadProcedureTraits(const std::string& text, bool freeForm) {
+  std::string words = HeadWords(StatementField(text, freeForm), freeForm);
+  HeadParts parts;
+  ProcedureTraits traits;
+  if (!ParseProcedureHead(words, freeForm, parts)) return traits;
+  traits.takesNoSave = parts.recursive || parts.pure;
+  if (parts.character && parts.function) {
+    std::string_view result = ResultClauseName(parts.after);
+    traits.characterResult = result.empty() ? parts.name : result;
+  }
+  return traits;
 }
 
 bool IsUnitEnd(std::string& text, bool freeForm) {

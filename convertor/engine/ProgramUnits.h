@@ -23,6 +23,17 @@ enum class UnitHead { None, Procedure, MainProgram };
 // decision rests on the first word alone. None leaves text as it is.
 UnitHead RecogniseUnitHead(std::string& text, bool freeForm, std::string& procedureName);
 
+// What a procedure head tells the rest of its unit.
+struct ProcedureTraits {
+  // A CHARACTER function's result (its name, or the one RESULT gives),
+  // which internal READ and WRITE statements may use as their file.
+  std::string characterResult;
+  // RECURSIVE: each call has its own locals; PURE or ELEMENTAL: no local
+  // may be saved. Either way the unit gets no save line.
+  bool takesNoSave = false;
+};
+ProcedureTraits ReadProcedureTraits(const std::string& text, bool freeForm);
+
 // True for the END of a program unit: END, END FUNCTION..., END
 // SUBROUTINE..., also with a statement label in front of it, and END PROGRAM,
 // which is rewritten to a plain END (its head has become a subroutine head).

@@ -23,6 +23,8 @@ struct UnitData {
   // Names that denote internal files: CHARACTER variables of the unit, and
   // every name beginning OUTSTR.
   std::vector<std::string> CharacterNames{"OUTSTR"};
+  // A RECURSIVE, PURE or ELEMENTAL procedure: no save line goes in.
+  bool TakesNoSave = false;
   // Terminal labels of the open labelled DO loops, innermost last.
   std::vector<int> DoLabelStack;
   // Terminal labels of open DO loops that a statement inside the loop

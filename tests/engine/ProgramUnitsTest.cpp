@@ -34,7 +34,7 @@ struct HeadCase {
 
 class UnitHeadTest : public ProgramUnitsTest, public ::testing::WithParamInterface<HeadCase> {};
 
-TEST_P(UnitHeadTest, RecognisesHeadsOnTheirFirstWord) {
+TEST_P(UnitHeadTest, RecognisesHeads) {
   const HeadCase& c = GetParam();
   Use(c.text);
   EXPECT_EQ(Head(), c.head ? UnitHead::Procedure : UnitHead::None) << c.text;
@@ -56,13 +56,35 @@ INSTANTIATE_TEST_SUITE_P(
                       HeadCase{"      CHARACTER*8 FUNCTION C8(X)", true, "C8"},
                       HeadCase{"      COMPLEX FUNCTION Z(X)", true, "Z"},
                       HeadCase{"      SUBROUTINE S &", true, "S"},
-                      HeadCase{"      CHARACTER*(*) FUNCTION CS(X)", false, "PROGRAM"},
-                      HeadCase{"      INTEGER(4) FUNCTION I4(X)", false, "PROGRAM"},
-                      HeadCase{"      RECURSIVE SUBROUTINE R", false, "PROGRAM"},
+                      HeadCase{"      CHARACTER*(*) FUNCTION CS(X)", true, "CS"},
+                      HeadCase{"      INTEGER(4) FUNCTION I4(X)", true, "I4"},
+                      HeadCase{"      RECURSIVE SUBROUTINE R", true, "R"},
+                      HeadCase{"      PURE ELEMENTAL REAL(KIND=8) FUNCTION E(X)", true, "E"},
+                      HeadCase{"      TYPE(POINT) RECURSIVE FUNCTION MID(A, B)", true, "MID"},
+                      HeadCase{"      TYPE POINT", false, "PROGRAM"},
+                      HeadCase{"      MODULE SUBROUTINE SET(X)", true, "SET"},
+                      HeadCase{"      MODULE SUBROUTINES", false, "PROGRAM"},
+                      HeadCase{"      INTEGER(4) I4(10)", false, "PROGRAM"},
+                      HeadCase{"      RECURSIVE = 1", false, "PROGRAM"},
                       HeadCase{"      BLOCK DATA", false, "PROGRAM"},
                       HeadCase{"      MODULE M", false, "PROGRAM"},
                       HeadCase{"      REAL X", false, "PROGRAM"},
                       HeadCase{"      X = 1", false, "PROGRAM"}));
+
+TEST_F(ProgramUnitsTest, FreeFormPrefixesAreWholeWords) {
+  h.run.freeForm = true;
+  for (auto [line, head, unitName] :
+       {HeadCase{"recursive integer function fact(n) result(r)", true, "FACT"},
+        HeadCase{"impure elemental subroutine nop(x) ! none", true, "NOP"},
+        HeadCase{"module subroutine set(x)", true, "SET"},
+        HeadCase{"character(len=*), parameter :: s = 'x'", false, "PROGRAM"},
+        HeadCase{"module subroutines", false, "PROGRAM"},
+        HeadCase{"pureness = 1", false, "PROGRAM"}}) {
+    Use(line);
+    EXPECT_EQ(Head(), head ? UnitHead::Procedure : UnitHead::None) << line;
+    EXPECT_EQ(name, unitName) << line;
+  }
+}
 
 TEST_F(ProgramUnitsTest, ProgramHeadBecomesTheDllMainHead) {
   Use("      PROGRAM TEST");
