@@ -351,6 +351,13 @@ void StatementConverter::RewriteRead(Scanner& scan) {
   }
   ComposeIoStatement(scan, head + unit_.FormatPart + added + rest + ")");
   PassContinuationLines();
+  if (consoleBranch && !carry_.read.redirected && HasSpecifier(key, "IOSTAT") &&
+      HasSpecifier(key, "NML")) {
+    // gfortran's namelist READ finds no end of file in an internal file:
+    // the end of input is told by the library.
+    output_.WriteOutputLine(*text_);
+    *text_ = "      if(zx_InputRecords().eq.0) " + KeywordValue(key, "IOSTAT") + "=-1";
+  }
   if (guard) {
     output_.WriteOutputLine(*text_);
     output_.WriteOutputLine(kEndifLine);
