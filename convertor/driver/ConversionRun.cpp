@@ -385,8 +385,11 @@ void ConversionRun::HandleDeclarationSteps(const Statement& statement, std::size
 
 bool ConversionRun::IsContainsStatement(const Statement& statement, std::size_t index) const {
   const StatementLine& line = statement.line(index);
+  // Nearly every statement fails on its first letter: no key is built then.
+  bool contains = index == 0 ? statement.StartsWith("CONTAINS")
+                             : KeyStartsWith(line.Text, "CONTAINS", line.FreeForm);
+  if (!contains) return false;
   std::string key = index == 0 ? statement.Key() : StatementKey(line.Text, line.FreeForm);
-  if (!key.starts_with("CONTAINS")) return false;
   std::string_view rest = std::string_view(key).substr(8);
   return rest.empty() || rest[0] == '!';
 }

@@ -71,14 +71,25 @@ std::string MovedValue(std::string_view item) {
   return std::string(TrimBlanks(ValueOf(item)));
 }
 
+// The keyword of the item after text[openParen], read without splitting
+// the list; empty for a positional item.
+std::string FirstKeyword(std::string_view text, std::size_t openParen) {
+  std::size_t end = openParen + 1;
+  while (end < text.size() && (IsNameChar(text[end]) || IsBlank(text[end]))) ++end;
+  if (end >= text.size() || text[end] != '=') return {};
+  return KeywordOf(text.substr(openParen + 1, end - openParen));
+}
+
 }  // namespace
 
 bool PutUnitFirst(std::string& text, std::size_t openParen) {
+  // Nearly every list begins with its unit: the list is split only when it
+  // begins with another specifier.
+  if (std::string first = FirstKeyword(text, openParen); first.empty() || first == "UNIT")
+    return false;
   std::optional<ListItems> list = SplitList(text, openParen);
   if (!list || list->items.empty()) return false;
   std::vector<std::string_view>& items = list->items;
-  std::string first = KeywordOf(items[0]);
-  if (first.empty() || first == "UNIT") return false;
   std::optional<std::size_t> unit, format;
   for (std::size_t i = 0; i < items.size(); ++i) {
     std::string keyword = KeywordOf(items[i]);

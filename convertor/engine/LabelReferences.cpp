@@ -35,6 +35,7 @@ bool IsArithmeticIf(std::string_view key) {
 
 std::string LabelReferenceKey(std::string_view statementField) {
   std::string key;
+  key.reserve(statementField.size());
   char quote = 0;
   for (char c : statementField) {
     if (quote) {

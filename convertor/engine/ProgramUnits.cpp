@@ -221,7 +221,12 @@ ProcedureTraits ReadProcedureTraits(const std::string& text, bool freeForm) {
 
 bool IsUnitEnd(std::string& text, bool freeForm) {
   // What stands beyond column 72 of a fixed-form line is no part of it.
-  const std::string field(StatementField(text, freeForm));
+  std::string_view view = StatementField(text, freeForm);
+  // Most statements fail here: the first letter is not E.
+  std::size_t first = 0;
+  while (first < view.size() && (IsBlank(view[first]) || IsDigit(view[first]))) ++first;
+  if (first == view.size() || ToUpper(view[first]) != 'E') return false;
+  const std::string field(view);
   Scanner scan(field);
   char c = scan.NextChar();
   // A label in front of END (a jump target) belongs to the END line; in

@@ -119,7 +119,6 @@ void SourceReader::ReadStatement() {
     ApplyReaderDirectives();
     TakeCurrentLine();
   }
-  if (stmt_.size() > 1) JoinStatementLines();
 }
 
 // The current line becomes the statement's next line; the buffers swap, so
@@ -136,13 +135,6 @@ void SourceReader::TakeCurrentLine() {
   line.InputLines = inputLines_;
   line.Depth = textDepth_;
   line.Place = currentAt_;
-}
-
-void SourceReader::JoinStatementLines() {
-  std::string& joined = stmt_.joined_;
-  joined = StatementField(stmt_.Text(), stmt_.FreeForm());
-  for (std::size_t i = 1; i < stmt_.size(); ++i)
-    AppendContinuation(joined, stmt_.line(i).Text, stmt_.line(i).FreeForm);
 }
 
 void SourceReader::ReadNextLine() {
@@ -342,6 +334,10 @@ namespace {
 // 7 reaches column 7, any other tab takes one column); npos when the line
 // ends before.
 std::size_t SequenceFieldStart(std::string_view raw) {
+  // A tab reaches column 7 at most: a shorter line cannot pass column 72.
+  if (raw.size() + kStatementFieldColumn7 <= kFixedFormLastColumn) return std::string_view::npos;
+  if (raw.find('\t') == std::string_view::npos)
+    return raw.size() > kFixedFormLastColumn ? kFixedFormLastColumn : std::string_view::npos;
   std::size_t column = 0;  // columns taken so far
   for (std::size_t i = 0; i < raw.size(); ++i) {
     if (column == kFixedFormLastColumn) return i;

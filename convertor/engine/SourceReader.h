@@ -109,7 +109,6 @@ class SourceReader {
   void ReadNextLine();
   void TakeCurrentLine();
   bool ContinuationFollows() const;
-  void JoinStatementLines();
 
   void ApplyReaderDirectives();
   bool CopyInterfaceBlock();

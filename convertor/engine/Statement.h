@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/Continuation.h"
 #include "engine/TextUtilities.h"
 
 namespace kvq {
@@ -66,12 +67,23 @@ class Statement {
   // Key().starts_with(word); most tests end at the first letter, so the
   // key is not built for them.
   bool StartsWith(std::string_view word) const {
-    return keyBuilt_ ? key_.starts_with(word)
-                     : KeyStartsWith(lines_[0].Text, word, lines_[0].FreeForm);
+    if (keyBuilt_) return key_.starts_with(word);
+    if (initial_ == 0) initial_ = KeyInitial(lines_[0].Text, lines_[0].FreeForm);
+    return !word.empty() && word[0] == initial_ &&
+           KeyStartsWith(lines_[0].Text, word, lines_[0].FreeForm);
   }
   // All lines joined into one (Continuation's join); the first line's text
   // when the statement has one line.
-  const std::string& Joined() const { return size() > 1 ? joined_ : lines_[0].Text; }
+  const std::string& Joined() const {
+    if (size() == 1) return lines_[0].Text;
+    if (!joinedBuilt_) {
+      joined_ = StatementField(lines_[0].Text, lines_[0].FreeForm);
+      for (std::size_t i = 1; i < size(); ++i)
+        AppendContinuation(joined_, lines_[i].Text, lines_[i].FreeForm);
+      joinedBuilt_ = true;
+    }
+    return joined_;
+  }
 
  private:
   friend class SourceReader;
@@ -82,6 +94,8 @@ class Statement {
   void Clear() {
     count_ = 0;
     keyBuilt_ = false;
+    joinedBuilt_ = false;
+    initial_ = 0;
   }
 
   // Storage is reused from statement to statement; only count_ lines count.
@@ -90,7 +104,9 @@ class Statement {
   StatementKind kind_ = StatementKind::Comment;
   mutable std::string key_;
   mutable bool keyBuilt_ = false;
-  std::string joined_;
+  mutable char initial_ = 0;  // the key's first character, once asked for; 0 before
+  mutable std::string joined_;
+  mutable bool joinedBuilt_ = false;
 };
 
 }  // namespace kvq

@@ -273,7 +273,9 @@ void StatementConverter::NoteDoLabelReferences() {
   if (unit.DoLabelStack.empty()) return;
   const std::string& text = *text_;
   std::string_view field = StatementField(text, freeForm_);
-  std::string key = LabelReferenceKey(field.substr(std::min(statementStart_, field.size())));
+  field = field.substr(std::min(statementStart_, field.size()));
+  if (std::none_of(field.begin(), field.end(), IsDigit)) return;  // no label in it
+  std::string key = LabelReferenceKey(field);
   if (key.starts_with("DO")) return;
   for (int label : unit.DoLabelStack) {
     if (std::find(unit.ReferencedDoLabels.begin(), unit.ReferencedDoLabels.end(), label) !=

@@ -21,6 +21,9 @@ std::string StatementKey(std::string_view text, bool freeForm);
 // The key of a statement joined from its lines: the whole text from the
 // statement field on.
 std::string JoinedStatementKey(std::string_view text, bool freeForm);
+// The first character of the statement field's key, ignoring the comment
+// test; a blank when the field is empty.
+char KeyInitial(std::string_view text, bool freeForm);
 // StatementKey(text, freeForm).starts_with(word), without building the key.
 bool KeyStartsWith(std::string_view text, std::string_view word, bool freeForm);
 
