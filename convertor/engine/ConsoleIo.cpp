@@ -130,16 +130,24 @@ void StatementConverter::RecordFormatLabel(IoDirection direction) {
   part += ",";
 }
 
+// Where the value of "name=" begins in key: the first one after "," or "("
+// (or at the key's start, when atStart says so); npos when there is none.
+static std::size_t FindSpecifierValue(std::string_view key, std::string_view name, bool atStart) {
+  for (std::size_t at = key.find(name); at != std::string_view::npos; at = key.find(name, at + 1)) {
+    std::size_t end = at + name.size();
+    if (end >= key.size() || key[end] != '=') continue;
+    if (at == 0 ? atStart : key[at - 1] == ',' || key[at - 1] == '(') return end + 1;
+  }
+  return std::string_view::npos;
+}
+
 std::string KeywordValue(std::string_view key, std::string_view name) {
-  std::string pattern = std::string(name) + "=";
-  std::size_t at = key.find(pattern);
-  while (at != std::string::npos && at > 0 && key[at - 1] != ',' && key[at - 1] != '(')
-    at = key.find(pattern, at + 1);
-  if (at == std::string::npos) return {};
+  std::size_t start = FindSpecifierValue(key, name, true);
+  if (start == std::string_view::npos) return {};
   std::string value;
   int depth = 0;
   bool quoted = false;
-  for (std::size_t i = at + pattern.size(); i < key.size(); ++i) {
+  for (std::size_t i = start; i < key.size(); ++i) {
     char c = key[i];
     if (c == '\'') quoted = !quoted;
     if (!quoted) {
@@ -158,8 +166,7 @@ std::string KeywordValue(std::string_view key, std::string_view name) {
 }
 
 bool HasSpecifier(std::string_view key, std::string_view name) {
-  std::string pattern = std::string(name) + "=";
-  return Contains(key, "," + pattern) || Contains(key, "(" + pattern);
+  return FindSpecifierValue(key, name, false) != std::string_view::npos;
 }
 
 // The head of a console READ that handles the end of input itself. A

@@ -65,8 +65,10 @@ bool RefersToLabel(std::string_view key, int label) {
     std::string_view before = key.substr(0, i);
     std::size_t digits = end - i;
     bool number = i > 0 && (IsDigit(key[i - 1]) || key[i - 1] == '.');
-    bool sameValue = !number && digits <= kMaxLabelDigits &&
-                     std::stoi(std::string(key.substr(i, digits))) == label;
+    int value = 0;
+    for (std::size_t d = i; d < end && digits <= kMaxLabelDigits; ++d)
+      value = value * 10 + (key[d] - '0');
+    bool sameValue = !number && digits <= kMaxLabelDigits && value == label;
     i = end;
     if (!sameValue || (end < key.size() && (key[end] == '.' || IsNameChar(key[end])) &&
                        !key.substr(end).starts_with("TO")))

@@ -226,7 +226,9 @@ bool IsUnitEnd(std::string& text, bool freeForm) {
   std::size_t first = 0;
   while (first < view.size() && (IsBlank(view[first]) || IsDigit(view[first]))) ++first;
   if (first == view.size() || ToUpper(view[first]) != 'E') return false;
-  const std::string field(view);
+  std::string cut;  // the field, when the line goes beyond it
+  if (view.size() < text.size()) cut = view;
+  const std::string& field = view.size() < text.size() ? cut : text;
   Scanner scan(field);
   char c = scan.NextChar();
   // A label in front of END (a jump target) belongs to the END line; in

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/ConversionSettings.h"
@@ -39,7 +40,9 @@ struct UnitData {
   std::vector<std::string> ConsoleFormatLabels;
 
   // The unit's name in error descriptions and trace lines.
-  std::string ShownName() const { return Procedure ? UnitName : "PROGRAM"; }
+  std::string_view ShownName() const {
+    return Procedure ? std::string_view(UnitName) : std::string_view("PROGRAM");
+  }
   // Called after each converted line: a loop that ends on this label closes
   // (one entry only).
   void PopDoLabel(int label) {

@@ -255,7 +255,8 @@ void SourceReader::PrepareLine(const std::string& raw, std::string& prepared) {
     while (run < size && !kSpecial[static_cast<unsigned char>(raw[run])]) ++run;
     if (run > i) {
       prepared.append(raw, i, run - i);
-      if (!comment && raw.find_last_not_of(' ', run - 1) >= i) markLast = false;
+      if (!comment && markLast && (raw[run - 1] != ' ' || raw.find_last_not_of(' ', run - 1) >= i))
+        markLast = false;
     }
     if (run == size) break;
     char c = raw[run];

@@ -53,6 +53,9 @@ constexpr std::string_view kTwoOperatorsWarning =
 constexpr std::string_view kDoEndWarning = " WARNING !!! Could not correctly convert: ";
 constexpr std::string_view kConvertedComment = "!Converted: ";
 constexpr std::size_t kTraceTextLimit = 40;
+// An error description line is cut here, so that with its closing quote it
+// ends in column 71, inside the statement field.
+constexpr std::size_t kErrorDescriptionWidth = 70;
 
 // Free form: the statement starts after leading blanks and a statement
 // label; the result is the column before its first character.
@@ -355,7 +358,7 @@ bool StatementConverter::ApplyStopRule(const Scanner& scan) {
 
 void StatementConverter::ApplyTraceRule() {
   std::string& text = *text_;
-  std::string trace = run_.unit.ShownName() + ": " + text;
+  std::string trace = std::string(run_.unit.ShownName()) + ": " + text;
   if (trace.size() > kTraceTextLimit) {
     trace.resize(kTraceTextLimit);
     trace += " ...";
@@ -445,13 +448,15 @@ void StatementConverter::ConvertIoStatement(Scanner& scan, IoKind kind) {
 
 void StatementConverter::WriteErrorDescription(const std::string& note) {
   std::string& text = *text_;
-  std::string line = labelField_ + "zx_Ebuf='" + run_.sourceFileName + "(" +
-                     std::to_string(statement_->line(first_).InputLines) + ") " +
-                     run_.unit.ShownName() + ": ";
+  std::string line;
+  line.reserve(kErrorDescriptionWidth + text.size());
+  line.append(labelField_).append("zx_Ebuf='").append(run_.sourceFileName).append("(");
+  line.append(std::to_string(statement_->line(first_).InputLines)).append(") ");
+  line.append(run_.unit.ShownName()).append(": ");
   for (char c : StatementField(text, freeForm_))
     if (c != ' ' && c != '\'') line.push_back(c);
   line += note;
-  if (line.size() > 70) line.resize(70);
+  if (line.size() > kErrorDescriptionWidth) line.resize(kErrorDescriptionWidth);
   line += "'";
   output_.WriteOutputLine(line);
   // The label has moved to the description line.
