@@ -99,7 +99,7 @@ RunResult ConversionRun::Run() {
   }
   EchoInputLines();
   reader_.CloseFiles();
-  result.inputLines = reader_.InputLines();
+  result.inputLines = reader_.inputLines();
   result.outputLines = output_.OutputLines();
   result.dllName = dllName_;
   result.mainProgramConverted = run_.mainProgramConverted;
@@ -196,7 +196,7 @@ std::string RunStatusLine(const std::string& shownSource, int inputLines, int ou
 
 void ConversionRun::ShowRunStatus(const std::string& message) {
   observer_.SetStatusLine(
-      RunStatusLine(job_.shownSource, reader_.InputLines(), output_.OutputLines(), message));
+      RunStatusLine(job_.shownSource, reader_.inputLines(), output_.OutputLines(), message));
 }
 
 void ConversionRun::EchoInputLines() {
@@ -232,13 +232,13 @@ void ConversionRun::NoteWritten(std::string_view text) {
 // One line of a statement, and the lines after it that a rule takes.
 std::size_t ConversionRun::HandleLine(const Statement& statement, std::size_t index) {
   const StatementLine& line = statement.line(index);
-  currentPlace_ = line.Place;
+  currentPlace_ = line.place;
   if (afterTouchLine_) passThrough_ = false;
   copyNextStatement_ = afterNoTouchLine_;
-  const std::string& text = line.Text;
+  const std::string& text = line.text;
   bool startsFreeMemory = index == 0 ? statement.StartsWith("ENTRYFREE_MEMORY")
-                                     : KeyStartsWith(text, "ENTRYFREE_MEMORY", line.FreeForm);
-  if (!run_.unit.Procedure && startsFreeMemory) freeMemoryPresent_ = true;
+                                     : KeyStartsWith(text, "ENTRYFREE_MEMORY", line.freeForm);
+  if (!run_.unit.procedure && startsFreeMemory) freeMemoryPresent_ = true;
 
   if (text.starts_with(kReadDirective) || text.starts_with(kWriteDirective)) {
     bool read = text.starts_with(kReadDirective);
@@ -250,7 +250,7 @@ std::size_t ConversionRun::HandleLine(const Statement& statement, std::size_t in
     return 1;
   }
   if (unitState_ == UnitState::BetweenUnits && text == kFirstOutputLine) passThrough_ = true;
-  if (passThrough_ || IsCommentLine(text, line.FreeForm) || reader_.InInactiveBranch() ||
+  if (passThrough_ || IsCommentLine(text, line.freeForm) || reader_.InInactiveBranch() ||
       text.starts_with("!DEC$")) {
     output_.WriteOutputLine(text);
     NoteWritten(text);
@@ -268,12 +268,12 @@ void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index
   const StatementLine& line = statement.line(index);
   std::string name;
   headText_ = text_;  // the PROGRAM line is replaced
-  UnitHead head = RecogniseUnitHead(text_, line.FreeForm, name);
+  UnitHead head = RecogniseUnitHead(text_, line.freeForm, name);
   run_.unit = UnitData();
   handlerLabelClash_ = SourceLocation();
   if (afterContains_) {
-    run_.unit.CharacterNames = hostCharacterNames_;
-    if (head == UnitHead::None && IsUnitEnd(text_, line.FreeForm)) {
+    run_.unit.characterNames = hostCharacterNames_;
+    if (head == UnitHead::None && IsUnitEnd(text_, line.freeForm)) {
       // The END of the unit whose CONTAINS was passed: its handlers
       // stand before CONTAINS already.
       afterContains_ = false;
@@ -286,12 +286,12 @@ void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index
   if (head != UnitHead::None) {
     outsideReported_ = false;
     unitState_ = UnitState::AfterHead;
-    run_.unit.Procedure = head == UnitHead::Procedure;
-    run_.unit.UnitName = name;
-    ProcedureTraits traits = ReadProcedureTraits(headText_, line.FreeForm);
+    run_.unit.procedure = head == UnitHead::Procedure;
+    run_.unit.unitName = name;
+    ProcedureTraits traits = ReadProcedureTraits(headText_, line.freeForm);
     if (!traits.characterResult.empty())
-      run_.unit.CharacterNames.push_back(std::move(traits.characterResult));
-    run_.unit.TakesNoSave = traits.takesNoSave;
+      run_.unit.characterNames.push_back(std::move(traits.characterResult));
+    run_.unit.takesNoSave = traits.takesNoSave;
     if (head == UnitHead::MainProgram) {
       run_.mainProgramConverted = true;
       if (settings_.conversionMode == ConversionMode::SingleForMpi)
@@ -321,14 +321,14 @@ void ConversionRun::BeforeInterfaceBlock() {
   if (passThrough_ || unitState_ == UnitState::BetweenUnits || unitState_ == UnitState::InBody ||
       reader_.InInactiveBranch())
     return;
-  currentPlace_ = reader_.statement().first().Place;
+  currentPlace_ = reader_.statement().first().place;
   text_ = reader_.statement().Text();
   HandleDeclarationSteps(reader_.statement(), 0);
 }
 
 std::size_t ConversionRun::HandleCode(const Statement& statement, std::size_t index) {
   const StatementLine& line = statement.line(index);
-  if (unitState_ == UnitState::AfterHead && line.Continues) {
+  if (unitState_ == UnitState::AfterHead && line.continues) {
     output_.WriteOutputLine(text_);
     NoteWritten(text_);
     return 1;
@@ -336,7 +336,7 @@ std::size_t ConversionRun::HandleCode(const Statement& statement, std::size_t in
   HandleDeclarationSteps(statement, index);
   NoteHandlerLabelClash(line);
 
-  if (IsUnitEnd(text_, line.FreeForm)) {
+  if (IsUnitEnd(text_, line.freeForm)) {
     HandleUnitEnd();
     return 1;
   }
@@ -345,15 +345,15 @@ std::size_t ConversionRun::HandleCode(const Statement& statement, std::size_t in
     return 1;
   }
   if (std::size_t taken =
-          CollectCharacterNames(statement, index, output_, run_.unit.CharacterNames)) {
-    NoteWritten(statement.line(index + taken - 1).Text);
+          CollectCharacterNames(statement, index, output_, run_.unit.characterNames)) {
+    NoteWritten(statement.line(index + taken - 1).text);
     return taken;
   }
   std::size_t taken = 1;
   if (!copyNextStatement_) taken = converter_.ConvertStatement(statement, index, text_);
   output_.WriteOutputLine(text_);
   NoteWritten(text_);
-  run_.unit.PopDoLabel(line.Label);
+  run_.unit.PopDoLabel(line.label);
   return taken;
 }
 
@@ -362,7 +362,7 @@ std::size_t ConversionRun::HandleCode(const Statement& statement, std::size_t in
 void ConversionRun::HandleDeclarationSteps(const Statement& statement, std::size_t index) {
   const StatementLine& line = statement.line(index);
   auto startsWith = [&](std::string_view word) {
-    return index == 0 ? statement.StartsWith(word) : KeyStartsWith(line.Text, word, line.FreeForm);
+    return index == 0 ? statement.StartsWith(word) : KeyStartsWith(line.text, word, line.freeForm);
   };
   bool mpi = settings_.conversionMode == ConversionMode::SingleForMpi;
   if (unitState_ == UnitState::AfterHead) {
@@ -372,11 +372,11 @@ void ConversionRun::HandleDeclarationSteps(const Statement& statement, std::size
   if (unitState_ == UnitState::InDeclarations) {
     // The save line goes before the first other statement of the main file,
     // never into an included file or a conditional block.
-    if (line.Depth == 0 && reader_.conditions().ConditionDepth == 0 && !line.Continues &&
+    if (line.depth == 0 && reader_.conditions().ConditionDepth == 0 && !line.continues &&
         !startsWith("USE") && !startsWith("PARAMETER") && !startsWith("IMPLICIT")) {
       unitState_ = UnitState::InBody;
       if (mpi) output_.WriteOutputLine(kIncludeZentrixLine);
-      if (settings_.insertSave && !run_.unit.TakesNoSave) output_.WriteOutputLine(kSaveLine);
+      if (settings_.insertSave && !run_.unit.takesNoSave) output_.WriteOutputLine(kSaveLine);
     } else if (startsWith("USEZENTRIX")) {
       text_ = "!";
     }
@@ -387,9 +387,9 @@ bool ConversionRun::IsContainsStatement(const Statement& statement, std::size_t 
   const StatementLine& line = statement.line(index);
   // Nearly every statement fails on its first letter: no key is built then.
   bool contains = index == 0 ? statement.StartsWith("CONTAINS")
-                             : KeyStartsWith(line.Text, "CONTAINS", line.FreeForm);
+                             : KeyStartsWith(line.text, "CONTAINS", line.freeForm);
   if (!contains) return false;
-  std::string key = index == 0 ? statement.Key() : StatementKey(line.Text, line.FreeForm);
+  std::string key = index == 0 ? statement.Key() : StatementKey(line.text, line.freeForm);
   std::string_view rest = std::string_view(key).substr(8);
   return rest.empty() || rest[0] == '!';
 }
@@ -401,7 +401,7 @@ void ConversionRun::HandleContains() {
   WriteUnitEndLines();
   output_.WriteOutputLine(text_);
   NoteWritten(text_);
-  hostCharacterNames_ = run_.unit.CharacterNames;
+  hostCharacterNames_ = run_.unit.characterNames;
   afterContains_ = true;
   unitState_ = UnitState::BetweenUnits;
 }
@@ -409,16 +409,16 @@ void ConversionRun::HandleContains() {
 // A label of the unit that its handlers take as well makes a duplicate
 // label; the handlers come only with a rewritten I/O statement.
 void ConversionRun::NoteHandlerLabelClash(const StatementLine& line) {
-  if (line.Label == 0 || handlerLabelClash_.line != 0) return;
-  std::string text = std::to_string(line.Label);
+  if (line.label == 0 || handlerLabelClash_.line != 0) return;
+  std::string text = std::to_string(line.label);
   if (text == settings_.errorLabel || text == "9" + settings_.errorLabel) {
-    handlerLabelClash_ = reader_.Location(line.Place);
+    handlerLabelClash_ = reader_.Location(line.place);
     clashingLabel_ = text;
   }
 }
 
 void ConversionRun::WriteUnitEndLines() {
-  if (run_.unit.IoHandlersNeeded && handlerLabelClash_.line != 0) {
+  if (run_.unit.ioHandlersNeeded && handlerLabelClash_.line != 0) {
     std::string handler = clashingLabel_ == settings_.errorLabel ? "I/O error" : "end-of-file";
     output_.Warn(handlerLabelClash_, "label " + clashingLabel_ + " is also the label of the " +
                                          handler + " handler added to this unit; choose " +
@@ -432,7 +432,7 @@ void ConversionRun::WriteUnitEndLines() {
 void ConversionRun::NoteLineOutsideUnits(const Statement& statement, std::size_t index) {
   if (afterContains_) return;
   const StatementLine& line = statement.line(index);
-  std::string key = index == 0 ? statement.Key() : StatementKey(line.Text, line.FreeForm);
+  std::string key = index == 0 ? statement.Key() : StatementKey(line.text, line.freeForm);
   if (key.starts_with("ENDMODULE") || key.starts_with("ENDSUBMODULE") ||
       key.starts_with("ENDBLOCKDATA") || (inModule_ && key == "END")) {
     inModule_ = false;
@@ -443,9 +443,9 @@ void ConversionRun::NoteLineOutsideUnits(const Statement& statement, std::size_t
     inModule_ = true;
     return;
   }
-  if (inModule_ || outsideReported_ || line.Continues) return;
+  if (inModule_ || outsideReported_ || line.continues) return;
   outsideReported_ = true;
-  output_.Warn(reader_.Location(line.Place),
+  output_.Warn(reader_.Location(line.place),
                "statements outside any program unit are left unconverted (a main program "
                "without a PROGRAM statement, or a unit head the converter does not know)");
 }

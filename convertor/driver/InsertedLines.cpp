@@ -77,20 +77,20 @@ void WriteMainProgramBlock(OutputChannel& output, const ConversionSettings& sett
 
 void WriteEndOfUnitLines(OutputChannel& output, const ConversionSettings& settings, UnitData& unit,
                          bool freeMemoryPresent) {
-  bool mainProgram = !unit.Procedure;
-  if (unit.IoHandlersNeeded) {
-    if (!unit.LastWasReturn) output.WriteOutputLine(kReturnLine);
+  bool mainProgram = !unit.procedure;
+  if (unit.ioHandlersNeeded) {
+    if (!unit.lastWasReturn) output.WriteOutputLine(kReturnLine);
     output.WriteOutputLine(HandlerLabelField(ErrorLabelText(settings.errorLabel)) +
                            "CALL zx_IO_ERROR        " + "  !  KVQ");
     output.WriteOutputLine(kReturnLine);
     output.WriteOutputLine(HandlerLabelField("9" + settings.errorLabel) +
                            "CALL zx_Eof_Read        " + "  !  KVQ");
     output.WriteOutputLine(kReturnLine);
-    if (!unit.ConsoleFormatLabels.empty()) {
+    if (!unit.consoleFormatLabels.empty()) {
       std::string formats = " ! *** see Formats:";
-      for (const std::string& label : unit.ConsoleFormatLabels) formats += " " + label;
+      for (const std::string& label : unit.consoleFormatLabels) formats += " " + label;
       output.WriteOutputLine(formats);
-      unit.ConsoleFormatLabels.clear();
+      unit.consoleFormatLabels.clear();
     }
   }
   if (mainProgram && !freeMemoryPresent) {

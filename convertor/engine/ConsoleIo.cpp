@@ -42,16 +42,16 @@ bool IsUnitNameChar(char c) {
 void StatementConverter::AnalyseUnit(Scanner& scan) {
   // UNIT= after another specifier: the unit is found wherever it stands.
   if (scan.Pos() >= 1) PutUnitFirst(*text_, scan.Pos() - 1);
-  unit_.UnitText.clear();
-  unit_.IsConsole = false;
+  unit_.unitText.clear();
+  unit_.isConsole = false;
   char c = scan.NextChar();
-  unit_.UnitDesignator = "0";
-  unit_.IsExternal = true;
-  unit_.MpiGuard = Mpi();
+  unit_.unitDesignator = "0";
+  unit_.isExternal = true;
+  unit_.mpiGuard = Mpi();
   if (c == kEndMarker) {
     // The control list goes on in the next line and could not be joined.
     output_.WriteOutputLine(" WARNING !!! ");
-    unit_.UnitEnd = c;
+    unit_.unitEnd = c;
     return;
   }
   int depth = 0;
@@ -62,35 +62,35 @@ void StatementConverter::AnalyseUnit(Scanner& scan) {
       --depth;
     }
     if (c == '(') ++depth;
-    if (!IsBlank(c)) unit_.UnitText.push_back(c);
+    if (!IsBlank(c)) unit_.unitText.push_back(c);
   }
-  unit_.UnitEnd = c;
-  if (unit_.UnitText.starts_with("UNIT=")) unit_.UnitText.erase(0, 5);
+  unit_.unitEnd = c;
+  if (unit_.unitText.starts_with("UNIT=")) unit_.unitText.erase(0, 5);
   std::size_t nameLength = 0;
-  while (nameLength < unit_.UnitText.size() && IsUnitNameChar(unit_.UnitText[nameLength]))
+  while (nameLength < unit_.unitText.size() && IsUnitNameChar(unit_.unitText[nameLength]))
     ++nameLength;
-  std::string name = unit_.UnitText.substr(0, nameLength);
+  std::string name = unit_.unitText.substr(0, nameLength);
 
-  unit_.UnitDesignator = unit_.UnitText;
-  const std::vector<std::string>& characterNames = run_.unit.CharacterNames;
+  unit_.unitDesignator = unit_.unitText;
+  const std::vector<std::string>& characterNames = run_.unit.characterNames;
   bool internal =
       name.starts_with("OUTSTR") ||
       std::find(characterNames.begin(), characterNames.end(), name) != characterNames.end();
   if (internal) {
-    unit_.UnitDesignator = "0";
-    unit_.IsExternal = false;
-    unit_.MpiGuard = false;
+    unit_.unitDesignator = "0";
+    unit_.isExternal = false;
+    unit_.mpiGuard = false;
   }
-  if (name == "*" || name == "DEBUG") unit_.UnitDesignator = "0";
-  unit_.IsConsole =
+  if (name == "*" || name == "DEBUG") unit_.unitDesignator = "0";
+  unit_.isConsole =
       run_.InList(run_.handleDrivenUnits, name) || run_.InList(run_.consoleUnits, name);
-  unit_.NewRecordLine = "      Call zx_NewRecord(" + unit_.UnitDesignator + ")";
+  unit_.newRecordLine = "      Call zx_NewRecord(" + unit_.unitDesignator + ")";
 }
 
 void StatementConverter::ParseFormatPart(Scanner& scan) {
-  unit_.FormatPart.clear();
-  unit_.FormatSpec.clear();
-  if (unit_.UnitEnd == ')') return;  // the list holds only the unit
+  unit_.formatPart.clear();
+  unit_.formatSpec.clear();
+  if (unit_.unitEnd == ')') return;  // the list holds only the unit
   scan.SetRaw(false);
   std::string part = " ";
   int depth = 0;
@@ -100,27 +100,27 @@ void StatementConverter::ParseFormatPart(Scanner& scan) {
     if (c == '(') ++depth;
     if (c == ')') --depth;
     if (c == kEndMarker || (!scan.Raw() && (c == ',' || (c == ')' && depth < 0)))) {
-      unit_.UnitEnd = c;
+      unit_.unitEnd = c;
       break;
     }
     part.push_back(c);
     if (c == '\'') scan.SetRaw(!scan.Raw());  // blanks and case stand inside a constant
   }
-  unit_.FormatPart = part;
+  unit_.formatPart = part;
   std::string trimmed(TrimBlanks(part));
   if (!trimmed.empty() &&
       (trimmed[0] == '\'' || trimmed[0] == '*' || (trimmed[0] >= '1' && trimmed[0] <= '9')))
-    unit_.FormatSpec = trimmed;
+    unit_.formatSpec = trimmed;
 }
 
 void StatementConverter::RecordFormatLabel(IoDirection direction) {
-  run_.unit.IoHandlersNeeded = true;
-  std::string& part = unit_.FormatPart;
+  run_.unit.ioHandlersNeeded = true;
+  std::string& part = unit_.formatPart;
   part.erase(0, std::min(part.find_first_not_of(' '), part.size()));
   if (part.empty()) return;
   bool redirected = carry_.Of(direction).redirected;
-  if (!redirected && part[0] != '*' && part[0] != '\'' && unit_.IsConsole) {
-    std::vector<std::string>& labels = run_.unit.ConsoleFormatLabels;
+  if (!redirected && part[0] != '*' && part[0] != '\'' && unit_.isConsole) {
+    std::vector<std::string>& labels = run_.unit.consoleFormatLabels;
     std::string label = part.substr(0, 6);
     if (labels.size() < UnitData::kMaxConsoleFormatLabels)
       labels.push_back(label);
@@ -174,11 +174,11 @@ bool HasSpecifier(std::string_view key, std::string_view name) {
 // the unit may be a namelist name: it gets the list-directed view, which
 // ends where the other would loop.
 std::string StatementConverter::InputViewHead() const {
-  std::string format(TrimBlanks(unit_.FormatPart));
+  std::string format(TrimBlanks(unit_.formatPart));
   if (format.starts_with("FMT=")) format.erase(0, 4);
   bool formatted = false;
   if (!format.empty() && format[0] != '*') {
-    const std::vector<std::string>& names = run_.unit.CharacterNames;
+    const std::vector<std::string>& names = run_.unit.characterNames;
     formatted = format[0] == '\'' || IsDigit(format[0]) ||
                 std::find(names.begin(), names.end(), format) != names.end();
   }
@@ -311,26 +311,26 @@ void StatementConverter::RewriteRead(Scanner& scan) {
     AnalyseUnit(scan);
   } else {
     scan.SetPos(onKeyword);  // READ f, list
-    unit_.IsConsole = true;
+    unit_.isConsole = true;
   }
   const std::string key = TextKey();
   std::string before = text.substr(0, std::min(keywordStart_, text.size()));
   if (before.find_first_not_of(' ') != std::string::npos)
     output_.WriteOutputLine(std::string(TrimBlanks(before)) + "     Continue");
-  if (!carry_.read.redirected) output_.WriteOutputLine(unit_.NewRecordLine);
+  if (!carry_.read.redirected) output_.WriteOutputLine(unit_.newRecordLine);
 
   ParseFormatPart(scan);
   bool consoleBranch =
-      unit_.IsExternal && ((unit_.MpiGuard && !unit_.FormatSpec.empty()) || unit_.IsConsole);
+      unit_.isExternal && ((unit_.mpiGuard && !unit_.formatSpec.empty()) || unit_.isConsole);
   std::string head = !controlList || consoleBranch ? ConsoleIoHead(IoDirection::Read)
-                                                   : "      READ(" + unit_.UnitText + ",";
+                                                   : "      READ(" + unit_.unitText + ",";
   // Only process 0 reads a file without a recognised format; the others
   // get the value by the broadcast the user completes.
-  bool guard = unit_.MpiGuard && !consoleBranch;
+  bool guard = unit_.mpiGuard && !consoleBranch;
   if (guard) output_.WriteOutputLine(kMpiGuardLine);
   if (consoleBranch) {
-    unit_.MpiGuard = false;
-    unit_.IsConsole = true;
+    unit_.mpiGuard = false;
+    unit_.isConsole = true;
     if (!carry_.read.redirected) {
       output_.WriteOutputLine(kReadInputLine);
       if (HasSpecifier(key, "IOSTAT")) {
@@ -344,9 +344,9 @@ void StatementConverter::RewriteRead(Scanner& scan) {
       }
     }
   }
-  unit_.ControlRest = controlList ? ReadControlRest(scan, unit_.UnitEnd) : std::string();
+  unit_.controlRest = controlList ? ReadControlRest(scan, unit_.unitEnd) : std::string();
   RecordFormatLabel(IoDirection::Read);
-  std::string& rest = unit_.ControlRest;
+  std::string& rest = unit_.controlRest;
   if (!rest.empty() && rest[0] != ',') rest.insert(0, ",");
   // A statement with IOSTAT= handles its own errors and end of file: jumps
   // to the unit's handlers would take precedence over it.
@@ -356,7 +356,7 @@ void StatementConverter::RewriteRead(Scanner& scan) {
     if (!HasSpecifier(key, "END") && !HasSpecifier(key, "REC"))
       added += (added.empty() ? "" : ",") + std::string("END=9") + settings_.errorLabel;
   }
-  ComposeIoStatement(scan, head + unit_.FormatPart + added + rest + ")");
+  ComposeIoStatement(scan, head + unit_.formatPart + added + rest + ")");
   PassContinuationLines();
   if (consoleBranch && !carry_.read.redirected && HasSpecifier(key, "IOSTAT") &&
       HasSpecifier(key, "NML")) {
@@ -374,19 +374,19 @@ void StatementConverter::RewriteRead(Scanner& scan) {
 
 void StatementConverter::RewritePrint(Scanner& scan) {
   output_.WriteOutputLine("      Call zx_NewRecord(0)");
-  if (!carry_.write.redirected) unit_.MpiGuard = false;
-  if (unit_.MpiGuard) output_.WriteOutputLine(kMpiGuardLine);
-  unit_.UnitEnd = ' ';
+  if (!carry_.write.redirected) unit_.mpiGuard = false;
+  if (unit_.mpiGuard) output_.WriteOutputLine(kMpiGuardLine);
+  unit_.unitEnd = ' ';
   // PRINT always writes to the console: a FORMAT it names is console output.
-  unit_.IsConsole = true;
+  unit_.isConsole = true;
   ParseFormatPart(scan);
   RecordFormatLabel(IoDirection::Write);
-  if (unit_.UnitEnd == ',' || unit_.UnitEnd == kEndMarker) unit_.UnitEnd = ' ';
+  if (unit_.unitEnd == ',' || unit_.unitEnd == kEndMarker) unit_.unitEnd = ' ';
   // The buffer holds one record: "/" of a quoted format becomes separators.
   std::string format =
-      carry_.write.redirected ? unit_.FormatPart : SeparateRecordsInQuotedFormat(unit_.FormatPart);
+      carry_.write.redirected ? unit_.formatPart : SeparateRecordsInQuotedFormat(unit_.formatPart);
   ComposeIoStatement(scan, ConsoleIoHead(IoDirection::Write) + format +
-                               "ERR=" + settings_.errorLabel + ")" + std::string(1, unit_.UnitEnd));
+                               "ERR=" + settings_.errorLabel + ")" + std::string(1, unit_.unitEnd));
   PassContinuationLines();
   if (!carry_.write.redirected) {
     output_.WriteOutputLine(*text_);
@@ -399,33 +399,33 @@ void StatementConverter::RewriteWrite(Scanner& scan) {
   JoinControlList(scan);
   AnalyseUnit(scan);
   const std::string key = TextKey();
-  output_.WriteOutputLine(unit_.NewRecordLine);
+  output_.WriteOutputLine(unit_.newRecordLine);
   ParseFormatPart(scan);
-  unit_.ControlRest = ReadControlRest(scan, unit_.UnitEnd);
+  unit_.controlRest = ReadControlRest(scan, unit_.unitEnd);
   RecordFormatLabel(IoDirection::Write);
-  std::string& rest = unit_.ControlRest;
+  std::string& rest = unit_.controlRest;
   if (!rest.empty() && rest[0] != ',') rest.insert(0, ",");
   if (!HasSpecifier(key, "ERR") && !HasSpecifier(key, "IOSTAT"))
     rest = "ERR=" + settings_.errorLabel + rest;
 
   // A handle-driven unit is written through the buffer whether or not
   // console output is redirected: its text goes out by its handle.
-  bool handleDriven = run_.InList(run_.handleDrivenUnits, unit_.UnitDesignator);
+  bool handleDriven = run_.InList(run_.handleDrivenUnits, unit_.unitDesignator);
   bool consoleBranch =
-      unit_.IsExternal && ((Mpi() && !unit_.FormatSpec.empty()) ||
-                           (unit_.IsConsole && (!carry_.write.redirected || handleDriven)));
+      unit_.isExternal && ((Mpi() && !unit_.formatSpec.empty()) ||
+                           (unit_.isConsole && (!carry_.write.redirected || handleDriven)));
   if (consoleBranch) {
     // A console line built by non-advancing WRITE statements.
-    bool piece = unit_.IsConsole && !handleDriven && HasSpecifier(key, "ADVANCE") &&
+    bool piece = unit_.isConsole && !handleDriven && HasSpecifier(key, "ADVANCE") &&
                  KeywordValue(key, "ADVANCE") == "'NO'";
     std::string head = handleDriven ? "      Write(zx_BufIO," : ConsoleIoHead(IoDirection::Write);
     std::string format = handleDriven || !carry_.write.redirected
-                             ? SeparateRecordsInQuotedFormat(unit_.FormatPart)
-                             : unit_.FormatPart;
+                             ? SeparateRecordsInQuotedFormat(unit_.formatPart)
+                             : unit_.formatPart;
     if (piece) {
       output_.WriteOutputLine(kNewPartialLine);
       head = kPartialHead;
-      format = unit_.FormatPart;  // a "/" is a line end there
+      format = unit_.formatPart;  // a "/" is a line end there
     }
     ComposeIoStatement(scan, head + format + rest + ")");
     output_.WriteOutputLine(text);
@@ -440,16 +440,16 @@ void StatementConverter::RewriteWrite(Scanner& scan) {
     if (!freeForm_ && indent + kCallLength > kFixedFormLastColumn) indent = 6;
     text = std::string(indent, ' ') + "CALL Interface_IO(" +
            (piece                       ? "4)    ! Write, no line end"
-            : unit_.UnitText == "DEBUG" ? "2)    ! debug message"
+            : unit_.unitText == "DEBUG" ? "2)    ! debug message"
                                         : "1)    ! Write");
-    unit_.MpiGuard = false;
+    unit_.mpiGuard = false;
     if (handleDriven)
-      text = "      call WriteStringByHandle(" + unit_.UnitDesignator +
+      text = "      call WriteStringByHandle(" + unit_.unitDesignator +
              ",zx_BufIO)  ! maybe handle driven";
     return;
   }
-  if (unit_.MpiGuard) output_.WriteOutputLine(kMpiGuardLine);
-  ComposeIoStatement(scan, "      WRITE(" + unit_.UnitText + "," + unit_.FormatPart + rest + ")");
+  if (unit_.mpiGuard) output_.WriteOutputLine(kMpiGuardLine);
+  ComposeIoStatement(scan, "      WRITE(" + unit_.unitText + "," + unit_.formatPart + rest + ")");
   PassContinuationLines();
 }
 

@@ -63,7 +63,7 @@ void StatementConverter::RewriteOpen(Scanner& scan) {
   std::string errorLabel = KeywordValue(key, "ERR");
   if (errorLabel.empty()) {
     errorLabel = settings_.errorLabel;
-    run_.unit.IoHandlersNeeded = true;
+    run_.unit.ioHandlersNeeded = true;
   }
 
   if (!recordLength.empty()) {
@@ -72,11 +72,11 @@ void StatementConverter::RewriteOpen(Scanner& scan) {
     form = kDirectAccessForm;
     output_.WriteOutputLine("      Write(" + std::string(kDirectAccessForm) +
                             ",'(1HD,i6)',err=" + settings_.errorLabel + ") " + recordLength);
-    run_.unit.IoHandlersNeeded = true;
+    run_.unit.ioHandlersNeeded = true;
   }
   if (position == "'APPEND'") file = "'+'//" + file;
   // NEWUNIT=: the library picks a unit that no file is connected to.
-  std::string unit = unit_.UnitText;
+  std::string unit = unit_.unitText;
   if (std::string newUnit = KeywordValue(key, "NEWUNIT"); !newUnit.empty()) {
     output_.WriteOutputLine("      CALL zx_NewUnit(" + newUnit + ")");
     unit = newUnit;
@@ -91,7 +91,7 @@ void StatementConverter::RewriteClose(Scanner& scan) {
   std::string& text = *text_;
   JoinControlList(scan);
   AnalyseUnit(scan);
-  std::string unit = unit_.UnitText;
+  std::string unit = unit_.unitText;
   if (Contains(TextKey(), "STATUS='DELETE'"))
     unit = IsPlainUnit(unit) ? "-" + unit : "-(" + unit + ")";
   text = labelField_ + "CALL Close_File(" + unit + ")";

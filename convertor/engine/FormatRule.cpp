@@ -95,7 +95,7 @@ void StatementConverter::ApplyFormatRule() {
     for (std::size_t i = first; i < 5 && i < text.size() && !IsBlank(text[i]); ++i)
       label.push_back(text[i]);
   }
-  const std::vector<std::string>& labels = run_.unit.ConsoleFormatLabels;
+  const std::vector<std::string>& labels = run_.unit.consoleFormatLabels;
   if (label.empty() || std::find(labels.begin(), labels.end(), label) == labels.end()) return;
 
   std::vector<std::string> lines{text};

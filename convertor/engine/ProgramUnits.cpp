@@ -252,13 +252,13 @@ std::size_t CollectCharacterNames(const Statement& statement, std::size_t first,
                                   OutputChannel& output, std::vector<std::string>& names) {
   const StatementLine& head = statement.line(first);
   bool isCharacter = first == 0 ? statement.StartsWith("CHARACTER")
-                                : KeyStartsWith(head.Text, "CHARACTER", head.FreeForm);
+                                : KeyStartsWith(head.text, "CHARACTER", head.freeForm);
   if (!isCharacter) return 0;
-  std::string joined = head.Text;
+  std::string joined = head.text;
   for (std::size_t i = first + 1; i < statement.size(); ++i)
-    AppendContinuation(joined, statement.line(i).Text, statement.line(i).FreeForm);
+    AppendContinuation(joined, statement.line(i).text, statement.line(i).freeForm);
   for (std::size_t i = first; i < statement.size(); ++i)
-    output.WriteOutputLine(statement.line(i).Text);
+    output.WriteOutputLine(statement.line(i).text);
 
   // The names start after the first blank from column 10 on, which passes
   // over the keyword and a length written against it (CHARACTER*8).

@@ -17,36 +17,36 @@ struct UnitData {
   static constexpr std::size_t kMaxDoLabels = 100;
   static constexpr std::size_t kMaxConsoleFormatLabels = 1000;
 
-  // A SUBROUTINE or FUNCTION (its name in UnitName); otherwise the main
+  // A SUBROUTINE or FUNCTION (its name in unitName); otherwise the main
   // program, or no unit yet.
-  bool Procedure = false;
-  std::string UnitName;
+  bool procedure = false;
+  std::string unitName;
   // Names that denote internal files: CHARACTER variables of the unit, and
   // every name beginning OUTSTR.
-  std::vector<std::string> CharacterNames{"OUTSTR"};
+  std::vector<std::string> characterNames{"OUTSTR"};
   // A RECURSIVE, PURE or ELEMENTAL procedure: no save line goes in.
-  bool TakesNoSave = false;
+  bool takesNoSave = false;
   // Terminal labels of the open labelled DO loops, innermost last.
-  std::vector<int> DoLabelStack;
+  std::vector<int> doLabelStack;
   // Terminal labels of open DO loops that a statement inside the loop
   // refers to (GOTO, arithmetic IF, ERR=, ...): an I/O statement on such a
   // label cannot hand it over to a CONTINUE. Labels are unique in a unit.
-  std::vector<int> ReferencedDoLabels;
+  std::vector<int> referencedDoLabels;
   // The last statement line was a RETURN or a rewritten STOP.
-  bool LastWasReturn = false;
+  bool lastWasReturn = false;
   // A rewritten I/O statement of the unit may jump to the handler labels.
-  bool IoHandlersNeeded = false;
+  bool ioHandlersNeeded = false;
   // Labels of FORMAT statements used by console I/O of the unit.
-  std::vector<std::string> ConsoleFormatLabels;
+  std::vector<std::string> consoleFormatLabels;
 
   // The unit's name in error descriptions and trace lines.
   std::string_view ShownName() const {
-    return Procedure ? std::string_view(UnitName) : std::string_view("PROGRAM");
+    return procedure ? std::string_view(unitName) : std::string_view("PROGRAM");
   }
   // Called after each converted line: a loop that ends on this label closes
   // (one entry only).
   void PopDoLabel(int label) {
-    if (!DoLabelStack.empty() && DoLabelStack.back() == label) DoLabelStack.pop_back();
+    if (!doLabelStack.empty() && doLabelStack.back() == label) doLabelStack.pop_back();
   }
 };
 

@@ -126,15 +126,15 @@ void SourceReader::ReadStatement() {
 void SourceReader::TakeCurrentLine() {
   bool first = stmt_.size() == 0;
   StatementLine& line = stmt_.Append();
-  line.Text.swap(current_.text);
-  line.Label = current_.label;
-  line.LabelField = current_.labelField;
-  line.FreeForm = run_.freeForm;
-  line.Continues =
-      !first || current_.prevContinued || (!run_.freeForm && IsFixedFormContinuation(line.Text));
-  line.InputLines = inputLines_;
-  line.Depth = textDepth_;
-  line.Place = currentAt_;
+  line.text.swap(current_.text);
+  line.label = current_.label;
+  line.labelField = current_.labelField;
+  line.freeForm = run_.freeForm;
+  line.continues =
+      !first || current_.prevContinued || (!run_.freeForm && IsFixedFormContinuation(line.text));
+  line.inputLines = inputLines_;
+  line.depth = textDepth_;
+  line.place = currentAt_;
 }
 
 void SourceReader::ReadNextLine() {

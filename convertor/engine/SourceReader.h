@@ -16,7 +16,7 @@
 // - Converter directives (CONSOLE, HANDLEDRIVEN, OWNMACRO) are applied and
 //   INTERFACE blocks written as they stand before the statement after them
 //   is delivered.
-// - InputLines numbers the main file's physical lines read so far; each
+// - inputLines numbers the main file's physical lines read so far; each
 //   line keeps the count of its delivery.
 // - EndOfInput is set by the call that delivers the main file's last line;
 //   no further call may follow.
@@ -84,7 +84,7 @@ class SourceReader {
   SourceLocation Location(const LinePlace& place) const;
   const Statement& statement() const { return stmt_; }
   bool EndOfInput() const { return endOfInput_; }
-  int InputLines() const { return inputLines_; }
+  int inputLines() const { return inputLines_; }
   ConditionRecord& conditions() { return carry_.conditions; }
 
  private:

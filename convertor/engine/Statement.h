@@ -22,23 +22,23 @@ struct LinePlace {
 
 // One physical line of a statement.
 struct StatementLine {
-  std::string Text;
+  std::string text;
   // Numeric value of the label; 0 when there is none.
-  int Label = 0;
+  int label = 0;
   // Exactly 6 characters: the label's digits placed so that column 6 stays
   // blank. Rules use it as columns 1 to 6 of a line that takes the label.
-  std::string LabelField = "      ";
+  std::string labelField = "      ";
   // The source form in force when the line was read.
-  bool FreeForm = false;
+  bool freeForm = false;
   // The line continues the statement of an earlier line (also a
   // continuation line that follows a comment line).
-  bool Continues = false;
+  bool continues = false;
   // Main-file lines read when this line was delivered (the line number of
   // the error descriptions).
-  int InputLines = 0;
+  int inputLines = 0;
   // Include level of the file the line was read from (0: the main file).
-  int Depth = 0;
-  LinePlace Place;
+  int depth = 0;
+  LinePlace place;
 };
 
 enum class StatementKind {
@@ -53,14 +53,14 @@ class Statement {
   std::size_t size() const { return count_; }
   const StatementLine& line(std::size_t i) const { return lines_[i]; }
   const StatementLine& first() const { return lines_[0]; }
-  const std::string& Text() const { return lines_[0].Text; }
-  int Label() const { return lines_[0].Label; }
-  bool FreeForm() const { return lines_[0].FreeForm; }
+  const std::string& Text() const { return lines_[0].text; }
+  int Label() const { return lines_[0].label; }
+  bool FreeForm() const { return lines_[0].freeForm; }
   StatementKind Kind() const { return kind_; }
   // Blank-free, a to z upper-cased, the statement field of the first line;
   // empty for comment lines. Built once, when first asked for.
   const std::string& Key() const {
-    if (!keyBuilt_) key_ = StatementKey(lines_[0].Text, lines_[0].FreeForm);
+    if (!keyBuilt_) key_ = StatementKey(lines_[0].text, lines_[0].freeForm);
     keyBuilt_ = true;
     return key_;
   }
@@ -68,18 +68,18 @@ class Statement {
   // key is not built for them.
   bool StartsWith(std::string_view word) const {
     if (keyBuilt_) return key_.starts_with(word);
-    if (initial_ == 0) initial_ = KeyInitial(lines_[0].Text, lines_[0].FreeForm);
+    if (initial_ == 0) initial_ = KeyInitial(lines_[0].text, lines_[0].freeForm);
     return !word.empty() && word[0] == initial_ &&
-           KeyStartsWith(lines_[0].Text, word, lines_[0].FreeForm);
+           KeyStartsWith(lines_[0].text, word, lines_[0].freeForm);
   }
   // All lines joined into one (Continuation's join); the first line's text
   // when the statement has one line.
   const std::string& Joined() const {
-    if (size() == 1) return lines_[0].Text;
+    if (size() == 1) return lines_[0].text;
     if (!joinedBuilt_) {
-      joined_ = StatementField(lines_[0].Text, lines_[0].FreeForm);
+      joined_ = StatementField(lines_[0].text, lines_[0].freeForm);
       for (std::size_t i = 1; i < size(); ++i)
-        AppendContinuation(joined_, lines_[i].Text, lines_[i].FreeForm);
+        AppendContinuation(joined_, lines_[i].text, lines_[i].freeForm);
       joinedBuilt_ = true;
     }
     return joined_;

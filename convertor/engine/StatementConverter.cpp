@@ -110,14 +110,14 @@ StatementConverter::StatementConverter(OutputChannel& output, const ConversionSe
     : output_(output), settings_(settings), carry_(carry), run_(run) {}
 
 void StatementConverter::TakeLine() {
-  *text_ = statement_->line(next_).Text;
+  *text_ = statement_->line(next_).text;
   continues_ = true;
   ++next_;
 }
 
 bool StatementConverter::LineStartsWith(std::string_view word) const {
   if (first_ == 0) return statement_->StartsWith(word);
-  return KeyStartsWith(statement_->line(first_).Text, word, freeForm_);
+  return KeyStartsWith(statement_->line(first_).text, word, freeForm_);
 }
 
 // In free form the text before the statement (indentation and label), or
@@ -136,13 +136,13 @@ std::size_t StatementConverter::ConvertStatement(const Statement& statement, std
   first_ = first;
   next_ = first + 1;
   text_ = &text;
-  freeForm_ = line.FreeForm;
-  continues_ = line.Continues;
+  freeForm_ = line.freeForm;
+  continues_ = line.continues;
   joined_ = false;
-  labelField_ = line.LabelField;
+  labelField_ = line.labelField;
   statementStart_ = freeForm_ ? FreeFormStatementStart(text) : 6;
   Scanner scan(text, statementStart_);
-  if (!LineStartsWith("FORMAT") && !continues_) run_.unit.LastWasReturn = false;
+  if (!LineStartsWith("FORMAT") && !continues_) run_.unit.lastWasReturn = false;
   inIf_ = false;
   kind_ = IoKind::None;
   NoteDoLabelReferences();
@@ -238,7 +238,7 @@ StatementConverter::ScanResult StatementConverter::TryRows(Scanner& scan,
       case Row::Return:
         // A RETURN that a logical IF guards is no last RETURN: a false
         // condition would fall into the handlers behind it.
-        if (scan.AtWordEnd() && !inIf_) run_.unit.LastWasReturn = true;
+        if (scan.AtWordEnd() && !inIf_) run_.unit.lastWasReturn = true;
         return ScanResult::Unmatched;
       case Row::Format: {
         const std::string& text = *text_;
@@ -273,18 +273,18 @@ bool StatementConverter::Recognised(Scanner& scan, IoKind kind) {
 // statement sharing the label refers to nothing.
 void StatementConverter::NoteDoLabelReferences() {
   UnitData& unit = run_.unit;
-  if (unit.DoLabelStack.empty()) return;
+  if (unit.doLabelStack.empty()) return;
   const std::string& text = *text_;
   std::string_view field = StatementField(text, freeForm_);
   field = field.substr(std::min(statementStart_, field.size()));
   if (std::none_of(field.begin(), field.end(), IsDigit)) return;  // no label in it
   std::string key = LabelReferenceKey(field);
   if (key.starts_with("DO")) return;
-  for (int label : unit.DoLabelStack) {
-    if (std::find(unit.ReferencedDoLabels.begin(), unit.ReferencedDoLabels.end(), label) !=
-        unit.ReferencedDoLabels.end())
+  for (int label : unit.doLabelStack) {
+    if (std::find(unit.referencedDoLabels.begin(), unit.referencedDoLabels.end(), label) !=
+        unit.referencedDoLabels.end())
       continue;
-    if (RefersToLabel(key, label)) unit.ReferencedDoLabels.push_back(label);
+    if (RefersToLabel(key, label)) unit.referencedDoLabels.push_back(label);
   }
 }
 
@@ -293,10 +293,10 @@ void StatementConverter::NoteDoLabelReferences() {
 // statement of the loop jumps to the label: the jump would pass the I/O.
 bool StatementConverter::EndsDoLoopOnFreeLabel() const {
   const UnitData& unit = run_.unit;
-  int label = statement_->line(first_).Label;
-  return !unit.DoLabelStack.empty() && unit.DoLabelStack.back() == label &&
-         std::find(unit.ReferencedDoLabels.begin(), unit.ReferencedDoLabels.end(), label) ==
-             unit.ReferencedDoLabels.end();
+  int label = statement_->line(first_).label;
+  return !unit.doLabelStack.empty() && unit.doLabelStack.back() == label &&
+         std::find(unit.referencedDoLabels.begin(), unit.referencedDoLabels.end(), label) ==
+             unit.referencedDoLabels.end();
 }
 
 // Takes the label off the line; returns the CONTINUE line that gets it.
@@ -329,8 +329,8 @@ void StatementConverter::PushDoLabel(Scanner& scan) {
     }
     if (label < 100000) label = label * 10 + (c - '0');
   }
-  if (label >= 1 && run_.unit.DoLabelStack.size() < UnitData::kMaxDoLabels)
-    run_.unit.DoLabelStack.push_back(label);
+  if (label >= 1 && run_.unit.doLabelStack.size() < UnitData::kMaxDoLabels)
+    run_.unit.doLabelStack.push_back(label);
 }
 
 void StatementConverter::ApplyPauseRule() {
@@ -346,7 +346,7 @@ bool StatementConverter::ApplyStopRule(const Scanner& scan) {
   std::string prefix = text.substr(0, keywordStart_);
   if (freeForm_ && prefix.find_first_not_of(' ') == std::string::npos) prefix = LabelPrefix();
   std::string call = std::string(kStopCall) + std::string(kStopTag);
-  if (!inIf_) run_.unit.LastWasReturn = true;
+  if (!inIf_) run_.unit.lastWasReturn = true;
   if (!freeForm_ && prefix.size() + call.size() > kFixedFormLastColumn) {
     output_.WriteOutputLine(prefix);
     text = "     - " + call;
@@ -403,8 +403,8 @@ void StatementConverter::ConvertIoStatement(Scanner& scan, IoKind kind) {
     labelField_ = "      ";
   }
   std::string note = LinesFollow() ? " ..." : "";
-  const auto& stack = run_.unit.DoLabelStack;
-  int label = statement_->line(first_).Label;
+  const auto& stack = run_.unit.doLabelStack;
+  int label = statement_->line(first_).label;
   bool endsDoLoop =
       continueLine.empty() && !stack.empty() && stack.back() == label && kind != IoKind::Close;
   output_.WriteOutputLine(std::string(endsDoLoop ? kDoEndWarning : kConvertedComment) + text +
@@ -412,7 +412,7 @@ void StatementConverter::ConvertIoStatement(Scanner& scan, IoKind kind) {
   if (kind != IoKind::Close) WriteErrorDescription(note);
 
   unit_ = IoUnitData();
-  unit_.MpiGuard = Mpi();
+  unit_.mpiGuard = Mpi();
   switch (kind) {
     case IoKind::Open:
       RewriteOpen(scan);
@@ -432,7 +432,7 @@ void StatementConverter::ConvertIoStatement(Scanner& scan, IoKind kind) {
     case IoKind::None:
       break;
   }
-  if ((kind == IoKind::Print || kind == IoKind::Write) && unit_.MpiGuard) {
+  if ((kind == IoKind::Print || kind == IoKind::Write) && unit_.mpiGuard) {
     output_.WriteOutputLine(*text_);
     *text_ = kEndifLine;
   }
@@ -451,7 +451,7 @@ void StatementConverter::WriteErrorDescription(const std::string& note) {
   std::string line;
   line.reserve(kErrorDescriptionWidth + text.size());
   line.append(labelField_).append("zx_Ebuf='").append(run_.sourceFileName).append("(");
-  line.append(std::to_string(statement_->line(first_).InputLines)).append(") ");
+  line.append(std::to_string(statement_->line(first_).inputLines)).append(") ");
   line.append(run_.unit.ShownName()).append(": ");
   for (char c : StatementField(text, freeForm_))
     if (c != ' ' && c != '\'') line.push_back(c);

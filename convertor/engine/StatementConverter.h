@@ -27,16 +27,16 @@ namespace kvq {
 
 // What the control list says about the unit of the statement being rewritten.
 struct IoUnitData {
-  std::string UnitText;              // upper case, blank-free, "UNIT=" removed
-  std::string UnitDesignator = "0";  // passed to zx_NewRecord
-  std::string NewRecordLine = "      Call zx_NewRecord(0)";
-  bool IsExternal = true;  // false for an internal file
-  bool MpiGuard = false;   // wrap the statement in a process-0 test
-  bool IsConsole = false;  // console or handle-driven unit
-  char UnitEnd = ' ';      // what ended the unit (or the format item)
-  std::string FormatPart;
-  std::string FormatSpec;   // a recognised format: '...', * or a label
-  std::string ControlRest;  // the control list after the format item
+  std::string unitText;              // upper case, blank-free, "UNIT=" removed
+  std::string unitDesignator = "0";  // passed to zx_NewRecord
+  std::string newRecordLine = "      Call zx_NewRecord(0)";
+  bool isExternal = true;  // false for an internal file
+  bool mpiGuard = false;   // wrap the statement in a process-0 test
+  bool isConsole = false;  // console or handle-driven unit
+  char unitEnd = ' ';      // what ended the unit (or the format item)
+  std::string formatPart;
+  std::string formatSpec;   // a recognised format: '...', * or a label
+  std::string controlRest;  // the control list after the format item
 };
 
 // A format given as an apostrophe constant ('(1X,I5/1X)') that goes through
@@ -127,7 +127,7 @@ class StatementConverter {
   std::string LabelPrefix() const;
   // The statement's lines after the ones taken so far.
   bool LinesFollow() const { return next_ < statement_->size(); }
-  const std::string& NextLine() const { return statement_->line(next_).Text; }
+  const std::string& NextLine() const { return statement_->line(next_).text; }
   // The next line becomes the line being converted.
   void TakeLine();
   bool LineStartsWith(std::string_view word) const;

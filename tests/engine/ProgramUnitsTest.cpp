@@ -134,11 +134,11 @@ TEST_F(ProgramUnitsTest, LabelledEndInFreeForm) {
 TEST_F(ProgramUnitsTest, CharacterStatementOverThreeLines) {
   const Statement& s =
       Read({"      CHARACTER*8 A,", "     &  B(N),", "     &  A, C*(L)", "      X=1"});
-  h.run.unit.CharacterNames.assign(1, "OUTSTR");
-  ASSERT_EQ(CollectCharacterNames(s, 0, h.output, h.run.unit.CharacterNames), 3u);
+  h.run.unit.characterNames.assign(1, "OUTSTR");
+  ASSERT_EQ(CollectCharacterNames(s, 0, h.output, h.run.unit.characterNames), 3u);
   EXPECT_EQ(h.output.lines, (std::vector<std::string>{"      CHARACTER*8 A,", "     &  B(N),",
                                                       "     &  A, C*(L)"}));
-  EXPECT_EQ(h.run.unit.CharacterNames,
+  EXPECT_EQ(h.run.unit.characterNames,
             (std::vector<std::string>{"OUTSTR", "A", "B", "N", "C", "L"}));
   h.reader.ReadStatement();
   EXPECT_EQ(h.stmt().Text(), "      X=1");
@@ -146,15 +146,15 @@ TEST_F(ProgramUnitsTest, CharacterStatementOverThreeLines) {
 
 TEST_F(ProgramUnitsTest, CharacterWithoutBlankAfterTheLengthRecordsNothing) {
   const Statement& s = Read({"      CHARACTER*8A,B"});
-  h.run.unit.CharacterNames.clear();
-  EXPECT_EQ(CollectCharacterNames(s, 0, h.output, h.run.unit.CharacterNames), 1u);
-  EXPECT_TRUE(h.run.unit.CharacterNames.empty());
+  h.run.unit.characterNames.clear();
+  EXPECT_EQ(CollectCharacterNames(s, 0, h.output, h.run.unit.characterNames), 1u);
+  EXPECT_TRUE(h.run.unit.characterNames.empty());
   EXPECT_EQ(h.output.lines, (std::vector<std::string>{"      CHARACTER*8A,B"}));
 }
 
 TEST_F(ProgramUnitsTest, OtherStatementsAreNotCharacterDeclarations) {
   const Statement& s = Read({"      INTEGER I"});
-  EXPECT_EQ(CollectCharacterNames(s, 0, h.output, h.run.unit.CharacterNames), 0u);
+  EXPECT_EQ(CollectCharacterNames(s, 0, h.output, h.run.unit.characterNames), 0u);
   EXPECT_TRUE(h.output.lines.empty());
 }
 

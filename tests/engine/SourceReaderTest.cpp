@@ -41,12 +41,12 @@ TEST_F(SourceReaderTest, AStatementHoldsItsContinuationLines) {
   EXPECT_EQ(h.stmt().Key(), "");
   h.reader.ReadStatement();
   ASSERT_EQ(h.stmt().size(), 2u);
-  EXPECT_TRUE(h.stmt().first().Continues) << "a continuation line after a comment says so";
+  EXPECT_TRUE(h.stmt().first().continues) << "a continuation line after a comment says so";
   EXPECT_EQ(h.stmt().Joined(), "     &B,  C)");
-  EXPECT_EQ(h.stmt().line(1).Place.line, 4);
-  EXPECT_EQ(h.stmt().line(1).InputLines, 4);
+  EXPECT_EQ(h.stmt().line(1).place.line, 4);
+  EXPECT_EQ(h.stmt().line(1).inputLines, 4);
   h.reader.ReadStatement();
-  EXPECT_FALSE(h.stmt().first().Continues);
+  EXPECT_FALSE(h.stmt().first().continues);
   EXPECT_EQ(h.stmt().size(), 1u);
 }
 
@@ -120,15 +120,15 @@ TEST_F(SourceReaderTest, InputLinesCountsMainFileLinesFromMinusOne) {
   std::string source;
   for (int i = 0; i < 10; ++i) source += "      X=1\r\n";
   Read(source);
-  EXPECT_EQ(h.reader.InputLines(), 9);
+  EXPECT_EQ(h.reader.inputLines(), 9);
 }
 
 TEST_F(SourceReaderTest, InputLinesIsTheCurrentLineNumber) {
   h.Start(CrLf({"      A=1", "      B=2", "      C=3"}));
   h.reader.ReadStatement();
-  EXPECT_EQ(h.reader.InputLines(), 1);
+  EXPECT_EQ(h.reader.inputLines(), 1);
   h.reader.ReadStatement();
-  EXPECT_EQ(h.reader.InputLines(), 2);
+  EXPECT_EQ(h.reader.inputLines(), 2);
 }
 
 struct LabelCase {
@@ -144,7 +144,7 @@ TEST_P(LabelTest, ReadsDigitsOfColumns1To5) {
   h.Start(CrLf({c.text}));
   h.reader.ReadStatement();
   EXPECT_EQ(h.stmt().Label(), c.label);
-  EXPECT_EQ(h.stmt().first().LabelField, c.field);
+  EXPECT_EQ(h.stmt().first().labelField, c.field);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -218,7 +218,7 @@ TEST_F(SourceReaderTest, IncludeOfADirectoryPassesUnchanged) {
 TEST_F(SourceReaderTest, IncludedLinesDoNotCountAsInputLines) {
   test::WriteBytes(h.dir.path() / "SUB.INC", CrLf({"      B=2", "      C=3", "      D=4"}));
   Read(CrLf({"      A=1", "      INCLUDE 'SUB.INC'"}));
-  EXPECT_EQ(h.reader.InputLines(), 1);
+  EXPECT_EQ(h.reader.inputLines(), 1);
 }
 
 TEST_F(SourceReaderTest, CompanionFileHoldsTheMainFileLinesInAProjectRun) {
@@ -308,7 +308,7 @@ TEST_F(SourceReaderTest, ATrailingCommentDoesNotHideTheContinuationMark) {
   h.Start(CrLf({"write(*,*) 'a&b', &   ! running sum", "  n", "x = '&' ! &", "y = 1"}));
   h.reader.ReadStatement();
   ASSERT_EQ(h.stmt().size(), 2u);
-  EXPECT_TRUE(h.stmt().line(1).Continues);
+  EXPECT_TRUE(h.stmt().line(1).continues);
   h.reader.ReadStatement();
   EXPECT_EQ(h.stmt().size(), 1u) << "the & stands in a constant and a comment";
 }

@@ -25,9 +25,9 @@ class StatementConverterTest : public ::testing::Test {
     bytes += "      END\r\n";
     h.Start(bytes);
     h.reader.ReadStatement();
-    h.run.unit.Procedure = true;
-    h.run.unit.UnitName = "SUB";
-    h.run.unit.CharacterNames = {"OUTSTR", "STR"};
+    h.run.unit.procedure = true;
+    h.run.unit.unitName = "SUB";
+    h.run.unit.characterNames = {"OUTSTR", "STR"};
     h.output.lines.clear();
     text = h.stmt().Text();
     taken = converter.ConvertStatement(h.stmt(), 0, text);
@@ -45,10 +45,10 @@ class StatementConverterTest : public ::testing::Test {
 
 TEST_F(StatementConverterTest, StopBecomesTheLibraryCall) {
   EXPECT_EQ(Convert({"      STOP 'done'"}), (Lines{"      CALL zx_Instead_of_STOP     !  KVQ"}));
-  EXPECT_TRUE(engine.LastWasReturn);
+  EXPECT_TRUE(engine.lastWasReturn);
   EXPECT_EQ(Convert({"   10 IF(N.GT.0) STOP"}),
             (Lines{"   10 IF(N.GT.0)CALL zx_Instead_of_STOP     !  KVQ"}));
-  EXPECT_FALSE(engine.LastWasReturn) << "a guarded STOP is no last statement";
+  EXPECT_FALSE(engine.lastWasReturn) << "a guarded STOP is no last statement";
   EXPECT_EQ(Convert({"      IF(ISTOP.EQ.1) X=1"}), (Lines{"      IF(ISTOP.EQ.1) X=1"}));
   EXPECT_EQ(Convert({"      XSTOP = 1"}), (Lines{"      XSTOP = 1"}));
   EXPECT_EQ(Convert({"      IF(X.GT.0) XSTOP = 1"}), (Lines{"      IF(X.GT.0) XSTOP = 1"}));
@@ -69,27 +69,27 @@ TEST_F(StatementConverterTest, PauseBecomesContinue) {
 
 TEST_F(StatementConverterTest, ReturnIsNotedOnlyUnguarded) {
   Convert({"      RETURN"});
-  EXPECT_TRUE(engine.LastWasReturn);
+  EXPECT_TRUE(engine.lastWasReturn);
   Convert({"      RETURNS = 1"});
-  EXPECT_FALSE(engine.LastWasReturn);
+  EXPECT_FALSE(engine.lastWasReturn);
   Convert({"      IF(X.GT.0) RETURN"});
-  EXPECT_FALSE(engine.LastWasReturn);
+  EXPECT_FALSE(engine.lastWasReturn);
   Convert({"      RETURN"});
   Convert({"  100 FORMAT(I5)"});  // a FORMAT keeps what the RETURN before it said
-  EXPECT_TRUE(engine.LastWasReturn);
+  EXPECT_TRUE(engine.lastWasReturn);
 }
 
 TEST_F(StatementConverterTest, LabelledDoLoopsAreTracked) {
   Convert({"      DO 10, I=1,N"});
   Convert({"      DO I=1,N"});
   Convert({"      DOUBLE PRECISION D"});
-  EXPECT_EQ(engine.DoLabelStack, (std::vector<int>{10}));
+  EXPECT_EQ(engine.doLabelStack, (std::vector<int>{10}));
   for (int i = 0; i < 120; ++i) Convert({"      DO 20 J=1,N"});
-  EXPECT_EQ(engine.DoLabelStack.size(), UnitData::kMaxDoLabels);
+  EXPECT_EQ(engine.doLabelStack.size(), UnitData::kMaxDoLabels);
   engine.PopDoLabel(20);
-  EXPECT_EQ(engine.DoLabelStack.size(), UnitData::kMaxDoLabels - 1);
+  EXPECT_EQ(engine.doLabelStack.size(), UnitData::kMaxDoLabels - 1);
   engine.PopDoLabel(10);  // only the top is compared
-  EXPECT_EQ(engine.DoLabelStack.size(), UnitData::kMaxDoLabels - 1);
+  EXPECT_EQ(engine.doLabelStack.size(), UnitData::kMaxDoLabels - 1);
 }
 
 TEST_F(StatementConverterTest, LabelledEnddoGetsItsOwnContinue) {
@@ -124,13 +124,13 @@ TEST_F(StatementConverterTest, OpenJoinsItsContinuationLinesAndKeepsItsLabel) {
                    "      if(fo_Error.ne.0) goto 9470"}));
   EXPECT_EQ(h.stmt().Label(), 40);
   EXPECT_EQ(taken, 3u);
-  EXPECT_TRUE(engine.IoHandlersNeeded);
+  EXPECT_TRUE(engine.ioHandlersNeeded);
 }
 
 TEST_F(StatementConverterTest, OpenWithIostatAndErrStoresTheCode) {
   Lines open = Convert({"      OPEN(10,FILE='X',IOSTAT=IOS,ERR=99)"});
   EXPECT_EQ(open.back(), "      IOS=fo_Error");
-  EXPECT_FALSE(engine.IoHandlersNeeded);
+  EXPECT_FALSE(engine.ioHandlersNeeded);
 }
 
 TEST_F(StatementConverterTest, CloseDeletesWithTheUnitNegated) {
@@ -139,7 +139,7 @@ TEST_F(StatementConverterTest, CloseDeletesWithTheUnitNegated) {
             "      CALL Close_File(-(IU+1))");
   EXPECT_EQ(Convert({"      CLOSE(10,", "     &      STATUS='DELETE')"}),
             (Lines{"!Converted:       CLOSE(10, ...", "      CALL Close_File(-10)"}));
-  EXPECT_FALSE(engine.IoHandlersNeeded);
+  EXPECT_FALSE(engine.ioHandlersNeeded);
 }
 
 TEST_F(StatementConverterTest, ContinuedControlListIsJoined) {
@@ -148,7 +148,7 @@ TEST_F(StatementConverterTest, ContinuedControlListIsJoined) {
             (Lines{"!Converted:       WRITE(6, ...", "      zx_Ebuf='T.FOR(1) SUB: WRITE(6, ...'",
                    "      Call zx_NewRecord(6)", "      Write(zx_BufIO,100,ERR=9470) A,",
                    "     &  B", "      CALL Interface_IO(1)    ! Write"}));
-  EXPECT_EQ(engine.ConsoleFormatLabels, (std::vector<std::string>{"100"}));
+  EXPECT_EQ(engine.consoleFormatLabels, (std::vector<std::string>{"100"}));
 }
 
 TEST_F(StatementConverterTest, ControlRestKeepsParenthesisedValues) {
@@ -239,7 +239,7 @@ TEST_F(MpiConverterTest, UnformattedWriteIsGuarded) {
 }
 
 TEST_F(StatementConverterTest, FormatOfManyContinuationLinesIsConverted) {
-  engine.ConsoleFormatLabels = {"100"};
+  engine.consoleFormatLabels = {"100"};
   std::vector<std::string> source = {"  100 FORMAT(1X,'A'/"};
   for (int i = 0; i < 30; ++i) source.push_back("     &1X,'B'/");
   source.push_back("     &1X)");
@@ -257,11 +257,11 @@ TEST_F(StatementConverterTest, FormatOfManyContinuationLinesIsConverted) {
 }
 
 TEST_F(StatementConverterTest, FormatRuleWorkedExample) {
-  engine.ConsoleFormatLabels = {"100"};
+  engine.consoleFormatLabels = {"100"};
   EXPECT_EQ(Convert({"  100 FORMAT(1X,'A'//1X,'B')"}),
             (Lines{"C *** KVQ: changed / to '\xfa' (char(250)) !!! ", "  100 FORMAT(1X,'A',",
                    "     &  2H\xfa\xfa  ", "     &               1X,'B')", "C"}));
-  engine.ConsoleFormatLabels = {"200"};
+  engine.consoleFormatLabels = {"200"};
   EXPECT_EQ(Convert({"  100 FORMAT(1X,'A'/1X,'B')"}), (Lines{"  100 FORMAT(1X,'A'/1X,'B')"}));
 }
 
@@ -280,9 +280,9 @@ TEST_F(StatementConverterTest, QuotedFormatsThroughTheBufferGetRecordSeparators)
 
 TEST_F(StatementConverterTest, ConsoleFormatLabelTableKeepsItsLastEntryWhenFull) {
   for (int i = 0; i < 1005; ++i) Convert({"      WRITE(6," + std::to_string(1000 + i) + ") X"});
-  ASSERT_EQ(engine.ConsoleFormatLabels.size(), UnitData::kMaxConsoleFormatLabels);
-  EXPECT_EQ(engine.ConsoleFormatLabels.front(), "1000");
-  EXPECT_EQ(engine.ConsoleFormatLabels.back(), "2004");
+  ASSERT_EQ(engine.consoleFormatLabels.size(), UnitData::kMaxConsoleFormatLabels);
+  EXPECT_EQ(engine.consoleFormatLabels.front(), "1000");
+  EXPECT_EQ(engine.consoleFormatLabels.back(), "2004");
 }
 
 class FreeFormConverterTest : public StatementConverterTest {
@@ -312,7 +312,7 @@ TEST_F(FreeFormConverterTest, IndentedLabelMovesToTheDescriptionLine) {
 }
 
 TEST_F(FreeFormConverterTest, FormatSeparatorsAreReplacedInPlace) {
-  engine.ConsoleFormatLabels = {"100"};
+  engine.consoleFormatLabels = {"100"};
   EXPECT_EQ(Convert({"100 format(1x,'a'/1x,'b',//)"}),
             (Lines{"C *** KVQ: changed / to '\xfa' (char(250)) !!! ",
                    "100 format(1x,'a',1H\xfa,1x,'b',2H\xfa\xfa)"}));

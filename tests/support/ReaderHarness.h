@@ -46,7 +46,7 @@ class ReaderHarness {
     while (!reader.EndOfInput()) {
       reader.ReadStatement();
       if (stmt().Kind() == StatementKind::Written) break;
-      for (std::size_t i = 0; i < stmt().size(); ++i) lines.push_back(stmt().line(i).Text);
+      for (std::size_t i = 0; i < stmt().size(); ++i) lines.push_back(stmt().line(i).text);
     }
     return lines;
   }
