@@ -54,17 +54,8 @@ void StatementConverter::AnalyseUnit(Scanner& scan) {
     unit_.unitEnd = c;
     return;
   }
-  int depth = 0;
-  for (;; c = scan.NextChar()) {
-    if (c == kEndMarker || (c == ',' && depth == 0)) break;
-    if (c == ')') {
-      if (depth == 0) break;
-      --depth;
-    }
-    if (c == '(') ++depth;
-    if (!IsBlank(c)) unit_.unitText.push_back(c);
-  }
-  unit_.unitEnd = c;
+  unit_.unitEnd = scan.ReadToListEnd(c, unit_.unitText, true);
+  std::erase(unit_.unitText, ' ');
   if (unit_.unitText.starts_with("UNIT=")) unit_.unitText.erase(0, 5);
   std::size_t nameLength = 0;
   while (nameLength < unit_.unitText.size() && IsUnitNameChar(unit_.unitText[nameLength]))
@@ -290,15 +281,7 @@ void StatementConverter::PassContinuationLines() {
 static std::string ReadControlRest(Scanner& scan, char unitEnd) {
   if (unitEnd != ',') return {};
   std::string rest = ",";
-  int depth = 0;
-  for (char c = scan.NextChar(); c != kEndMarker; c = scan.NextChar()) {
-    if (c == ')') {
-      if (depth == 0) break;
-      --depth;
-    }
-    if (c == '(') ++depth;
-    rest.push_back(c);
-  }
+  scan.ReadToListEnd(scan.NextChar(), rest, false);
   return rest;
 }
 

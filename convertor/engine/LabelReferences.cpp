@@ -1,6 +1,7 @@
 #include "engine/LabelReferences.h"
 
 #include "engine/CharacterClass.h"
+#include "engine/TextUtilities.h"
 
 namespace kvq {
 
@@ -18,13 +19,8 @@ bool EndsWithAny(std::string_view text, std::initializer_list<std::string_view> 
 // IF(condition) followed by labels only.
 bool IsArithmeticIf(std::string_view key) {
   if (!key.starts_with("IF(")) return false;
-  int depth = 0;
-  std::size_t i = 2;
-  for (; i < key.size(); ++i) {
-    if (key[i] == '(') ++depth;
-    if (key[i] == ')' && --depth == 0) break;
-  }
-  std::string_view rest = key.substr(i < key.size() ? i + 1 : key.size());
+  std::size_t close = ClosingBracket(key, 2);
+  std::string_view rest = key.substr(close == std::string_view::npos ? key.size() : close + 1);
   if (rest.empty() || !IsDigit(rest[0])) return false;
   for (char c : rest)
     if (!IsDigit(c) && c != ',') return false;

@@ -95,13 +95,8 @@ void TakeTypeParameters(std::string_view& rest) {
     while (!rest.empty() && IsDigit(rest[0])) rest.remove_prefix(1);
   }
   if (!rest.starts_with('(')) return;
-  int depth = 0;
-  std::size_t i = 0;
-  for (; i < rest.size(); ++i) {
-    if (rest[i] == '(') ++depth;
-    if (rest[i] == ')' && --depth == 0) break;
-  }
-  rest.remove_prefix(std::min(rest.size(), i + 1));
+  std::size_t close = ClosingBracket(rest, 0);
+  rest.remove_prefix(close == std::string_view::npos ? rest.size() : close + 1);
   while (rest.starts_with(' ')) rest.remove_prefix(1);
 }
 

@@ -42,6 +42,22 @@ class Scanner {
     nameEnd_ = c;
     return name;
   }
+  // Reads on from c, the character just delivered, to the "," (when
+  // stopAtComma) or ")" that ends a list item or the list itself outside
+  // nested brackets; what it passes goes to out. Returns the character that
+  // ended the read: ",", ")" or kEndMarker.
+  char ReadToListEnd(char c, std::string& out, bool stopAtComma) {
+    int depth = 0;
+    for (;; c = NextChar()) {
+      if (c == kEndMarker || (c == ',' && stopAtComma && depth == 0)) return c;
+      if (c == ')') {
+        if (depth == 0) return c;
+        --depth;
+      }
+      if (c == '(') ++depth;
+      out.push_back(c);
+    }
+  }
   // The character after Pos() is a blank or "(", or the text ends there.
   bool AtWordEnd() const {
     if (pos_ >= text_->size()) return true;

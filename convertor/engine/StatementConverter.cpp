@@ -71,22 +71,6 @@ std::size_t FreeFormStatementStart(const std::string& text) {
   return at;
 }
 
-// A "(" at or after from closes again on the text, outside apostrophes and
-// before a "!".
-bool ClosesBracket(std::string_view text, std::size_t from) {
-  int depth = 0;
-  bool quoted = false;
-  for (std::size_t i = from; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\'') quoted = !quoted;
-    if (quoted) continue;
-    if (c == '!') return false;
-    if (c == '(') ++depth;
-    if (c == ')' && --depth == 0) return true;
-  }
-  return false;
-}
-
 // A ";" outside constants and comments: a second statement on the line.
 bool HasStatementSeparator(std::string_view text) {
   bool quoted = false;
@@ -472,10 +456,10 @@ void StatementConverter::WriteErrorDescription(const std::string& note) {
 void StatementConverter::JoinControlList(Scanner& scan) {
   std::string& text = *text_;
   std::size_t from = scan.Pos() == 0 ? 0 : scan.Pos() - 1;
-  if (ClosesBracket(text, from) || !LinesFollow()) return;
+  if (ClosingBracket(text, from) != std::string::npos || !LinesFollow()) return;
   text.resize(StatementField(text, freeForm_).size());
   joined_ = true;
-  while (!ClosesBracket(text, from) && LinesFollow()) {
+  while (ClosingBracket(text, from) == std::string::npos && LinesFollow()) {
     AppendContinuation(text, NextLine(), freeForm_);
     ++next_;
   }

@@ -61,6 +61,20 @@ bool KeyStartsWith(std::string_view text, std::string_view word, bool freeForm) 
   return matched == word.size() && !IsCommentLine(text, freeForm);
 }
 
+std::size_t ClosingBracket(std::string_view text, std::size_t from) {
+  int depth = 0;
+  bool quoted = false;
+  for (std::size_t i = from; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\'') quoted = !quoted;
+    if (quoted) continue;
+    if (c == '!') break;
+    if (c == '(') ++depth;
+    if (c == ')' && --depth == 0) return i;
+  }
+  return std::string_view::npos;
+}
+
 std::size_t FindSlash(std::string_view text) {
   bool inside = false;
   for (std::size_t i = 0; i < text.size(); ++i) {

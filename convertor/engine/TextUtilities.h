@@ -27,6 +27,11 @@ char KeyInitial(std::string_view text, bool freeForm);
 // StatementKey(text, freeForm).starts_with(word), without building the key.
 bool KeyStartsWith(std::string_view text, std::string_view word, bool freeForm);
 
+// The index of the ")" that brings the bracket depth counted from `from`
+// back to zero, outside apostrophe constants; npos when a trailing comment
+// or the end of the text comes first.
+std::size_t ClosingBracket(std::string_view text, std::size_t from);
+
 // Column (1-based) of the first "/" outside apostrophes; 0 when none.
 std::size_t FindSlash(std::string_view text);
 
