@@ -61,10 +61,8 @@ bool RefersToLabel(std::string_view key, int label) {
     std::string_view before = key.substr(0, i);
     std::size_t digits = end - i;
     bool number = i > 0 && (IsDigit(key[i - 1]) || key[i - 1] == '.');
-    int value = 0;
-    for (std::size_t d = i; d < end && digits <= kMaxLabelDigits; ++d)
-      value = value * 10 + (key[d] - '0');
-    bool sameValue = !number && digits <= kMaxLabelDigits && value == label;
+    bool sameValue = !number && digits <= kMaxLabelDigits &&
+                     DigitsValue(key.substr(i, digits)) == static_cast<std::size_t>(label);
     i = end;
     if (!sameValue || (end < key.size() && (key[end] == '.' || IsNameChar(key[end])) &&
                        !key.substr(end).starts_with("TO")))

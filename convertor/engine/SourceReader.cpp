@@ -380,10 +380,10 @@ std::size_t HollerithEnd(std::string_view line, std::size_t end) {
     char c = line[i];
     if (c == '\'') inside = !inside;
     if (inside || !IsDigit(c) || IsNameChar(line[i - 1])) continue;
-    std::size_t count = 0, h = i;
-    while (h < end && IsDigit(line[h])) count = count * 10 + (line[h++] - '0');
+    std::size_t h = i;
+    while (h < end && IsDigit(line[h])) ++h;
     if (h < end && (line[h] == 'H' || line[h] == 'h')) {
-      after = std::min(end, h + 1 + count);
+      after = std::min(end, h + 1 + DigitsValue(line.substr(i, h - i)));
       i = after - 1;
     } else {
       i = h - 1;

@@ -96,6 +96,13 @@ bool EndsInsideConstant(std::string_view text) {
   return inside;
 }
 
+std::size_t DigitsValue(std::string_view digits, std::size_t limit) {
+  std::size_t value = 0;
+  for (std::size_t i = 0; i < digits.size() && i < limit; ++i)
+    value = value * 10 + (digits[i] - '0');
+  return value;
+}
+
 void TrimTrailingBlanks(std::string& text) {
   std::size_t end = text.find_last_not_of(' ');
   text.resize(end == std::string::npos ? 0 : end + 1);

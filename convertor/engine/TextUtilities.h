@@ -40,6 +40,10 @@ std::size_t FindSlash(std::string_view text);
 // begin outside constants.
 bool EndsInsideConstant(std::string_view text);
 
+// The value of a run of digits, read from its first `limit` digits at most
+// so that no run overflows.
+std::size_t DigitsValue(std::string_view digits, std::size_t limit = 9);
+
 // Removes blanks at the end, or at both ends.
 void TrimTrailingBlanks(std::string& text);
 std::string_view TrimBlanks(std::string_view text);

@@ -299,6 +299,8 @@ TEST_F(SourceReaderTest, AContinuedConstantStillEndsInColumn72WhenItsQuotesChang
   // Hollerith constant holds the only blanks.
   Read(CrLf({"      A=\"X", "     &IT'S", "     &\"", "      D=9HA B C D E,\"N'T", "     &\""}));
   ASSERT_EQ(h.output.warnings.size(), 2u);
+  // A Hollerith count too large for any integer neither wraps nor loops.
+  EXPECT_EQ(Read(CrLf({"      D=18446744073709551590HX, \"N'T", "     &\""})).size(), 2u);
   EXPECT_TRUE(h.output.warnings[0].starts_with("MAIN.FOR:2: a character constant continued"));
   EXPECT_TRUE(h.output.warnings[1].starts_with("MAIN.FOR:4: a character constant continued"));
 }

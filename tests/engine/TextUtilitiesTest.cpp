@@ -41,6 +41,12 @@ TEST(FindSlash, SkipsSlashesInsideApostrophes) {
   EXPECT_EQ(FindSlash("no slash"), 0u);
 }
 
+TEST(DigitsValue, ReadsAtMostItsLimitOfDigits) {
+  EXPECT_EQ(DigitsValue("00042"), 42u);
+  EXPECT_EQ(DigitsValue("18446744073709551590"), 184467440u);
+  EXPECT_EQ(DigitsValue("12345", 3), 123u);
+}
+
 TEST(Scanner, NextCharSkipsBlanksAndUpperCases) {
   std::string text = "  a b";
   Scanner scan(text);
