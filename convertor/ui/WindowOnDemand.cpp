@@ -1,36 +1,30 @@
 #include "WindowOnDemand.h"
 
-#include <QApplication>
-
-#include "TForm1.h"
 #include "WindowStart.h"
 
 namespace kvq {
 
-WindowOnDemand::WindowOnDemand(ConsoleUserInterface& console, ProgramState& state, int& argc,
-                               char** argv)
-    : console_(console), state_(state), argc_(argc), argv_(argv) {}
+WindowOnDemand::WindowOnDemand(ConsoleUserInterface& console, ProgramState& state,
+                               WindowOpener openWindow)
+    : console_(console), state_(state), openWindow_(std::move(openWindow)) {}
 
-WindowOnDemand::~WindowOnDemand() {
-  form_.reset();
-  application_.reset();
-}
+WindowOnDemand::~WindowOnDemand() = default;
 
-UserInterface& WindowOnDemand::Window() {
-  if (!form_) {
-    if (!QApplication::instance()) application_ = std::make_unique<QApplication>(argc_, argv_);
-    form_ = std::make_unique<TForm1>(state_);
+BatchFrontEnd* WindowOnDemand::Window() const {
+  if (!window_ && !openFailed_) {
+    if (openWindow_) window_ = openWindow_(state_);
+    openFailed_ = window_ == nullptr;
   }
-  return form_->Interface();
+  return window_.get();
 }
 
 UserInterface& WindowOnDemand::Current() {
-  if (form_) return form_->Interface();
+  if (window_) return *window_;
   return console_;
 }
 
 RunObserver& WindowOnDemand::CurrentObserver() {
-  if (form_) return form_->Observer();
+  if (window_) return *window_;
   return console_;
 }
 
@@ -40,7 +34,7 @@ void WindowOnDemand::ShowMessage(const std::string& text) {
 
 void WindowOnDemand::SetStatusLine(const std::string& text) {
   console_.SetStatusLine(text);
-  if (form_) form_->Observer().SetStatusLine(text);
+  if (window_) window_->SetStatusLine(text);
 }
 
 void WindowOnDemand::SetCaption(const std::string& text) {
@@ -50,11 +44,11 @@ void WindowOnDemand::SetCaption(const std::string& text) {
 // Diagnostics always reach the console, as the status line does.
 void WindowOnDemand::Report(const Diagnostic& diagnostic) {
   console_.Report(diagnostic);
-  if (form_) form_->Observer().Report(diagnostic);
+  if (window_) window_->Report(diagnostic);
 }
 
 bool WindowOnDemand::WantsLines() const {
-  return form_ != nullptr;
+  return window_ != nullptr;
 }
 
 void WindowOnDemand::ClearLists() {
@@ -83,17 +77,17 @@ std::string WindowOnDemand::InputQuery(const std::string& caption, const std::st
 }
 
 bool WindowOnDemand::CanShowDialogs() const {
-  return form_ || HasDisplay();
+  return window_ || (HasDisplay() && Window());
 }
 
 std::optional<std::string> WindowOnDemand::OpenFileDialog(const FileDialogRequest& request) {
   if (!CanShowDialogs()) return {};
-  return Window().OpenFileDialog(request);
+  return window_->OpenFileDialog(request);
 }
 
 std::optional<std::string> WindowOnDemand::SaveFileDialog(const FileDialogRequest& request) {
   if (!CanShowDialogs()) return {};
-  return Window().SaveFileDialog(request);
+  return window_->SaveFileDialog(request);
 }
 
 void WindowOnDemand::SetBusyCursor(bool busy) {
@@ -101,11 +95,11 @@ void WindowOnDemand::SetBusyCursor(bool busy) {
 }
 
 void WindowOnDemand::ShowWindow() {
-  if (CanShowDialogs()) Window().ShowWindow();
+  if (CanShowDialogs()) window_->ShowWindow();
 }
 
 void WindowOnDemand::CloseWindow() {
-  if (form_) form_->Interface().CloseWindow();
+  if (window_) window_->CloseWindow();
 }
 
 }  // namespace kvq

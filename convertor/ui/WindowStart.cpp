@@ -1,10 +1,8 @@
 #include "WindowStart.h"
 
-#include <QApplication>
 #include <cstdlib>
 
-#include "TForm1.h"
-#include "driver/ConversionOptions.h"
+#include "WindowPlugin.h"
 
 namespace kvq {
 
@@ -17,13 +15,21 @@ bool IsSet(const char* name) {
   return value && *value;
 }
 
+void SayWindowMissing(const WindowPlugin& plugin, std::FILE* err) {
+  std::fprintf(err,
+               "convertor: the window cannot be shown: %s\n"
+               "To convert without the window: convertor [KEY=value ...] SOURCE DEST; "
+               "see convertor --help\n",
+               plugin.error.c_str());
+}
+
 }  // namespace
 
 bool HasDisplay() {
   return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM");
 }
 
-int RunWindow(int& argc, char** argv, std::FILE* err) {
+int StartWindow(int& argc, char** argv, std::FILE* err) {
   if (!HasDisplay()) {
     std::fputs(
         "convertor: no display to show the window on (DISPLAY, WAYLAND_DISPLAY and "
@@ -33,10 +39,22 @@ int RunWindow(int& argc, char** argv, std::FILE* err) {
         err);
     return kExitUsage;
   }
-  QApplication application(argc, argv);
-  ProgramState state;
-  TForm1 form(state);
-  return application.exec();
+  WindowPlugin plugin = LoadWindowPlugin();
+  if (!plugin.Loaded()) {
+    SayWindowMissing(plugin, err);
+    return kExitUsage;
+  }
+  return plugin.run(&argc, argv);
+}
+
+std::unique_ptr<BatchFrontEnd> OpenWindowFrontEnd(ProgramState& state, int& argc, char** argv,
+                                                  std::FILE* err) {
+  WindowPlugin plugin = LoadWindowPlugin();
+  if (!plugin.Loaded()) {
+    SayWindowMissing(plugin, err);
+    return nullptr;
+  }
+  return std::unique_ptr<BatchFrontEnd>(plugin.open(&state, &argc, argv));
 }
 
 }  // namespace kvq

@@ -1,6 +1,7 @@
 // Convertor: converts Fortran sources into modules of the computational
 // server. Without arguments it shows its window; with arguments it runs in
-// batch mode without a window.
+// batch mode and opens the window only when a run must ask for a file name.
+// The window is a plugin: a command-line run never loads Qt.
 #include <unistd.h>
 
 #include "CommandLine.h"
@@ -13,14 +14,17 @@ int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
 #ifdef CONVERTOR_WITH_WINDOW
   // The argument list ends at the first empty argument.
-  if (arguments.empty() || arguments.front().empty()) return kvq::RunWindow(argc, argv);
+  if (arguments.empty() || arguments.front().empty()) return kvq::StartWindow(argc, argv);
 #endif
   kvq::ConsoleStreams streams;
   streams.interactive = ::isatty(STDIN_FILENO) == 1;
 #ifdef CONVERTOR_WITH_WINDOW
   return kvq::RunCommandLine(
       arguments, streams, [&](kvq::ConsoleUserInterface& console, kvq::ProgramState& state) {
-        return std::make_unique<kvq::WindowOnDemand>(console, state, argc, argv);
+        return std::make_unique<kvq::WindowOnDemand>(
+            console, state, [&](kvq::ProgramState& runState) {
+              return kvq::OpenWindowFrontEnd(runState, argc, argv, streams.err);
+            });
       });
 #else
   return kvq::RunCommandLine(arguments, streams);

@@ -102,6 +102,45 @@ class ProgramStartTest : public QObject {
     QVERIFY(!process.readAllStandardError().contains("file name are needed"));
   }
 
+  // A command-line run never loads Qt: the window is a plugin the program
+  // opens only to show it.
+  void commandLineRunLoadsNoQt() {
+    QProcess process;
+    QProcessEnvironment environment = Environment(QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(dir_.path());
+    process.start(QStringLiteral(CONVERTOR_BINARY), {"NAME=HELLO", "HELLO.FOR", "HELLO.F"});
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 0);
+    QByteArray loaded = process.readAllStandardError();
+    QVERIFY2(loaded.contains("file=libc.so"), "the dynamic loader did not report its files");
+    QVERIFY2(!loaded.contains("libQt6"), loaded.constData());
+    QVERIFY(!loaded.contains("convertor-window"));
+  }
+
+  // A program whose window plugin is missing says so instead of crashing,
+  // and its batch runs keep working.
+  void windowPluginMissing() {
+    QString lonely = dir_.filePath(QStringLiteral("convertor"));
+    QVERIFY(QFile::copy(QStringLiteral(CONVERTOR_BINARY), lonely));
+    QProcess process;
+    process.setProcessEnvironment(Environment(QStringLiteral("offscreen")));
+    process.setWorkingDirectory(dir_.path());
+    process.start(lonely, {});
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 2);
+    QByteArray err = process.readAllStandardError();
+    QVERIFY2(err.startsWith("convertor: the window cannot be shown: the window is not installed"),
+             err.constData());
+    process.start(lonely, {"NAME=HELLO", "HELLO.FOR"});
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 2);
+    err = process.readAllStandardError();
+    QVERIFY2(err.contains("the window cannot be shown"), err.constData());
+    QVERIFY(err.contains("a source and a destination file name are needed"));
+  }
+
   void missingFileNameWithoutDisplay() {
     Finished finished = Run({"NAME=HELLO", "HELLO.FOR"}, {}, dir_.path());
     QCOMPARE(finished.exitCode, 2);

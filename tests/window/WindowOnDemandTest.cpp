@@ -6,11 +6,21 @@
 #include <cstdlib>
 
 #include "DialogScript.h"
+#include "WindowFrontEnd.h"
 #include "WindowOnDemand.h"
 #include "WindowStart.h"
 #include "driver/SingleSourceCommand.h"
 
 namespace kvq {
+
+namespace {
+
+std::unique_ptr<BatchFrontEnd> OpenWindow(ProgramState& state) {
+  static int argc = 0;
+  return std::make_unique<WindowFrontEnd>(state, argc, nullptr);
+}
+
+}  // namespace
 
 class WindowOnDemandTest : public QObject {
   Q_OBJECT
@@ -30,8 +40,7 @@ class WindowOnDemandTest : public QObject {
     QVERIFY(state.paramList.Assign({"NAME=HELLO", source_}));
     std::FILE* devnull = std::fopen("/dev/null", "w");
     ConsoleUserInterface console(devnull, devnull, stdin, false);
-    int argc = 0;
-    WindowOnDemand ui(console, state, argc, nullptr);
+    WindowOnDemand ui(console, state, OpenWindow);
     QString destination = dir_.filePath(QStringLiteral("HELLO.F"));
     QString title;
     test::DialogScript script;
@@ -59,8 +68,7 @@ class WindowOnDemandTest : public QObject {
     QVERIFY(state.paramList.Assign({"NAME=HELLO", source_}));
     std::FILE* devnull = std::fopen("/dev/null", "w");
     ConsoleUserInterface console(devnull, devnull, stdin, false);
-    int argc = 0;
-    WindowOnDemand ui(console, state, argc, nullptr);
+    WindowOnDemand ui(console, state, OpenWindow);
     bool hasDisplay = HasDisplay();
     RunOutcome outcome = RunSingleSource(state, ui, ui, nullptr, nullptr);
     qputenv("QT_QPA_PLATFORM", saved);
