@@ -1,0 +1,4 @@
+      SUBROUTINE LEFT_PART(N, T)
+      INTEGER N, T
+      T = N * 10
+      END

@@ -1,0 +1,4 @@
+      SUBROUTINE RIGHT_PART(T)
+      INTEGER T
+      T = T + 1
+      END
