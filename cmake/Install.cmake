@@ -1,17 +1,26 @@
 # What `cmake --install` and the Debian package (cpack -G DEB) put where a
 # Linux user looks for it (GNUInstallDirs):
-#   bin/                 convertor, zxrun, ostrel, ostrel-worker (the server
-#                        starts it from beside itself), ostrel-run, kestrin
+#   bin/                 convertor, zxrun, ostrel, ostrel-run, kestrin
+#   libexec/ostrel/      ostrel-worker (started by the server only)
 #   lib/                 libzentrix.a, libzentrix.so, libzentrix_mpi.a
+#   lib/convertor/convertor-window.so        the converter's window
 #   lib/kestrin/Converted_Minuit/Minuit.so   Kestrin's module
 #   lib/cmake/Zentrix/   the package: find_package(Zentrix)
+#   lib/pkgconfig/       zentrix.pc, zentrix-mpi.pc
 #   include/zentrix/     zentrix.h, zentrix_host.h, the Fortran module files
 #   share/dbus-1/services/org.kvq.Ostrel.service   (Exec: the installed ostrel)
 #   share/applications/  the converter's window and Kestrin
-#   share/man/man1/      the command-line programs
+#   share/man/man1/      the programs' manual pages, naming the installed folders
+#   share/doc/convertor/ copyright (GPL-3+) and changelog
 set(ZENTRIX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Zentrix)
 
 set(man_pages convertor.1)
+# The generated files name installed folders, known only when installing
+# (cmake --install --prefix, cpack): "template|destination[|gzip]".
+set(generated_files)
+if(TARGET convertor_window_plugin)
+  install(TARGETS convertor_window_plugin LIBRARY DESTINATION ${CONVERTOR_WINDOW_INSTALL_DIR})
+endif()
 if(NOT TARGET zentrix)
   install(TARGETS convertor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
@@ -38,63 +47,85 @@ if(TARGET zentrix)
   install(EXPORT ZentrixTargets NAMESPACE Zentrix:: DESTINATION ${ZENTRIX_CMAKE_DIR})
 
   include(CMakePackageConfigHelpers)
+  set(ZENTRIX_MODULE_INSTALL_DIR ${CMAKE_INSTALL_INCLUDEDIR}/zentrix)
   configure_package_config_file(cmake/ZentrixConfig.cmake.in
-    ${PROJECT_BINARY_DIR}/ZentrixConfig.cmake INSTALL_DESTINATION ${ZENTRIX_CMAKE_DIR})
+    ${PROJECT_BINARY_DIR}/ZentrixConfig.cmake INSTALL_DESTINATION ${ZENTRIX_CMAKE_DIR}
+    PATH_VARS ZENTRIX_MODULE_INSTALL_DIR)
   write_basic_package_version_file(${PROJECT_BINARY_DIR}/ZentrixConfigVersion.cmake
     COMPATIBILITY SameMajorVersion)
   install(FILES ${PROJECT_BINARY_DIR}/ZentrixConfig.cmake
     ${PROJECT_BINARY_DIR}/ZentrixConfigVersion.cmake cmake/Zentrix.cmake
     DESTINATION ${ZENTRIX_CMAKE_DIR})
   list(APPEND man_pages zxrun.1)
+  list(APPEND generated_files
+    "${PROJECT_SOURCE_DIR}/cmake/zentrix.pc.in|${CMAKE_INSTALL_LIBDIR}/pkgconfig/zentrix.pc")
+  if(ZENTRIX_WITH_MPI)
+    list(APPEND generated_files
+      "${PROJECT_SOURCE_DIR}/cmake/zentrix-mpi.pc.in|${CMAKE_INSTALL_LIBDIR}/pkgconfig/zentrix-mpi.pc")
+  endif()
 endif()
 
 if(TARGET minuit_module)
   install(TARGETS minuit_module LIBRARY DESTINATION ${KESTRIN_MODULE_INSTALL_DIR})
 endif()
 
-# The generated files name installed programs by their full path, known only
-# when installing (cmake --install --prefix, cpack).
-set(generated_files)
+set(desktop ${PROJECT_SOURCE_DIR}/docs/desktop)
 if(TARGET ostrel)
-  install(TARGETS ostrel ostrel-worker ostrel-run RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS ostrel ostrel-run RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS ostrel-worker RUNTIME DESTINATION ${OSTREL_WORKER_INSTALL_DIR})
   list(APPEND man_pages ostrel.1 ostrel-worker.1 ostrel-run.1)
   list(APPEND generated_files
-    "org.kvq.Ostrel.service.in|${CMAKE_INSTALL_DATADIR}/dbus-1/services/org.kvq.Ostrel.service")
+    "${desktop}/org.kvq.Ostrel.service.in|${CMAKE_INSTALL_DATADIR}/dbus-1/services/org.kvq.Ostrel.service")
 endif()
 if(TARGET kestrin)
   install(TARGETS kestrin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   list(APPEND man_pages kestrin.1)
   list(APPEND generated_files
-    "org.kvq.Kestrin.desktop.in|${CMAKE_INSTALL_DATADIR}/applications/org.kvq.Kestrin.desktop")
+    "${desktop}/org.kvq.Kestrin.desktop.in|${CMAKE_INSTALL_DATADIR}/applications/org.kvq.Kestrin.desktop")
 endif()
 if(CONVERTOR_WITH_QT)
   list(APPEND generated_files
-    "org.kvq.Convertor.desktop.in|${CMAKE_INSTALL_DATADIR}/applications/org.kvq.Convertor.desktop")
+    "${desktop}/org.kvq.Convertor.desktop.in|${CMAKE_INSTALL_DATADIR}/applications/org.kvq.Convertor.desktop")
 endif()
+foreach(page ${man_pages})
+  list(APPEND generated_files
+    "${PROJECT_SOURCE_DIR}/docs/man/${page}|${CMAKE_INSTALL_MANDIR}/man1/${page}.gz|gzip")
+endforeach()
+set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/convertor)
+install(FILES docs/debian/copyright DESTINATION ${doc_dir})
+list(APPEND generated_files "${PROJECT_SOURCE_DIR}/docs/debian/changelog|${doc_dir}/changelog.gz|gzip")
+
 install(CODE "
-  set(ZENTRIX_TEMPLATE_DIR [[${PROJECT_SOURCE_DIR}/docs/desktop]])
   set(ZENTRIX_INSTALL_BINDIR [[${CMAKE_INSTALL_BINDIR}]])
+  set(ZENTRIX_INSTALL_LIBDIR [[${CMAKE_INSTALL_LIBDIR}]])
+  set(ZENTRIX_INSTALL_LIBEXECDIR [[${CMAKE_INSTALL_LIBEXECDIR}]])
+  set(ZENTRIX_INSTALL_INCLUDEDIR [[${CMAKE_INSTALL_INCLUDEDIR}]])
+  set(ZENTRIX_INSTALL_DATADIR [[${CMAKE_INSTALL_DATADIR}]])
+  set(ZENTRIX_VERSION [[${PROJECT_VERSION}]])
   set(ZENTRIX_GENERATED_FILES [[${generated_files}]])")
 install(SCRIPT cmake/InstallGenerated.cmake)
-
-list(TRANSFORM man_pages PREPEND docs/man/)
-install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The Debian package: cpack -G DEB in the build tree.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME convertor)
 set(CPACK_PACKAGE_VENDOR KVQ)
-set(CPACK_PACKAGE_CONTACT "Convertor developers <convertor@localhost>")
+set(CPACK_PACKAGE_CONTACT "Convertor developers <convertor@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "Fortran to Fortran converter, run-time library Zentrix, computational server")
 set(CPACK_PACKAGE_DESCRIPTION
-  "convertor turns Fortran programs into modules that run through the run-time library\n\
-Zentrix: with zxrun from the command line, inside the computational server ostrel\n\
-(driven over D-Bus by ostrel-run and the minimisation client kestrin). CMake\n\
-projects build modules with find_package(Zentrix).")
+  "convertor turns Fortran programs into modules that run through the run-time\n\
+library Zentrix: with zxrun from the command line, inside the computational\n\
+server ostrel (driven over D-Bus by ostrel-run and the minimisation client\n\
+kestrin). CMake projects build modules with find_package(Zentrix), Makefiles\n\
+with pkg-config zentrix.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# libzentrix.so.0 is a public library: its shlibs entry, and ldconfig run by
+# dpkg's trigger when the package comes or goes.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/docs/debian/triggers)
 # As Debian ships programs: without their debugging information.
 set(CPACK_STRIP_FILES ON)
 # Building modules needs the compiler; the server needs a session bus.

@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusError>
+#include <QDir>
 #include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
@@ -26,6 +27,22 @@ void Usage() {
                "(default %d, or OSTREL_IDLE_SECONDS) without clients; D-Bus activation\n"
                "starts it again.\n",
                kServiceName, kDefaultIdleSeconds);
+}
+
+// Installed, the worker lives under libexec/; in a build tree it stands
+// beside the server.
+QString InstalledWorkerPath() {
+  return QDir::cleanPath(QCoreApplication::applicationDirPath() + "/" OSTREL_WORKER_RELATIVE);
+}
+
+QString WorkerBesideServer() {
+  return QCoreApplication::applicationDirPath() + "/ostrel-worker";
+}
+
+QString FindWorker() {
+  for (const QString& path : {InstalledWorkerPath(), WorkerBesideServer()})
+    if (QFileInfo(path).isExecutable()) return path;
+  return {};
 }
 
 int IdleSeconds(const QStringList& arguments, bool& ok) {
@@ -61,10 +78,10 @@ int main(int argc, char** argv) {
                  qPrintable(bus.lastError().message()));
     return 1;
   }
-  QString workerPath = QCoreApplication::applicationDirPath() + "/ostrel-worker";
-  if (!QFileInfo(workerPath).isExecutable()) {
-    std::fprintf(stderr, "ostrel: %s: no worker executable beside the server\n",
-                 qPrintable(workerPath));
+  QString workerPath = FindWorker();
+  if (workerPath.isEmpty()) {
+    std::fprintf(stderr, "ostrel: no worker executable (%s or %s)\n",
+                 qPrintable(InstalledWorkerPath()), qPrintable(WorkerBesideServer()));
     return 1;
   }
   ComputationalServer server(bus, workerPath, idleSeconds);

@@ -4,7 +4,7 @@
 # fields, the files in their places, the generated files naming /usr/bin,
 # and programs run from the root: a conversion, a module built against the
 # packaged library and run by the packaged zxrun, Kestrin with its packaged
-# module and server.
+# module and server. lintian finds no error in the package.
 #   debian-package.sh BUILD_DIR FORTRAN_COMPILER
 set -euo pipefail
 build=$1 fortran=$2
@@ -20,12 +20,16 @@ info=$(dpkg-deb --info "$deb")
 grep -q "^ Package: convertor$" <<<"$info" || fail "package name: $info"
 # dpkg-shlibdeps found the libraries the programs need.
 grep -Eq "^ Depends: .*libgfortran5" <<<"$info" || fail "no dependency on libgfortran5: $info"
+# Errors only: warnings and notes are Debian's advice, not faults.
+report=$(lintian --tag-display-limit 0 "$deb" 2>&1 || true)
+if grep -q "^E: " <<<"$report"; then fail "lintian: $(grep "^E: " <<<"$report")"; fi
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 usr=$root/usr
 for file in bin/convertor bin/zxrun include/zentrix/zentrix.mod include/zentrix/zentrix.h \
-  lib/cmake/Zentrix/ZentrixConfig.cmake share/man/man1/convertor.1 share/man/man1/zxrun.1; do
+  lib/cmake/Zentrix/ZentrixConfig.cmake share/man/man1/convertor.1.gz share/man/man1/zxrun.1.gz \
+  share/doc/convertor/copyright share/doc/convertor/changelog.gz; do
   [ -e "$usr/$file" ] || fail "/usr/$file is not in the package"
 done
 # lib/ or lib/<triplet>/, as GNUInstallDirs chose.
@@ -33,7 +37,12 @@ library=$(find "$usr/lib" -name libzentrix.a | head -n 1)
 [ -n "$library" ] && [ -e "$(dirname "$library")/libzentrix.so" ] ||
   fail "the libraries are not in the package"
 
+zcat "$usr/share/man/man1/convertor.1.gz" | grep -q -- "-I/usr/include/zentrix" ||
+  fail "convertor.1 does not name /usr/include/zentrix"
 if [ -x "$usr/bin/ostrel" ]; then
+  [ -x "$usr/libexec/ostrel/ostrel-worker" ] && [ ! -e "$usr/bin/ostrel-worker" ] ||
+    fail "ostrel-worker is not under /usr/libexec/ostrel alone"
+  [ -n "$(find "$usr/lib" -name convertor-window.so)" ] || fail "the window plugin is missing"
   grep -qx "Exec=/usr/bin/ostrel" "$usr/share/dbus-1/services/org.kvq.Ostrel.service" ||
     fail "service file: $(cat "$usr/share/dbus-1/services/org.kvq.Ostrel.service")"
   for desktop in org.kvq.Convertor org.kvq.Kestrin; do

@@ -4,10 +4,13 @@
 # INCLUDE file) finds the package, builds a module, a console program and the
 # MPI variant; the module runs with zxrun and inside the server (through the
 # installed D-Bus service file); an edited INCLUDE file converts its source
-# again; Kestrin finds its installed module and server.
-#   out-of-tree.sh BUILD_DIR PROJECT_DIR GENERATOR
+# again; Kestrin finds its installed module and server. A Fortran-only
+# project builds free-form and same-named sources, fails to link a module
+# with an undefined routine, and compiles again when the library's module
+# changes; a plain Makefile builds the module with pkg-config.
+#   out-of-tree.sh BUILD_DIR PROJECT_DIR GENERATOR [FORTRAN_ONLY_DIR]
 set -euo pipefail
-build=$1 project=$2 generator=$3
+build=$1 project=$2 generator=$3 fortran_only=${4:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
@@ -20,14 +23,44 @@ expect_sum() {
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for file in bin/convertor bin/zxrun include/zentrix/zentrix.mod include/zentrix/zentrix_host.h \
-  share/man/man1/convertor.1; do
+  share/man/man1/convertor.1.gz share/doc/convertor/copyright share/doc/convertor/changelog.gz; do
   [ -e "$prefix/$file" ] || fail "$file is not installed"
 done
+# The manual names the folders of this installation.
+zcat "$prefix/share/man/man1/convertor.1.gz" | grep -q -- "-I$prefix/include/zentrix" ||
+  fail "convertor.1 does not name $prefix/include/zentrix"
+# The worker is started by the server only: not on the search path.
+[ ! -e "$prefix/bin/ostrel-worker" ] || fail "ostrel-worker is installed into bin/"
+
+# A plain Makefile: the converter from the prefix, the flags from pkg-config.
+pc=$(find "$prefix" -name zentrix.pc | head -n 1)
+[ -n "$pc" ] || fail "zentrix.pc is not installed"
+cp -r "$project" "$work/make"
+PATH=$prefix/bin:$PATH PKG_CONFIG_PATH=$(dirname "$pc") make -s -C "$work/make" >/dev/null ||
+  fail "the Makefile with pkg-config did not build"
+echo 3 >"$work/input"
+expect_sum "$("$prefix/bin/zxrun" "$work/make/sums.so" SUMS <"$work/input")" 12
+
+if [ -n "$fortran_only" ]; then
+  cp -r "$fortran_only" "$work/fortran"
+  cmake -S "$work/fortran" -B "$work/fortran-build" -G "$generator" \
+    -DCMAKE_PREFIX_PATH="$prefix" >/dev/null || fail "the Fortran-only project does not configure"
+  cmake --build "$work/fortran-build" >/dev/null || fail "the Fortran-only project does not build"
+  out=$(echo 4 | "$prefix/bin/zxrun" "$work/fortran-build/libstats.so" STATS)
+  grep -q "TOTAL 41" <<<"$out" || fail "the free-form module printed: $out"
+  if log=$(cmake --build "$work/fortran-build" --target unresolved 2>&1); then
+    fail "a module calling an undefined routine linked"
+  fi
+  grep -qi "undefined reference to .peval_" <<<"$log" || fail "no undefined reference: $log"
+  # A new library module compiles the converted sources again.
+  touch "$prefix/include/zentrix/zentrix.mod"
+  log=$(cmake --build "$work/fortran-build" --target stats 2>&1)
+  grep -q "stats.f95" <<<"$log" || fail "a changed zentrix.mod compiled nothing: $log"
+fi
 
 cp -r "$project" "$work/src"
 cmake -S "$work/src" -B "$work/build" -G "$generator" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$work/build" >/dev/null
-echo 3 >"$work/input"
 expect_sum "$("$prefix/bin/zxrun" "$work/build/libsums.so" SUMS <"$work/input")" 12
 printf '3\ngo\n' >"$work/console-input"
 expect_sum "$("$work/build/sums_console" <"$work/console-input")" 12
@@ -47,6 +80,7 @@ expect_sum "$("$prefix/bin/zxrun" "$work/build/libsums.so" SUMS <"$work/input")"
 # The server: the session bus starts the installed ostrel through the
 # installed service file.
 [ -x "$prefix/bin/ostrel" ] || { echo "built without Qt: no server to try"; exit 0; }
+[ -x "$prefix/libexec/ostrel/ostrel-worker" ] || fail "ostrel-worker is not under libexec/ostrel"
 service=$prefix/share/dbus-1/services/org.kvq.Ostrel.service
 grep -qx "Exec=$prefix/bin/ostrel" "$service" || fail "service file: $(cat "$service")"
 cat >"$work/bus.conf" <<CONF
