@@ -3,6 +3,7 @@
 #include "CommandLineOptions.h"
 #include "ConsoleUserInterface.h"
 #include "PathLookup.h"
+#include "Version.h"
 #include "driver/ConversionOptions.h"
 #include "driver/InsertedLines.h"
 #include "driver/SingleSourceCommand.h"
@@ -165,7 +166,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, const ConsoleStrea
     return kExitConverted;
   }
   if (options.version) {
-    std::fprintf(streams.out, "convertor 0.1.0 (%s)\n", std::string(kConvertorVersion).c_str());
+    std::fprintf(streams.out, "convertor %s (%s)\n", ZENTRIX_VERSION,
+                 std::string(kConvertorVersion).c_str());
     return kExitConverted;
   }
 

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "zentrix_module.h"
+
 namespace kvq::ostrel {
 
 namespace {
@@ -21,13 +23,10 @@ std::string Upper(std::string text) {
   return text;
 }
 
-// gfortran exports SUBROUTINE NAME as name_; the name as given and the bare
-// lower-case name are tried too.
+// Only a routine the module itself defines: a name such as STAT or EXIT
+// would otherwise be found in the C or the Fortran run-time library.
 void* FindRoutine(void* handle, const std::string& name) {
-  for (const std::string& candidate : {name, Lower(name) + "_", Lower(name)}) {
-    if (void* symbol = dlsym(handle, candidate.c_str())) return symbol;
-  }
-  return nullptr;
+  return zx_find_module_routine(handle, name.c_str());
 }
 
 std::string FileProblem(const std::string& path) {
@@ -49,8 +48,7 @@ Function Symbol(void* handle, const char* name) {
 }  // namespace
 
 std::string EntryNameOf(void* handle, const std::string& path) {
-  if (const char* recorded = Symbol<const char*>(handle, "zx_entry_name"); recorded && *recorded)
-    return recorded;
+  if (const char* recorded = zx_recorded_entry_name(handle)) return recorded;
   std::string base = path.substr(path.find_last_of('/') + 1);
   return Upper(base.substr(0, base.find('.')));
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 
 #include "ProcessRunner.h"
 #include "TempDirectory.h"
@@ -36,7 +37,7 @@ TEST_F(ZxrunTest, HelpAndVersionGoToStandardOutput) {
   test::ProcessResult help = Run({"--help"});
   EXPECT_EQ(help.exitStatus, 0);
   EXPECT_EQ(help.err, "");
-  EXPECT_EQ(help.out.substr(0, 39), "usage: zxrun [OPTION ...] MODULE ENTRY\n");
+  EXPECT_EQ(help.out.substr(0, 56), "usage: zxrun [OPTION ...] MODULE [ENTRY] [ARGUMENT ...]\n");
   for (const char* status : {"  2   a gfortran run-time error", "  64  usage error", "  66  "})
     EXPECT_NE(help.out.find(status), std::string::npos) << status;
   EXPECT_EQ(Run({"-h"}).out, help.out);
@@ -48,8 +49,8 @@ TEST_F(ZxrunTest, HelpAndVersionGoToStandardOutput) {
 
 TEST_F(ZxrunTest, UsageErrorsAndUnusableModulesHaveStatusesOfTheirOwn) {
   for (std::vector<std::string> arguments : {std::vector<std::string>{},
-                                             {HOSTED_MODULE},
-                                             {HOSTED_MODULE, "HOSTED", "extra"},
+                                             {"--entry"},
+                                             {"--entry=", HOSTED_MODULE},
                                              {"--frobnicate", HOSTED_MODULE, "HOSTED"},
                                              {"-x"}}) {
     test::ProcessResult r = Run(arguments);
@@ -63,6 +64,32 @@ TEST_F(ZxrunTest, UsageErrorsAndUnusableModulesHaveStatusesOfTheirOwn) {
   test::ProcessResult noEntry = Run({HOSTED_MODULE, "NOSUCH"});
   EXPECT_EQ(noEntry.exitStatus, kLoadFailed);
   EXPECT_NE(noEntry.err.find("no entry routine NOSUCH"), std::string::npos);
+  // Names the C library or the Fortran run-time library define are no
+  // routines of the module: calling them would exit, abort or print garbage.
+  for (const char* foreign : {"STAT", "EXIT", "ABORT", "PUTS", "_gfortran_stop_string"}) {
+    test::ProcessResult r = Run({HOSTED_MODULE, foreign});
+    EXPECT_EQ(r.exitStatus, kLoadFailed) << foreign << ": " << r.err;
+    EXPECT_NE(r.err.find(std::string("no entry routine ") + foreign), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+// The entry routine the build recorded is the default; everything after it
+// (or, with --entry, after the module) is the module's command line.
+TEST_F(ZxrunTest, RecordedEntryAndTheModulesArguments) {
+  test::ProcessResult recorded = Run({HOSTED_MODULE}, "3\n");
+  EXPECT_EQ(recorded.exitStatus, 0) << recorded.err;
+  EXPECT_NE(recorded.out.find("N*N=     9"), std::string::npos) << recorded.out;
+
+  auto argumentsPrinted = [](const std::string& out) {
+    return std::regex_replace(out, std::regex(" +"), " ");
+  };
+  test::ProcessResult named = Run({ARGS_MODULE, "ARGS", "grid.txt", "-v"});
+  EXPECT_EQ(named.exitStatus, 0) << named.err;
+  EXPECT_EQ(argumentsPrinted(named.out), " ARG 1 grid.txt\n ARG 2 -v\n");
+  test::ProcessResult option = Run({"--entry", "args", ARGS_MODULE, "ARGS"});
+  EXPECT_EQ(argumentsPrinted(option.out), " ARG 1 ARGS\n");
+  EXPECT_EQ(argumentsPrinted(Run({ARGS_MODULE}).out), "");
 }
 
 TEST_F(ZxrunTest, RunStatusesArePassedOn) {
