@@ -5,12 +5,11 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
-#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QThread>
+#include <QTimer>
 #include <atomic>
 
 #include "OstrelIdentity.h"
@@ -95,26 +94,44 @@ void TComputationalServer::Connect() {
           &TComputationalServer::ServerLeft);
 }
 
+// The window keeps painting while the server starts: activation and the
+// wait for the server's name run in local event loops, as calls do.
 void TComputationalServer::StartServer(QDBusConnection& bus) {
-  QDBusReply<void> activated = bus.interface()->startService(ostrel::kServiceName);
-  if (activated.isValid()) return;
+  ReportStatus(QStringLiteral("starting the computational server..."));
+  struct StatusCleared {
+    TComputationalServer* component;
+    ~StatusCleared() { component->ReportStatus(QString()); }
+  } cleared{this};
+  QDBusMessage activate =
+      QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                     "org.freedesktop.DBus", "StartServiceByName");
+  activate << QString(ostrel::kServiceName) << 0u;
+  QDBusMessage activated = AwaitReply(bus.asyncCall(activate, StartTimeoutMs()));
+  if (activated.type() != QDBusMessage::ErrorMessage) return;
   QString program = ServerExecutable();
   if (program.isEmpty())
     throw EServerError(QStringLiteral("cannot start the computational server: the bus cannot "
                                       "activate %1 (%2), and no ostrel lies beside %3 or on PATH")
-                           .arg(ostrel::kServiceName, activated.error().message(),
+                           .arg(ostrel::kServiceName, activated.errorMessage(),
                                 QCoreApplication::applicationDirPath()));
   if (!QProcess::startDetached(program, {}))
     throw EServerError(QStringLiteral("cannot start the computational server %1").arg(program));
-  QDeadlineTimer deadline(StartTimeoutMs());
-  while (!bus.interface()->isServiceRegistered(ostrel::kServiceName).value()) {
-    if (deadline.hasExpired())
-      throw EServerError(QStringLiteral("the computational server %1 did not appear on the "
-                                        "session bus as %2 within %3 ms")
-                             .arg(program, ostrel::kServiceName)
-                             .arg(StartTimeoutMs()));
-    QThread::msleep(20);
-  }
+  if (!AwaitServerName(bus, StartTimeoutMs()))
+    throw EServerError(QStringLiteral("the computational server %1 did not appear on the "
+                                      "session bus as %2 within %3 ms")
+                           .arg(program, ostrel::kServiceName)
+                           .arg(StartTimeoutMs()));
+}
+
+bool TComputationalServer::AwaitServerName(QDBusConnection& bus, int timeoutMs) {
+  QDBusServiceWatcher watcher(ostrel::kServiceName, bus, QDBusServiceWatcher::WatchForRegistration);
+  QEventLoop loop;
+  connect(&watcher, &QDBusServiceWatcher::serviceRegistered, &loop, &QEventLoop::quit);
+  QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+  // The name may have come before the watcher was set up.
+  if (!bus.interface()->isServiceRegistered(ostrel::kServiceName).value())
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+  return bus.interface()->isServiceRegistered(ostrel::kServiceName).value();
 }
 
 // Waits for the reply in a local event loop, so that events (and the

@@ -45,6 +45,9 @@ class TComputationalServer : public TComputationalServerBase {
   OrgKvqOstrelIComputationalServerInterface& Server();
   void Connect();
   void StartServer(QDBusConnection& bus);
+  // Serves the event loop until the server's name is on the bus; false
+  // when it did not come within timeoutMs.
+  bool AwaitServerName(QDBusConnection& bus, int timeoutMs);
   void Disconnect();
   void ServerLeft();
   void DispatchEvent();

@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QString>
 #include <QVariant>
-
 #include <functional>
 #include <stdexcept>
 
@@ -18,6 +17,9 @@ class TComputationalServerBase;
 // the event's name and its value (both strings inside the variants).
 using TComputationalServerOnEvent =
     std::function<void(QObject* Sender, const QVariant& evName, const QVariant& evValue)>;
+// What the component is doing that the user waits for (starting the
+// server); an empty text when it is done.
+using TComputationalServerOnStatus = std::function<void(const QString& status)>;
 
 // A failing server operation. Description() is the server's error
 // description, which the client shows to the user unchanged.
@@ -49,15 +51,20 @@ class TComputationalServerBase : public QObject {
 
   void SetOnEvent(TComputationalServerOnEvent handler) { onEvent_ = std::move(handler); }
   const TComputationalServerOnEvent& OnEvent() const { return onEvent_; }
+  void SetOnStatus(TComputationalServerOnStatus handler) { onStatus_ = std::move(handler); }
 
  protected:
   // Hands one event to the client's handler, if it has set one.
   void RaiseEvent(const QVariant& evName, const QVariant& evValue) {
     if (onEvent_) onEvent_(this, evName, evValue);
   }
+  void ReportStatus(const QString& status) {
+    if (onStatus_) onStatus_(status);
+  }
 
  private:
   TComputationalServerOnEvent onEvent_;
+  TComputationalServerOnStatus onStatus_;
 };
 
 }  // namespace kvq

@@ -175,10 +175,22 @@ void TForm1::BuildPanel3() {
 void TForm1::FormCreate(const TServerFactory& serverFactory) {
   server_ = serverFactory ? serverFactory(this) : nullptr;
   serverComponent = server_;
-  if (server_ != nullptr)
-    server_->SetOnEvent([this](QObject* Sender, const QVariant& evName, const QVariant& evValue) {
-      EventProcessing(Sender, evName, evValue);
-    });
+  if (server_ == nullptr) return;
+  server_->SetOnEvent([this](QObject* Sender, const QVariant& evName, const QVariant& evValue) {
+    EventProcessing(Sender, evName, evValue);
+  });
+  server_->SetOnStatus([this](const QString& status) { ShowServerStatus(status); });
+}
+
+// The window stays live while the component starts the server; the user
+// sees why nothing happens yet.
+void TForm1::ShowServerStatus(const QString& status) {
+  if (status.isEmpty()) {
+    QApplication::restoreOverrideCursor();
+    return;
+  }
+  QApplication::setOverrideCursor(Qt::BusyCursor);
+  Memo1->appendPlainText(status);
 }
 
 template <class Operation>

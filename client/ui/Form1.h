@@ -80,6 +80,7 @@ class TForm1 : public QWidget {
 
   void GiveLine();
   void AddChartPoint(QString values);
+  void ShowServerStatus(const QString& status);
   void ShowMessage(const QString& text);
   void ShowError(const QString& text);
   // Runs a server operation; a failure shows the server's error description.

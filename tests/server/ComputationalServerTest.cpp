@@ -9,7 +9,9 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -321,6 +323,33 @@ TEST_F(FallbackStartTest, WithoutActivationTheServerIsStartedFromPath) {
   EXPECT_NE(bus_.ServerPid(), 0u);
   client.server->Continue();
   ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
+}
+
+// A server that takes its time to appear: the caller's event loop keeps
+// running (the window paints) and the component says what it waits for.
+TEST_F(FallbackStartTest, StartingServerKeepsTheEventLoopRunning) {
+  ASSERT_TRUE(bus_.Running());
+  bus_.UseInThisProcess();
+  QTemporaryDir slow;
+  QFile script(slow.filePath("ostrel"));
+  ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+  script.write("#!/bin/sh\nsleep 1\nexec " OSTREL_BIN_DIR "/ostrel \"$@\"\n");
+  script.close();
+  script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  QByteArray path = qgetenv("PATH");
+  qputenv("PATH", slow.path().toLocal8Bit() + ":" + path);
+  Client client;
+  QStringList statuses;
+  client.server->SetOnStatus([&](const QString& status) { statuses << status; });
+  int ticks = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+  ticker.start(50);
+  QString loaded = client.Load(MODULE_ECHO);
+  qputenv("PATH", path);
+  ASSERT_EQ(loaded, "");
+  EXPECT_GE(ticks, 10) << "the event loop stood still while the server started";
+  EXPECT_EQ(statuses, QStringList({"starting the computational server...", ""}));
 }
 
 TEST_F(FallbackStartTest, NoServerAnywhereIsAClearError) {
