@@ -114,7 +114,14 @@ void TComputationalServer::StartServer(QDBusConnection& bus) {
                                       "activate %1 (%2), and no ostrel lies beside %3 or on PATH")
                            .arg(ostrel::kServiceName, activated.errorMessage(),
                                 QCoreApplication::applicationDirPath()));
-  if (!QProcess::startDetached(program, {}))
+  // The server outlives this client: it must not hold the client's standard
+  // streams, or a shell that reads the client's output waits for the server.
+  QProcess server;
+  server.setProgram(program);
+  server.setStandardInputFile(QProcess::nullDevice());
+  server.setStandardOutputFile(QProcess::nullDevice());
+  server.setStandardErrorFile(QProcess::nullDevice());
+  if (!server.startDetached())
     throw EServerError(QStringLiteral("cannot start the computational server %1").arg(program));
   if (!AwaitServerName(bus, StartTimeoutMs()))
     throw EServerError(QStringLiteral("the computational server %1 did not appear on the "

@@ -1,4 +1,4 @@
-// ostrel-run MODULE [PARAMETER-LINE]: runs a converted module through the
+// ostrel-run [OPTION ...] MODULE [PARAMETER-LINE]: runs a converted module through the
 // computational server. Each "Give_Line" is answered with the next line of
 // standard input (at its end: the end of input), the module's output lines
 // go to standard output, every other event to standard error as
@@ -12,6 +12,7 @@
 #include "ComputationalServer.h"
 #include "OstrelIdentity.h"
 #include "Text8Bit.h"
+#include "Version.h"
 
 using namespace kvq;
 
@@ -30,17 +31,63 @@ enum ExitStatus {
   kExited = 9,
 };
 
-int Usage() {
-  std::fputs(
-      "usage: ostrel-run MODULE [PARAMETER-LINE]\n"
-      "Runs the converted module MODULE (a shared library) in the computational server\n"
-      "ostrel, which the session bus starts when none runs. Input lines come from\n"
-      "standard input, output lines go to standard output, other events to standard\n"
-      "error as NAME: VALUE. Exit status: 0 finished or stopped, 1 no server, 2 usage,\n"
-      "3 I/O error, 4 end of input, 5 not started, 6 not loaded, 7 killed by Finish,\n"
-      "8 crashed, 9 the module called exit.\n",
-      stderr);
+constexpr char kUsageLine[] = "usage: ostrel-run [OPTION ...] MODULE [PARAMETER-LINE]\n";
+
+constexpr char kHelp[] =
+    "Runs the converted module MODULE (a shared library) in the computational server\n"
+    "ostrel, which the session bus starts when none runs. Input lines come from\n"
+    "standard input, output lines go to standard output, other events to standard\n"
+    "error as NAME: VALUE. PARAMETER-LINE is the module's command line (GETARG(1)).\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help      show this text\n"
+    "  -V, --version   show the version\n"
+    "  --              end of options\n"
+    "\n"
+    "Exit status: 0 finished or stopped, 1 no server, 2 usage, 3 I/O error, 4 end of\n"
+    "input, 5 not started, 6 not loaded, 7 killed by Finish, 8 crashed, 9 the module\n"
+    "called exit.\n";
+
+int UsageError(const QString& problem) {
+  std::fprintf(stderr, "ostrel-run: %s\n%sTry 'ostrel-run --help' for more information.\n",
+               qPrintable(problem), kUsageLine);
   return kUsage;
+}
+
+struct Invocation {
+  QString module;
+  QString parameterLine;
+};
+
+// Options come before the module; -1 when the run goes on, else the exit
+// status of an answered option or a usage error.
+int ParseArguments(const QStringList& arguments, Invocation& invocation) {
+  QStringList operands;
+  bool optionsEnded = false;
+  for (const QString& argument : arguments.mid(1)) {
+    if (!optionsEnded && operands.isEmpty() && argument.startsWith('-') && argument != "-") {
+      if (argument == "--") {
+        optionsEnded = true;
+      } else if (argument == "-h" || argument == "--help") {
+        std::fputs(kUsageLine, stdout);
+        std::fputs(kHelp, stdout);
+        return kFinished;
+      } else if (argument == "-V" || argument == "--version") {
+        std::printf("ostrel-run %s\n", ZENTRIX_VERSION);
+        return kFinished;
+      } else {
+        return UsageError("unknown option " + argument);
+      }
+      continue;
+    }
+    operands << argument;
+  }
+  if (operands.isEmpty()) return UsageError("a module is needed");
+  if (operands.size() > 2)
+    return UsageError("too many arguments: the parameter line is one argument (quote it)");
+  invocation.module = QFileInfo(operands[0]).absoluteFilePath();
+  invocation.parameterLine = operands.value(1);
+  return -1;
 }
 
 int StatusOfEnd(const QString& end) {
@@ -67,10 +114,10 @@ QString NextInputLine() {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  QStringList arguments = app.arguments();
-  if (arguments.size() < 2 || arguments.size() > 3 || arguments[1] == "--help") return Usage();
-  const QString module = QFileInfo(arguments[1]).absoluteFilePath();
-  const QString parameterLine = arguments.value(2);
+  Invocation invocation;
+  if (int answered = ParseArguments(app.arguments(), invocation); answered >= 0) return answered;
+  const QString& module = invocation.module;
+  const QString& parameterLine = invocation.parameterLine;
 
   TComputationalServer server;
   bool ended = false;

@@ -198,6 +198,36 @@ class EndToEndTest : public QObject {
     QCOMPARE(kestrin.exitCode(), 2);
     QVERIFY(kestrin.readAllStandardError().contains("--nparams"));
   }
+
+  // Help, version and usage errors need no display; without one the window
+  // is refused with a message, not a core dump.
+  void ProgramAnswersWithoutADisplay() {
+    form_.reset();
+    struct Case {
+      QStringList arguments;
+      int status;
+      QByteArray out;
+      QByteArray err;
+    };
+    const Case cases[] = {{{"--help"}, 0, "Usage: kestrin [options]", ""},
+                          {{"-V"}, 0, "kestrin 0.", ""},
+                          {{"--frobnicate"}, 2, "", "kestrin: Unknown option 'frobnicate'."},
+                          {{}, 2, "", "kestrin: no display to show the window on"}};
+    for (const Case& c : cases) {
+      QProcess kestrin;
+      QProcessEnvironment environment = bus_->Environment();
+      for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+      kestrin.setProcessEnvironment(environment);
+      kestrin.start(QStringLiteral(KESTRIN_BINARY), c.arguments);
+      QVERIFY(kestrin.waitForFinished(30000));
+      QCOMPARE(kestrin.exitStatus(), QProcess::NormalExit);
+      QCOMPARE(kestrin.exitCode(), c.status);
+      QVERIFY(kestrin.readAllStandardOutput().startsWith(c.out));
+      QByteArray err = kestrin.readAllStandardError();
+      QVERIFY2(c.err.isEmpty() ? err.isEmpty() : err.startsWith(c.err), err.constData());
+    }
+  }
 };
 
 QTEST_MAIN(EndToEndTest)

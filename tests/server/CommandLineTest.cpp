@@ -5,6 +5,7 @@
 
 #include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include "PrivateBus.h"
 
@@ -124,9 +125,35 @@ TEST_F(CommandLineTest, WithoutARecordedEntryTheFilesBaseNameIsTheEntry) {
   EXPECT_EQ(result.exitCode, 0);
 }
 
-TEST_F(CommandLineTest, UsageErrorsExitWithTwo) {
-  EXPECT_EQ(Run({}).exitCode, 2);
-  EXPECT_EQ(Run({"a", "b", "c"}).exitCode, 2);
+TEST_F(CommandLineTest, OptionsHelpVersionAndUsageErrors) {
+  for (const QStringList& arguments : {QStringList{}, {"a", "b", "c"}, {"--frobnicate", "a"}}) {
+    RunResult result = Run(arguments);
+    EXPECT_EQ(result.exitCode, 2) << arguments.join(' ').toStdString();
+    EXPECT_TRUE(result.err.contains("usage: ostrel-run")) << result.err.toStdString();
+    EXPECT_EQ(result.out, "");
+  }
+  for (const char* help : {"-h", "--help"}) {
+    RunResult result = Run({help});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(result.out.startsWith("usage: ostrel-run [OPTION ...] MODULE"))
+        << result.out.toStdString();
+    EXPECT_EQ(result.err, "");
+  }
+  for (const char* version : {"-V", "--version"})
+    EXPECT_TRUE(Run({version}).out.startsWith("ostrel-run 0.")) << version;
+  // After -- a module may begin with "-"; an option after the module is the
+  // module's parameter line.
+  QTemporaryDir dir;
+  ASSERT_TRUE(QFile::copy(MODULE_ECHO, dir.filePath("-echo.so")));
+  QProcess run;
+  run.setProcessEnvironment(bus_.Environment());
+  run.setWorkingDirectory(dir.path());
+  run.start(OSTREL_RUN, {"--", "-echo.so", "-v"});
+  run.write("end\n");
+  run.closeWriteChannel();
+  ASSERT_TRUE(run.waitForFinished(30000));
+  EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+  EXPECT_TRUE(run.readAllStandardOutput().startsWith(" parameter: -v"));
 }
 
 }  // namespace

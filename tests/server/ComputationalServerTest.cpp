@@ -352,6 +352,22 @@ TEST_F(FallbackStartTest, StartingServerKeepsTheEventLoopRunning) {
   EXPECT_EQ(statuses, QStringList({"starting the computational server...", ""}));
 }
 
+// A server the client started keeps none of the client's streams: a shell
+// reading the client's output is not held until the server idles out.
+TEST_F(FallbackStartTest, StartedServerHoldsNoneOfTheClientsStreams) {
+  ASSERT_TRUE(bus_.Running());
+  QProcessEnvironment environment = bus_.Environment();
+  environment.insert("PATH", QString(OSTREL_BIN_DIR) + ":" + environment.value("PATH"));
+  environment.insert("OSTREL_IDLE_SECONDS", "300");
+  QProcess shell;
+  shell.setProcessEnvironment(environment);
+  shell.start("sh",
+              {"-c", "out=$(echo end | \"$0\" \"$1\"); echo \"[$out]\"", OSTREL_RUN, MODULE_ECHO});
+  ASSERT_TRUE(shell.waitForFinished(20000)) << "the shell waits for the server's end";
+  EXPECT_EQ(shell.readAllStandardOutput(), "[ parameter:\n bye]\n");
+  EXPECT_NE(bus_.ServerPid(), 0u);
+}
+
 TEST_F(FallbackStartTest, NoServerAnywhereIsAClearError) {
   ASSERT_TRUE(bus_.Running());
   bus_.UseInThisProcess();
