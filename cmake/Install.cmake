@@ -11,6 +11,9 @@
 #   share/dbus-1/services/org.kvq.Ostrel.service   (Exec: the installed ostrel)
 #   share/applications/  the converter's window and Kestrin
 #   share/man/man1/      the programs' manual pages, naming the installed folders
+#   share/man/man7/      ostrel-interface(7): writing a client of the server
+#   share/dbus-1/interfaces/  the server's interface description
+#   share/doc/convertor/examples/ostrel_client.py   a client in Python
 #   share/doc/convertor/ copyright (GPL-3+) and changelog
 set(ZENTRIX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Zentrix)
 
@@ -73,7 +76,12 @@ set(desktop ${PROJECT_SOURCE_DIR}/docs/desktop)
 if(TARGET ostrel)
   install(TARGETS ostrel ostrel-run RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(TARGETS ostrel-worker RUNTIME DESTINATION ${OSTREL_WORKER_INSTALL_DIR})
-  list(APPEND man_pages ostrel.1 ostrel-worker.1 ostrel-run.1)
+  list(APPEND man_pages ostrel.1 ostrel-worker.1 ostrel-run.1 ostrel-interface.7)
+  # Where D-Bus tools look for interface descriptions; the client example.
+  install(FILES server/org.kvq.Ostrel.IComputationalServer.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/dbus-1/interfaces)
+  install(PROGRAMS examples/python/ostrel_client.py
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/convertor/examples)
   list(APPEND generated_files
     "${desktop}/org.kvq.Ostrel.service.in|${CMAKE_INSTALL_DATADIR}/dbus-1/services/org.kvq.Ostrel.service")
 endif()
@@ -88,8 +96,10 @@ if(CONVERTOR_WITH_QT)
     "${desktop}/org.kvq.Convertor.desktop.in|${CMAKE_INSTALL_DATADIR}/applications/org.kvq.Convertor.desktop")
 endif()
 foreach(page ${man_pages})
+  get_filename_component(section ${page} EXT)
+  string(SUBSTRING ${section} 1 -1 section)
   list(APPEND generated_files
-    "${PROJECT_SOURCE_DIR}/docs/man/${page}|${CMAKE_INSTALL_MANDIR}/man1/${page}.gz|gzip")
+    "${PROJECT_SOURCE_DIR}/docs/man/${page}|${CMAKE_INSTALL_MANDIR}/man${section}/${page}.gz|gzip")
 endforeach()
 set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/convertor)
 install(FILES docs/debian/copyright DESTINATION ${doc_dir})

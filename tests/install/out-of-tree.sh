@@ -81,6 +81,10 @@ expect_sum "$("$prefix/bin/zxrun" "$work/build/libsums.so" SUMS <"$work/input")"
 # installed service file.
 [ -x "$prefix/bin/ostrel" ] || { echo "built without Qt: no server to try"; exit 0; }
 [ -x "$prefix/libexec/ostrel/ostrel-worker" ] || fail "ostrel-worker is not under libexec/ostrel"
+for file in share/dbus-1/interfaces/org.kvq.Ostrel.IComputationalServer.xml \
+  share/man/man7/ostrel-interface.7.gz share/doc/convertor/examples/ostrel_client.py; do
+  [ -e "$prefix/$file" ] || fail "$file is not installed"
+done
 service=$prefix/share/dbus-1/services/org.kvq.Ostrel.service
 grep -qx "Exec=$prefix/bin/ostrel" "$service" || fail "service file: $(cat "$service")"
 cat >"$work/bus.conf" <<CONF
