@@ -10,6 +10,7 @@
 #include "driver/InsertedLines.h"
 #include "engine/CharacterClass.h"
 #include "engine/ProgramUnits.h"
+#include "engine/ReservedNames.h"
 #include "engine/TextUtilities.h"
 
 namespace kvq {
@@ -288,6 +289,8 @@ void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index
     unitState_ = UnitState::AfterHead;
     run_.unit.procedure = head == UnitHead::Procedure;
     run_.unit.unitName = name;
+    if (head == UnitHead::Procedure && IsReservedName(UpperCase(name)))
+      output_.Warn(reader_.Location(line.place), ReservedNameWarning(name, "the procedure"));
     ProcedureTraits traits = ReadProcedureTraits(headText_, line.freeForm);
     if (!traits.characterResult.empty())
       run_.unit.characterNames.push_back(std::move(traits.characterResult));
@@ -326,8 +329,18 @@ void ConversionRun::BeforeInterfaceBlock() {
   HandleDeclarationSteps(reader_.statement(), 0);
 }
 
+// COMMON blocks and EXTERNAL names that the run-time library declares too.
+void ConversionRun::NoteReservedNames(const Statement& statement) {
+  if (!statement.StartsWith("COMMON") && !statement.StartsWith("EXTERNAL")) return;
+  std::string key = JoinedStatementKey(statement.Joined(), statement.FreeForm());
+  const char* kind = key.starts_with("COMMON") ? "the COMMON block" : "the EXTERNAL name";
+  for (const std::string& name : ReservedNamesDeclared(key))
+    output_.Warn(reader_.Location(statement.first().place), ReservedNameWarning(name, kind));
+}
+
 std::size_t ConversionRun::HandleCode(const Statement& statement, std::size_t index) {
   const StatementLine& line = statement.line(index);
+  if (index == 0) NoteReservedNames(statement);
   if (unitState_ == UnitState::AfterHead && line.continues) {
     output_.WriteOutputLine(text_);
     NoteWritten(text_);

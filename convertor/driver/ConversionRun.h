@@ -41,6 +41,7 @@ class ConversionRun {
   void ConvertSource();
   std::size_t HandleLine(const Statement& statement, std::size_t index);
   void HandleUnitHead(const Statement& statement, std::size_t index);
+  void NoteReservedNames(const Statement& statement);
   std::size_t HandleCode(const Statement& statement, std::size_t index);
   void HandleDeclarationSteps(const Statement& statement, std::size_t index);
   void BeforeInterfaceBlock();

@@ -160,6 +160,23 @@ TEST_F(CommandLineTest, MissingDllNameWithoutTerminalTakesTheProgramName) {
   EXPECT_NE(ReadBytes(dir.path() / "f.out").find("SUBROUTINE FREE(job)"), std::string::npos);
 }
 
+// A procedure, COMMON block or EXTERNAL name that the run-time library
+// declares too is named where the source declares it; other names are not.
+TEST_F(CommandLineTest, NamesOfTheRunTimeLibraryAreReported) {
+  WriteBytes(dir.path() / "n.for",
+             CrLf({"      PROGRAM N", "      EXTERNAL MINE, Close_File", "      CALL MINE",
+                   "      END", "      SUBROUTINE OPEN_FILE(U)", "      COMMON /ZX_DATA/ A,",
+                   "     1  B /OWN/ C", "      END", "      SUBROUTINE OPEN_FILES", "      END"}));
+  test::ProcessResult r = Run({"NAME=N", "n.for", "n.out"});
+  EXPECT_EQ(r.exitStatus, 0);
+  const std::string tail =
+      " has a name of the run-time library Zentrix, which every converted unit uses: the "
+      "converted program does not compile until it is renamed\n";
+  EXPECT_EQ(r.err, "convertor: n.for:2: warning: the EXTERNAL name CLOSE_FILE" + tail +
+                       "convertor: n.for:5: warning: the procedure OPEN_FILE" + tail +
+                       "convertor: n.for:6: warning: the COMMON block ZX_DATA" + tail);
+}
+
 TEST_F(CommandLineTest, SourceIsNeverChanged) {
   std::string source =
       CrLf({"      PROGRAM P", "\tX = \"A\"", "      INCLUDE 'zentrix.h'", "      END   "});
