@@ -68,6 +68,20 @@ module Zentrix
     end subroutine zx_WriteRecordsByHandle
   end interface
 
+  ! Ends the module's run instead of ending the process. A stop code or
+  ! message is reported as the compiler's STOP reports it ("STOP 1" on
+  ! standard error), and a code becomes the run's stop code.
+  interface zx_Instead_of_STOP
+    subroutine zx_Instead_of_STOP()
+    end subroutine zx_Instead_of_STOP
+    subroutine zx_StopWithCode(code)
+      integer, intent(in) :: code
+    end subroutine zx_StopWithCode
+    subroutine zx_StopWithMessage(message)
+      character(len=*), intent(in) :: message
+    end subroutine zx_StopWithMessage
+  end interface
+
   interface
     ! Starts the library for one run; job(1) = -1 selects the console
     ! regime. Returns 0 when the module's main routine may run.
@@ -93,9 +107,6 @@ module Zentrix
     ! then meets its end of file (one from no records would loop).
     integer function zx_InputLength()
     end function zx_InputLength
-    ! Ends the module's run instead of ending the process.
-    subroutine zx_Instead_of_STOP()
-    end subroutine zx_Instead_of_STOP
     ! A "+" in front of file appends; a form "D" followed by a record
     ! length in 6 columns opens for direct access. Sets fo_Error.
     subroutine Open_File(unit, file, status, form)

@@ -50,6 +50,8 @@ static const zx_host* attached_host; /* callbacks of the hosted regime */
 static int hosted;                   /* the run uses attached_host */
 static int started;                  /* Init_zx let the main routine run */
 static int run_status = ZX_STATUS_OK;
+/* The code of the STOP that ended the last run; 0 without one. */
+static int stop_code = 0;
 static int stop_point_set;
 static jmp_buf stop_point;
 static void cancel_run(void); /* the host cancelled a read (host side below) */
@@ -373,18 +375,42 @@ void zx_eof_read_(void) {
 }
 
 /* STOP in a converted module: control goes back to the host. A program
-   without a host (the console or MPI main program) ends normally. */
-void zx_instead_of_stop_(void) {
+   without a host (the console or MPI main program) ends with the code. */
+static void stop_run(int code) {
   zx_flush_console();
   fflush(stdout);
+  fflush(stderr);
   if (stop_point_set) {
     if (run_status == ZX_STATUS_OK) run_status = ZX_STATUS_STOPPED;
+    stop_code = code;
     longjmp(stop_point, 1);
   }
 #ifdef ZX_MPI
   MPI_Finalize();
 #endif
-  exit(0);
+  exit(code);
+}
+
+void zx_instead_of_stop_(void) {
+  stop_run(0);
+}
+
+/* STOP n: as the compiler reports it, "STOP n" on standard error. */
+void zx_stopwithcode_(const int* code) {
+  zx_flush_console();
+  if (is_output_process()) fprintf(stderr, "STOP %d\n", *code);
+  stop_run(*code);
+}
+
+/* STOP 'message': "STOP message" on standard error; the code is 0. */
+void zx_stopwithmessage_(const char* message, size_t length) {
+  zx_flush_console();
+  if (is_output_process()) fprintf(stderr, "STOP %.*s\n", (int)length, message);
+  stop_run(0);
+}
+
+int zx_stop_code(void) {
+  return stop_code;
 }
 
 void zx_raiseevent_(const char* name, const char* value, size_t name_length, size_t value_length) {
@@ -498,6 +524,7 @@ static void cancel_run(void) {
 
 int zx_call_entry(zx_entry_routine entry, int* job) {
   run_status = ZX_STATUS_OK;
+  stop_code = 0;
   started = 0;
   stop_point_set = 1;
   if (setjmp(stop_point) == 0) entry(job);

@@ -88,6 +88,11 @@ int zx_attach_host(const zx_host* host);
    ZX_JOB_SIZE integers; job[0] selects the regime. */
 int zx_call_entry(zx_entry_routine entry, int* job);
 
+/* The code of the STOP that ended the last run (STOP 3: 3); 0 when the run
+   ended otherwise, by a plain STOP or by a STOP with a message. Modules built
+   before stop codes were kept lack it: look it up with dlsym. */
+int zx_stop_code(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -40,6 +40,7 @@ static const char kHelp[] =
     "\n"
     "Exit status:\n"
     "  0   the run finished, or the module executed STOP without a code\n"
+    "  N   the module executed STOP N (N & 255, as the original program exits)\n"
     "  1   an ERROR STOP in the module (gfortran's status)\n"
     "  2   a gfortran run-time error in the module (gfortran's status)\n"
     "  3   an I/O error was handled by the converted error handler\n"
@@ -166,5 +167,8 @@ int main(int argc, char** argv) {
   int status = call_entry(entry, job);
   free(job);
   fflush(stdout);
-  return status == ZX_STATUS_STOPPED ? 0 : status;
+  if (status != ZX_STATUS_STOPPED) return status;
+  /* STOP n ends zxrun with n, as it ends the original program. */
+  int (*stop_code)(void) = (int (*)(void))dlsym(module, "zx_stop_code");
+  return stop_code ? stop_code() & 0xff : 0;
 }

@@ -323,21 +323,79 @@ void StatementConverter::ApplyPauseRule() {
   text = head + std::string(kPauseLine);
 }
 
+namespace {
+
+// What follows STOP up to the end of the statement or its trailing
+// comment: a stop code or a message as written, blanks around it dropped.
+std::string StopArgument(std::string_view rest) {
+  char quote = 0;
+  std::size_t end = rest.size();
+  for (std::size_t i = 0; i < rest.size(); ++i) {
+    char c = rest[i];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+    } else if (c == '!') {
+      end = i;
+      break;
+    }
+  }
+  rest = rest.substr(0, end);
+  std::size_t first = rest.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return std::string(rest.substr(first, rest.find_last_not_of(" \t") - first + 1));
+}
+
+}  // namespace
+
 bool StatementConverter::ApplyStopRule(const Scanner& scan) {
   std::string& text = *text_;
   std::size_t last = scan.Pos();  // column of the keyword's last letter
   if (last > 10 && static_cast<unsigned char>(text[last - 5]) >= '0') return false;
+  // The stop code or message goes to the library, which reports it as the
+  // compiler's STOP would; the statement may go on over continuation lines.
+  // The join keeps each line's statement field only.
+  std::string_view field = StatementField(text, freeForm_);
+  if (LinesFollow()) {
+    text.resize(field.size());
+    for (; LinesFollow(); ++next_) AppendContinuation(text, NextLine(), freeForm_);
+    joined_ = true;
+    field = text;
+  }
+  std::string argument = StopArgument(field.substr(std::min(last, field.size())));
   std::string prefix = text.substr(0, keywordStart_);
   if (freeForm_ && prefix.find_first_not_of(' ') == std::string::npos) prefix = LabelPrefix();
-  std::string call = std::string(kStopCall) + std::string(kStopTag);
+  std::string call = argument.empty()
+                         ? std::string(kStopCall)
+                         : std::string(kStopCall.substr(0, kStopCall.find_last_not_of(' ') + 1)) +
+                               "(" + argument + ")";
   if (!inIf_) run_.unit.lastWasReturn = true;
-  if (!freeForm_ && prefix.size() + call.size() > kFixedFormLastColumn) {
+  if (!freeForm_ && prefix.size() + call.size() + kStopTag.size() > kFixedFormLastColumn) {
     output_.WriteOutputLine(prefix);
-    text = "     - " + call;
+    text = WriteFixedFormContinued(call);
   } else {
     text = prefix + call;
   }
+  text += kStopTag;
   return true;
+}
+
+// Writes code over continuation lines of the fixed form ("-" in column 6,
+// the code from column 8, then from column 7), all but the last; returns
+// the last. A constant may be cut anywhere: it goes on in column 7.
+std::string StatementConverter::WriteFixedFormContinued(std::string_view code) {
+  std::string line = "     - ";
+  constexpr std::size_t kWidth = kFixedFormLastColumn;
+  while (line.size() + code.size() > kWidth) {
+    std::size_t room = kWidth - line.size();
+    line.append(code.substr(0, room));
+    output_.WriteOutputLine(line);
+    code.remove_prefix(room);
+    line = "     -";
+  }
+  line.append(code);
+  return line;
 }
 
 void StatementConverter::ApplyTraceRule() {

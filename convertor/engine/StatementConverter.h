@@ -90,6 +90,7 @@ class StatementConverter {
   void PushDoLabel(Scanner& scan);
   void ApplyPauseRule();
   bool ApplyStopRule(const Scanner& scan);
+  std::string WriteFixedFormContinued(std::string_view code);
   void ApplyTraceRule();
 
   // FORMAT statements used by console output.

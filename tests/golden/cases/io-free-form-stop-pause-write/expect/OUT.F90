@@ -13,7 +13,7 @@ if (x > 1.0) then
       CALL zx_Instead_of_STOP     !  KVQ
       Continue   ! instead of PAUSE !
 end if
-  CALL zx_Instead_of_STOP     !  KVQ
+  CALL zx_Instead_of_STOP('end')  !  KVQ
  9470 CALL zx_IO_ERROR          !  KVQ
       Return                    !  KVQ
 99470 CALL zx_Eof_Read          !  KVQ
