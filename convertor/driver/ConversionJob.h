@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "RunObserver.h"
+#include "StagedFile.h"
 #include "engine/ConversionSettings.h"
 
 namespace kvq {
@@ -39,6 +40,12 @@ struct ConversionJob {
   // destination named on the command line may be a source given in the
   // wrong order.
   bool protectDestination = false;
+  // A destination in a folder the converter owns (Converted_<project>) is
+  // replaced itself when it is a link; one the user named keeps its link.
+  LinkPolicy destinationLinks = LinkPolicy::ReplaceTarget;
+  // --depfile: the Make rule is written there, together with the
+  // destination and only when the destination is.
+  std::string dependencyFile;
   // Asked when a main program is met and settings.dllName is empty; gets the
   // current name, the main program's, and where its PROGRAM statement
   // stands (FILE:LINE); returns the new name.

@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include "OutputConflicts.h"
 #include "PathLookup.h"
 #include "driver/ConversionOptions.h"
+#include "driver/DependencyFile.h"
 #include "driver/InsertedLines.h"
 #include "engine/CharacterClass.h"
 #include "engine/ProgramUnits.h"
@@ -110,13 +112,72 @@ RunResult ConversionRun::Run() {
     result.outcome = RunOutcome::Cancelled;
     return result;
   }
-  if (!output_.Commit()) {
-    result.message =
-        "convertor: " + GivenDestination() + ": the converted file could not be written";
-    return result;
-  }
+  if (!CommitOutputs(result)) return result;
   result.outcome = RunOutcome::Converted;
   return result;
+}
+
+// The files the run reads and writes, for the rule that no output is an
+// input or another output.
+std::vector<RunFile> ConversionRun::Outputs() const {
+  std::vector<RunFile> outputs{{job_.destination, GivenDestination(), "the destination"}};
+  if (!job_.dependencyFile.empty())
+    outputs.push_back({job_.dependencyFile, job_.dependencyFile, "the dependency file"});
+  return outputs;
+}
+
+std::vector<RunFile> ConversionRun::Inputs() const {
+  std::vector<RunFile> inputs;
+  if (!job_.sourceText) inputs.push_back({job_.source, GivenSource(), "the source"});
+  for (const std::string& include : run_.includedFiles)
+    inputs.push_back({include, include, "an INCLUDE file"});
+  return inputs;
+}
+
+// Every output is checked and written out in full before any replaces its
+// file: a dependency file that cannot be written keeps the old destination.
+bool ConversionRun::CommitOutputs(RunResult& result) {
+  if (std::string conflict = FindOutputConflict(Outputs(), Inputs()); !conflict.empty()) {
+    output_.Discard();
+    result.message = "convertor: " + conflict;
+    return false;
+  }
+  StagedFile dependencies;
+  if (!job_.dependencyFile.empty()) {
+    if (!dependencies.Create(job_.dependencyFile, LinkPolicy::ReplaceTarget)) {
+      output_.Discard();
+      result.message = "convertor: " + job_.dependencyFile +
+                       ": the dependency file could not be written (" + std::strerror(errno) +
+                       "); nothing was written";
+      return false;
+    }
+    dependencies.Write(DependencyRule(job_.destination, job_.source, run_.includedFiles));
+  }
+  if (!output_.Seal()) {
+    dependencies.Discard();
+    result.message = "convertor: " + GivenDestination() +
+                     ": the converted file could not be written (" + std::strerror(errno) + ")";
+    return false;
+  }
+  if (!job_.dependencyFile.empty() && !dependencies.Seal()) {
+    output_.Discard();
+    result.message = "convertor: " + job_.dependencyFile +
+                     ": the dependency file could not be written (" + std::strerror(errno) +
+                     "); nothing was written";
+    return false;
+  }
+  if (!output_.Commit()) {
+    dependencies.Discard();
+    result.message = "convertor: " + GivenDestination() +
+                     ": the converted file could not be written (" + std::strerror(errno) + ")";
+    return false;
+  }
+  if (!job_.dependencyFile.empty() && !dependencies.Commit()) {
+    result.message = "convertor: " + job_.dependencyFile +
+                     ": the dependency file could not be written (" + std::strerror(errno) + ")";
+    return false;
+  }
+  return true;
 }
 
 // Names the file with bare line feeds (the source, or an INCLUDE file
@@ -165,6 +226,16 @@ bool ConversionRun::OpenFiles(RunResult& result) {
                      ": the destination is the source itself; nothing was written";
     return false;
   }
+  if (!IsReplaceableTarget(job_.destination, job_.destinationLinks)) {
+    result.message = "convertor: " + GivenDestination() +
+                     ": is no regular file (a directory, device, FIFO or socket); nothing was "
+                     "written";
+    return false;
+  }
+  if (std::string conflict = FindOutputConflict(Outputs(), Inputs()); !conflict.empty()) {
+    result.message = "convertor: " + conflict;
+    return false;
+  }
   if (job_.protectDestination && !MayReplaceDestination(job_.destination)) {
     result.outcome = RunOutcome::Refused;
     result.message = "convertor: " + GivenDestination() +
@@ -172,7 +243,7 @@ bool ConversionRun::OpenFiles(RunResult& result) {
                      std::string(kFirstOutputLine) + "); it is not overwritten without --force";
     return false;
   }
-  if (!output_.Create(job_.destination)) {
+  if (!output_.Create(job_.destination, job_.destinationLinks)) {
     int error = errno;
     ShowRunStatus("*** No file: " + job_.shownDestination);
     observer_.Report(Diagnostic{Severity::Error, GivenDestination(), 0,

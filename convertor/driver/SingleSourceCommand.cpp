@@ -2,7 +2,6 @@
 
 #include "PathLookup.h"
 #include "driver/ConversionRun.h"
-#include "driver/DependencyFile.h"
 #include "driver/InsertedLines.h"
 #include "engine/TextUtilities.h"
 
@@ -128,6 +127,7 @@ RunOutcome RunSingleSource(ProgramState& state, UserInterface& ui, RunObserver& 
   }
   // A destination the user typed may be a source in the wrong place.
   job.protectDestination = fileCount == 2 && !state.forceOverwrite;
+  job.dependencyFile = state.dependencyFile;
   if (fileCount < 2) {
     RunOutcome named = AskForFileNames(state, ui, job, fileCount);
     if (named != RunOutcome::Converted) return named;
@@ -146,12 +146,6 @@ RunOutcome RunSingleSource(ProgramState& state, UserInterface& ui, RunObserver& 
   if (!result.message.empty()) ui.ShowMessage(result.message);
   for (const Diagnostic& followUp : result.followUp) observer.Report(followUp);
   if (result.outcome != RunOutcome::Converted) return result.outcome;
-  if (!state.dependencyFile.empty() &&
-      !WriteDependencyFile(state.dependencyFile, job.destination, job.source, result.includedFiles,
-                           message)) {
-    ui.ShowMessage(message);
-    return RunOutcome::Abandoned;
-  }
 
   if (job.settings.createProject) {
     if (generate) generate(job.destination);
