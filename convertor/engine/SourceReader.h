@@ -31,6 +31,7 @@
 #include <string_view>
 #include <vector>
 
+#include "StagedFile.h"
 #include "engine/ConversionSettings.h"
 #include "engine/OutputChannel.h"
 #include "engine/RunState.h"
@@ -158,8 +159,8 @@ class SourceReader {
   int lookaheadDepth_ = 0;  // level the look-ahead line was read from
   int textDepth_ = 0;       // level the current line was read from
 
-  std::FILE* companion_ = nullptr;
-  std::string companionPath_;
+  StagedFile companion_;
+  std::string companionBuffer_;  // lines not yet written
 
   // Reused buffers: a line is held only while it is current or look-ahead.
   std::string raw_;

@@ -68,7 +68,9 @@ class ProjectConversion {
   void RewriteAsLibrary(std::string& line) const;
   void NoteDefinitions(const std::string& line);
   void HandleSourceLine(std::size_t& index);
-  void ConvertSource(const std::string& fileName);
+  bool ConvertSource(const std::string& fileName);
+  bool HasOnlyRealDirectories(const std::string& name) const;
+  void ReportEnd();
   void AddDefinitions();
 
   ProgramState& state_;
@@ -84,11 +86,15 @@ class ProjectConversion {
   std::string projectDirectory_;    // as the file system has it
   std::string convertedDirectory_;  // project directory + "/Converted_" + name
   bool librarySourcesInserted_ = false;
+  // The Fortran sources of the project, and those left unconverted.
+  int fortranSources_ = 0;
+  std::vector<std::string> unconverted_;
 };
 
 bool ProjectConversion::CopyProjectFile(const std::string& source, const std::string& destination) {
   std::optional<ProjectLines> lines = ReadProjectLines(ResolvePath(source));
-  if (!lines || !WriteProjectLines(destination, *lines)) {
+  // The folder is the converter's: a link planted there is replaced.
+  if (!lines || !WriteProjectLines(destination, *lines, LinkPolicy::ReplaceLink)) {
     ui_.ShowMessage("Cannot find file " + source);
     text_.clear();
     return false;
@@ -206,7 +212,8 @@ void ProjectConversion::HandleSourceLine(std::size_t& index) {
     line.insert(kSourceKeyLength, ".");  // refers to the file in the project directory
     return;
   }
-  ConvertSource(fileName);
+  ++fortranSources_;
+  if (!ConvertSource(fileName)) unconverted_.push_back(fileName);
 }
 
 // A name that climbs out of the project directory ("..") or is absolute
@@ -223,14 +230,34 @@ bool StaysInsideItsDirectory(const std::string& name) {
   return true;
 }
 
-void ProjectConversion::ConvertSource(const std::string& fileName) {
+// The folders between ConvertedDirectory and a converted copy: a link
+// among them would take the copy outside the project.
+bool ProjectConversion::HasOnlyRealDirectories(const std::string& name) const {
+  std::string directory = convertedDirectory_;
+  std::string rest = DirectoryPart(name);
+  while (!rest.empty()) {
+    std::size_t end = rest.find(kPathSeparator);
+    directory = JoinPath(directory, rest.substr(0, end));
+    rest = end == std::string::npos ? std::string() : rest.substr(end + 1);
+    struct stat info;
+    if (::lstat(ResolvePath(directory).c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) return false;
+  }
+  return true;
+}
+
+bool ProjectConversion::ConvertSource(const std::string& fileName) {
   std::string name = fileName;
   for (char& c : name)
     if (c == '\\') c = kPathSeparator;
   if (!StaysInsideItsDirectory(name)) {
     ui_.ShowMessage("convertor: " + fileName +
                     ": a source outside the project directory is not converted");
-    return;
+    return false;
+  }
+  if (!HasOnlyRealDirectories(name)) {
+    ui_.ShowMessage("convertor: " + fileName +
+                    ": a folder of its converted copy is a link; the source is not converted");
+    return false;
   }
   ParamList files;
   files.Set({JoinPath(projectDirectory_, name), JoinPath(convertedDirectory_, name)});
@@ -243,8 +270,9 @@ void ProjectConversion::ConvertSource(const std::string& fileName) {
   observer_.ClearLists();
   if (!JobFromArguments(files, job, fileCount, message)) {
     ui_.ShowMessage(message);
-    return;
+    return false;
   }
+  job.destinationLinks = LinkPolicy::ReplaceLink;
   job.freeForm = IsFreeFormName(job.shownSource) || IsFreeFormName(job.shownDestination);
   job.companionPath = ReplaceExtension(job.source, ".WatCom");
   ui_.SetBusyCursor(true);
@@ -252,7 +280,7 @@ void ProjectConversion::ConvertSource(const std::string& fileName) {
   ui_.SetBusyCursor(false);
   if (!result.message.empty()) ui_.ShowMessage(result.message);
   for (const Diagnostic& followUp : result.followUp) observer_.Report(followUp);
-  if (result.outcome != RunOutcome::Converted) return;
+  if (result.outcome != RunOutcome::Converted) return false;
   mainProgramConverted_ = mainProgramConverted_ || result.mainProgramConverted;
   if (job.settings.createProject) {
     if (generate_) generate_(job.destination);
@@ -260,26 +288,49 @@ void ProjectConversion::ConvertSource(const std::string& fileName) {
   }
   observer_.SetStatusLine(RunStatusLine(job.shownSource, result.inputLines, result.outputLines,
                                         std::string(kReadyMessage)));
+  return true;
 }
 
+// One pass that builds the new text: inserting into the old one at each
+// "# ADD F90" line would move every later line each time.
 void ProjectConversion::AddDefinitions() {
-  std::size_t count = text_.size();
-  for (std::size_t i = 0; i < text_.size() && count > 0; ++i, --count) {
-    std::string upper = UpperCase(text_[i]);
-    if (!upper.starts_with("# ADD F90 ")) continue;
-    std::string& line = text_[i];
+  // "PIVOT " marks a project whose sources hold a main program.
+  std::string mark = mainProgramConverted_ ? "PIVOT " : "";
+  ProjectLines text;
+  text.reserve(text_.size() + text_.size() / 4);
+  for (std::string& line : text_) {
+    std::string upper = UpperCase(line);
+    if (!upper.starts_with("# ADD F90 ")) {
+      text.push_back(std::move(line));
+      continue;
+    }
     std::size_t at = upper.find(kDefinitionsMarker);
-    // "PIVOT " marks a project whose sources hold a main program.
-    std::string mark = mainProgramConverted_ ? "PIVOT " : "";
     if (at != std::string::npos) {
       line.insert(at + kDefinitionsMarker.size(), mark + state_.carry.ownMacros + "KVQ ");
     } else {
       std::string head = ("/define:\"" + mark).substr(0, kDefineHeadLength);
       line.insert(std::string_view("# ADD F90 ").size(), head + state_.carry.ownMacros + "KVQ\" ");
     }
-    text_.insert(text_.begin() + static_cast<std::ptrdiff_t>(i) + 1, "# ADD CPP /nologo /c");
-    ++i;  // the inserted line is no line of the project as it was
+    text.push_back(std::move(line));
+    text.push_back("# ADD CPP /nologo /c");
   }
+  text_ = std::move(text);
+}
+
+// Says whether every Fortran source was converted: a project with a source
+// left unconverted is no converted project.
+void ProjectConversion::ReportEnd() {
+  if (unconverted_.empty()) {
+    ui_.ShowMessage("The converted project \"" + projectName_ + "\"\rYou can see in a directory\r" +
+                    convertedDirectory_ + kPathSeparator);
+    return;
+  }
+  std::string names;
+  for (const std::string& name : unconverted_) names += (names.empty() ? "" : ", ") + name;
+  ui_.ShowMessage("convertor: " + projectName_ + ": " + std::to_string(unconverted_.size()) +
+                  " of " + std::to_string(fortranSources_) + " Fortran sources not converted (" +
+                  names + "); the project in " + convertedDirectory_ + kPathSeparator +
+                  " is incomplete");
 }
 
 RunOutcome ProjectConversion::Run(const std::string& shownProject, const std::string& project) {
@@ -290,6 +341,16 @@ RunOutcome ProjectConversion::Run(const std::string& shownProject, const std::st
 
   convertedDirectory_ = JoinPath(projectDirectory_, "Converted_" + projectName_);
   ::mkdir(convertedDirectory_.c_str(), 0777);  // exists already, or the copies report it
+  // Everything is written into this folder: a link there would take it
+  // elsewhere.
+  struct stat info;
+  if (::lstat(convertedDirectory_.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) {
+    ui_.ShowMessage("convertor: " + convertedDirectory_ +
+                    ": is no directory (a link or a file); nothing was converted");
+    state_.paramList.Set({});
+    state_.batchMode = false;
+    return RunOutcome::Abandoned;
+  }
   CopyHeaderFile();
   std::string base = JoinPath(convertedDirectory_, projectName_);
   RunOutcome outcome = RunOutcome::Abandoned;
@@ -301,10 +362,9 @@ RunOutcome ProjectConversion::Run(const std::string& shownProject, const std::st
       if (IsSourceLine(text_[i]) || IsHandListedLibraryFile(text_[i])) HandleSourceLine(i);
     }
     AddDefinitions();
-    if (WriteProjectLines(textPath_, text_)) {
-      ui_.ShowMessage("The converted project \"" + projectName_ +
-                      "\"\rYou can see in a directory\r" + convertedDirectory_ + kPathSeparator);
-      outcome = RunOutcome::Converted;
+    if (WriteProjectLines(textPath_, text_, LinkPolicy::ReplaceLink)) {
+      ReportEnd();
+      outcome = unconverted_.empty() ? RunOutcome::Converted : RunOutcome::Abandoned;
     } else {
       ui_.ShowMessage("convertor: " + textPath_ + ": the project file could not be written");
     }

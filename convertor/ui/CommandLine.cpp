@@ -71,7 +71,7 @@ constexpr const char* kHelp =
     "Options (anywhere before --; a lone - is no option):\n"
     "  -h, --help      show this text\n"
     "  -V, --version   show the version\n"
-    "  -q, --quiet     leave out the status line\n"
+    "  -q, --quiet     leave out the status line and the report lines\n"
     "  --force         overwrite a DEST that is no converter output\n"
     "  --accept-lf     accept sources and INCLUDE files with bare line feeds (LF)\n"
     "  --depfile FILE  write a Make rule into FILE: DEST depends on SOURCE and on\n"
@@ -170,6 +170,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, const ConsoleStrea
   }
 
   ConsoleUserInterface ui(streams.out, streams.err, streams.in, streams.interactive);
+  ui.SetQuiet(options.quiet);
   ProgramState state;
   if (!state.paramList.Assign(options.operands))
     return UsageError(streams, "too many arguments: at most " +
@@ -192,7 +193,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, const ConsoleStrea
   std::unique_ptr<BatchFrontEnd> frontEnd = makeFrontEnd ? makeFrontEnd(ui, state) : nullptr;
   RunOutcome outcome =
       frontEnd ? DispatchArguments(state, *frontEnd, *frontEnd) : DispatchArguments(state, ui, ui);
-  if (!options.quiet) ui.PrintStatusLine();
+  ui.PrintStatusLine();
   if (outcome == RunOutcome::NeedsFileNames)
     return UsageError(streams,
                       "a source and a destination file name are needed; did you forget the "

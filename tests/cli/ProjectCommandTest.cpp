@@ -25,10 +25,15 @@ TEST(ProjectCommand, SourcesOutsideTheProjectDirectoryAreNotConverted) {
   WriteBytes(dir.path() / "proj" / "A.FOR", CrLf({"      Y=1"}));
   test::ProcessResult r =
       test::RunProgram(CONVERTOR_BINARY, {"P.dsp"}, (dir.path() / "proj").string());
-  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  // A source left unconverted makes the project conversion fail.
+  EXPECT_EQ(r.exitStatus, 1) << r.err;
   EXPECT_NE(r.err.find(": ..\\ESCAPE.FOR: a source outside the project directory is not converted"),
             std::string::npos)
       << r.err;
+  EXPECT_NE(r.err.find("P: 1 of 2 Fortran sources not converted (..\\ESCAPE.FOR)"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("The converted project"), std::string::npos) << r.err;
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "proj" / "Converted_P" / "A.FOR"));
   // The converted copy would have replaced the original one level up.
   EXPECT_EQ(test::ReadBytes(dir.path() / "ESCAPE.FOR"), CrLf({"      X=1"}));
