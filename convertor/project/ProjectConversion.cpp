@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "PathLookup.h"
 #include "driver/ConversionRun.h"
 #include "engine/TextUtilities.h"
@@ -93,9 +96,15 @@ class ProjectConversion {
 
 bool ProjectConversion::CopyProjectFile(const std::string& source, const std::string& destination) {
   std::optional<ProjectLines> lines = ReadProjectLines(ResolvePath(source));
-  // The folder is the converter's: a link planted there is replaced.
-  if (!lines || !WriteProjectLines(destination, *lines, LinkPolicy::ReplaceLink)) {
+  if (!lines) {
     ui_.ShowMessage("Cannot find file " + source);
+    text_.clear();
+    return false;
+  }
+  // The folder is the converter's: a link planted there is replaced.
+  if (!WriteProjectLines(destination, *lines, LinkPolicy::ReplaceLink)) {
+    ui_.ShowMessage("convertor: " + destination + ": cannot be written (" + std::strerror(errno) +
+                    ")");
     text_.clear();
     return false;
   }

@@ -149,7 +149,7 @@ bool Generator::CheckNameList(const std::vector<std::string>& words) {
   for (const std::string& word : words) {
     if (IsExtensionSwitch(word) ? IsExtensionSwitchText(word) : IsPlainName(word)) continue;
     ui_.ShowMessage("convertor: " + word +
-                    ": a name list holds plain names (letters, digits, _ and -) and extension "
+                    ": a name list holds only plain names (letters, digits, _ and -) and extension "
                     "switches (.f90)");
     return false;
   }

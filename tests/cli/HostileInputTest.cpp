@@ -115,12 +115,16 @@ TEST_F(HostileInputTest, IncludeCyclesStopAtTenLevels) {
 
 TEST_F(HostileInputTest, IncludesOfDirectoriesDevicesAndUnreadableFilesPassUnchanged) {
   std::filesystem::create_directory(dir.path() / "DIR.INC");
+  // Opening a FIFO would wait for a writer for ever.
+  ::mkfifo((dir.path() / "P.INC").c_str(), 0644);
   WriteBytes(dir.path() / "SECRET.INC", "      X=1\r\n");
   ::chmod((dir.path() / "SECRET.INC").c_str(), 0);
   bool canReadAnyway = ::access((dir.path() / "SECRET.INC").c_str(), R_OK) == 0;  // root
-  std::string out = Convert(CrLf({"      INCLUDE 'DIR.INC'", "      INCLUDE '/dev/zero'",
-                                  "      INCLUDE '/dev/null'", "      INCLUDE 'SECRET.INC'"}));
+  std::string out = Convert(
+      CrLf({"      INCLUDE 'DIR.INC'", "      INCLUDE '/dev/zero'", "      INCLUDE '/dev/null'",
+            "      INCLUDE 'SECRET.INC'", "      INCLUDE 'P.INC'"}));
   EXPECT_NE(out.find("      INCLUDE 'DIR.INC'\r\n"), std::string::npos);
+  EXPECT_NE(out.find("      INCLUDE 'P.INC'\r\n"), std::string::npos);
   EXPECT_NE(out.find("      INCLUDE '/dev/zero'\r\n"), std::string::npos);
   EXPECT_NE(out.find("      INCLUDE '/dev/null'\r\n"), std::string::npos);
   if (!canReadAnyway) {
