@@ -6,17 +6,22 @@
 
 namespace kvq {
 
-bool ParamList::Assign(const std::vector<std::string>& arguments) {
+bool ParamList::Assign(const std::vector<std::string>& arguments, std::size_t settingsEnd) {
   auto end = std::find(arguments.begin(), arguments.end(), std::string());
   if (static_cast<std::size_t>(end - arguments.begin()) > kMaxEntries) {
     Set({});
     return false;
   }
-  Set(std::vector<std::string>(arguments.begin(), end));
+  Set(std::vector<std::string>(arguments.begin(), end), settingsEnd);
   return true;
 }
 
-void ParamList::Set(std::vector<std::string> originals) {
+bool ParamList::IsSetting(std::size_t i) const {
+  return i < settingsEnd_ && upper_[i].find('=') != std::string::npos;
+}
+
+void ParamList::Set(std::vector<std::string> originals, std::size_t settingsEnd) {
+  settingsEnd_ = settingsEnd;
   original_ = std::move(originals);
   upper_.clear();
   for (const std::string& entry : original_) upper_.push_back(UpperCase(entry));

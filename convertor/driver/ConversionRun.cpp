@@ -144,6 +144,14 @@ bool ConversionRun::CommitOutputs(RunResult& result) {
   }
   StagedFile dependencies;
   if (!job_.dependencyFile.empty()) {
+    std::string unnamable = NameNoRuleCanHold(job_.destination, job_.source, run_.includedFiles);
+    if (!unnamable.empty()) {
+      output_.Discard();
+      result.message = "convertor: " + unnamable +
+                       ": a Make rule cannot name this file (it holds \";\", \"%\" or a line "
+                       "end); nothing was written";
+      return false;
+    }
     if (!dependencies.Create(job_.dependencyFile, LinkPolicy::ReplaceTarget)) {
       output_.Discard();
       result.message = "convertor: " + job_.dependencyFile +

@@ -21,6 +21,10 @@ std::string EscapeForMake(const std::string& name) {
   return escaped;
 }
 
+bool CanBeInRule(const std::string& name) {
+  return name.find_first_of(";%\r\n") == std::string::npos;
+}
+
 std::vector<std::string> WithoutRepeats(const std::vector<std::string>& names) {
   std::vector<std::string> unique;
   for (const std::string& name : names)
@@ -40,6 +44,15 @@ std::string DependencyRule(const std::string& target, const std::string& source,
   rule += "\n";
   for (const std::string& include : includes) rule += "\n" + EscapeForMake(include) + ":\n";
   return rule;
+}
+
+std::string NameNoRuleCanHold(const std::string& target, const std::string& source,
+                              const std::vector<std::string>& includedFiles) {
+  if (!CanBeInRule(target)) return target;
+  if (!CanBeInRule(source)) return source;
+  for (const std::string& include : includedFiles)
+    if (!CanBeInRule(include)) return include;
+  return {};
 }
 
 bool WriteDependencyFile(const std::string& path, const std::string& target,

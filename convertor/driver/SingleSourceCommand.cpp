@@ -84,7 +84,7 @@ bool JobFromArguments(const ParamList& params, ConversionJob& job, int& fileCoun
                       std::string& message) {
   fileCount = 0;
   for (std::size_t i = 0; i < params.size(); ++i) {
-    if (Contains(params[i], "=")) {
+    if (params.IsSetting(i)) {
       ApplySettingArgument(job.settings, params[i]);
       continue;
     }

@@ -269,7 +269,8 @@ bool ProjectConversion::ConvertSource(const std::string& fileName) {
     return false;
   }
   ParamList files;
-  files.Set({JoinPath(projectDirectory_, name), JoinPath(convertedDirectory_, name)});
+  // Both are file names, whatever their folders are called.
+  files.Set({JoinPath(projectDirectory_, name), JoinPath(convertedDirectory_, name)}, 0);
   ConversionJob job;
   job.settings = settings_;
   job.settings.dllName = projectName_;

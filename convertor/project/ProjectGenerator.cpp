@@ -196,7 +196,7 @@ bool Generator::TakeExtraArguments() {
   const ParamList& params = state_.paramList;
   for (std::size_t i = 2; i < params.size(); ++i) {
     const std::string& entry = params[i];
-    if (std::size_t equals = entry.find('='); equals != std::string::npos) {
+    if (std::size_t equals = entry.find('='); params.IsSetting(i)) {
       std::string version = entry.substr(equals + 1);
       if (version.empty()) continue;
       // A version stands inside the strings of resource scripts.

@@ -119,7 +119,7 @@ std::string CheckArgumentForm(const ParamList& params, const ConsoleStreams& str
   }
   std::vector<std::string> files;
   for (std::size_t i = 0; i < params.size(); ++i) {
-    if (Contains(params[i], "=")) {
+    if (params.IsSetting(i)) {
       std::string problem = SettingProblem(params.Original(i));
       if (!problem.empty()) std::fprintf(streams.err, "convertor: warning: %s\n", problem.c_str());
     } else {
@@ -172,7 +172,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, const ConsoleStrea
   ConsoleUserInterface ui(streams.out, streams.err, streams.in, streams.interactive);
   ui.SetQuiet(options.quiet);
   ProgramState state;
-  if (!state.paramList.Assign(options.operands))
+  if (!state.paramList.Assign(options.operands, options.settingsEnd))
     return UsageError(streams, "too many arguments: at most " +
                                    std::to_string(ParamList::kMaxEntries) + " are taken");
   if (state.paramList.empty()) {

@@ -182,6 +182,25 @@ std::string WithoutTrailingBlanks(const std::string& text) {
   return out;
 }
 
+// A source name goes into emitted character constants: its apostrophes are
+// doubled, also where the description is cut.
+TEST_F(CommandLineTest, ApostrophesOfTheSourceNameKeepTheConstantClosed) {
+  std::string body = CrLf({"      SUBROUTINE S", "      WRITE(*,*) X", "      END"});
+  WriteBytes(dir.path() / "IT'S.FOR", body);
+  ASSERT_EQ(Run({"IT'S.FOR", "its.f"}).exitStatus, 0);
+  EXPECT_NE(ReadBytes(dir.path() / "its.f").find("      zx_Ebuf='IT''S.FOR(2) S: WRITE(*,*)X'\r\n"),
+            std::string::npos)
+      << ReadBytes(dir.path() / "its.f");
+  // 54 letters, then the apostrophe at the cut.
+  std::string longName = std::string(54, 'A') + "'B.FOR";
+  WriteBytes(dir.path() / longName, body);
+  ASSERT_EQ(Run({longName, "long.f"}).exitStatus, 0);
+  EXPECT_NE(
+      ReadBytes(dir.path() / "long.f").find("      zx_Ebuf='" + std::string(54, 'A') + "'\r\n"),
+      std::string::npos)
+      << ReadBytes(dir.path() / "long.f");
+}
+
 TEST_F(CommandLineTest, ConvertingConvertedOutputConvertsNothing) {
   WriteBytes(dir.path() / "CALC.FOR",
              CrLf({"C     A program with every kind of statement the converter rewrites",

@@ -50,6 +50,22 @@ TEST_F(DependencyFileOptionTest, NoRuleForARunThatFails) {
   EXPECT_EQ(ReadBytes(dir.path() / "ok.f"), previous);
 }
 
+// Names that make and Ninja would read differently are refused rather
+// than written into a rule that names another file.
+TEST_F(DependencyFileOptionTest, NamesNoRuleCanHoldAreRefused) {
+  WriteBytes(dir.path() / "ok.for", CrLf({"      X=1"}));
+  for (std::string destination : {"a;b.f", "100%.f"}) {
+    test::ProcessResult r = Run({"--depfile", "ok.d", "ok.for", destination});
+    EXPECT_EQ(r.exitStatus, 1) << destination;
+    EXPECT_NE(r.err.find(destination + ": a Make rule cannot name this file"), std::string::npos)
+        << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / destination));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "ok.d"));
+  }
+  ASSERT_EQ(Run({"--depfile", "ok.d", "ok.for", "a$b.f"}).exitStatus, 0);
+  EXPECT_EQ(ReadBytes(dir.path() / "ok.d"), "a$$b.f: ok.for\n");
+}
+
 // The rule never replaces a file the run reads or the destination, under
 // any spelling; neither does the destination with --force.
 TEST_F(DependencyFileOptionTest, NeverReplacesAFileOfTheRun) {
