@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -97,6 +98,12 @@ RunResult ConversionRun::Run() {
   } catch (const SourceReadError& error) {
     CloseAll();
     result.message = "convertor: " + error.path + ": the source cannot be read any further";
+    return result;
+  } catch (const SourceLineTooLong& error) {
+    CloseAll();
+    result.message = "convertor: " + error.path + ": a line is longer than " +
+                     std::to_string(kMaxSourceLineBytes) +
+                     " bytes (is it a Fortran source?); nothing was written";
     return result;
   }
   EchoInputLines();
@@ -269,7 +276,8 @@ void ConversionRun::CloseAll() {
 
 std::string RunStatusLine(const std::string& shownSource, int inputLines, int outputLines,
                           const std::string& message) {
-  return shownSource + "    Input Lines:" + std::to_string(inputLines) +
+  // Before the first line is read the count stands at -1: no line was read.
+  return shownSource + "    Input Lines:" + std::to_string(std::max(inputLines, 0)) +
          "     Output Lines:" + std::to_string(outputLines) + "    " + message;
 }
 

@@ -88,6 +88,7 @@ void SourceFile::ReadLine(std::string& line) {
       n = static_cast<std::size_t>(static_cast<const char*>(z) - start);
     line.append(start, n);
     begin_ += n;
+    if (line.size() > kMaxSourceLineBytes) throw SourceLineTooLong{path_};
     if (n == available) continue;
     if (start[n] == kCtrlZ) {
       ctrlZ_ = true;

@@ -22,7 +22,8 @@
 //   no further call may follow.
 // - A line feed without a carriage return before it throws UnixTextRefused
 //   (unless the settings accept line feeds); a read failure throws
-//   SourceReadError.
+//   SourceReadError, a line longer than kMaxSourceLineBytes
+//   SourceLineTooLong.
 #pragma once
 
 #include <array>

@@ -106,7 +106,7 @@ TEST_F(CommandLineTest, UnwritableDestination) {
   test::ProcessResult missingDir = Run({"a.for", "nodir/out.for"});
   EXPECT_EQ(missingDir.exitStatus, 1);
   EXPECT_EQ(missingDir.out,
-            "A.FOR    Input Lines:-1     Output Lines:0    *** No file: NODIR/OUT.FOR\n");
+            "A.FOR    Input Lines:0     Output Lines:0    *** No file: NODIR/OUT.FOR\n");
   if (::geteuid() != 0) {  // root writes anywhere
     std::filesystem::create_directory(dir.path() / "ro");
     ::chmod((dir.path() / "ro").c_str(), 0555);

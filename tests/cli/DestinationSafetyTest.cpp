@@ -124,7 +124,7 @@ TEST_F(DestinationSafetyTest, MissingDirectoryIsReportedOnStandardError) {
   WriteBytes(dir.path() / "a.for", CrLf({"      X=1"}));
   test::ProcessResult r = Run({"a.for", "Out/a.f"});
   EXPECT_EQ(r.exitStatus, 1);
-  EXPECT_EQ(r.out, "A.FOR    Input Lines:-1     Output Lines:0    *** No file: OUT/A.F\n");
+  EXPECT_EQ(r.out, "A.FOR    Input Lines:0     Output Lines:0    *** No file: OUT/A.F\n");
   EXPECT_EQ(r.err,
             "convertor: Out/a.f: error: cannot be created: the directory Out does not exist\n");
   test::ProcessResult quiet = Run({"-q", "a.for", "Out/a.f"});

@@ -48,6 +48,21 @@ TEST_F(HostileInputTest, VeryLongLinesPassWhole) {
   EXPECT_NE(out.find(statement + "\r\n"), std::string::npos);
 }
 
+// A line of 2 MB (a file of NULs, a binary) ends the run with a message
+// before it takes the memory of its conversion; the same in an INCLUDE.
+TEST_F(HostileInputTest, LinesBeyondTheBoundAreRefused) {
+  WriteBytes(dir.path() / "OUT.FOR", "");
+  std::string nuls(2 << 20, '\0');
+  Convert(CrLf({"      SUBROUTINE S", nuls, "      END"}), {}, 1);
+  EXPECT_NE(last.err.find("MAIN.FOR: a line is longer than 1048576 bytes"), std::string::npos)
+      << last.err.substr(0, 200);
+  WriteBytes(dir.path() / "ZERO.INC", nuls);
+  Convert(CrLf({"      SUBROUTINE S", "      INCLUDE 'ZERO.INC'", "      END"}), {}, 1);
+  EXPECT_NE(last.err.find("ZERO.INC: a line is longer than"), std::string::npos)
+      << last.err.substr(0, 200);
+  EXPECT_EQ(ReadBytes(dir.path() / "OUT.FOR"), "");
+}
+
 TEST_F(HostileInputTest, LongConsoleWriteIsConvertedWhole) {
   std::string list = std::string(100000, 'A');
   std::string out = Convert(CrLf({"      SUBROUTINE S", "      WRITE(*,*) " + list, "      END"}));
