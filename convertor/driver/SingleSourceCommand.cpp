@@ -147,14 +147,17 @@ RunOutcome RunSingleSource(ProgramState& state, UserInterface& ui, RunObserver& 
   for (const Diagnostic& followUp : result.followUp) observer.Report(followUp);
   if (result.outcome != RunOutcome::Converted) return result.outcome;
 
+  // The source is converted either way; a generation that failed (and said
+  // why) makes the whole command fail.
+  RunOutcome generated = RunOutcome::Converted;
   if (job.settings.createProject) {
-    if (generate) generate(job.destination);
+    if (generate) generated = generate(job.destination);
     observer.ScrollListsToEnd();
   }
   observer.SetStatusLine(RunStatusLine(job.shownSource, result.inputLines, result.outputLines,
                                        std::string(kReadyMessage)));
   if (state.batchMode) ui.CloseWindow();
-  return RunOutcome::Converted;
+  return generated;
 }
 
 }  // namespace kvq

@@ -138,7 +138,7 @@ std::string CheckArgumentForm(const ParamList& params, const ConsoleStreams& str
 RunOutcome DispatchArguments(ProgramState& state, UserInterface& ui, RunObserver& observer) {
   ParamList& params = state.paramList;
   ProjectGeneration generate = [&](const std::string& outputPath) {
-    GenerateProject(state, ui, observer, &outputPath);
+    return GenerateProject(state, ui, observer, &outputPath);
   };
   if (params[0] == "TARVIK") {
     RunOutcome generated = GenerateProject(state, ui, observer, nullptr);
