@@ -12,8 +12,10 @@ namespace kvq {
 namespace {
 
 // A run holds few temporaries at once: the destination, the dependency
-// file, the companion file, the files of a project generation.
-constexpr int kSlots = 64;
+// file, the companion file, the files of a project generation (one per
+// template section). The table lies in zeroed memory: untouched slots
+// cost no pages.
+constexpr int kSlots = 1024;
 
 struct Slot {
   std::atomic<bool> used{false};
@@ -35,6 +37,7 @@ extern "C" void RemoveAndRaise(int signal) {
 }  // namespace
 
 void RemoveTemporariesOnSignals() {
+  ::signal(SIGXFSZ, SIG_IGN);
   for (int signal : kCaughtSignals) {
     struct sigaction current;
     if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;

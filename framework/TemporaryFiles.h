@@ -10,7 +10,9 @@
 namespace kvq {
 
 // Installs the handler for SIGINT, SIGTERM, SIGHUP and SIGQUIT; call once
-// at the program's start. Signals left at "ignore" stay ignored.
+// at the program's start. Signals left at "ignore" stay ignored. SIGXFSZ
+// is ignored: a file-size limit then fails the write like a full disk,
+// which the run reports, instead of ending the process midway.
 void RemoveTemporariesOnSignals();
 
 // Notes a temporary file; false when the table is full (the file is then
