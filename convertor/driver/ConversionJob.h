@@ -46,6 +46,10 @@ struct ConversionJob {
   // --depfile: the Make rule is written there, together with the
   // destination and only when the destination is.
   std::string dependencyFile;
+  // The destination is written out but not put in place: the run hands it
+  // over in RunResult::destination, so that a whole-project conversion
+  // replaces all its files together or none.
+  bool keepDestinationStaged = false;
   // Asked when a main program is met and settings.dllName is empty; gets the
   // current name, the main program's, and where its PROGRAM statement
   // stands (FILE:LINE); returns the new name.
@@ -77,6 +81,11 @@ struct RunResult {
   bool mainProgramConverted = false;
   // The INCLUDE files the run expanded, as the file system opened them.
   std::vector<std::string> includedFiles;
+  // The destination could not be written out (a full disk): no source
+  // problem, so a project conversion writes none of its files.
+  bool writeFailed = false;
+  // With keepDestinationStaged: the written destination, to be committed.
+  StagedFile destination;
 };
 
 }  // namespace kvq

@@ -170,9 +170,14 @@ bool ConversionRun::CommitOutputs(RunResult& result) {
   }
   if (!output_.Seal()) {
     dependencies.Discard();
+    result.writeFailed = true;
     result.message = "convertor: " + GivenDestination() +
                      ": the converted file could not be written (" + std::strerror(errno) + ")";
     return false;
+  }
+  if (job_.keepDestinationStaged) {
+    result.destination = output_.TakeSealed();
+    return true;
   }
   if (!job_.dependencyFile.empty() && !dependencies.Seal()) {
     output_.Discard();
@@ -183,6 +188,7 @@ bool ConversionRun::CommitOutputs(RunResult& result) {
   }
   if (!output_.Commit()) {
     dependencies.Discard();
+    result.writeFailed = true;
     result.message = "convertor: " + GivenDestination() +
                      ": the converted file could not be written (" + std::strerror(errno) + ")";
     return false;

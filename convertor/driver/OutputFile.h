@@ -35,6 +35,8 @@ class OutputFile : public OutputChannel {
   bool Commit();
   // Closes and removes the temporary file; the destination stays as it was.
   void Discard();
+  // The sealed temporary, for a caller that commits it later.
+  StagedFile TakeSealed() { return std::move(file_); }
 
   void WriteOutputLine(std::string_view line) override;
   void WriteCommentLine(std::string_view line) override;

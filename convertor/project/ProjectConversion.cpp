@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "PathLookup.h"
+#include "StagedFile.h"
 #include "driver/ConversionRun.h"
 #include "engine/TextUtilities.h"
 #include "project/ProjectText.h"
@@ -64,7 +65,9 @@ class ProjectConversion {
   RunOutcome Run(const std::string& shownProject, const std::string& project);
 
  private:
-  bool CopyProjectFile(const std::string& source, const std::string& destination);
+  bool CopyProjectFile(const std::string& source, const std::string& destination, bool writeCopy);
+  bool Stage(const std::string& path, const std::string& bytes);
+  bool CommitStaged();
   void CopyHeaderFile();
   void RewriteTargetType(std::string& line) const;
   void RewriteAsConsoleProgram(std::string& line) const;
@@ -92,19 +95,22 @@ class ProjectConversion {
   // The Fortran sources of the project, and those left unconverted.
   int fortranSources_ = 0;
   std::vector<std::string> unconverted_;
+  // The files written out and waiting to be put in place together.
+  std::vector<StagedFile> staged_;
+  bool writeFailed_ = false;
 };
 
-bool ProjectConversion::CopyProjectFile(const std::string& source, const std::string& destination) {
+// The copy is written out now and put in place with the project's other
+// files at the end; the project file itself only in its rewritten form.
+bool ProjectConversion::CopyProjectFile(const std::string& source, const std::string& destination,
+                                        bool writeCopy) {
   std::optional<ProjectLines> lines = ReadProjectLines(ResolvePath(source));
   if (!lines) {
     ui_.ShowMessage("Cannot find file " + source);
     text_.clear();
     return false;
   }
-  // The folder is the converter's: a link planted there is replaced.
-  if (!WriteProjectLines(destination, *lines, LinkPolicy::ReplaceLink)) {
-    ui_.ShowMessage("convertor: " + destination + ": cannot be written (" + std::strerror(errno) +
-                    ")");
+  if (writeCopy && !Stage(destination, JoinProjectLines(*lines))) {
     text_.clear();
     return false;
   }
@@ -113,11 +119,45 @@ bool ProjectConversion::CopyProjectFile(const std::string& source, const std::st
   return true;
 }
 
+// The folder is the converter's: a link planted there is replaced.
+bool ProjectConversion::Stage(const std::string& path, const std::string& bytes) {
+  StagedFile file;
+  bool ok = file.Create(path, LinkPolicy::ReplaceLink);
+  if (ok) file.Write(bytes);
+  if (!ok || !file.Seal()) {
+    ui_.ShowMessage("convertor: " + path + ": cannot be written (" + std::strerror(errno) + ")");
+    writeFailed_ = true;
+    return false;
+  }
+  staged_.push_back(std::move(file));
+  return true;
+}
+
+// Every file of the project is put in place together, or none when one
+// could not be written out.
+bool ProjectConversion::CommitStaged() {
+  if (writeFailed_) {
+    staged_.clear();
+    ui_.ShowMessage("convertor: " + projectName_ + ": no file in " + convertedDirectory_ +
+                    kPathSeparator + " was replaced, since not all could be written");
+    return false;
+  }
+  bool ok = true;
+  for (StagedFile& file : staged_) {
+    if (file.Commit()) continue;
+    ui_.ShowMessage("convertor: " + file.Target() + ": cannot be written (" + std::strerror(errno) +
+                    ")");
+    ok = false;
+  }
+  staged_.clear();
+  return ok;
+}
+
 void ProjectConversion::CopyHeaderFile() {
   std::string header = JoinPath(convertedDirectory_, "Resource.h");
   if (PathExists(ResolvePath(header))) return;
-  if (CopyProjectFile(JoinPath(projectDirectory_, "Resource.h"), header)) return;
-  if (CopyProjectFile(JoinPath(projectDirectory_, "Resource.zul"), header)) return;
+  if (CopyProjectFile(JoinPath(projectDirectory_, "Resource.h"), header, true)) return;
+  if (CopyProjectFile(JoinPath(projectDirectory_, "Resource.zul"), header, true)) return;
   ui_.ShowMessage("I'm afraid You stay without Resource.h Header File !!!");
 }
 
@@ -283,6 +323,7 @@ bool ProjectConversion::ConvertSource(const std::string& fileName) {
     return false;
   }
   job.destinationLinks = LinkPolicy::ReplaceLink;
+  job.keepDestinationStaged = true;
   job.freeForm = IsFreeFormName(job.shownSource) || IsFreeFormName(job.shownDestination);
   job.companionPath = ReplaceExtension(job.source, ".WatCom");
   ui_.SetBusyCursor(true);
@@ -290,7 +331,9 @@ bool ProjectConversion::ConvertSource(const std::string& fileName) {
   ui_.SetBusyCursor(false);
   if (!result.message.empty()) ui_.ShowMessage(result.message);
   for (const Diagnostic& followUp : result.followUp) observer_.Report(followUp);
+  writeFailed_ = writeFailed_ || result.writeFailed;
   if (result.outcome != RunOutcome::Converted) return false;
+  staged_.push_back(std::move(result.destination));
   mainProgramConverted_ = mainProgramConverted_ || result.mainProgramConverted;
   if (job.settings.createProject) {
     if (generate_) generate_(job.destination);
@@ -364,20 +407,21 @@ RunOutcome ProjectConversion::Run(const std::string& shownProject, const std::st
   CopyHeaderFile();
   std::string base = JoinPath(convertedDirectory_, projectName_);
   RunOutcome outcome = RunOutcome::Abandoned;
-  if (CopyProjectFile(ReplaceExtension(project, ".dsw"), base + ".dsw") &&
-      CopyProjectFile(ReplaceExtension(project, ".dsp"), base + ".dsp")) {
+  if (CopyProjectFile(ReplaceExtension(project, ".dsw"), base + ".dsw", true) &&
+      CopyProjectFile(ReplaceExtension(project, ".dsp"), base + ".dsp", false)) {
     for (std::size_t i = 1; i < text_.size(); ++i) {
       RewriteTargetType(text_[i]);
       NoteDefinitions(text_[i]);
       if (IsSourceLine(text_[i]) || IsHandListedLibraryFile(text_[i])) HandleSourceLine(i);
     }
     AddDefinitions();
-    if (WriteProjectLines(textPath_, text_, LinkPolicy::ReplaceLink)) {
+    Stage(textPath_, JoinProjectLines(text_));
+    if (CommitStaged()) {
       ReportEnd();
       outcome = unconverted_.empty() ? RunOutcome::Converted : RunOutcome::Abandoned;
-    } else {
-      ui_.ShowMessage("convertor: " + textPath_ + ": the project file could not be written");
     }
+  } else {
+    CommitStaged();  // files copied before the failure stay
   }
   text_.clear();
   // The program's settings keep what the project set, as after the menu command.

@@ -35,11 +35,4 @@ std::string JoinProjectLines(const ProjectLines& lines) {
   return text;
 }
 
-bool WriteProjectLines(const std::string& path, const ProjectLines& lines, LinkPolicy links) {
-  StagedFile file;
-  if (!file.Create(path, links)) return false;
-  file.Write(JoinProjectLines(lines));
-  return file.Commit();
-}
-
 }  // namespace kvq

@@ -8,8 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "StagedFile.h"
-
 namespace kvq {
 
 using ProjectLines = std::vector<std::string>;
@@ -26,8 +24,5 @@ std::optional<ProjectLines> ReadProjectLines(const std::string& path,
 ProjectLines SplitProjectLines(std::string_view bytes);
 // The lines joined, each ended by CR LF.
 std::string JoinProjectLines(const ProjectLines& lines);
-// Writes the lines beside path and puts them in its place; false (errno
-// set, the file as it was) when they cannot be written whole.
-bool WriteProjectLines(const std::string& path, const ProjectLines& lines, LinkPolicy links);
 
 }  // namespace kvq

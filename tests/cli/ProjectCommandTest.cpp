@@ -114,7 +114,8 @@ TEST(ProjectCommand, SourcesThatAreNotConvertedFailTheConversion) {
       test::RunProgram(CONVERTOR_BINARY, {"CALC.dsp"}, dir.path().string());
   EXPECT_EQ(missing.exitStatus, 1);
   EXPECT_NE(missing.err.find("Cannot find file"), std::string::npos) << missing.err;
-  // Writes that fail: the project file keeps its old text.
+  // Writes that fail: the project's files are replaced all together or not
+  // at all; the project file keeps its old text, no converted copy comes.
   WriteProject(dir.path());
   std::vector<std::string> longProject(100, "# a line of the project that makes it long");
   longProject.insert(longProject.end(), {"# Begin Source File", "SOURCE=.\\A.FOR"});
@@ -127,6 +128,10 @@ TEST(ProjectCommand, SourcesThatAreNotConvertedFailTheConversion) {
   EXPECT_NE(full.err.find("CALC.dsp: cannot be written (File too large)"), std::string::npos)
       << full.err;
   EXPECT_EQ(ReadBytes(converted / "CALC.dsp"), oldProject);
+  EXPECT_NE(full.err.find("CALC: no file in"), std::string::npos) << full.err;
+  EXPECT_FALSE(fs::exists(converted / "A.FOR"));
+  for (const fs::directory_entry& entry : fs::directory_iterator(converted))
+    EXPECT_NE(entry.path().filename().string()[0], '.') << "a temporary stayed";
 }
 
 // Project generation in a folder with a small template and console.exe.
