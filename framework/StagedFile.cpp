@@ -58,7 +58,8 @@ bool IsReplaceableTarget(const std::string& path, LinkPolicy links) {
   struct stat info;
   int found =
       links == LinkPolicy::ReplaceLink ? ::lstat(path.c_str(), &info) : ::stat(path.c_str(), &info);
-  if (found != 0) return errno == ENOENT;
+  // A link to nothing would have its target created wherever it points.
+  if (found != 0) return errno == ENOENT && ::lstat(path.c_str(), &info) != 0;
   if (links == LinkPolicy::ReplaceLink && S_ISLNK(info.st_mode)) return true;
   return S_ISREG(info.st_mode);
 }

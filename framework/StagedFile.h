@@ -60,7 +60,7 @@ class StagedFile {
 
 // Whether the file at path may be replaced by a regular file: it does not
 // exist, or it is a regular file (a link is followed unless links says the
-// link itself is replaced).
+// link itself is replaced; a link to nothing is refused when followed).
 bool IsReplaceableTarget(const std::string& path, LinkPolicy links);
 
 }  // namespace kvq

@@ -249,7 +249,8 @@ bool ConversionRun::OpenFiles(RunResult& result) {
   }
   if (!IsReplaceableTarget(job_.destination, job_.destinationLinks)) {
     result.message = "convertor: " + GivenDestination() +
-                     ": is no regular file (a directory, device, FIFO or socket); nothing was "
+                     ": is no regular file (a directory, device, FIFO, socket or a link to "
+                     "nothing); nothing was "
                      "written";
     return false;
   }

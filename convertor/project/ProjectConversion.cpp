@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "PathLookup.h"
+#include "RegularFile.h"
 #include "StagedFile.h"
 #include "driver/ConversionRun.h"
 #include "engine/TextUtilities.h"
@@ -106,7 +107,10 @@ bool ProjectConversion::CopyProjectFile(const std::string& source, const std::st
                                         bool writeCopy) {
   std::optional<ProjectLines> lines = ReadProjectLines(ResolvePath(source));
   if (!lines) {
+    int error = errno;
     ui_.ShowMessage("Cannot find file " + source);
+    if (error == EINVAL || error == EFBIG)
+      ui_.ShowMessage("convertor: " + source + ": " + ReadProblemText(error));
     text_.clear();
     return false;
   }

@@ -1,5 +1,7 @@
 #include "ProjectText.h"
 
+#include <cerrno>
+
 #include "RegularFile.h"
 
 namespace kvq {
@@ -7,7 +9,14 @@ namespace kvq {
 std::optional<ProjectLines> ReadProjectLines(const std::string& path, std::size_t limit) {
   std::optional<std::string> bytes = ReadRegularFile(path, limit);
   if (!bytes) return std::nullopt;
-  return SplitProjectLines(*bytes);
+  ProjectLines lines = SplitProjectLines(*bytes);
+  for (const std::string& line : lines) {
+    if (line.size() > kMaxProjectLineBytes) {
+      errno = EFBIG;
+      return std::nullopt;
+    }
+  }
+  return lines;
 }
 
 ProjectLines SplitProjectLines(std::string_view bytes) {

@@ -12,12 +12,13 @@ namespace kvq {
 
 using ProjectLines = std::vector<std::string>;
 
-// The largest project file, template or name list read: far above any
-// real one, and a bound on the memory a hostile file can take.
-inline constexpr std::size_t kMaxProjectFileBytes = std::size_t{256} << 20;
+// The largest project file or template read, and its longest line: far
+// above any real one, and a bound on the memory a hostile file can take.
+inline constexpr std::size_t kMaxProjectFileBytes = std::size_t{64} << 20;
+inline constexpr std::size_t kMaxProjectLineBytes = std::size_t{1} << 20;
 
 // The lines of a regular file of at most limit bytes, or nothing (errno
-// set) when it cannot be read.
+// set; EFBIG for a file or a line too long) when it cannot be read.
 std::optional<ProjectLines> ReadProjectLines(const std::string& path,
                                              std::size_t limit = kMaxProjectFileBytes);
 // The lines of bytes.

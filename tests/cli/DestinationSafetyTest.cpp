@@ -149,7 +149,8 @@ TEST_F(DestinationSafetyTest, DestinationThatIsNoRegularFileIsRefused) {
   ASSERT_EQ(::mkfifo((dir.path() / "fifo").c_str(), 0644), 0);
   fs::create_symlink("fifo", dir.path() / "to-fifo");
   fs::create_symlink("/dev/null", dir.path() / "to-null");
-  for (std::string name : {"fifo", "to-fifo", "to-null", "/dev/null"}) {
+  fs::create_symlink("elsewhere/none.f", dir.path() / "dangling");
+  for (std::string name : {"fifo", "to-fifo", "to-null", "/dev/null", "dangling"}) {
     for (bool force : {false, true}) {
       std::vector<std::string> arguments{"a.for", name};
       if (force) arguments.insert(arguments.begin(), "--force");
@@ -161,6 +162,7 @@ TEST_F(DestinationSafetyTest, DestinationThatIsNoRegularFileIsRefused) {
   EXPECT_TRUE(fs::is_fifo(dir.path() / "fifo"));
   EXPECT_TRUE(fs::is_symlink(dir.path() / "to-fifo"));
   EXPECT_EQ(fs::read_symlink(dir.path() / "to-null"), "/dev/null");
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "dangling"));
   EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
 

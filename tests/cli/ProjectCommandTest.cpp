@@ -109,6 +109,13 @@ TEST(ProjectCommand, SourcesThatAreNotConvertedFailTheConversion) {
   EXPECT_NE(lf.err.find("CALC: 1 of 1 Fortran sources not converted (A.FOR)"), std::string::npos)
       << lf.err;
   EXPECT_EQ(lf.err.find("The converted project"), std::string::npos) << lf.err;
+  // A project file with a line of 2 MB is no project file.
+  WriteBytes(dir.path() / "A.FOR", CrLf({"      X=1"}));
+  WriteBytes(dir.path() / "CALC.dsp", std::string(2 << 20, '\0'));
+  test::ProcessResult huge = test::RunProgram(CONVERTOR_BINARY, {"CALC.dsp"}, dir.path().string());
+  EXPECT_EQ(huge.exitStatus, 1);
+  EXPECT_NE(huge.err.find("CALC.dsp: too large"), std::string::npos) << huge.err;
+  WriteProject(dir.path());
   fs::remove(dir.path() / "A.FOR");
   test::ProcessResult missing =
       test::RunProgram(CONVERTOR_BINARY, {"CALC.dsp"}, dir.path().string());
