@@ -173,6 +173,10 @@ TEST_F(CommandLineFormsTest, SettingsThatCannotBeAppliedWarnAndTheRunGoesOn) {
        "nothing\n"},
       {"FORTRAN=GNU",
        "convertor: warning: FORTRAN=GNU names no dialect (C, D or W) and changes nothing\n"},
+      {"NAME=IT'S",
+       "convertor: warning: NAME=IT'S is no Fortran name (a letter, then letters, digits and _): "
+       "the entry routine will not compile\n"},
+      {"NAME=Calc_2", ""},
       {"ERRLAB=1", ""},
       {"ERRLAB=9999", ""},
       {"mode=console", ""},
