@@ -141,64 +141,56 @@ std::vector<RunFile> ConversionRun::Inputs() const {
   return inputs;
 }
 
+// Why the outputs cannot be written: one is a file the run read or another
+// output, or a name no Make rule can hold. Empty when they can.
+std::string ConversionRun::OutputsProblem() const {
+  if (std::string conflict = FindOutputConflict(Outputs(), Inputs()); !conflict.empty())
+    return conflict;
+  if (job_.dependencyFile.empty()) return {};
+  std::string unnamable = NameNoRuleCanHold(job_.destination, job_.source, run_.includedFiles);
+  if (unnamable.empty()) return {};
+  return unnamable +
+         ": a Make rule cannot name this file (it holds \";\", \"%\" or a line end); nothing "
+         "was written";
+}
+
+static std::string CannotWrite(const std::string& name, const std::string& what) {
+  return name + ": " + what + " could not be written (" + std::strerror(errno) + ")";
+}
+
 // Every output is checked and written out in full before any replaces its
 // file: a dependency file that cannot be written keeps the old destination.
 bool ConversionRun::CommitOutputs(RunResult& result) {
-  if (std::string conflict = FindOutputConflict(Outputs(), Inputs()); !conflict.empty()) {
-    output_.Discard();
-    result.message = "convertor: " + conflict;
-    return false;
+  const bool withRule = !job_.dependencyFile.empty();
+  StagedFile rule;
+  std::string problem = OutputsProblem();
+  if (problem.empty() && withRule) {
+    if (rule.Create(job_.dependencyFile, LinkPolicy::ReplaceTarget))
+      rule.Write(DependencyRule(job_.destination, job_.source, run_.includedFiles));
+    else
+      problem = CannotWrite(job_.dependencyFile, "the dependency file");
   }
-  StagedFile dependencies;
-  if (!job_.dependencyFile.empty()) {
-    std::string unnamable = NameNoRuleCanHold(job_.destination, job_.source, run_.includedFiles);
-    if (!unnamable.empty()) {
-      output_.Discard();
-      result.message = "convertor: " + unnamable +
-                       ": a Make rule cannot name this file (it holds \";\", \"%\" or a line "
-                       "end); nothing was written";
-      return false;
-    }
-    if (!dependencies.Create(job_.dependencyFile, LinkPolicy::ReplaceTarget)) {
-      output_.Discard();
-      result.message = "convertor: " + job_.dependencyFile +
-                       ": the dependency file could not be written (" + std::strerror(errno) +
-                       "); nothing was written";
-      return false;
-    }
-    dependencies.Write(DependencyRule(job_.destination, job_.source, run_.includedFiles));
-  }
-  if (!output_.Seal()) {
-    dependencies.Discard();
+  if (problem.empty() && !output_.Seal()) {
     result.writeFailed = true;
-    result.message = "convertor: " + GivenDestination() +
-                     ": the converted file could not be written (" + std::strerror(errno) + ")";
-    return false;
+    problem = CannotWrite(GivenDestination(), "the converted file");
   }
-  if (job_.keepDestinationStaged) {
+  if (problem.empty() && job_.keepDestinationStaged) {
     result.destination = output_.TakeSealed();
     return true;
   }
-  if (!job_.dependencyFile.empty() && !dependencies.Seal()) {
-    output_.Discard();
-    result.message = "convertor: " + job_.dependencyFile +
-                     ": the dependency file could not be written (" + std::strerror(errno) +
-                     "); nothing was written";
-    return false;
-  }
-  if (!output_.Commit()) {
-    dependencies.Discard();
+  if (problem.empty() && withRule && !rule.Seal())
+    problem = CannotWrite(job_.dependencyFile, "the dependency file");
+  if (problem.empty() && !output_.Commit()) {
     result.writeFailed = true;
-    result.message = "convertor: " + GivenDestination() +
-                     ": the converted file could not be written (" + std::strerror(errno) + ")";
-    return false;
+    problem = CannotWrite(GivenDestination(), "the converted file");
   }
-  if (!job_.dependencyFile.empty() && !dependencies.Commit()) {
-    result.message = "convertor: " + job_.dependencyFile +
-                     ": the dependency file could not be written (" + std::strerror(errno) + ")";
-    return false;
-  }
-  return true;
+  if (problem.empty() && withRule && !rule.Commit())
+    problem = CannotWrite(job_.dependencyFile, "the dependency file");
+  if (problem.empty()) return true;
+  output_.Discard();
+  rule.Discard();
+  result.message = "convertor: " + problem;
+  return false;
 }
 
 // Names the file with bare line feeds (the source, or an INCLUDE file
@@ -250,8 +242,7 @@ bool ConversionRun::OpenFiles(RunResult& result) {
   if (!IsReplaceableTarget(job_.destination, job_.destinationLinks)) {
     result.message = "convertor: " + GivenDestination() +
                      ": is no regular file (a directory, device, FIFO, socket or a link to "
-                     "nothing); nothing was "
-                     "written";
+                     "nothing); nothing was written";
     return false;
   }
   if (std::string conflict = FindOutputConflict(Outputs(), Inputs()); !conflict.empty()) {

@@ -40,6 +40,7 @@ class ConversionRun {
  private:
   bool OpenFiles(RunResult& result);
   bool CommitOutputs(RunResult& result);
+  std::string OutputsProblem() const;
   std::vector<RunFile> Outputs() const;
   std::vector<RunFile> Inputs() const;
   void ConvertSource();
