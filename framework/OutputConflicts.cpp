@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <map>
 
 namespace kvq {
 
@@ -22,24 +23,30 @@ std::string Conflict(const RunFile& output, const RunFile& other) {
   return output.shown + ": is " + what + " of the same run; nothing was written";
 }
 
+// What tells a file apart: its device and inode when it exists, else its
+// canonical name. Two names of the same file get the same key.
+std::string FileKey(const std::string& name) {
+  struct stat info;
+  if (::stat(name.c_str(), &info) == 0)
+    return "inode " + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+  return "name " + CanonicalName(name).string();
+}
+
 }  // namespace
 
 bool NamesSameFile(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  bool aExists = ::stat(a.c_str(), &sa) == 0;
-  bool bExists = ::stat(b.c_str(), &sb) == 0;
-  if (aExists && bExists) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-  if (aExists != bExists) return false;
-  return CanonicalName(a) == CanonicalName(b);
+  return FileKey(a) == FileKey(b);
 }
 
+// Each file is looked at once: a project run compares thousands of outputs
+// with thousands of INCLUDE files.
 std::string FindOutputConflict(const std::vector<RunFile>& outputs,
                                const std::vector<RunFile>& inputs) {
-  for (std::size_t i = 0; i < outputs.size(); ++i) {
-    for (const RunFile& input : inputs)
-      if (NamesSameFile(outputs[i].path, input.path)) return Conflict(outputs[i], input);
-    for (std::size_t k = 0; k < i; ++k)
-      if (NamesSameFile(outputs[i].path, outputs[k].path)) return Conflict(outputs[i], outputs[k]);
+  std::map<std::string, const RunFile*> seen;
+  for (const RunFile& input : inputs) seen.emplace(FileKey(input.path), &input);
+  for (const RunFile& output : outputs) {
+    auto [at, added] = seen.emplace(FileKey(output.path), &output);
+    if (!added) return Conflict(output, *at->second);
   }
   return {};
 }

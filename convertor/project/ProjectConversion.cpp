@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "OutputConflicts.h"
 #include "PathLookup.h"
 #include "RegularFile.h"
 #include "StagedFile.h"
@@ -99,13 +100,17 @@ class ProjectConversion {
   // The files written out and waiting to be put in place together.
   std::vector<StagedFile> staged_;
   bool writeFailed_ = false;
+  // What the conversion read (project files, sources, INCLUDE files): none
+  // of its outputs may replace one of them.
+  std::vector<RunFile> inputs_;
 };
 
 // The copy is written out now and put in place with the project's other
 // files at the end; the project file itself only in its rewritten form.
 bool ProjectConversion::CopyProjectFile(const std::string& source, const std::string& destination,
                                         bool writeCopy) {
-  std::optional<ProjectLines> lines = ReadProjectLines(ResolvePath(source));
+  std::string path = ResolvePath(source);
+  std::optional<ProjectLines> lines = ReadProjectLines(path);
   if (!lines) {
     int error = errno;
     ui_.ShowMessage("Cannot find file " + source);
@@ -114,6 +119,7 @@ bool ProjectConversion::CopyProjectFile(const std::string& source, const std::st
     text_.clear();
     return false;
   }
+  inputs_.push_back({path, source, "a file the project conversion read"});
   if (writeCopy && !Stage(destination, JoinProjectLines(*lines))) {
     text_.clear();
     return false;
@@ -139,11 +145,21 @@ bool ProjectConversion::Stage(const std::string& path, const std::string& bytes)
 
 // Every file of the project is put in place together, or none when one
 // could not be written out.
+// A converted copy may not replace a file another source's run read (a
+// source listed in Converted_<name>), nor two entries the same copy.
 bool ProjectConversion::CommitStaged() {
   if (writeFailed_) {
     staged_.clear();
     ui_.ShowMessage("convertor: " + projectName_ + ": no file in " + convertedDirectory_ +
                     kPathSeparator + " was replaced, since not all could be written");
+    return false;
+  }
+  std::vector<RunFile> outputs;
+  for (const StagedFile& file : staged_)
+    outputs.push_back({file.Target(), file.Target(), "a file"});
+  if (std::string conflict = FindOutputConflict(outputs, inputs_); !conflict.empty()) {
+    staged_.clear();
+    ui_.ShowMessage("convertor: " + conflict);
     return false;
   }
   bool ok = true;
@@ -336,6 +352,9 @@ bool ProjectConversion::ConvertSource(const std::string& fileName) {
   if (!result.message.empty()) ui_.ShowMessage(result.message);
   for (const Diagnostic& followUp : result.followUp) observer_.Report(followUp);
   writeFailed_ = writeFailed_ || result.writeFailed;
+  inputs_.push_back({job.source, job.shownSource, "a source of the project"});
+  for (const std::string& include : result.includedFiles)
+    inputs_.push_back({include, include, "an INCLUDE file of the project"});
   if (result.outcome != RunOutcome::Converted) return false;
   staged_.push_back(std::move(result.destination));
   mainProgramConverted_ = mainProgramConverted_ || result.mainProgramConverted;

@@ -142,6 +142,25 @@ TEST(ProjectCommand, SourcesThatAreNotConvertedFailTheConversion) {
     EXPECT_NE(entry.path().filename().string()[0], '.') << "a temporary stayed";
 }
 
+// One source's converted copy would replace another source of the same
+// project: nothing of the project is replaced.
+TEST(ProjectCommand, CopyThatWouldReplaceAnotherSourceStopsTheProject) {
+  test::TempDirectory dir;
+  WriteProject(dir.path());
+  WriteBytes(dir.path() / "CALC.dsp",
+             CrLf({"# Microsoft Developer Studio Project File", "# Begin Source File",
+                   "SOURCE=.\\Converted_CALC\\A.FOR", "# End Source File", "# Begin Source File",
+                   "SOURCE=.\\A.FOR", "# End Source File"}));
+  fs::create_directories(dir.path() / "Converted_CALC" / "Converted_CALC");
+  const std::string inner = CrLf({"      Y=2"});
+  WriteBytes(dir.path() / "Converted_CALC" / "A.FOR", inner);
+  test::ProcessResult r = test::RunProgram(CONVERTOR_BINARY, {"CALC.dsp"}, dir.path().string());
+  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_NE(r.err.find("is a source of the project"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadBytes(dir.path() / "Converted_CALC" / "A.FOR"), inner);
+  EXPECT_FALSE(fs::exists(dir.path() / "Converted_CALC" / "CALC.dsp"));
+}
+
 // 200 000 "# ADD F90" lines took 21 s when each insertion moved the lines
 // after it; in one pass they take well under a second.
 TEST(ProjectCommand, LongProjectFileTakesLinearTime) {
