@@ -46,9 +46,9 @@ struct ConversionJob {
   // --depfile: the Make rule is written there, together with the
   // destination and only when the destination is.
   std::string dependencyFile;
-  // The destination is written out but not put in place: the run hands it
-  // over in RunResult::destination, so that a whole-project conversion
-  // replaces all its files together or none.
+  // The destination (and the companion) is written out but not put in
+  // place: the run hands it over in RunResult, so that a whole-project
+  // conversion replaces all its files together or none.
   bool keepDestinationStaged = false;
   // Asked when a main program is met and settings.dllName is empty; gets the
   // current name, the main program's, and where its PROGRAM statement
@@ -84,8 +84,10 @@ struct RunResult {
   // The destination could not be written out (a full disk): no source
   // problem, so a project conversion writes none of its files.
   bool writeFailed = false;
-  // With keepDestinationStaged: the written destination, to be committed.
+  // With keepDestinationStaged: the written destination, to be committed,
+  // and the companion file when the source held conditionals.
   StagedFile destination;
+  StagedFile companion;
 };
 
 }  // namespace kvq

@@ -107,6 +107,9 @@ RunResult ConversionRun::Run() {
     return result;
   }
   EchoInputLines();
+  // A companion kept staged goes with the result, and with it is dropped
+  // when the run fails after all.
+  result.companion = reader_.TakeCompanion();
   reader_.CloseFiles();
   result.inputLines = reader_.inputLines();
   result.outputLines = output_.OutputLines();
@@ -233,7 +236,8 @@ bool ConversionRun::OpenFiles(RunResult& result) {
     return false;
   }
   // The companion file collects the source as read, for project runs only.
-  if (job_.projectRun && !job_.companionPath.empty()) reader_.OpenCompanion(job_.companionPath);
+  if (job_.projectRun && !job_.companionPath.empty())
+    reader_.OpenCompanion(job_.companionPath, job_.keepDestinationStaged);
   if (!job_.sourceText && SameFile(job_.destination, job_.source)) {
     result.message = "convertor: " + GivenDestination() +
                      ": the destination is the source itself; nothing was written";

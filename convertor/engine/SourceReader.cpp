@@ -71,8 +71,9 @@ void SourceReader::OpenText(std::string bytes, const std::string& openPath,
 // The companion is written beside its name and replaces a file of that name
 // only when the source held conditionals: a user's file stays otherwise,
 // and a link there is replaced, never the file it points to.
-bool SourceReader::OpenCompanion(const std::string& path) {
+bool SourceReader::OpenCompanion(const std::string& path, bool keepStaged) {
   companionBuffer_.clear();
+  keepCompanionStaged_ = keepStaged;
   return companion_.Create(path, LinkPolicy::ReplaceLink);
 }
 
@@ -537,7 +538,11 @@ void SourceReader::FinishCompanion() {
   if (!companion_.IsOpen()) return;
   if (carry_.conditions.ConditionalSeen) {
     companion_.Write(companionBuffer_);
-    companion_.Commit();  // a failure leaves the old companion; the conversion goes on
+    // A failure leaves the old companion; the conversion goes on.
+    if (keepCompanionStaged_)
+      companion_.Seal();
+    else
+      companion_.Commit();
   } else {
     companion_.Discard();
   }

@@ -66,7 +66,11 @@ class SourceReader {
   // Lines of the main file as read are appended here (nothing when null).
   void SetInputEcho(std::vector<std::string>* lines) { inputEcho_ = lines; }
   // The companion file of a project run: every main-file line, as prepared.
-  bool OpenCompanion(const std::string& path);
+  // It replaces a file of its name at the end of input, only when the source
+  // held conditionals; with keepStaged it is only written out, and
+  // TakeCompanion hands it over for the caller to put in place.
+  bool OpenCompanion(const std::string& path, bool keepStaged = false);
+  StagedFile TakeCompanion() { return std::move(companion_); }
   void CloseFiles();
 
   // Reading. Prime reads the first line ahead (ReadStatement does it when
@@ -162,6 +166,7 @@ class SourceReader {
 
   StagedFile companion_;
   std::string companionBuffer_;  // lines not yet written
+  bool keepCompanionStaged_ = false;
 
   // Reused buffers: a line is held only while it is current or look-ahead.
   std::string raw_;

@@ -357,6 +357,7 @@ bool ProjectConversion::ConvertSource(const std::string& fileName) {
     inputs_.push_back({include, include, "an INCLUDE file of the project"});
   if (result.outcome != RunOutcome::Converted) return false;
   staged_.push_back(std::move(result.destination));
+  if (result.companion.IsOpen()) staged_.push_back(std::move(result.companion));
   mainProgramConverted_ = mainProgramConverted_ || result.mainProgramConverted;
   if (job.settings.createProject) {
     if (generate_) generate_(job.destination);
