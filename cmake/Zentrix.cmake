@@ -93,7 +93,7 @@ function(zentrix_convert out_var)
     # Sources written on Linux end their lines in LF; -q: make shows the
     # COMMENT, the status line would only repeat it.
     add_custom_command(OUTPUT ${output}
-      COMMAND ${convertor} -q --accept-lf ${depfile_arguments} ${ZX_SETTINGS} ${absolute} ${output}
+      COMMAND ${convertor} -q --accept-lf ${depfile_arguments} ${ZX_SETTINGS} -- ${absolute} ${output}
       DEPENDS ${convertor} ${absolute} ${ZX_DEPENDS}
       ${depfile_options}
       WORKING_DIRECTORY ${ZX_DIRECTORY}

@@ -20,6 +20,7 @@ void ConsoleUserInterface::Report(const Diagnostic& diagnostic) {
 }
 
 void ConsoleUserInterface::AddReportLine(const std::string& line) {
+  if (quiet_) return;
   std::fprintf(out_, "%s\n", line.c_str());
   std::fflush(out_);
 }
@@ -49,7 +50,7 @@ std::string ConsoleUserInterface::InputQuery(const std::string& caption, const s
 }
 
 void ConsoleUserInterface::PrintStatusLine() {
-  if (statusLine_.empty()) return;
+  if (quiet_ || statusLine_.empty()) return;
   std::fprintf(out_, "%s\n", statusLine_.c_str());
   std::fflush(out_);
 }

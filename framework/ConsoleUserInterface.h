@@ -34,6 +34,8 @@ class ConsoleUserInterface : public UserInterface, public RunObserver {
   void ShowWindow() override {}
   void CloseWindow() override {}
 
+  // Quiet (-q): report lines are left out, like the status line.
+  void SetQuiet(bool quiet) { quiet_ = quiet; }
   // Prints the status line as it stands, when there is one.
   void PrintStatusLine();
   const std::string& StatusLine() const { return statusLine_; }
@@ -44,6 +46,7 @@ class ConsoleUserInterface : public UserInterface, public RunObserver {
   std::FILE* in_;
   bool interactive_;
   std::string statusLine_;
+  bool quiet_ = false;
 };
 
 }  // namespace kvq

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -14,15 +15,25 @@ extern char** environ;
 
 namespace kvq {
 
+std::string FindProgramOnPath(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::istringstream entries(path ? path : "");
+  for (std::string directory; std::getline(entries, directory, ':');) {
+    // An empty or relative entry means the working directory.
+    if (directory.empty() || directory[0] != '/') continue;
+    std::string candidate = directory + "/" + name;
+    struct stat info;
+    if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        ::access(candidate.c_str(), X_OK) == 0)
+      return candidate;
+  }
+  return {};
+}
+
 StartResult StartProgram(const std::string& program, const std::string& parameters,
                          const std::string& directory) {
-  std::string base = directory.empty() ? std::string(".") : directory;
-  std::string path = program;
-  // A bare name is looked for in the working directory before PATH.
-  if (program.find('/') == std::string::npos) {
-    std::string local = base + "/" + program;
-    if (::access(local.c_str(), X_OK) == 0) path = local;
-  }
+  std::string path = program.find('/') == std::string::npos ? FindProgramOnPath(program) : program;
+  if (path.empty()) return StartResult{false, ENOENT};
   std::vector<std::string> words{program};
   std::istringstream split(parameters);
   for (std::string word; split >> word;) words.push_back(word);
@@ -34,9 +45,7 @@ StartResult StartProgram(const std::string& program, const std::string& paramete
   posix_spawn_file_actions_init(&actions);
   if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
   pid_t child = 0;
-  int error = path.find('/') == std::string::npos
-                  ? posix_spawnp(&child, path.c_str(), &actions, nullptr, argv.data(), environ)
-                  : posix_spawn(&child, path.c_str(), &actions, nullptr, argv.data(), environ);
+  int error = posix_spawn(&child, path.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   // The program runs on by itself; a waiting thread reaps it when it ends,
   // so a long-lived window leaves no zombies behind.

@@ -1,6 +1,8 @@
-// Starts another program the way a shell opens it: in the background, with
-// its parameters split at blanks, found in the working directory first and
-// then on PATH. The started program is reaped when it ends.
+// Starts another program in the background, with its parameters split at
+// blanks. A bare name is looked for only in the absolute directories of
+// PATH, never in the working directory (where anyone may have put a file
+// of that name), and started by its full path. The started program is
+// reaped when it ends.
 #pragma once
 
 #include <string>
@@ -13,6 +15,10 @@ struct StartResult {
 };
 
 // directory: the program's working directory; empty keeps the current one.
+// The program a bare name starts: the first executable file of that name in
+// an absolute directory of PATH; empty when there is none.
+std::string FindProgramOnPath(const std::string& name);
+
 StartResult StartProgram(const std::string& program, const std::string& parameters,
                          const std::string& directory);
 

@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     state.batchMode = true;
     state.paramList.Assign({(dir / "P.dsp").string()});
     kvq::ProjectGeneration generate = [&](const std::string& path) {
-      GenerateProject(state, ui, ui, &path);
+      return GenerateProject(state, ui, ui, &path);
     };
     ConvertProject(state, ui, ui, nullptr, generate);
     state.paramList.Assign({"TARVIK", "@LIST", "LIBA", "VER=1.2"});

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "RunObserver.h"
+#include "StagedFile.h"
 #include "engine/ConversionSettings.h"
 
 namespace kvq {
@@ -39,6 +40,16 @@ struct ConversionJob {
   // destination named on the command line may be a source given in the
   // wrong order.
   bool protectDestination = false;
+  // A destination in a folder the converter owns (Converted_<project>) is
+  // replaced itself when it is a link; one the user named keeps its link.
+  LinkPolicy destinationLinks = LinkPolicy::ReplaceTarget;
+  // --depfile: the Make rule is written there, together with the
+  // destination and only when the destination is.
+  std::string dependencyFile;
+  // The destination (and the companion) is written out but not put in
+  // place: the run hands it over in RunResult, so that a whole-project
+  // conversion replaces all its files together or none.
+  bool keepDestinationStaged = false;
   // Asked when a main program is met and settings.dllName is empty; gets the
   // current name, the main program's, and where its PROGRAM statement
   // stands (FILE:LINE); returns the new name.
@@ -70,6 +81,13 @@ struct RunResult {
   bool mainProgramConverted = false;
   // The INCLUDE files the run expanded, as the file system opened them.
   std::vector<std::string> includedFiles;
+  // The destination could not be written out (a full disk): no source
+  // problem, so a project conversion writes none of its files.
+  bool writeFailed = false;
+  // With keepDestinationStaged: the written destination, to be committed,
+  // and the companion file when the source held conditionals.
+  StagedFile destination;
+  StagedFile companion;
 };
 
 }  // namespace kvq

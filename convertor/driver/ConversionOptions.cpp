@@ -2,21 +2,27 @@
 
 #include <algorithm>
 
+#include "engine/CharacterClass.h"
 #include "engine/TextUtilities.h"
 
 namespace kvq {
 
-bool ParamList::Assign(const std::vector<std::string>& arguments) {
+bool ParamList::Assign(const std::vector<std::string>& arguments, std::size_t settingsEnd) {
   auto end = std::find(arguments.begin(), arguments.end(), std::string());
   if (static_cast<std::size_t>(end - arguments.begin()) > kMaxEntries) {
     Set({});
     return false;
   }
-  Set(std::vector<std::string>(arguments.begin(), end));
+  Set(std::vector<std::string>(arguments.begin(), end), settingsEnd);
   return true;
 }
 
-void ParamList::Set(std::vector<std::string> originals) {
+bool ParamList::IsSetting(std::size_t i) const {
+  return i < settingsEnd_ && upper_[i].find('=') != std::string::npos;
+}
+
+void ParamList::Set(std::vector<std::string> originals, std::size_t settingsEnd) {
+  settingsEnd_ = settingsEnd;
   original_ = std::move(originals);
   upper_.clear();
   for (const std::string& entry : original_) upper_.push_back(UpperCase(entry));
@@ -153,6 +159,13 @@ const SettingKeyword* SelectedKeyword(std::string_view key) {
   return nullptr;
 }
 
+bool IsFortranName(std::string_view name) {
+  if (name.empty() || !IsUpperLetter(ToUpper(name[0]))) return false;
+  for (char c : name)
+    if (!IsNameChar(c)) return false;
+  return true;
+}
+
 // A statement label of 1 to 5 digits, not all zeros; the end-of-file
 // handler's label is "9" and this one, so it takes at most 4.
 std::string ErrorLabelProblem(std::string_view key, std::string_view value) {
@@ -190,11 +203,17 @@ std::string SettingProblem(std::string_view argument) {
       if (upper.empty() || (upper[0] != 'C' && upper[0] != 'D' && upper[0] != 'W'))
         return std::string(key) + "=" + value + " names no dialect (C, D or W) and changes nothing";
       return {};
+    case SettingKey::Name:
+      // The name heads a SUBROUTINE and stands in character constants.
+      if (!IsFortranName(value))
+        return std::string(key) + "=" + value +
+               " is no Fortran name (a letter, then letters, digits and _): the entry routine "
+               "will not compile";
+      return {};
     case SettingKey::Units:
     case SettingKey::HandleDriven:
     case SettingKey::Save:
     case SettingKey::Trace:
-    case SettingKey::Name:
     case SettingKey::Read:
     case SettingKey::Write:
     case SettingKey::AcceptLf:

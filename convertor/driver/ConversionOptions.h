@@ -26,10 +26,16 @@ class ParamList {
  public:
   static constexpr std::size_t kMaxEntries = 19;
 
+  static constexpr std::size_t kNoEnd = static_cast<std::size_t>(-1);
+
   // Returns false when more than kMaxEntries arguments precede the first
-  // empty one; the list then holds none of them.
-  bool Assign(const std::vector<std::string>& arguments);
-  void Set(std::vector<std::string> originals);
+  // empty one; the list then holds none of them. Entries from settingsEnd
+  // on (those after "--") are file names even when they hold "=".
+  bool Assign(const std::vector<std::string>& arguments, std::size_t settingsEnd = kNoEnd);
+  void Set(std::vector<std::string> originals, std::size_t settingsEnd = kNoEnd);
+  // A KEY=value entry; file names may hold "=" too (a folder a=b) once
+  // settings have ended.
+  bool IsSetting(std::size_t i) const;
 
   std::size_t size() const { return upper_.size(); }
   bool empty() const { return upper_.empty(); }
@@ -39,6 +45,7 @@ class ParamList {
  private:
   std::vector<std::string> upper_;
   std::vector<std::string> original_;
+  std::size_t settingsEnd_ = kNoEnd;
 };
 
 // What lives as long as Convertor: the settings the menus and the command

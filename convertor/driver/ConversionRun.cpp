@@ -2,11 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "OutputConflicts.h"
 #include "PathLookup.h"
 #include "driver/ConversionOptions.h"
+#include "driver/DependencyFile.h"
 #include "driver/InsertedLines.h"
 #include "engine/CharacterClass.h"
 #include "engine/ProgramUnits.h"
@@ -97,8 +100,17 @@ RunResult ConversionRun::Run() {
     CloseAll();
     result.message = "convertor: " + error.path + ": the source cannot be read any further";
     return result;
+  } catch (const SourceLineTooLong& error) {
+    CloseAll();
+    result.message = "convertor: " + error.path + ": a line is longer than " +
+                     std::to_string(kMaxSourceLineBytes) +
+                     " bytes (is it a Fortran source?); nothing was written";
+    return result;
   }
   EchoInputLines();
+  // A companion kept staged goes with the result, and with it is dropped
+  // when the run fails after all.
+  result.companion = reader_.TakeCompanion();
   reader_.CloseFiles();
   result.inputLines = reader_.inputLines();
   result.outputLines = output_.OutputLines();
@@ -111,13 +123,78 @@ RunResult ConversionRun::Run() {
     result.outcome = RunOutcome::Cancelled;
     return result;
   }
-  if (!output_.Commit()) {
-    result.message =
-        "convertor: " + GivenDestination() + ": the converted file could not be written";
-    return result;
-  }
+  if (!CommitOutputs(result)) return result;
   result.outcome = RunOutcome::Converted;
   return result;
+}
+
+// The files the run reads and writes, for the rule that no output is an
+// input or another output.
+std::vector<RunFile> ConversionRun::Outputs() const {
+  std::vector<RunFile> outputs{{job_.destination, GivenDestination(), "the destination"}};
+  if (!job_.dependencyFile.empty())
+    outputs.push_back({job_.dependencyFile, job_.dependencyFile, "the dependency file"});
+  return outputs;
+}
+
+std::vector<RunFile> ConversionRun::Inputs() const {
+  std::vector<RunFile> inputs;
+  if (!job_.sourceText) inputs.push_back({job_.source, GivenSource(), "the source"});
+  for (const std::string& include : run_.includedFiles)
+    inputs.push_back({include, include, "an INCLUDE file"});
+  return inputs;
+}
+
+// Why the outputs cannot be written: one is a file the run read or another
+// output, or a name no Make rule can hold. Empty when they can.
+std::string ConversionRun::OutputsProblem() const {
+  if (std::string conflict = FindOutputConflict(Outputs(), Inputs()); !conflict.empty())
+    return conflict;
+  if (job_.dependencyFile.empty()) return {};
+  std::string unnamable = NameNoRuleCanHold(job_.destination, job_.source, run_.includedFiles);
+  if (unnamable.empty()) return {};
+  return unnamable +
+         ": a Make rule cannot name this file (it holds \";\", \"%\" or a line end); nothing "
+         "was written";
+}
+
+static std::string CannotWrite(const std::string& name, const std::string& what) {
+  return name + ": " + what + " could not be written (" + std::strerror(errno) + ")";
+}
+
+// Every output is checked and written out in full before any replaces its
+// file: a dependency file that cannot be written keeps the old destination.
+bool ConversionRun::CommitOutputs(RunResult& result) {
+  const bool withRule = !job_.dependencyFile.empty();
+  StagedFile rule;
+  std::string problem = OutputsProblem();
+  if (problem.empty() && withRule) {
+    if (rule.Create(job_.dependencyFile, LinkPolicy::ReplaceTarget))
+      rule.Write(DependencyRule(job_.destination, job_.source, run_.includedFiles));
+    else
+      problem = CannotWrite(job_.dependencyFile, "the dependency file");
+  }
+  if (problem.empty() && !output_.Seal()) {
+    result.writeFailed = true;
+    problem = CannotWrite(GivenDestination(), "the converted file");
+  }
+  if (problem.empty() && job_.keepDestinationStaged) {
+    result.destination = output_.TakeSealed();
+    return true;
+  }
+  if (problem.empty() && withRule && !rule.Seal())
+    problem = CannotWrite(job_.dependencyFile, "the dependency file");
+  if (problem.empty() && !output_.Commit()) {
+    result.writeFailed = true;
+    problem = CannotWrite(GivenDestination(), "the converted file");
+  }
+  if (problem.empty() && withRule && !rule.Commit())
+    problem = CannotWrite(job_.dependencyFile, "the dependency file");
+  if (problem.empty()) return true;
+  output_.Discard();
+  rule.Discard();
+  result.message = "convertor: " + problem;
+  return false;
 }
 
 // Names the file with bare line feeds (the source, or an INCLUDE file
@@ -160,10 +237,21 @@ bool ConversionRun::OpenFiles(RunResult& result) {
     return false;
   }
   // The companion file collects the source as read, for project runs only.
-  if (job_.projectRun && !job_.companionPath.empty()) reader_.OpenCompanion(job_.companionPath);
+  if (job_.projectRun && !job_.companionPath.empty())
+    reader_.OpenCompanion(job_.companionPath, job_.keepDestinationStaged);
   if (!job_.sourceText && SameFile(job_.destination, job_.source)) {
     result.message = "convertor: " + GivenDestination() +
                      ": the destination is the source itself; nothing was written";
+    return false;
+  }
+  if (!IsReplaceableTarget(job_.destination, job_.destinationLinks)) {
+    result.message = "convertor: " + GivenDestination() +
+                     ": is no regular file (a directory, device, FIFO, socket or a link to "
+                     "nothing); nothing was written";
+    return false;
+  }
+  if (std::string conflict = FindOutputConflict(Outputs(), Inputs()); !conflict.empty()) {
+    result.message = "convertor: " + conflict;
     return false;
   }
   if (job_.protectDestination && !MayReplaceDestination(job_.destination)) {
@@ -173,7 +261,7 @@ bool ConversionRun::OpenFiles(RunResult& result) {
                      std::string(kFirstOutputLine) + "); it is not overwritten without --force";
     return false;
   }
-  if (!output_.Create(job_.destination)) {
+  if (!output_.Create(job_.destination, job_.destinationLinks)) {
     int error = errno;
     ShowRunStatus("*** No file: " + job_.shownDestination);
     observer_.Report(Diagnostic{Severity::Error, GivenDestination(), 0,
@@ -191,7 +279,8 @@ void ConversionRun::CloseAll() {
 
 std::string RunStatusLine(const std::string& shownSource, int inputLines, int outputLines,
                           const std::string& message) {
-  return shownSource + "    Input Lines:" + std::to_string(inputLines) +
+  // Before the first line is read the count stands at -1: no line was read.
+  return shownSource + "    Input Lines:" + std::to_string(std::max(inputLines, 0)) +
          "     Output Lines:" + std::to_string(outputLines) + "    " + message;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "OutputConflicts.h"
 #include "RunObserver.h"
 #include "driver/ConversionJob.h"
 #include "driver/OutputFile.h"
@@ -38,6 +39,10 @@ class ConversionRun {
 
  private:
   bool OpenFiles(RunResult& result);
+  bool CommitOutputs(RunResult& result);
+  std::string OutputsProblem() const;
+  std::vector<RunFile> Outputs() const;
+  std::vector<RunFile> Inputs() const;
   void ConvertSource();
   std::size_t HandleLine(const Statement& statement, std::size_t index);
   void HandleUnitHead(const Statement& statement, std::size_t index);

@@ -1,7 +1,8 @@
 #include "driver/DependencyFile.h"
 
 #include <algorithm>
-#include <cstdio>
+
+#include "StagedFile.h"
 
 namespace kvq {
 
@@ -18,6 +19,10 @@ std::string EscapeForMake(const std::string& name) {
     escaped += c;
   }
   return escaped;
+}
+
+bool CanBeInRule(const std::string& name) {
+  return name.find_first_of(";%\r\n") == std::string::npos;
 }
 
 std::vector<std::string> WithoutRepeats(const std::vector<std::string>& names) {
@@ -41,15 +46,25 @@ std::string DependencyRule(const std::string& target, const std::string& source,
   return rule;
 }
 
+std::string NameNoRuleCanHold(const std::string& target, const std::string& source,
+                              const std::vector<std::string>& includedFiles) {
+  if (!CanBeInRule(target)) return target;
+  if (!CanBeInRule(source)) return source;
+  for (const std::string& include : includedFiles)
+    if (!CanBeInRule(include)) return include;
+  return {};
+}
+
 bool WriteDependencyFile(const std::string& path, const std::string& target,
                          const std::string& source, const std::vector<std::string>& includedFiles,
                          std::string& message) {
-  std::string text = DependencyRule(target, source, includedFiles);
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  bool written = file && std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  if (file && std::fclose(file) != 0) written = false;
+  StagedFile file;
+  bool written = file.Create(path, LinkPolicy::ReplaceTarget);
+  if (written) {
+    file.Write(DependencyRule(target, source, includedFiles));
+    written = file.Commit();
+  }
   if (!written) {
-    if (file) std::remove(path.c_str());
     message = "convertor: " + path + ": the dependency file could not be written";
   }
   return written;

@@ -15,6 +15,13 @@ namespace kvq {
 std::string DependencyRule(const std::string& target, const std::string& source,
                            const std::vector<std::string>& includedFiles);
 
+// The first name that no rule can hold so that make, Ninja and CMake all
+// read it back as written: one with ";" or "%" (a recipe or a pattern to
+// make, plain characters to Ninja, so no escape suits both) or a line end.
+// Empty when there is none.
+std::string NameNoRuleCanHold(const std::string& target, const std::string& source,
+                              const std::vector<std::string>& includedFiles);
+
 // Writes DependencyRule into path; false with message when it cannot.
 bool WriteDependencyFile(const std::string& path, const std::string& target,
                          const std::string& source, const std::vector<std::string>& includedFiles,

@@ -1,13 +1,9 @@
 #include "driver/OutputFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <cstdlib>
-#include <memory>
+#include <cstdio>
 
 #include "PathLookup.h"
 #include "driver/InsertedLines.h"
@@ -30,37 +26,6 @@ std::string WarningText(std::string_view line) {
   return std::string(rest);
 }
 
-// The file a destination names: a symbolic link is followed, so that the
-// link stays and its target is replaced.
-std::string ReplacedFile(const std::string& path) {
-  struct stat info;
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-  std::unique_ptr<char, decltype(&std::free)> target(::realpath(path.c_str(), nullptr), &std::free);
-  return target ? std::string(target.get()) : path;
-}
-
-// Creates ".NAME.PID.N" in the directory of path, with the mode of the
-// destination when it exists (else the mode a new file gets under the
-// umask), and returns its descriptor.
-int CreateTemporaryBeside(const std::string& path, std::string& temporaryPath) {
-  static std::atomic<unsigned> counter = 0;
-  std::string directory = DirectoryPart(path);
-  std::string stem = "." + FileNamePart(path) + "." + std::to_string(::getpid()) + ".";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = stem + std::to_string(++counter);
-    temporaryPath = directory.empty() ? name : JoinPath(directory, name);
-    int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == EEXIST) continue;
-    if (fd < 0) break;
-    struct stat info;
-    if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-      ::fchmod(fd, info.st_mode & 07777);
-    return fd;
-  }
-  temporaryPath.clear();
-  return -1;
-}
-
 }  // namespace
 
 OutputFile::OutputFile(const RunState& run, RunObserver& observer, bool echo)
@@ -70,55 +35,33 @@ OutputFile::~OutputFile() {
   Discard();
 }
 
-bool OutputFile::Create(const std::string& path) {
+bool OutputFile::Create(const std::string& path, LinkPolicy links) {
   Discard();
-  finalPath_ = ReplacedFile(path);
-  struct stat info;
-  if (::stat(finalPath_.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-    errno = EISDIR;
-    return false;
-  }
-  int fd = CreateTemporaryBeside(finalPath_, temporaryPath_);
-  if (fd < 0) return false;
-  file_ = ::fdopen(fd, "wb");
-  if (!file_) {
-    int error = errno;
-    ::close(fd);
-    ::unlink(temporaryPath_.c_str());
-    temporaryPath_.clear();
-    errno = error;
-    return false;
-  }
-  failed_ = false;
   buffer_.clear();
-  return true;
+  return file_.Create(path, links);
 }
 
-bool OutputFile::CloseTemporary() {
+bool OutputFile::Seal() {
   FlushEcho();
-  if (!file_) return false;
   Flush();
-  bool ok = !failed_ && std::fflush(file_) == 0 && !std::ferror(file_);
-  ok = std::fclose(file_) == 0 && ok;
-  file_ = nullptr;
-  return ok;
+  return file_.Seal();
 }
 
 bool OutputFile::Commit() {
-  if (temporaryPath_.empty()) return false;
-  bool ok = CloseTemporary() && ::rename(temporaryPath_.c_str(), finalPath_.c_str()) == 0;
-  if (!ok) ::unlink(temporaryPath_.c_str());
-  temporaryPath_.clear();
-  return ok;
+  return Seal() && file_.Commit();
 }
 
 void OutputFile::Discard() {
-  CloseTemporary();
-  if (!temporaryPath_.empty()) ::unlink(temporaryPath_.c_str());
-  temporaryPath_.clear();
+  FlushEcho();
+  buffer_.clear();
+  file_.Discard();
 }
 
 bool MayReplaceDestination(const std::string& path) {
+  // Opening a FIFO or a terminal would wait for a writer or a key.
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) return errno == ENOENT;
+  if (!S_ISREG(info.st_mode)) return false;
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return errno == ENOENT;
   char head[kFirstOutputLine.size() + 1] = {};
@@ -177,15 +120,13 @@ void OutputFile::WriteCommentLine(std::string_view line) {
 }
 
 void OutputFile::Flush() {
-  if (file_ && !buffer_.empty() &&
-      std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
-    failed_ = true;
+  if (!buffer_.empty()) file_.Write(buffer_);
   buffer_.clear();
 }
 
 void OutputFile::Write(std::string_view line, bool leadingCToComment) {
   bool comment = leadingCToComment && !line.empty() && line[0] == 'C' && !IsContainsLine(line);
-  if (file_) {
+  if (file_.IsOpen()) {
     if (comment) {
       buffer_.push_back('!');
       buffer_.append(line.substr(1));

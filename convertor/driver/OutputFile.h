@@ -5,13 +5,13 @@
 // run commits it: a failed run leaves the destination as it was.
 #pragma once
 
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "RunObserver.h"
+#include "StagedFile.h"
 #include "engine/OutputChannel.h"
 #include "engine/RunState.h"
 
@@ -24,14 +24,19 @@ class OutputFile : public OutputChannel {
   ~OutputFile() override;
 
   // Creates the temporary file beside path; false (errno set) when it
-  // cannot be created.
-  bool Create(const std::string& path);
-  // Closes the temporary file and puts it in the destination's place.
-  // Returns false, with the destination untouched, when a write failed or
-  // the file could not be closed or renamed.
+  // cannot be created or path names no regular file.
+  bool Create(const std::string& path, LinkPolicy links);
+  // Writes out what is buffered and closes the temporary file; false when
+  // a write or the close failed.
+  bool Seal();
+  // Puts the temporary file in the destination's place. Returns false,
+  // with the destination untouched, when a write failed or the file could
+  // not be closed or renamed.
   bool Commit();
   // Closes and removes the temporary file; the destination stays as it was.
   void Discard();
+  // The sealed temporary, for a caller that commits it later.
+  StagedFile TakeSealed() { return std::move(file_); }
 
   void WriteOutputLine(std::string_view line) override;
   void WriteCommentLine(std::string_view line) override;
@@ -54,7 +59,6 @@ class OutputFile : public OutputChannel {
  private:
   void Write(std::string_view line, bool leadingCToComment);
   void Flush();
-  bool CloseTemporary();
 
   // Lines are collected and written in large pieces.
   static constexpr std::size_t kFlushSize = 1 << 20;
@@ -67,10 +71,7 @@ class OutputFile : public OutputChannel {
   std::function<SourceLocation()> current_;
   std::string shownSource_;
   std::string givenSource_;
-  std::FILE* file_ = nullptr;
-  std::string temporaryPath_;  // the file written; empty when none is open
-  std::string finalPath_;      // the file it replaces
-  bool failed_ = false;
+  StagedFile file_;
   int outputLines_ = 0;
   std::string buffer_;
   std::vector<std::string> echoed_;

@@ -2,7 +2,6 @@
 
 #include "PathLookup.h"
 #include "driver/ConversionRun.h"
-#include "driver/DependencyFile.h"
 #include "driver/InsertedLines.h"
 #include "engine/TextUtilities.h"
 
@@ -85,7 +84,7 @@ bool JobFromArguments(const ParamList& params, ConversionJob& job, int& fileCoun
                       std::string& message) {
   fileCount = 0;
   for (std::size_t i = 0; i < params.size(); ++i) {
-    if (Contains(params[i], "=")) {
+    if (params.IsSetting(i)) {
       ApplySettingArgument(job.settings, params[i]);
       continue;
     }
@@ -128,6 +127,7 @@ RunOutcome RunSingleSource(ProgramState& state, UserInterface& ui, RunObserver& 
   }
   // A destination the user typed may be a source in the wrong place.
   job.protectDestination = fileCount == 2 && !state.forceOverwrite;
+  job.dependencyFile = state.dependencyFile;
   if (fileCount < 2) {
     RunOutcome named = AskForFileNames(state, ui, job, fileCount);
     if (named != RunOutcome::Converted) return named;
@@ -146,21 +146,18 @@ RunOutcome RunSingleSource(ProgramState& state, UserInterface& ui, RunObserver& 
   if (!result.message.empty()) ui.ShowMessage(result.message);
   for (const Diagnostic& followUp : result.followUp) observer.Report(followUp);
   if (result.outcome != RunOutcome::Converted) return result.outcome;
-  if (!state.dependencyFile.empty() &&
-      !WriteDependencyFile(state.dependencyFile, job.destination, job.source, result.includedFiles,
-                           message)) {
-    ui.ShowMessage(message);
-    return RunOutcome::Abandoned;
-  }
 
+  // The source is converted either way; a generation that failed (and said
+  // why) makes the whole command fail.
+  RunOutcome generated = RunOutcome::Converted;
   if (job.settings.createProject) {
-    if (generate) generate(job.destination);
+    if (generate) generated = generate(job.destination);
     observer.ScrollListsToEnd();
   }
   observer.SetStatusLine(RunStatusLine(job.shownSource, result.inputLines, result.outputLines,
                                        std::string(kReadyMessage)));
   if (state.batchMode) ui.CloseWindow();
-  return RunOutcome::Converted;
+  return generated;
 }
 
 }  // namespace kvq

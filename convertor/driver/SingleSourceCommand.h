@@ -20,8 +20,9 @@ struct StartCommand {
   ConversionMode mode = ConversionMode::SingleSource;
 };
 
-// Generates the project files around a converted source (Create Project).
-using ProjectGeneration = std::function<void(const std::string& outputPath)>;
+// Generates the project files around a converted source (Create Project);
+// Converted when every file was written.
+using ProjectGeneration = std::function<RunOutcome(const std::string& outputPath)>;
 
 // The job the argument list describes, before any dialog: its settings, the
 // source (found, or its .SRT/.SRC variant) and the destination. Returns

@@ -14,7 +14,6 @@ namespace {
 constexpr char kRecordSeparator = '\xfa';
 constexpr std::string_view kChangedComment = "C *** KVQ: changed / to '\xfa' (char(250)) !!! ";
 constexpr std::string_view kContinuationMark = "     &";
-constexpr std::size_t kFormatLineLimit = 80;
 
 std::string RecordSeparators(std::size_t n) {
   return std::to_string(n) + "H" + std::string(n, kRecordSeparator);
@@ -116,8 +115,9 @@ void StatementConverter::ApplyFormatRule() {
 
 void StatementConverter::RewriteFixedFormFormat(std::vector<std::string>& lines) {
   bool previousEndedWithComma = false;
+  // Lines are taken whole: text past column 72 stays in its columns as
+  // everywhere else (CARDS=Y has dropped it already), never cut.
   for (std::string line : lines) {
-    line.resize(std::min(line.size(), kFormatLineLimit));
     line += " ";
     if (previousEndedWithComma)  // no second comma where the last piece has one
       for (std::size_t i = 6; i < line.size() && (line[i] == ',' || IsBlank(line[i])); ++i)

@@ -1,11 +1,12 @@
 #include "SourceFile.h"
 
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "CharacterClass.h"
+#include "RegularFile.h"
 
 namespace kvq {
 
@@ -15,11 +16,12 @@ constexpr std::size_t kBufferSize = 1 << 16;
 
 bool SourceFile::Open(const std::string& path) {
   Close();
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return false;
-  struct stat info;
-  if (::fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-    std::fclose(file);
+  // A FIFO or a device as source or INCLUDE file would block the open.
+  int fd = OpenRegularFile(path);
+  if (fd < 0) return false;
+  std::FILE* file = ::fdopen(fd, "rb");
+  if (!file) {
+    ::close(fd);
     return false;
   }
   file_ = file;
@@ -86,6 +88,7 @@ void SourceFile::ReadLine(std::string& line) {
       n = static_cast<std::size_t>(static_cast<const char*>(z) - start);
     line.append(start, n);
     begin_ += n;
+    if (line.size() > kMaxSourceLineBytes) throw SourceLineTooLong{path_};
     if (n == available) continue;
     if (start[n] == kCtrlZ) {
       ctrlZ_ = true;

@@ -30,6 +30,7 @@ class SourceFile {
   // Throws SourceReadError when the file cannot be read.
   bool AtEnd();
   // Reads the next line without its terminator. Call only when !AtEnd().
+  // Throws SourceLineTooLong for a line longer than kMaxSourceLineBytes.
   void ReadLine(std::string& line);
 
  private:
@@ -49,6 +50,15 @@ class SourceFile {
 
 // A source that cannot be read any further; it ends the run.
 struct SourceReadError {
+  std::string path;
+};
+
+// No Fortran line comes near this length; a longer one (a file of NULs, a
+// binary taken for a source) ends the run before it takes the memory.
+inline constexpr std::size_t kMaxSourceLineBytes = std::size_t{1} << 20;
+
+// A line longer than kMaxSourceLineBytes; it ends the run.
+struct SourceLineTooLong {
   std::string path;
 };
 

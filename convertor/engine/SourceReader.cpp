@@ -15,6 +15,8 @@ namespace {
 constexpr std::string_view kIncludeMarker = "!<<<<<<      INCLUDE ";
 constexpr std::string_view kEndMarkerLine = "!>>>>>>      end of   ";
 constexpr std::string_view kCompanionSkipPrefix = "!>>>>>>";
+// The companion's lines are written in pieces of this size.
+constexpr std::size_t kCompanionFlushSize = 1 << 20;
 // INCLUDE names are taken up to this length.
 constexpr std::size_t kNameLimit = 255;
 
@@ -66,17 +68,19 @@ void SourceReader::OpenText(std::string bytes, const std::string& openPath,
   include_[0].openPath = openPath;
 }
 
-bool SourceReader::OpenCompanion(const std::string& path) {
-  if (companion_) std::fclose(companion_);
-  companion_ = std::fopen(path.c_str(), "wb");
-  companionPath_ = path;
-  return companion_ != nullptr;
+// The companion is written beside its name and replaces a file of that name
+// only when the source held conditionals: a user's file stays otherwise,
+// and a link there is replaced, never the file it points to.
+bool SourceReader::OpenCompanion(const std::string& path, bool keepStaged) {
+  companionBuffer_.clear();
+  keepCompanionStaged_ = keepStaged;
+  return companion_.Create(path, LinkPolicy::ReplaceLink);
 }
 
 void SourceReader::CloseFiles() {
   for (IncludeLevel& level : include_) level.file.Close();
-  if (companion_) std::fclose(companion_);
-  companion_ = nullptr;
+  companion_.Discard();
+  companionBuffer_.clear();
 }
 
 // ---------------------------------------------------------------------------
@@ -520,18 +524,29 @@ void SourceReader::ReadLabel() {
 }
 
 void SourceReader::WriteCompanionLine(std::string_view line) {
-  if (!run_.projectRun || !companion_) return;
+  if (!run_.projectRun || !companion_.IsOpen()) return;
   if (!(depthBeforeInclude_ == 0 || depthBeforeInclude_ == -1)) return;
   if (includeEnded_ || line.starts_with(kCompanionSkipPrefix)) return;
-  std::fwrite(line.data(), 1, line.size(), companion_);
-  std::fputs("\r\n", companion_);
+  companionBuffer_.append(line).append("\r\n");
+  if (companionBuffer_.size() >= kCompanionFlushSize) {
+    companion_.Write(companionBuffer_);
+    companionBuffer_.clear();
+  }
 }
 
 void SourceReader::FinishCompanion() {
-  if (!companion_) return;
-  std::fclose(companion_);  // failures of closing and deleting are ignored
-  companion_ = nullptr;
-  if (!carry_.conditions.ConditionalSeen) std::remove(companionPath_.c_str());
+  if (!companion_.IsOpen()) return;
+  if (carry_.conditions.ConditionalSeen) {
+    companion_.Write(companionBuffer_);
+    // A failure leaves the old companion; the conversion goes on.
+    if (keepCompanionStaged_)
+      companion_.Seal();
+    else
+      companion_.Commit();
+  } else {
+    companion_.Discard();
+  }
+  companionBuffer_.clear();
 }
 
 // ---------------------------------------------------------------------------

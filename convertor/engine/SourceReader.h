@@ -22,7 +22,8 @@
 //   no further call may follow.
 // - A line feed without a carriage return before it throws UnixTextRefused
 //   (unless the settings accept line feeds); a read failure throws
-//   SourceReadError.
+//   SourceReadError, a line longer than kMaxSourceLineBytes
+//   SourceLineTooLong.
 #pragma once
 
 #include <array>
@@ -31,6 +32,7 @@
 #include <string_view>
 #include <vector>
 
+#include "StagedFile.h"
 #include "engine/ConversionSettings.h"
 #include "engine/OutputChannel.h"
 #include "engine/RunState.h"
@@ -64,7 +66,11 @@ class SourceReader {
   // Lines of the main file as read are appended here (nothing when null).
   void SetInputEcho(std::vector<std::string>* lines) { inputEcho_ = lines; }
   // The companion file of a project run: every main-file line, as prepared.
-  bool OpenCompanion(const std::string& path);
+  // It replaces a file of its name at the end of input, only when the source
+  // held conditionals; with keepStaged it is only written out, and
+  // TakeCompanion hands it over for the caller to put in place.
+  bool OpenCompanion(const std::string& path, bool keepStaged = false);
+  StagedFile TakeCompanion() { return std::move(companion_); }
   void CloseFiles();
 
   // Reading. Prime reads the first line ahead (ReadStatement does it when
@@ -158,8 +164,9 @@ class SourceReader {
   int lookaheadDepth_ = 0;  // level the look-ahead line was read from
   int textDepth_ = 0;       // level the current line was read from
 
-  std::FILE* companion_ = nullptr;
-  std::string companionPath_;
+  StagedFile companion_;
+  std::string companionBuffer_;  // lines not yet written
+  bool keepCompanionStaged_ = false;
 
   // Reused buffers: a line is held only while it is current or look-ahead.
   std::string raw_;

@@ -492,13 +492,26 @@ void StatementConverter::WriteErrorDescription(const std::string& note) {
   std::string& text = *text_;
   std::string line;
   line.reserve(kErrorDescriptionWidth + text.size());
-  line.append(labelField_).append("zx_Ebuf='").append(run_.sourceFileName).append("(");
+  line.append(labelField_).append("zx_Ebuf='");
+  // A file name may hold apostrophes (IT'S.FOR): doubled, they stay inside
+  // the constant.
+  for (char c : run_.sourceFileName) {
+    if (c == '\'') line.push_back(c);
+    line.push_back(c);
+  }
+  line.append("(");
   line.append(std::to_string(statement_->line(first_).inputLines)).append(") ");
   line.append(run_.unit.ShownName()).append(": ");
   for (char c : StatementField(text, freeForm_))
     if (c != ' ' && c != '\'') line.push_back(c);
   line += note;
-  if (line.size() > kErrorDescriptionWidth) line.resize(kErrorDescriptionWidth);
+  if (line.size() > kErrorDescriptionWidth) {
+    line.resize(kErrorDescriptionWidth);
+    // A cut through a doubled apostrophe would leave the constant open.
+    std::size_t quotes = 0;
+    while (quotes < line.size() && line[line.size() - 1 - quotes] == '\'') ++quotes;
+    if (quotes % 2 == 1 && line.size() - quotes > line.find('\'')) line.pop_back();
+  }
   line += "'";
   output_.WriteOutputLine(line);
   // The label has moved to the description line.

@@ -2,7 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include "OutputConflicts.h"
 #include "PathLookup.h"
+#include "RegularFile.h"
+#include "StagedFile.h"
 #include "driver/ConversionRun.h"
 #include "engine/TextUtilities.h"
 #include "project/ProjectText.h"
@@ -61,14 +67,18 @@ class ProjectConversion {
   RunOutcome Run(const std::string& shownProject, const std::string& project);
 
  private:
-  bool CopyProjectFile(const std::string& source, const std::string& destination);
+  bool CopyProjectFile(const std::string& source, const std::string& destination, bool writeCopy);
+  bool Stage(const std::string& path, const std::string& bytes);
+  bool CommitStaged();
   void CopyHeaderFile();
   void RewriteTargetType(std::string& line) const;
   void RewriteAsConsoleProgram(std::string& line) const;
   void RewriteAsLibrary(std::string& line) const;
   void NoteDefinitions(const std::string& line);
   void HandleSourceLine(std::size_t& index);
-  void ConvertSource(const std::string& fileName);
+  bool ConvertSource(const std::string& fileName);
+  bool HasOnlyRealDirectories(const std::string& name) const;
+  void ReportEnd();
   void AddDefinitions();
 
   ProgramState& state_;
@@ -84,12 +94,33 @@ class ProjectConversion {
   std::string projectDirectory_;    // as the file system has it
   std::string convertedDirectory_;  // project directory + "/Converted_" + name
   bool librarySourcesInserted_ = false;
+  // The Fortran sources of the project, and those left unconverted.
+  int fortranSources_ = 0;
+  std::vector<std::string> unconverted_;
+  // The files written out and waiting to be put in place together.
+  std::vector<StagedFile> staged_;
+  bool writeFailed_ = false;
+  // What the conversion read (project files, sources, INCLUDE files): none
+  // of its outputs may replace one of them.
+  std::vector<RunFile> inputs_;
 };
 
-bool ProjectConversion::CopyProjectFile(const std::string& source, const std::string& destination) {
-  std::optional<ProjectLines> lines = ReadProjectLines(ResolvePath(source));
-  if (!lines || !WriteProjectLines(destination, *lines)) {
+// The copy is written out now and put in place with the project's other
+// files at the end; the project file itself only in its rewritten form.
+bool ProjectConversion::CopyProjectFile(const std::string& source, const std::string& destination,
+                                        bool writeCopy) {
+  std::string path = ResolvePath(source);
+  std::optional<ProjectLines> lines = ReadProjectLines(path);
+  if (!lines) {
+    int error = errno;
     ui_.ShowMessage("Cannot find file " + source);
+    if (error == EINVAL || error == EFBIG)
+      ui_.ShowMessage("convertor: " + source + ": " + ReadProblemText(error));
+    text_.clear();
+    return false;
+  }
+  inputs_.push_back({path, source, "a file the project conversion read"});
+  if (writeCopy && !Stage(destination, JoinProjectLines(*lines))) {
     text_.clear();
     return false;
   }
@@ -98,11 +129,55 @@ bool ProjectConversion::CopyProjectFile(const std::string& source, const std::st
   return true;
 }
 
+// The folder is the converter's: a link planted there is replaced.
+bool ProjectConversion::Stage(const std::string& path, const std::string& bytes) {
+  StagedFile file;
+  bool ok = file.Create(path, LinkPolicy::ReplaceLink);
+  if (ok) file.Write(bytes);
+  if (!ok || !file.Seal()) {
+    ui_.ShowMessage("convertor: " + path + ": cannot be written (" + std::strerror(errno) + ")");
+    writeFailed_ = true;
+    return false;
+  }
+  staged_.push_back(std::move(file));
+  return true;
+}
+
+// Every file of the project is put in place together, or none when one
+// could not be written out.
+// A converted copy may not replace a file another source's run read (a
+// source listed in Converted_<name>), nor two entries the same copy.
+bool ProjectConversion::CommitStaged() {
+  if (writeFailed_) {
+    staged_.clear();
+    ui_.ShowMessage("convertor: " + projectName_ + ": no file in " + convertedDirectory_ +
+                    kPathSeparator + " was replaced, since not all could be written");
+    return false;
+  }
+  std::vector<RunFile> outputs;
+  for (const StagedFile& file : staged_)
+    outputs.push_back({file.Target(), file.Target(), "a file"});
+  if (std::string conflict = FindOutputConflict(outputs, inputs_); !conflict.empty()) {
+    staged_.clear();
+    ui_.ShowMessage("convertor: " + conflict);
+    return false;
+  }
+  bool ok = true;
+  for (StagedFile& file : staged_) {
+    if (file.Commit()) continue;
+    ui_.ShowMessage("convertor: " + file.Target() + ": cannot be written (" + std::strerror(errno) +
+                    ")");
+    ok = false;
+  }
+  staged_.clear();
+  return ok;
+}
+
 void ProjectConversion::CopyHeaderFile() {
   std::string header = JoinPath(convertedDirectory_, "Resource.h");
   if (PathExists(ResolvePath(header))) return;
-  if (CopyProjectFile(JoinPath(projectDirectory_, "Resource.h"), header)) return;
-  if (CopyProjectFile(JoinPath(projectDirectory_, "Resource.zul"), header)) return;
+  if (CopyProjectFile(JoinPath(projectDirectory_, "Resource.h"), header, true)) return;
+  if (CopyProjectFile(JoinPath(projectDirectory_, "Resource.zul"), header, true)) return;
   ui_.ShowMessage("I'm afraid You stay without Resource.h Header File !!!");
 }
 
@@ -206,7 +281,8 @@ void ProjectConversion::HandleSourceLine(std::size_t& index) {
     line.insert(kSourceKeyLength, ".");  // refers to the file in the project directory
     return;
   }
-  ConvertSource(fileName);
+  ++fortranSources_;
+  if (!ConvertSource(fileName)) unconverted_.push_back(fileName);
 }
 
 // A name that climbs out of the project directory ("..") or is absolute
@@ -223,17 +299,38 @@ bool StaysInsideItsDirectory(const std::string& name) {
   return true;
 }
 
-void ProjectConversion::ConvertSource(const std::string& fileName) {
+// The folders between ConvertedDirectory and a converted copy: a link
+// among them would take the copy outside the project.
+bool ProjectConversion::HasOnlyRealDirectories(const std::string& name) const {
+  std::string directory = convertedDirectory_;
+  std::string rest = DirectoryPart(name);
+  while (!rest.empty()) {
+    std::size_t end = rest.find(kPathSeparator);
+    directory = JoinPath(directory, rest.substr(0, end));
+    rest = end == std::string::npos ? std::string() : rest.substr(end + 1);
+    struct stat info;
+    if (::lstat(ResolvePath(directory).c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) return false;
+  }
+  return true;
+}
+
+bool ProjectConversion::ConvertSource(const std::string& fileName) {
   std::string name = fileName;
   for (char& c : name)
     if (c == '\\') c = kPathSeparator;
   if (!StaysInsideItsDirectory(name)) {
     ui_.ShowMessage("convertor: " + fileName +
                     ": a source outside the project directory is not converted");
-    return;
+    return false;
+  }
+  if (!HasOnlyRealDirectories(name)) {
+    ui_.ShowMessage("convertor: " + fileName +
+                    ": a folder of its converted copy is a link; the source is not converted");
+    return false;
   }
   ParamList files;
-  files.Set({JoinPath(projectDirectory_, name), JoinPath(convertedDirectory_, name)});
+  // Both are file names, whatever their folders are called.
+  files.Set({JoinPath(projectDirectory_, name), JoinPath(convertedDirectory_, name)}, 0);
   ConversionJob job;
   job.settings = settings_;
   job.settings.dllName = projectName_;
@@ -243,8 +340,10 @@ void ProjectConversion::ConvertSource(const std::string& fileName) {
   observer_.ClearLists();
   if (!JobFromArguments(files, job, fileCount, message)) {
     ui_.ShowMessage(message);
-    return;
+    return false;
   }
+  job.destinationLinks = LinkPolicy::ReplaceLink;
+  job.keepDestinationStaged = true;
   job.freeForm = IsFreeFormName(job.shownSource) || IsFreeFormName(job.shownDestination);
   job.companionPath = ReplaceExtension(job.source, ".WatCom");
   ui_.SetBusyCursor(true);
@@ -252,7 +351,13 @@ void ProjectConversion::ConvertSource(const std::string& fileName) {
   ui_.SetBusyCursor(false);
   if (!result.message.empty()) ui_.ShowMessage(result.message);
   for (const Diagnostic& followUp : result.followUp) observer_.Report(followUp);
-  if (result.outcome != RunOutcome::Converted) return;
+  writeFailed_ = writeFailed_ || result.writeFailed;
+  inputs_.push_back({job.source, job.shownSource, "a source of the project"});
+  for (const std::string& include : result.includedFiles)
+    inputs_.push_back({include, include, "an INCLUDE file of the project"});
+  if (result.outcome != RunOutcome::Converted) return false;
+  staged_.push_back(std::move(result.destination));
+  if (result.companion.IsOpen()) staged_.push_back(std::move(result.companion));
   mainProgramConverted_ = mainProgramConverted_ || result.mainProgramConverted;
   if (job.settings.createProject) {
     if (generate_) generate_(job.destination);
@@ -260,26 +365,49 @@ void ProjectConversion::ConvertSource(const std::string& fileName) {
   }
   observer_.SetStatusLine(RunStatusLine(job.shownSource, result.inputLines, result.outputLines,
                                         std::string(kReadyMessage)));
+  return true;
 }
 
+// One pass that builds the new text: inserting into the old one at each
+// "# ADD F90" line would move every later line each time.
 void ProjectConversion::AddDefinitions() {
-  std::size_t count = text_.size();
-  for (std::size_t i = 0; i < text_.size() && count > 0; ++i, --count) {
-    std::string upper = UpperCase(text_[i]);
-    if (!upper.starts_with("# ADD F90 ")) continue;
-    std::string& line = text_[i];
+  // "PIVOT " marks a project whose sources hold a main program.
+  std::string mark = mainProgramConverted_ ? "PIVOT " : "";
+  ProjectLines text;
+  text.reserve(text_.size() + text_.size() / 4);
+  for (std::string& line : text_) {
+    std::string upper = UpperCase(line);
+    if (!upper.starts_with("# ADD F90 ")) {
+      text.push_back(std::move(line));
+      continue;
+    }
     std::size_t at = upper.find(kDefinitionsMarker);
-    // "PIVOT " marks a project whose sources hold a main program.
-    std::string mark = mainProgramConverted_ ? "PIVOT " : "";
     if (at != std::string::npos) {
       line.insert(at + kDefinitionsMarker.size(), mark + state_.carry.ownMacros + "KVQ ");
     } else {
       std::string head = ("/define:\"" + mark).substr(0, kDefineHeadLength);
       line.insert(std::string_view("# ADD F90 ").size(), head + state_.carry.ownMacros + "KVQ\" ");
     }
-    text_.insert(text_.begin() + static_cast<std::ptrdiff_t>(i) + 1, "# ADD CPP /nologo /c");
-    ++i;  // the inserted line is no line of the project as it was
+    text.push_back(std::move(line));
+    text.push_back("# ADD CPP /nologo /c");
   }
+  text_ = std::move(text);
+}
+
+// Says whether every Fortran source was converted: a project with a source
+// left unconverted is no converted project.
+void ProjectConversion::ReportEnd() {
+  if (unconverted_.empty()) {
+    ui_.ShowMessage("The converted project \"" + projectName_ + "\"\rYou can see in a directory\r" +
+                    convertedDirectory_ + kPathSeparator);
+    return;
+  }
+  std::string names;
+  for (const std::string& name : unconverted_) names += (names.empty() ? "" : ", ") + name;
+  ui_.ShowMessage("convertor: " + projectName_ + ": " + std::to_string(unconverted_.size()) +
+                  " of " + std::to_string(fortranSources_) + " Fortran sources not converted (" +
+                  names + "); the project in " + convertedDirectory_ + kPathSeparator +
+                  " is incomplete");
 }
 
 RunOutcome ProjectConversion::Run(const std::string& shownProject, const std::string& project) {
@@ -290,24 +418,34 @@ RunOutcome ProjectConversion::Run(const std::string& shownProject, const std::st
 
   convertedDirectory_ = JoinPath(projectDirectory_, "Converted_" + projectName_);
   ::mkdir(convertedDirectory_.c_str(), 0777);  // exists already, or the copies report it
+  // Everything is written into this folder: a link there would take it
+  // elsewhere.
+  struct stat info;
+  if (::lstat(convertedDirectory_.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) {
+    ui_.ShowMessage("convertor: " + convertedDirectory_ +
+                    ": is no directory (a link or a file); nothing was converted");
+    state_.paramList.Set({});
+    state_.batchMode = false;
+    return RunOutcome::Abandoned;
+  }
   CopyHeaderFile();
   std::string base = JoinPath(convertedDirectory_, projectName_);
   RunOutcome outcome = RunOutcome::Abandoned;
-  if (CopyProjectFile(ReplaceExtension(project, ".dsw"), base + ".dsw") &&
-      CopyProjectFile(ReplaceExtension(project, ".dsp"), base + ".dsp")) {
+  if (CopyProjectFile(ReplaceExtension(project, ".dsw"), base + ".dsw", true) &&
+      CopyProjectFile(ReplaceExtension(project, ".dsp"), base + ".dsp", false)) {
     for (std::size_t i = 1; i < text_.size(); ++i) {
       RewriteTargetType(text_[i]);
       NoteDefinitions(text_[i]);
       if (IsSourceLine(text_[i]) || IsHandListedLibraryFile(text_[i])) HandleSourceLine(i);
     }
     AddDefinitions();
-    if (WriteProjectLines(textPath_, text_)) {
-      ui_.ShowMessage("The converted project \"" + projectName_ +
-                      "\"\rYou can see in a directory\r" + convertedDirectory_ + kPathSeparator);
-      outcome = RunOutcome::Converted;
-    } else {
-      ui_.ShowMessage("convertor: " + textPath_ + ": the project file could not be written");
+    Stage(textPath_, JoinProjectLines(text_));
+    if (CommitStaged()) {
+      ReportEnd();
+      outcome = unconverted_.empty() ? RunOutcome::Converted : RunOutcome::Abandoned;
     }
+  } else {
+    CommitStaged();  // files copied before the failure stay
   }
   text_.clear();
   // The program's settings keep what the project set, as after the menu command.

@@ -2,15 +2,20 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <vector>
 
+#include "OutputConflicts.h"
 #include "PathLookup.h"
 #include "ProcessLauncher.h"
+#include "RegularFile.h"
+#include "StagedFile.h"
 #include "engine/TextUtilities.h"
+#include "project/ProjectNames.h"
 #include "project/ProjectText.h"
 
 namespace kvq {
@@ -23,6 +28,10 @@ constexpr std::size_t kBlockSize = 10000;
 constexpr std::string_view kMarker = "ETALONETALONETALON";
 constexpr std::string_view kTemplateName = "ETALON.PRJ";
 constexpr std::string_view kUsage = "Usage: Tarvik <Project Name> [<ext dll>]";
+// Bounds on what is read: a name list of 999 names of 18 characters is far
+// smaller, and so is any prepared console program.
+constexpr std::size_t kMaxNameListBytes = std::size_t{1} << 20;
+constexpr std::size_t kMaxConsoleProgramBytes = std::size_t{64} << 20;
 
 void LogLine(RunObserver& observer, const std::string& text) {
   observer.AddReportLine("! ***  " + text);
@@ -37,6 +46,13 @@ void ApplyExtensionSwitch(ProgramState& state, const std::string& word) {
 }
 
 enum class Mode { Full, LibraryOnly, ConsoleOnly };
+
+// A file the generation writes, held until every one is complete: all are
+// checked and written out before any replaces a file.
+struct GeneratedFile {
+  std::string name;
+  std::string bytes;
+};
 
 struct Generation {
   std::string projectName;
@@ -55,22 +71,32 @@ class Generator {
  private:
   bool TakeProjectName(const std::string* outputPath);
   bool ReadNameList(const std::string& file, std::string& name);
-  void TakeExtraArguments();
+  bool CheckNameList(const std::vector<std::string>& words);
+  bool TakeExtraArguments();
   bool WriteTemplateFiles();
   void SubstituteLine(std::string& line);
   void OpenSection(const std::string& line);
   void CloseSection();
   void WriteLine(const std::string& line);
   bool WriteTestProgram();
-  void AppendTestProject();
+  bool AppendTestProject();
+  GeneratedFile* Generated(const std::string& name);
+  bool CommitFiles();
+  void RemoveTestOptions();
+  void StartWorkspace();
 
   ProgramState& state_;
   UserInterface& ui_;
   RunObserver& observer_;
   Generation g_;
+  std::vector<GeneratedFile> files_;
+  // The files read, which no generated file may replace.
+  std::vector<RunFile> inputs_;
+  // Reported once the files are in place.
+  std::vector<std::string> report_;
   // Template pass.
   std::string outputName_ = "?";
-  std::FILE* output_ = nullptr;
+  std::optional<std::size_t> output_;  // the section being written, in files_
   std::optional<std::string> heldLine_;
   bool inTargetFile_ = false;
   bool lineSubstituted_ = false;
@@ -79,11 +105,15 @@ class Generator {
 // file: the name as given, for opening; the message shows it upper-cased
 // like every name of the argument list.
 bool Generator::ReadNameList(const std::string& file, std::string& name) {
-  std::FILE* list = std::fopen(ResolvePath(file).c_str(), "rb");
-  if (!list) {
+  std::string path = ResolvePath(file);
+  std::optional<std::string> bytes = ReadRegularFile(path, kMaxNameListBytes);
+  if (!bytes) {
     ui_.ShowMessage("Cannot open ProjectNameList file " + UpperCase(file));
+    if (errno == EINVAL || errno == EFBIG)
+      ui_.ShowMessage("convertor: " + file + ": " + ReadProblemText(errno));
     return false;
   }
+  inputs_.push_back({path, file, "the name list"});
   std::vector<std::string> words;
   std::string word;
   bool tooLong = false;
@@ -93,23 +123,36 @@ bool Generator::ReadNameList(const std::string& file, std::string& name) {
     tooLong = word.size() > kMaxNameLength || words.size() > kMaxListWords;
     word.clear();
   };
-  for (int c; !tooLong && (c = std::fgetc(list)) != EOF;) {
+  for (std::size_t i = 0; !tooLong && i < bytes->size(); ++i) {
+    char c = (*bytes)[i];
     if (static_cast<unsigned char>(c) <= 32)
       finishWord();
     else
-      word.push_back(static_cast<char>(c));
+      word.push_back(c);
   }
   if (!tooLong) finishWord();
-  std::fclose(list);
   if (tooLong) {
     ui_.ShowMessage(words.back() + " - too long name or too many names in list !");
     return false;
   }
+  if (!CheckNameList(words)) return false;
   std::size_t next = 0;
   if (next < words.size() && IsExtensionSwitch(words[next]))
     ApplyExtensionSwitch(state_, words[next++]);
   name = next < words.size() ? words[next++] : std::string();
   g_.sourceNames.assign(words.begin() + static_cast<std::ptrdiff_t>(next), words.end());
+  return true;
+}
+
+// Names of the list go into file names and generated project files.
+bool Generator::CheckNameList(const std::vector<std::string>& words) {
+  for (const std::string& word : words) {
+    if (IsExtensionSwitch(word) ? IsExtensionSwitchText(word) : IsPlainName(word)) continue;
+    ui_.ShowMessage("convertor: " + word +
+                    ": a name list holds only plain names (letters, digits, _ and -) and extension "
+                    "switches (.f90)");
+    return false;
+  }
   return true;
 }
 
@@ -140,19 +183,35 @@ bool Generator::TakeProjectName(const std::string* outputPath) {
     ui_.ShowMessage("Project Name cannot be longer than 18 chars!");
     return false;
   }
+  // The name makes file names and goes into batch files and scripts.
+  if (!IsPlainName(name)) {
+    ui_.ShowMessage("convertor: " + name + ": a project name holds only letters, digits, _ and -");
+    return false;
+  }
   g_.projectName = name;
   return true;
 }
 
-void Generator::TakeExtraArguments() {
+bool Generator::TakeExtraArguments() {
   const ParamList& params = state_.paramList;
   for (std::size_t i = 2; i < params.size(); ++i) {
     const std::string& entry = params[i];
-    if (std::size_t equals = entry.find('='); equals != std::string::npos) {
+    if (std::size_t equals = entry.find('='); params.IsSetting(i)) {
       std::string version = entry.substr(equals + 1);
       if (version.empty()) continue;
+      // A version stands inside the strings of resource scripts.
+      if (!IsVersionText(version)) {
+        ui_.ShowMessage("convertor: " + params.Original(i) +
+                        ": a version holds only letters, digits, dots, commas and blanks");
+        return false;
+      }
       (entry[0] == 'P' ? g_.productVersion : g_.fileVersion) = version;
       continue;
+    }
+    if (entry != "-" && !IsPlainName(entry)) {
+      ui_.ShowMessage("convertor: " + params.Original(i) +
+                      ": a library name holds only letters, digits, _ and -");
+      return false;
     }
     if (!g_.extraDlls.empty()) {
       g_.extraDlls += " ";
@@ -170,6 +229,7 @@ void Generator::TakeExtraArguments() {
   } else if (g_.extraDlls == "-") {
     g_.mode = Mode::LibraryOnly;
   }
+  return true;
 }
 
 void ReplaceFirst(std::string& line, std::string_view from, const std::string& to) {
@@ -218,16 +278,14 @@ void Generator::SubstituteLine(std::string& line) {
 
 void Generator::WriteLine(const std::string& line) {
   if (!output_) return;
-  std::fwrite(line.data(), 1, line.size(), output_);
-  std::fputs("\r\n", output_);
+  files_[*output_].bytes.append(line).append("\r\n");
 }
 
 void Generator::CloseSection() {
   if (output_) {
     WriteLine(heldLine_.value_or(""));
-    std::fclose(output_);
-    output_ = nullptr;
-    LogLine(observer_, "file  " + outputName_ + "   created.");
+    output_.reset();
+    report_.push_back("file  " + outputName_ + "   created.");
   }
   heldLine_.reset();
   inTargetFile_ = false;
@@ -255,24 +313,26 @@ void Generator::OpenSection(const std::string& line) {
     return;
   }
   if (HasDirectoryPart(name) || name.find("..") != std::string::npos) {
-    LogLine(observer_,
-            "file  " + name + "   not written: a template writes only into its own directory.");
+    report_.push_back("file  " + name +
+                      "   not written: a template writes only into its own directory.");
     outputName_ = "?";
     return;
   }
-  output_ = std::fopen(name.c_str(), "wb");
-  if (!output_) {
-    ui_.ShowMessage("convertor: " + name + ": cannot be created (" + std::strerror(errno) + ")");
-    outputName_ = "?";
-  }
+  files_.push_back({name, {}});
+  output_ = files_.size() - 1;
 }
 
 bool Generator::WriteTemplateFiles() {
-  std::optional<ProjectLines> lines = ReadProjectLines(ResolvePath(std::string(kTemplateName)));
+  std::string path = ResolvePath(std::string(kTemplateName));
+  std::optional<ProjectLines> lines = ReadProjectLines(path);
   if (!lines) {
+    int error = errno;
     ui_.ShowMessage("No template for Project!");
+    if (error == EINVAL || error == EFBIG)
+      ui_.ShowMessage("convertor: " + std::string(kTemplateName) + ": " + ReadProblemText(error));
     return false;
   }
+  inputs_.push_back({path, std::string(kTemplateName), "the template"});
   for (std::string line : *lines) {
     lineSubstituted_ = false;
     SubstituteLine(line);
@@ -306,58 +366,103 @@ bool Generator::WriteTemplateFiles() {
 
 bool Generator::WriteTestProgram() {
   std::string exe = g_.projectName + ".exe";
-  std::FILE* in = std::fopen(ResolvePath("console.exe").c_str(), "rb");
-  if (!in) {
-    ui_.ShowMessage("convertor: console.exe: cannot be opened (" +
-                    std::string(std::strerror(errno)) + ")");
+  std::string path = ResolvePath("console.exe");
+  std::optional<std::string> program = ReadRegularFile(path, kMaxConsoleProgramBytes);
+  if (!program) {
+    ui_.ShowMessage("convertor: console.exe: cannot be opened (" + ReadProblemText(errno) + ")");
     return false;
   }
-  std::FILE* out = std::fopen(exe.c_str(), "wb");
-  if (!out) {
-    ui_.ShowMessage("convertor: " + exe + ": cannot be created (" + std::strerror(errno) + ")");
-    std::fclose(in);
-    return false;
+  inputs_.push_back({path, "console.exe", "the prepared console program"});
+  // The marker is looked for block by block, as the blocks are copied.
+  std::string patched;
+  patched.reserve(program->size());
+  for (std::size_t at = 0; at < program->size(); at += kBlockSize) {
+    std::string block = program->substr(at, kBlockSize);
+    PatchConsoleBlock(block, g_.projectName);
+    patched += block;
   }
-  std::string block(kBlockSize, '\0');
-  bool ok = true;
-  for (;;) {
-    std::size_t read = std::fread(block.data(), 1, kBlockSize, in);
-    if (read == 0) break;
-    std::string part = block.substr(0, read);
-    PatchConsoleBlock(part, g_.projectName);
-    if (std::fwrite(part.data(), 1, part.size(), out) != part.size()) {
-      ok = false;
-      break;
-    }
-  }
-  if (std::ferror(in)) ok = false;
-  std::fclose(in);
-  ok = std::fclose(out) == 0 && ok;
-  if (!ok) {
-    ui_.ShowMessage("convertor: " + exe + ": input/output error while copying console.exe");
-    return false;
-  }
-  LogLine(observer_, "Console Application " + g_.projectName + ".exe   created.");
-  LogLine(observer_, "It uses " + g_.projectName + ".DLL");
+  files_.push_back({exe, std::move(patched)});
+  report_.push_back("Console Application " + g_.projectName + ".exe   created.");
+  report_.push_back("It uses " + g_.projectName + ".DLL");
   return true;
 }
 
-void Generator::AppendTestProject() {
-  std::remove("test.opt");  // a failure is ignored
-  std::optional<ProjectLines> project = ReadProjectLines(ResolvePath(g_.projectName + ".dsp"));
-  if (!project) return;
-  std::FILE* test = std::fopen(ResolvePath("TEST.dsp").c_str(), "ab");
-  if (!test) return;
-  bool copying = false;
-  for (const std::string& line : *project) {
-    copying = copying || line.starts_with("# Begin Source");
-    if (!copying) continue;
-    std::fwrite(line.data(), 1, line.size(), test);
-    std::fputs("\r\n", test);
-  }
-  std::fclose(test);
-  LogLine(observer_, "Project \"Test\" for Console debugging completely created.");
+GeneratedFile* Generator::Generated(const std::string& name) {
+  for (GeneratedFile& file : files_)
+    if (UpperCase(file.name) == UpperCase(name)) return &file;
+  return nullptr;
+}
 
+// The project file, as generated in this run or as found, completes the
+// test project from its first source entry on.
+bool Generator::AppendTestProject() {
+  std::string projectName = g_.projectName + ".dsp";
+  std::optional<ProjectLines> project;
+  if (const GeneratedFile* generated = Generated(projectName)) {
+    project = SplitProjectLines(generated->bytes);
+  } else {
+    std::string path = ResolvePath(projectName);
+    project = ReadProjectLines(path);
+    if (!project) return false;
+    inputs_.push_back({path, projectName, "the project file"});
+  }
+  GeneratedFile* test = Generated("TEST.dsp");
+  if (!test) {
+    std::string path = ResolvePath("TEST.dsp");
+    std::optional<std::string> old = ReadRegularFile(path, kMaxProjectFileBytes);
+    if (!old && errno != ENOENT) return false;
+    files_.push_back({PathExists(path) ? path : std::string("TEST.dsp"), old.value_or("")});
+    test = &files_.back();
+  }
+  auto first = std::find_if(project->begin(), project->end(), [](const std::string& line) {
+    return line.starts_with("# Begin Source");
+  });
+  test->bytes += JoinProjectLines(ProjectLines(first, project->end()));
+  report_.push_back("Project \"Test\" for Console debugging completely created.");
+  return true;
+}
+
+// Every generated file is checked against the files read and against the
+// others, and written out beside its name, before any replaces a file.
+bool Generator::CommitFiles() {
+  std::vector<RunFile> outputs;
+  for (const GeneratedFile& file : files_) outputs.push_back({file.name, file.name, "a file"});
+  if (std::string conflict = FindOutputConflict(outputs, inputs_); !conflict.empty()) {
+    ui_.ShowMessage("convertor: " + conflict);
+    return false;
+  }
+  std::vector<StagedFile> staged(files_.size());
+  for (std::size_t i = 0; i < files_.size(); ++i) {
+    // A link in the folder is replaced, never the file it points to.
+    bool ok = staged[i].Create(files_[i].name, LinkPolicy::ReplaceLink);
+    if (ok) staged[i].Write(files_[i].bytes);
+    if (!ok || !staged[i].Seal()) {
+      ui_.ShowMessage("convertor: " + files_[i].name + ": cannot be written (" +
+                      std::strerror(errno) + "); no file of the project was written");
+      return false;
+    }
+  }
+  for (std::size_t i = 0; i < files_.size(); ++i) {
+    if (!staged[i].Commit()) {
+      ui_.ShowMessage("convertor: " + files_[i].name + ": cannot be written (" +
+                      std::strerror(errno) + ")");
+      return false;
+    }
+  }
+  for (const std::string& line : report_) LogLine(observer_, line);
+  report_.clear();
+  return true;
+}
+
+// The test project's options file belongs to the old test project; it
+// goes, and the report says so.
+void Generator::RemoveTestOptions() {
+  std::string path = ResolvePath("test.opt");
+  if (!IsExistingFile(path) || ::unlink(path.c_str()) != 0) return;
+  LogLine(observer_, "file  " + FileNamePart(path) + "   deleted.");
+}
+
+void Generator::StartWorkspace() {
   std::string parameters = "/max " + g_.projectName + ".dsw";
   StartResult start = StartProgram("start.exe", parameters, "");
   if (!start.started) {
@@ -371,12 +476,17 @@ void Generator::AppendTestProject() {
 }
 
 bool Generator::Run(const std::string* outputPath) {
-  if (!TakeProjectName(outputPath)) return false;
-  TakeExtraArguments();
-  if (!WriteTemplateFiles()) return false;
-  if (g_.mode == Mode::LibraryOnly) return true;
-  if (!WriteTestProgram()) return false;
-  AppendTestProject();
+  if (!TakeProjectName(outputPath) || !TakeExtraArguments() || !WriteTemplateFiles()) return false;
+  if (g_.mode == Mode::LibraryOnly) return CommitFiles();
+  // Without the test program the files of the template are still written.
+  if (!WriteTestProgram()) {
+    CommitFiles();
+    return false;
+  }
+  bool testProject = AppendTestProject();
+  if (!CommitFiles()) return false;
+  RemoveTestOptions();
+  if (testProject) StartWorkspace();
   return true;
 }
 

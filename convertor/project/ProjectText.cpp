@@ -1,50 +1,47 @@
 #include "ProjectText.h"
 
-#include <sys/stat.h>
+#include <cerrno>
 
-#include <cstdio>
+#include "RegularFile.h"
 
 namespace kvq {
 
-std::optional<ProjectLines> ReadProjectLines(const std::string& path) {
-  struct stat info;
-  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return std::nullopt;
-  ProjectLines lines;
-  std::string line;
-  bool pending = false;  // a line has been started
-  for (int c; (c = std::fgetc(file)) != EOF;) {
-    if (c == '\r' || c == '\n') {
-      lines.push_back(line);
-      line.clear();
-      pending = false;
-      if (c == '\r') {
-        int next = std::fgetc(file);
-        if (next != '\n' && next != EOF) std::ungetc(next, file);
-      }
-      continue;
+std::optional<ProjectLines> ReadProjectLines(const std::string& path, std::size_t limit) {
+  std::optional<std::string> bytes = ReadRegularFile(path, limit);
+  if (!bytes) return std::nullopt;
+  ProjectLines lines = SplitProjectLines(*bytes);
+  for (const std::string& line : lines) {
+    if (line.size() > kMaxProjectLineBytes) {
+      errno = EFBIG;
+      return std::nullopt;
     }
-    line.push_back(static_cast<char>(c));
-    pending = true;
   }
-  bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed) return std::nullopt;
-  if (pending) lines.push_back(line);
   return lines;
 }
 
-bool WriteProjectLines(const std::string& path, const ProjectLines& lines) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  bool ok = true;
-  for (const std::string& line : lines) {
-    ok = ok && std::fwrite(line.data(), 1, line.size(), file) == line.size();
-    ok = ok && std::fputs("\r\n", file) >= 0;
+ProjectLines SplitProjectLines(std::string_view bytes) {
+  ProjectLines lines;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
+      lines.emplace_back(bytes.substr(start));
+      break;
+    }
+    lines.emplace_back(bytes.substr(start, end - start));
+    start = end + 1;
+    if (bytes[end] == '\r' && start < bytes.size() && bytes[start] == '\n') ++start;
   }
-  ok = std::fclose(file) == 0 && ok;
-  return ok;
+  return lines;
+}
+
+std::string JoinProjectLines(const ProjectLines& lines) {
+  std::size_t size = 0;
+  for (const std::string& line : lines) size += line.size() + 2;
+  std::string text;
+  text.reserve(size);
+  for (const std::string& line : lines) text.append(line).append("\r\n");
+  return text;
 }
 
 }  // namespace kvq

@@ -40,7 +40,8 @@ constexpr const char* kHelp =
     "Lines end in CR LF; a source with bare line feeds (LF) is refused unless\n"
     "--accept-lf (ACCEPTLF=Y) is given. DEST is written only when the run\n"
     "succeeds, and an existing DEST that is no converter output (its first line\n"
-    "is not !KVQ:NO_TOUCH!) is kept unless --force is given. Problems are\n"
+    "is not !KVQ:NO_TOUCH!) is kept unless --force is given; a DEST that is no\n"
+    "regular file, or a file the run reads, is never replaced. Problems are\n"
     "reported on standard error as convertor: FILE:LINE: warning: TEXT.\n"
     "\n"
     "Settings (a key may be shortened to any prefix: S=Y is SAVE=Y):\n"
@@ -72,12 +73,12 @@ constexpr const char* kHelp =
     "Options (anywhere before --; a lone - is no option):\n"
     "  -h, --help      show this text\n"
     "  -V, --version   show the version\n"
-    "  -q, --quiet     leave out the status line\n"
+    "  -q, --quiet     leave out the status line and the report lines\n"
     "  --force         overwrite a DEST that is no converter output\n"
     "  --accept-lf     accept sources and INCLUDE files with bare line feeds (LF)\n"
     "  --depfile FILE  write a Make rule into FILE: DEST depends on SOURCE and on\n"
     "                  the INCLUDE files the run expanded\n"
-    "  --              end of options\n"
+    "  --              end of options and settings: what follows is a file name\n"
     "\n"
     "Exit status: 0 converted, 1 the run was abandoned (a file not found or not\n"
     "opened, UNIX-style line ends), 2 usage error or a DEST kept. The status line\n"
@@ -120,7 +121,7 @@ std::string CheckArgumentForm(const ParamList& params, const ConsoleStreams& str
   }
   std::vector<std::string> files;
   for (std::size_t i = 0; i < params.size(); ++i) {
-    if (Contains(params[i], "=")) {
+    if (params.IsSetting(i)) {
       std::string problem = SettingProblem(params.Original(i));
       if (!problem.empty()) std::fprintf(streams.err, "convertor: warning: %s\n", problem.c_str());
     } else {
@@ -138,7 +139,7 @@ std::string CheckArgumentForm(const ParamList& params, const ConsoleStreams& str
 RunOutcome DispatchArguments(ProgramState& state, UserInterface& ui, RunObserver& observer) {
   ParamList& params = state.paramList;
   ProjectGeneration generate = [&](const std::string& outputPath) {
-    GenerateProject(state, ui, observer, &outputPath);
+    return GenerateProject(state, ui, observer, &outputPath);
   };
   if (params[0] == "TARVIK") {
     RunOutcome generated = GenerateProject(state, ui, observer, nullptr);
@@ -172,8 +173,9 @@ int RunCommandLine(const std::vector<std::string>& arguments, const ConsoleStrea
   }
 
   ConsoleUserInterface ui(streams.out, streams.err, streams.in, streams.interactive);
+  ui.SetQuiet(options.quiet);
   ProgramState state;
-  if (!state.paramList.Assign(options.operands))
+  if (!state.paramList.Assign(options.operands, options.settingsEnd))
     return UsageError(streams, "too many arguments: at most " +
                                    std::to_string(ParamList::kMaxEntries) + " are taken");
   if (state.paramList.empty()) {
@@ -194,7 +196,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, const ConsoleStrea
   std::unique_ptr<BatchFrontEnd> frontEnd = makeFrontEnd ? makeFrontEnd(ui, state) : nullptr;
   RunOutcome outcome =
       frontEnd ? DispatchArguments(state, *frontEnd, *frontEnd) : DispatchArguments(state, ui, ui);
-  if (!options.quiet) ui.PrintStatusLine();
+  ui.PrintStatusLine();
   if (outcome == RunOutcome::NeedsFileNames)
     return UsageError(streams,
                       "a source and a destination file name are needed; did you forget the "

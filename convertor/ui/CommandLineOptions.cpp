@@ -47,6 +47,7 @@ bool ParseCommandLineOptions(const std::vector<std::string>& arguments, CommandL
     }
     if (argument == "--") {
       optionsEnded = true;
+      options.settingsEnd = options.operands.size();
       continue;
     }
     bool known = false;

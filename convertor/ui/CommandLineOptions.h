@@ -18,6 +18,9 @@ struct CommandLineOptions {
   std::string dependencyFile;  // --depfile FILE, --depfile=FILE: a Make rule
   // Settings and file names in their order, options taken out.
   std::vector<std::string> operands;
+  // The first operand after "--": from there on every operand is a file
+  // name, even one that holds "=".
+  std::size_t settingsEnd = static_cast<std::size_t>(-1);
 };
 
 // Splits the arguments. Returns false with a message (without the program

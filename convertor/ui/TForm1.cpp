@@ -101,7 +101,7 @@ TForm1::TForm1(ProgramState& state, QWidget* parent) : QMainWindow(parent), stat
   ui_ = std::make_unique<QtUserInterface>(
       WindowParts{this, statusText_, inputModel_, outputModel_, ListBox1, ListBox2});
   generate_ = [this](const std::string& outputPath) {
-    GenerateProject(state_, *ui_, *ui_, &outputPath);
+    return GenerateProject(state_, *ui_, *ui_, &outputPath);
   };
   FormCreate();
 }

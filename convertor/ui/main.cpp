@@ -5,12 +5,15 @@
 #include <unistd.h>
 
 #include "CommandLine.h"
+#include "TemporaryFiles.h"
 #ifdef CONVERTOR_WITH_WINDOW
 #include "WindowOnDemand.h"
 #include "WindowStart.h"
 #endif
 
 int main(int argc, char** argv) {
+  // A run interrupted by a signal leaves no hidden temporary behind.
+  kvq::RemoveTemporariesOnSignals();
   std::vector<std::string> arguments(argv + 1, argv + argc);
 #ifdef CONVERTOR_WITH_WINDOW
   // The argument list ends at the first empty argument.

@@ -85,6 +85,14 @@ TEST_F(CommandLineFormsTest, ShortOptionsAndTheEndOfOptions) {
   test::ProcessResult dashed = Run({"--", "-x.for", "-x.f"});
   EXPECT_EQ(dashed.exitStatus, 0) << dashed.err;
   EXPECT_TRUE(fs::exists(dir.path() / "-x.f"));
+  // ... and so is one that holds "=", as absolute names under a folder
+  // named like x=y do; settings stand before it.
+  fs::create_directory(dir.path() / "a=b");
+  WriteBytes(dir.path() / "a=b" / "S.FOR", CrLf({"      PROGRAM S", "      END"}));
+  std::string source = (dir.path() / "a=b" / "S.FOR").string();
+  test::ProcessResult equals = Run({"NAME=X", "--", source, "a=b/out.f"});
+  EXPECT_EQ(equals.exitStatus, 0) << equals.err;
+  EXPECT_NE(ReadBytes(dir.path() / "a=b" / "out.f").find("SUBROUTINE X(job)"), std::string::npos);
   // Without it, an unknown option is a usage error and no file name.
   for (std::string option : {"-x.for", "-o", "--frobnicate", "-hq"}) {
     test::ProcessResult r = Run({option, "-x.for", "-y.f"});
@@ -165,6 +173,10 @@ TEST_F(CommandLineFormsTest, SettingsThatCannotBeAppliedWarnAndTheRunGoesOn) {
        "nothing\n"},
       {"FORTRAN=GNU",
        "convertor: warning: FORTRAN=GNU names no dialect (C, D or W) and changes nothing\n"},
+      {"NAME=IT'S",
+       "convertor: warning: NAME=IT'S is no Fortran name (a letter, then letters, digits and _): "
+       "the entry routine will not compile\n"},
+      {"NAME=Calc_2", ""},
       {"ERRLAB=1", ""},
       {"ERRLAB=9999", ""},
       {"mode=console", ""},

@@ -106,7 +106,7 @@ TEST_F(CommandLineTest, UnwritableDestination) {
   test::ProcessResult missingDir = Run({"a.for", "nodir/out.for"});
   EXPECT_EQ(missingDir.exitStatus, 1);
   EXPECT_EQ(missingDir.out,
-            "A.FOR    Input Lines:-1     Output Lines:0    *** No file: NODIR/OUT.FOR\n");
+            "A.FOR    Input Lines:0     Output Lines:0    *** No file: NODIR/OUT.FOR\n");
   if (::geteuid() != 0) {  // root writes anywhere
     std::filesystem::create_directory(dir.path() / "ro");
     ::chmod((dir.path() / "ro").c_str(), 0555);
@@ -197,6 +197,25 @@ std::string WithoutTrailingBlanks(const std::string& text) {
     start = end + 2;
   }
   return out;
+}
+
+// A source name goes into emitted character constants: its apostrophes are
+// doubled, also where the description is cut.
+TEST_F(CommandLineTest, ApostrophesOfTheSourceNameKeepTheConstantClosed) {
+  std::string body = CrLf({"      SUBROUTINE S", "      WRITE(*,*) X", "      END"});
+  WriteBytes(dir.path() / "IT'S.FOR", body);
+  ASSERT_EQ(Run({"IT'S.FOR", "its.f"}).exitStatus, 0);
+  EXPECT_NE(ReadBytes(dir.path() / "its.f").find("      zx_Ebuf='IT''S.FOR(2) S: WRITE(*,*)X'\r\n"),
+            std::string::npos)
+      << ReadBytes(dir.path() / "its.f");
+  // 54 letters, then the apostrophe at the cut.
+  std::string longName = std::string(54, 'A') + "'B.FOR";
+  WriteBytes(dir.path() / longName, body);
+  ASSERT_EQ(Run({longName, "long.f"}).exitStatus, 0);
+  EXPECT_NE(
+      ReadBytes(dir.path() / "long.f").find("      zx_Ebuf='" + std::string(54, 'A') + "'\r\n"),
+      std::string::npos)
+      << ReadBytes(dir.path() / "long.f");
 }
 
 TEST_F(CommandLineTest, ConvertingConvertedOutputConvertsNothing) {

@@ -2,10 +2,14 @@
 // never a partial file, and a file that is no converter output (a source
 // given in the wrong place) is kept unless --force says otherwise.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "ConvertorInDirectory.h"
 
@@ -120,7 +124,7 @@ TEST_F(DestinationSafetyTest, MissingDirectoryIsReportedOnStandardError) {
   WriteBytes(dir.path() / "a.for", CrLf({"      X=1"}));
   test::ProcessResult r = Run({"a.for", "Out/a.f"});
   EXPECT_EQ(r.exitStatus, 1);
-  EXPECT_EQ(r.out, "A.FOR    Input Lines:-1     Output Lines:0    *** No file: OUT/A.F\n");
+  EXPECT_EQ(r.out, "A.FOR    Input Lines:0     Output Lines:0    *** No file: OUT/A.F\n");
   EXPECT_EQ(r.err,
             "convertor: Out/a.f: error: cannot be created: the directory Out does not exist\n");
   test::ProcessResult quiet = Run({"-q", "a.for", "Out/a.f"});
@@ -136,6 +140,67 @@ TEST_F(DestinationSafetyTest, MissingDirectoryIsReportedOnStandardError) {
   fs::create_directory(dir.path() / "adir");
   EXPECT_EQ(Run({"a.for", "adir"}).exitStatus, 1);
   EXPECT_TRUE(fs::is_directory(dir.path() / "adir"));
+}
+
+// Devices, FIFOs and links to them are no files to replace: the run says
+// so at once instead of waiting for a reader or replacing the node.
+TEST_F(DestinationSafetyTest, DestinationThatIsNoRegularFileIsRefused) {
+  WriteBytes(dir.path() / "a.for", CrLf({"      X=1"}));
+  ASSERT_EQ(::mkfifo((dir.path() / "fifo").c_str(), 0644), 0);
+  fs::create_symlink("fifo", dir.path() / "to-fifo");
+  fs::create_symlink("/dev/null", dir.path() / "to-null");
+  fs::create_symlink("elsewhere/none.f", dir.path() / "dangling");
+  for (std::string name : {"fifo", "to-fifo", "to-null", "/dev/null", "dangling"}) {
+    for (bool force : {false, true}) {
+      std::vector<std::string> arguments{"a.for", name};
+      if (force) arguments.insert(arguments.begin(), "--force");
+      test::ProcessResult r = Run(arguments);
+      EXPECT_EQ(r.exitStatus, 1) << name;
+      EXPECT_NE(r.err.find(name + ": is no regular file"), std::string::npos) << r.err;
+    }
+  }
+  EXPECT_TRUE(fs::is_fifo(dir.path() / "fifo"));
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "to-fifo"));
+  EXPECT_EQ(fs::read_symlink(dir.path() / "to-null"), "/dev/null");
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "dangling"));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+// A signal that can be caught ends the run without its hidden temporary;
+// the old destination stays whole.
+TEST_F(DestinationSafetyTest, SignalsLeaveNoTemporaryBehind) {
+  std::string big;
+  for (int unit = 0; unit < 4000; ++unit) {
+    big += "      SUBROUTINE S" + std::to_string(unit) + "\r\n";
+    for (int i = 0; i < 50; ++i) big += "      WRITE(*,*) X\r\n";
+    big += "      END\r\n";
+  }
+  WriteBytes(dir.path() / "BIG.FOR", big);
+  auto temporaryExists = [&] {
+    for (const std::string& name : Entries())
+      if (name.starts_with(".big.f.")) return true;
+    return false;
+  };
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    WriteBytes(dir.path() / "big.f", previous);
+    pid_t child = ::fork();
+    if (child == 0) {
+      if (::chdir(dir.path().c_str()) != 0) ::_exit(127);
+      ::freopen("/dev/null", "w", stdout);
+      ::execl(CONVERTOR_BINARY, CONVERTOR_BINARY, "BIG.FOR", "big.f", nullptr);
+      ::_exit(127);
+    }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!temporaryExists() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    ::kill(child, signal);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before signal " << signal;
+    EXPECT_EQ(WTERMSIG(status), signal);
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"BIG.FOR", "big.f"})) << "signal " << signal;
+    EXPECT_EQ(ReadBytes(dir.path() / "big.f"), previous);
+  }
 }
 
 }  // namespace

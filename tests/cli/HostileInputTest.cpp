@@ -48,6 +48,21 @@ TEST_F(HostileInputTest, VeryLongLinesPassWhole) {
   EXPECT_NE(out.find(statement + "\r\n"), std::string::npos);
 }
 
+// A line of 2 MB (a file of NULs, a binary) ends the run with a message
+// before it takes the memory of its conversion; the same in an INCLUDE.
+TEST_F(HostileInputTest, LinesBeyondTheBoundAreRefused) {
+  WriteBytes(dir.path() / "OUT.FOR", "");
+  std::string nuls(2 << 20, '\0');
+  Convert(CrLf({"      SUBROUTINE S", nuls, "      END"}), {}, 1);
+  EXPECT_NE(last.err.find("MAIN.FOR: a line is longer than 1048576 bytes"), std::string::npos)
+      << last.err.substr(0, 200);
+  WriteBytes(dir.path() / "ZERO.INC", nuls);
+  Convert(CrLf({"      SUBROUTINE S", "      INCLUDE 'ZERO.INC'", "      END"}), {}, 1);
+  EXPECT_NE(last.err.find("ZERO.INC: a line is longer than"), std::string::npos)
+      << last.err.substr(0, 200);
+  EXPECT_EQ(ReadBytes(dir.path() / "OUT.FOR"), "");
+}
+
 TEST_F(HostileInputTest, LongConsoleWriteIsConvertedWhole) {
   std::string list = std::string(100000, 'A');
   std::string out = Convert(CrLf({"      SUBROUTINE S", "      WRITE(*,*) " + list, "      END"}));
@@ -115,12 +130,16 @@ TEST_F(HostileInputTest, IncludeCyclesStopAtTenLevels) {
 
 TEST_F(HostileInputTest, IncludesOfDirectoriesDevicesAndUnreadableFilesPassUnchanged) {
   std::filesystem::create_directory(dir.path() / "DIR.INC");
+  // Opening a FIFO would wait for a writer for ever.
+  ::mkfifo((dir.path() / "P.INC").c_str(), 0644);
   WriteBytes(dir.path() / "SECRET.INC", "      X=1\r\n");
   ::chmod((dir.path() / "SECRET.INC").c_str(), 0);
   bool canReadAnyway = ::access((dir.path() / "SECRET.INC").c_str(), R_OK) == 0;  // root
-  std::string out = Convert(CrLf({"      INCLUDE 'DIR.INC'", "      INCLUDE '/dev/zero'",
-                                  "      INCLUDE '/dev/null'", "      INCLUDE 'SECRET.INC'"}));
+  std::string out = Convert(
+      CrLf({"      INCLUDE 'DIR.INC'", "      INCLUDE '/dev/zero'", "      INCLUDE '/dev/null'",
+            "      INCLUDE 'SECRET.INC'", "      INCLUDE 'P.INC'"}));
   EXPECT_NE(out.find("      INCLUDE 'DIR.INC'\r\n"), std::string::npos);
+  EXPECT_NE(out.find("      INCLUDE 'P.INC'\r\n"), std::string::npos);
   EXPECT_NE(out.find("      INCLUDE '/dev/zero'\r\n"), std::string::npos);
   EXPECT_NE(out.find("      INCLUDE '/dev/null'\r\n"), std::string::npos);
   if (!canReadAnyway) {

@@ -263,6 +263,12 @@ TEST_F(StatementConverterTest, FormatRuleWorkedExample) {
                    "     &  2H\xfa\xfa  ", "     &               1X,'B')", "C"}));
   engine.consoleFormatLabels = {"200"};
   EXPECT_EQ(Convert({"  100 FORMAT(1X,'A'/1X,'B')"}), (Lines{"  100 FORMAT(1X,'A'/1X,'B')"}));
+  // Text past column 80 stays, in its columns, like any text past 72.
+  engine.consoleFormatLabels = {"100"};
+  std::string tail = std::string(80 - 26, ' ') + "1X,'PAST EIGHTY')";
+  EXPECT_EQ(Convert({"  100 FORMAT(1X,'A'/1X,'B'," + tail}),
+            (Lines{"C *** KVQ: changed / to '\xfa' (char(250)) !!! ", "  100 FORMAT(1X,'A',",
+                   "     &  1H\xfa  ", "     &              1X,'B'," + tail, "C"}));
 }
 
 TEST_F(StatementConverterTest, QuotedFormatsThroughTheBufferGetRecordSeparators) {
