@@ -44,8 +44,12 @@ class StatementConverterTest : public ::testing::Test {
 };
 
 TEST_F(StatementConverterTest, StopBecomesTheLibraryCall) {
-  EXPECT_EQ(Convert({"      STOP 'done'"}), (Lines{"      CALL zx_Instead_of_STOP     !  KVQ"}));
+  EXPECT_EQ(Convert({"      STOP"}), (Lines{"      CALL zx_Instead_of_STOP     !  KVQ"}));
   EXPECT_TRUE(engine.lastWasReturn);
+  // The code or message goes along; a comment after it does not.
+  EXPECT_EQ(Convert({"      STOP 'done, ! really' ! comment"}),
+            (Lines{"      CALL zx_Instead_of_STOP('done, ! really')  !  KVQ"}));
+  EXPECT_EQ(Convert({"      STOP   7   "}), (Lines{"      CALL zx_Instead_of_STOP(7)  !  KVQ"}));
   EXPECT_EQ(Convert({"   10 IF(N.GT.0) STOP"}),
             (Lines{"   10 IF(N.GT.0)CALL zx_Instead_of_STOP     !  KVQ"}));
   EXPECT_FALSE(engine.lastWasReturn) << "a guarded STOP is no last statement";
@@ -58,6 +62,13 @@ TEST_F(StatementConverterTest, LongStopLineSplitsAtTheCall) {
   std::string condition = "      IF(ALPHA.GT.BETA .AND. GAMMA.LT.DELTA .AND. N.EQ.1)";
   EXPECT_EQ(Convert({condition + " STOP"}),
             (Lines{condition, "     - CALL zx_Instead_of_STOP     !  KVQ"}));
+  // A message too long for one line goes on over continuation lines; its
+  // constant goes on in column 7.
+  std::string message(60, 'M');
+  EXPECT_EQ(
+      Convert({condition + " STOP '" + message.substr(0, 8), "     1" + message.substr(8) + "'"}),
+      (Lines{condition, "     - CALL zx_Instead_of_STOP('" + message.substr(0, 40),
+             "     -" + message.substr(40) + "')  !  KVQ"}));
 }
 
 TEST_F(StatementConverterTest, PauseBecomesContinue) {
@@ -298,7 +309,7 @@ class FreeFormConverterTest : public StatementConverterTest {
 
 TEST_F(FreeFormConverterTest, GeneratedLinesKeepIndentationAndLabels) {
   EXPECT_EQ(Convert({"stop"}), (Lines{"      CALL zx_Instead_of_STOP     !  KVQ"}));
-  EXPECT_EQ(Convert({"   stop 1"}), (Lines{"   CALL zx_Instead_of_STOP     !  KVQ"}));
+  EXPECT_EQ(Convert({"   stop 1"}), (Lines{"   CALL zx_Instead_of_STOP(1)  !  KVQ"}));
   EXPECT_EQ(Convert({"10 stop"}), (Lines{"10 CALL zx_Instead_of_STOP     !  KVQ"}));
   EXPECT_EQ(Convert({"  pause"}), (Lines{"  Continue   ! instead of PAUSE !"}));
 }
