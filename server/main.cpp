@@ -10,44 +10,31 @@
 
 #include "ComputationalServer.h"
 #include "OstrelIdentity.h"
+#include "ServerSettings.h"
 #include "computationalserver_adaptor.h"
 
 using namespace kvq::ostrel;
 
 namespace {
 
-constexpr int kDefaultIdleSeconds = 60;
-
-void Usage() {
+void Usage(const QString& error) {
   std::fprintf(stderr,
-               "usage: ostrel [--idle-seconds N]\n"
+               "ostrel: %s\n"
+               "usage: ostrel [OPTION N]...\n"
                "The computational server: owns %s on the session bus and runs each client's\n"
-               "converted module in a worker process of its own. Quits after N seconds\n"
-               "(default %d, or OSTREL_IDLE_SECONDS) without clients; D-Bus activation\n"
-               "starts it again.\n",
-               kServiceName, kDefaultIdleSeconds);
-}
-
-int IdleSeconds(const QStringList& arguments, bool& ok) {
-  ok = true;
-  int seconds = qEnvironmentVariableIsSet("OSTREL_IDLE_SECONDS")
-                    ? qEnvironmentVariableIntValue("OSTREL_IDLE_SECONDS", &ok)
-                    : kDefaultIdleSeconds;
-  if (arguments.size() == 3 && arguments[1] == "--idle-seconds")
-    seconds = arguments[2].toInt(&ok);
-  else if (arguments.size() != 1)
-    ok = false;
-  return ok && seconds > 0 ? seconds : (ok = false, 0);
+               "converted module in a worker process of its own; D-Bus activation starts it.\n"
+               "%s",
+               qPrintable(error), kServiceName, qPrintable(SettingsUsage()));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  bool ok = false;
-  int idleSeconds = IdleSeconds(app.arguments(), ok);
-  if (!ok) {
-    Usage();
+  QString error;
+  std::optional<ServerSettings> settings = ReadSettings(app.arguments(), error);
+  if (!settings) {
+    Usage(error);
     return 2;
   }
   // Started by bus activation: serve the bus that started us, whatever the
@@ -67,7 +54,7 @@ int main(int argc, char** argv) {
                  qPrintable(workerPath));
     return 1;
   }
-  ComputationalServer server(bus, workerPath, idleSeconds);
+  ComputationalServer server(bus, workerPath, *settings);
   new IComputationalServerAdaptor(&server);
   QObject::connect(&server, &ComputationalServer::Idle, &app, &QCoreApplication::quit);
   if (!bus.registerObject(kObjectPath, &server)) {
