@@ -6,7 +6,7 @@ packages=(cmake make g++ gfortran clang libclang-rt-14-dev libgtest-dev libgmock
   libbenchmark-dev libopenmpi-dev openmpi-bin
   qt6-base-dev qt6-base-dev-tools qt6-charts-dev qt6-tools-dev qt6-tools-dev-tools
   libgl-dev fonts-dejavu-core dbus-daemon
-  dbus-bin ninja-build dpkg-dev desktop-file-utils)
+  dbus-bin ninja-build dpkg-dev desktop-file-utils python3-dbus)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -27,20 +27,18 @@ std::optional<QString> WorkerPool::LimitReached(const QString& client) const {
                "this client has %1 worker processes, the most one client may have "
                "(--max-workers-per-client); its earlier runs are still ending, try again")
         .arg(maxWorkersPerClient_);
-  if (Count() >= maxWorkers_)
+  if (Count() >= maxWorkers_) {
+    std::fprintf(stderr, "ostrel: %d workers run, the most allowed (--max-workers)\n", maxWorkers_);
     return QStringLiteral(
                "the server runs %1 worker processes, the most it may run (--max-workers); "
                "try again when a run has ended")
         .arg(maxWorkers_);
+  }
   return std::nullopt;
 }
 
 std::variant<WorkerProcess*, QString> WorkerPool::Start(const QString& client) {
-  if (auto reached = LimitReached(client)) {
-    std::fprintf(stderr, "ostrel: no worker for %s: %s\n", qPrintable(client),
-                 qPrintable(*reached));
-    return *reached;
-  }
+  if (auto reached = LimitReached(client)) return *reached;
   auto worker = std::make_unique<WorkerProcess>(workerPath_);
   if (!worker->Started())
     return QStringLiteral("the worker %1 does not start: %2")
