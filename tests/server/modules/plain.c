@@ -1,4 +1,2 @@
 /* A shared library that is not a converted module. */
-int plain_function(void) {
-  return 1;
-}
+int plain_function(void) { return 1; }
