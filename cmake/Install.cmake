@@ -6,7 +6,9 @@
 #   lib/kestrin/Converted_Minuit/Minuit.so   Kestrin's module
 #   lib/cmake/Zentrix/   the package: find_package(Zentrix)
 #   include/zentrix/     zentrix.h, zentrix_host.h, the Fortran module files
-#   share/dbus-1/services/org.kvq.Ostrel.service   (Exec: the installed ostrel)
+#   share/dbus-1/services/org.kvq.Ostrel.service   (Exec: the installed ostrel;
+#                        SystemdService: the user unit below)
+#   lib/systemd/user/ostrel.service   the server as a systemd user service
 #   share/applications/  the converter's window and Kestrin
 #   share/man/man1/      the command-line programs
 set(ZENTRIX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Zentrix)
@@ -59,7 +61,9 @@ if(TARGET ostrel)
   install(TARGETS ostrel ostrel-worker ostrel-run RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   list(APPEND man_pages ostrel.1 ostrel-worker.1 ostrel-run.1)
   list(APPEND generated_files
-    "org.kvq.Ostrel.service.in|${CMAKE_INSTALL_DATADIR}/dbus-1/services/org.kvq.Ostrel.service")
+    "org.kvq.Ostrel.service.in|${CMAKE_INSTALL_DATADIR}/dbus-1/services/org.kvq.Ostrel.service"
+    # Where systemd looks for user units of packages (not lib/<triplet>).
+    "ostrel.service.in|lib/systemd/user/ostrel.service")
 endif()
 if(TARGET kestrin)
   install(TARGETS kestrin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -49,6 +49,11 @@ expect_sum "$("$prefix/bin/zxrun" "$work/build/libsums.so" SUMS <"$work/input")"
 [ -x "$prefix/bin/ostrel" ] || { echo "built without Qt: no server to try"; exit 0; }
 service=$prefix/share/dbus-1/services/org.kvq.Ostrel.service
 grep -qx "Exec=$prefix/bin/ostrel" "$service" || fail "service file: $(cat "$service")"
+# The bus below runs without systemd: it starts Exec= although the file also
+# names the systemd unit.
+grep -qx "SystemdService=ostrel.service" "$service" || fail "service file: $(cat "$service")"
+grep -qx "ExecStart=$prefix/bin/ostrel" "$prefix/lib/systemd/user/ostrel.service" ||
+  fail "no systemd unit for the server"
 cat >"$work/bus.conf" <<CONF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
