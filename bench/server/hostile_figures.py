@@ -205,10 +205,16 @@ def silent_large_events(bin_dir, module_dir):
 def oversized_call(bin_dir, module_dir):
     def hostile(bus, outcome):
         client = bus.connect()
+        text = "/" + "x" * 70000000
         try:
-            call(client, "Nothing", "s", ("/" + "x" * 70000000,), timeout=60)
+            call(client, "Nothing", "s", (text,), timeout=60)
         except dbus.DBusException as error:
             outcome["oversized_answer"] = error.get_dbus_name()
+        try:
+            answer = call(client, "LoadDll", "ss", (text, ""), timeout=60)
+            outcome["oversized_load"] = re.sub("^cannot load [^:]*: ", "", str(answer))
+        except dbus.DBusException as error:
+            outcome["oversized_load"] = error.get_dbus_name()
         try:
             call(client, "Ping", interface="org.freedesktop.DBus.Peer", timeout=10)
             outcome["ping_after"] = "answered"
