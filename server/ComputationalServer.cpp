@@ -47,7 +47,7 @@ ComputationalServer::ComputationalServer(const QDBusConnection& connection,
   connect(&clients_, &QDBusServiceWatcher::serviceUnregistered, this,
           &ComputationalServer::ClientLeft);
   idleTimer_.setSingleShot(true);
-  idleTimer_.setInterval(settings_.idleSeconds * 1000);
+  idleTimer_.setInterval(Milliseconds(settings_.idleSeconds));
   connect(&idleTimer_, &QTimer::timeout, this, &ComputationalServer::Idle);
   UpdateIdleTimer();
   static bool hooked = false;

@@ -1,6 +1,8 @@
 #include "ServerSettings.h"
 
+#include <algorithm>
 #include <array>
+#include <climits>
 
 namespace kvq::ostrel {
 
@@ -70,11 +72,15 @@ std::optional<ServerSettings> ReadSettings(const QStringList& arguments, QString
   return settings;
 }
 
+int Milliseconds(int seconds) {
+  return static_cast<int>(std::min<qint64>(qint64{seconds} * 1000, INT_MAX));
+}
+
 QString SettingsUsage() {
   const ServerSettings defaults;
   QString usage;
   for (const Setting& setting : kSettings)
-    usage += QStringLiteral("  %1 N  %2 (default %3, or %4)\n")
+    usage += QStringLiteral("  %1 N\n      %2 (default %3, or %4)\n")
                  .arg(QString(setting.option), QString(setting.meaning))
                  .arg(defaults.*setting.field)
                  .arg(QString(setting.variable));

@@ -29,6 +29,9 @@ struct ServerSettings {
 // nothing and a usage error in error when an option or a value is wrong.
 std::optional<ServerSettings> ReadSettings(const QStringList& arguments, QString& error);
 
+// seconds as a timer's milliseconds, at most what a timer takes.
+int Milliseconds(int seconds);
+
 // One line per setting: the option, its variable, its meaning and default.
 QString SettingsUsage();
 

@@ -36,7 +36,7 @@ Session::Session(const QDBusConnection& connection, const QString& client, Worke
       workers_(workers),
       settings_(settings) {
   loadTimer_.setSingleShot(true);
-  loadTimer_.setInterval(settings_.loadSeconds * 1000);
+  loadTimer_.setInterval(Milliseconds(settings_.loadSeconds));
   connect(&loadTimer_, &QTimer::timeout, this, &Session::LoadTimedOut);
 }
 
@@ -294,7 +294,7 @@ void Session::PingClient() {
   QDBusMessage ping =
       QDBusMessage::createMethodCall(client_, "/", "org.freedesktop.DBus.Peer", "Ping");
   auto* watcher = new QDBusPendingCallWatcher(
-      connection_.asyncCall(ping, settings_.clientSeconds * 1000), this);
+      connection_.asyncCall(ping, Milliseconds(settings_.clientSeconds)), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
     watcher->deleteLater();
     const QDBusError::ErrorType error = watcher->error().type();
