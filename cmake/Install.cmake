@@ -8,7 +8,9 @@
 #   lib/cmake/Zentrix/   the package: find_package(Zentrix)
 #   lib/pkgconfig/       zentrix.pc, zentrix-mpi.pc
 #   include/zentrix/     zentrix.h, zentrix_host.h, the Fortran module files
-#   share/dbus-1/services/org.kvq.Ostrel.service   (Exec: the installed ostrel)
+#   share/dbus-1/services/org.kvq.Ostrel.service   (Exec: the installed ostrel;
+#                        SystemdService: the user unit below)
+#   lib/systemd/user/ostrel.service   the server as a systemd user service
 #   share/applications/  the converter's window and Kestrin
 #   share/man/man1/      the programs' manual pages, naming the installed folders
 #   share/man/man7/      ostrel-interface(7): writing a client of the server
@@ -83,7 +85,9 @@ if(TARGET ostrel)
   install(PROGRAMS examples/python/ostrel_client.py
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/convertor/examples)
   list(APPEND generated_files
-    "${desktop}/org.kvq.Ostrel.service.in|${CMAKE_INSTALL_DATADIR}/dbus-1/services/org.kvq.Ostrel.service")
+    "${desktop}/org.kvq.Ostrel.service.in|${CMAKE_INSTALL_DATADIR}/dbus-1/services/org.kvq.Ostrel.service"
+    # Where systemd looks for user units of packages (not lib/<triplet>).
+    "${desktop}/ostrel.service.in|lib/systemd/user/ostrel.service")
 endif()
 if(TARGET kestrin)
   install(TARGETS kestrin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

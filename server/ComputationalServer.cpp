@@ -2,6 +2,7 @@
 
 #include <QDBusConnectionInterface>
 
+#include "CallBound.h"
 #include "OstrelIdentity.h"
 
 // QtDBus calls these hooks for every incoming method call, in the order of
@@ -34,15 +35,19 @@ void NotePropertyRead(const QDBusMessage& call) {
 }  // namespace
 
 ComputationalServer::ComputationalServer(const QDBusConnection& connection,
-                                         const QString& workerPath, int idleSeconds,
+                                         const QString& workerPath, const ServerSettings& settings,
                                          QObject* parent)
-    : QObject(parent), connection_(connection), workerPath_(workerPath) {
+    : QObject(parent),
+      connection_(connection),
+      settings_(settings),
+      workers_(workerPath, settings) {
+  KeepReadingLargeCalls(connection_);
   clients_.setConnection(connection_);
   clients_.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
   connect(&clients_, &QDBusServiceWatcher::serviceUnregistered, this,
           &ComputationalServer::ClientLeft);
   idleTimer_.setSingleShot(true);
-  idleTimer_.setInterval(idleSeconds * 1000);
+  idleTimer_.setInterval(Milliseconds(settings_.idleSeconds));
   connect(&idleTimer_, &QTimer::timeout, this, &ComputationalServer::Idle);
   UpdateIdleTimer();
   static bool hooked = false;
@@ -69,7 +74,7 @@ Session& ComputationalServer::CallerSession() {
   }
   auto found = sessions_.find(client);
   if (found != sessions_.end()) return *found->second;
-  auto session = std::make_unique<Session>(connection_, client, workerPath_);
+  auto session = std::make_unique<Session>(connection_, client, workers_, settings_);
   Session& result = *session;
   sessions_.emplace(client, std::move(session));
   clients_.addWatchedService(client);
@@ -118,12 +123,16 @@ void ComputationalServer::Finish() {
 QString ComputationalServer::LoadDll(const QString& DllPath, const QString& ParameterLine) {
   Session& session = CallerSession();
   if (!calledFromDBus()) return "LoadDll is a call over the bus";
+  if (auto tooLarge = CallTooLarge(BusBytes({DllPath, ParameterLine}), settings_.maxCallBytes))
+    return QStringLiteral("cannot load %1: %2").arg(DllPath.left(200), *tooLarge);
   setDelayedReply(true);
   session.LoadDll(DllPath, ParameterLine, message());
   return {};
 }
 
 void ComputationalServer::GiveLine(const QString& Line) {
+  if (auto tooLarge = CallTooLarge(BusBytes({Line}), settings_.maxCallBytes))
+    return Reply(RefusedCall{"CallTooLarge", *tooLarge});
   Reply(CallerSession().GiveLine(Line));
 }
 

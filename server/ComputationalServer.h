@@ -13,7 +13,9 @@
 #include <map>
 #include <memory>
 
+#include "ServerSettings.h"
 #include "Session.h"
+#include "WorkerPool.h"
 
 namespace kvq::ostrel {
 
@@ -22,12 +24,13 @@ class ComputationalServer : public QObject, protected QDBusContext {
   Q_PROPERTY(int ElapsedTime READ ElapsedTime)
 
  public:
-  ComputationalServer(const QDBusConnection& connection, const QString& workerPath, int idleSeconds,
-                      QObject* parent = nullptr);
+  ComputationalServer(const QDBusConnection& connection, const QString& workerPath,
+                      const ServerSettings& settings, QObject* parent = nullptr);
   ~ComputationalServer() override;
 
   int ElapsedTime();
   std::size_t SessionCount() const { return sessions_.size(); }
+  int WorkerCount() const { return workers_.Count(); }
   void NotePropertyCaller(const QString& client);
 
  public slots:
@@ -48,7 +51,9 @@ class ComputationalServer : public QObject, protected QDBusContext {
   void UpdateIdleTimer();
 
   QDBusConnection connection_;
-  QString workerPath_;
+  ServerSettings settings_;
+  // Before the sessions: they hand their workers back to it when they end.
+  WorkerPool workers_;
   std::map<QString, std::unique_ptr<Session>> sessions_;
   QDBusServiceWatcher clients_;
   QTimer idleTimer_;

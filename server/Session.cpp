@@ -4,7 +4,9 @@
 #include <QDBusVariant>
 #include <QFileInfo>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <variant>
 
 #include "OstrelIdentity.h"
 #include "Text8Bit.h"
@@ -15,7 +17,10 @@ namespace kvq::ostrel {
 namespace {
 
 constexpr int kEventsPerPing = 128;
+constexpr qsizetype kBytesPerPing = 1 << 20;
 constexpr int kMaxPingsInFlight = 2;
+// What an event costs on the bus beyond its texts, roughly.
+constexpr qsizetype kEventOverhead = 128;
 
 RefusedCall NoModule() {
   return {"NoModule", "no module is loaded: call LoadDll first"};
@@ -23,25 +28,38 @@ RefusedCall NoModule() {
 
 }  // namespace
 
-Session::Session(const QDBusConnection& connection, const QString& client,
-                 const QString& workerPath, QObject* parent)
-    : QObject(parent), connection_(connection), client_(client), workerPath_(workerPath) {}
+Session::Session(const QDBusConnection& connection, const QString& client, WorkerPool& workers,
+                 const ServerSettings& settings, QObject* parent)
+    : QObject(parent),
+      connection_(connection),
+      client_(client),
+      workers_(workers),
+      settings_(settings) {
+  loadTimer_.setSingleShot(true);
+  loadTimer_.setInterval(Milliseconds(settings_.loadSeconds));
+  connect(&loadTimer_, &QTimer::timeout, this, &Session::LoadTimedOut);
+}
 
 Session::~Session() {
   DropWorker();
 }
 
 void Session::DropWorker() {
+  loadTimer_.stop();
   if (!worker_) return;
   disconnect(worker_, nullptr, this, nullptr);
-  worker_->Kill();
-  worker_->deleteLater();
+  workers_.Release(worker_);
   worker_ = nullptr;
   if (state_ == State::Loading)
-    connection_.send(pendingLoad_.createReply(
-        QStringLiteral("cannot load %1: the load was cancelled").arg(modulePath_)));
-  pendingLoad_ = QDBusMessage();
+    AnswerLoad(QStringLiteral("cannot load %1: the load was cancelled").arg(modulePath_));
   StopClock();
+}
+
+void Session::AnswerLoad(const QString& text) {
+  loadTimer_.stop();
+  if (pendingLoad_.type() == QDBusMessage::MethodCallMessage)
+    connection_.send(pendingLoad_.createReply(text));
+  pendingLoad_ = QDBusMessage();
 }
 
 void Session::LoadDll(const QString& path, const QString& parameterLine,
@@ -63,14 +81,17 @@ void Session::LoadDll(const QString& path, const QString& parameterLine,
     return refuse(QStringLiteral("cannot load %1: the path and parameter line are too long")
                       .arg(path.left(200)));
   }
-  worker_ = new WorkerProcess(workerPath_, this);
-  if (!worker_->Started()) {
-    QString error = worker_->StartError();
-    delete worker_;
-    worker_ = nullptr;
-    return refuse(QStringLiteral("cannot load %1: the worker %2 does not start: %3")
-                      .arg(path, workerPath_, error));
+  StartLoad(path, payload, request);
+}
+
+void Session::StartLoad(const QString& path, const std::string& payload,
+                        const QDBusMessage& request) {
+  auto started = workers_.Start(client_);
+  if (auto* refused = std::get_if<QString>(&started)) {
+    connection_.send(request.createReply(QStringLiteral("cannot load %1: %2").arg(path, *refused)));
+    return;
   }
+  worker_ = std::get<WorkerProcess*>(started);
   connect(worker_, &WorkerProcess::FrameReceived, this, &Session::ReceiveFrame);
   connect(worker_, &WorkerProcess::ProcessOutput, this, [this](const std::string& line) {
     SendEvent(kProcessOutputEvent, DecodeModuleText(line));
@@ -78,7 +99,22 @@ void Session::LoadDll(const QString& path, const QString& parameterLine,
   connect(worker_, &WorkerProcess::Ended, this, &Session::WorkerEnded);
   state_ = State::Loading;
   pendingLoad_ = request;
+  loadTimer_.start();
   worker_->Send(FrameType::Load, payload);
+}
+
+// A module whose initialisation blocks, or a path that never opens (a
+// FIFO), would hold the client's call for good.
+void Session::LoadTimedOut() {
+  if (state_ != State::Loading) return;
+  std::fprintf(stderr, "ostrel: %s: the load of %s took more than %d s\n", qPrintable(client_),
+               qPrintable(modulePath_), settings_.loadSeconds);
+  AnswerLoad(QStringLiteral("cannot load %1: the module did not load within %2 s (--load-seconds); "
+                            "its initialisation blocks or the file does not open")
+                 .arg(modulePath_)
+                 .arg(settings_.loadSeconds));
+  state_ = State::NoModule;
+  DropWorker();
 }
 
 std::optional<RefusedCall> Session::RefuseWithoutRun() const {
@@ -121,7 +157,13 @@ std::optional<RefusedCall> Session::Pause() {
 
 std::optional<RefusedCall> Session::Finish() {
   if (state_ == State::Ended) return std::nullopt;
-  if (state_ == State::NoModule || state_ == State::Loading) return NoModule();
+  if (state_ == State::NoModule) return NoModule();
+  if (state_ == State::Loading) {
+    AnswerLoad(QStringLiteral("cannot load %1: the load was ended by Finish").arg(modulePath_));
+    state_ = State::NoModule;
+    DropWorker();
+    return std::nullopt;
+  }
   killedByFinish_ = true;
   worker_->Kill();  // reports the end through WorkerEnded
   return std::nullopt;
@@ -156,8 +198,7 @@ void Session::ReceiveFrame(const Frame& frame) {
   switch (frame.type) {
     case FrameType::Loaded:
       if (state_ != State::Loading) return;
-      connection_.send(pendingLoad_.createReply(DecodeModuleText(frame.payload)));
-      pendingLoad_ = QDBusMessage();
+      AnswerLoad(DecodeModuleText(frame.payload));
       state_ = frame.payload.empty() ? State::Loaded : State::NoModule;
       return;
     case FrameType::Output:
@@ -218,44 +259,67 @@ void Session::WorkerEnded(const WorkerExit& exit) {
   awaitingLine_ = paused_ = false;
   if (state_ == State::Loading) {
     // The module's own initialisation killed the worker.
-    QString text = QStringLiteral("cannot load %1: the module %2 while loading")
-                       .arg(modulePath_, EndOfRunText(exit));
-    connection_.send(pendingLoad_.createReply(text));
-    pendingLoad_ = QDBusMessage();
+    AnswerLoad(QStringLiteral("cannot load %1: the module %2 while loading")
+                   .arg(modulePath_, EndOfRunText(exit)));
     state_ = State::NoModule;
   } else if (state_ == State::Loaded || state_ == State::Running) {
     state_ = State::Ended;
     SendEvent(kEndOfRunEvent, EndOfRunText(exit));
   }
-  if (worker_) {
-    disconnect(worker_, nullptr, this, nullptr);
-    worker_->deleteLater();
-    worker_ = nullptr;
-  }
+  // The pool deletes the reaped worker.
+  worker_ = nullptr;
 }
 
-void Session::SendEvent(const QString& name, const QString& value) {
+void Session::EmitEvent(const QString& name, const QString& value) {
   QDBusMessage event =
       QDBusMessage::createTargetedSignal(client_, kObjectPath, kInterfaceName, "OnEvent");
   event << QVariant::fromValue(QDBusVariant(name)) << QVariant::fromValue(QDBusVariant(value));
   connection_.send(event);
-  if (++eventsSincePing_ < kEventsPerPing) return;
-  // The client's answer to a Ping comes after it has taken every event sent
-  // before: a slow client holds the worker back instead of filling the bus.
+}
+
+void Session::SendEvent(const QString& name, const QString& value) {
+  EmitEvent(name, value);
+  bytesSincePing_ += (name.size() + value.size()) * 2 + kEventOverhead;
+  if (++eventsSincePing_ < kEventsPerPing && bytesSincePing_ < kBytesPerPing) return;
   eventsSincePing_ = 0;
+  bytesSincePing_ = 0;
+  PingClient();
+}
+
+// The client's answer to a Ping comes after it has taken every event sent
+// before: a slow client holds the worker back instead of filling the bus,
+// and one that does not answer at all is not reading.
+void Session::PingClient() {
   ++pingsInFlight_;
   QDBusMessage ping =
       QDBusMessage::createMethodCall(client_, "/", "org.freedesktop.DBus.Peer", "Ping");
-  auto* watcher = new QDBusPendingCallWatcher(connection_.asyncCall(ping), this);
+  auto* watcher = new QDBusPendingCallWatcher(
+      connection_.asyncCall(ping, Milliseconds(settings_.clientSeconds)), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
     watcher->deleteLater();
-    PingAnswered();
+    const QDBusError::ErrorType error = watcher->error().type();
+    PingFinished(error != QDBusError::NoReply && error != QDBusError::Timeout &&
+                 error != QDBusError::TimedOut);
   });
   if (pingsInFlight_ >= kMaxPingsInFlight && worker_) worker_->SetReading(false);
 }
 
-void Session::PingAnswered() {
-  if (--pingsInFlight_ < kMaxPingsInFlight && worker_) worker_->SetReading(true);
+void Session::PingFinished(bool answered) {
+  --pingsInFlight_;
+  if (!answered) return EndRunOfSilentClient();
+  if (pingsInFlight_ < kMaxPingsInFlight && worker_) worker_->SetReading(true);
+}
+
+void Session::EndRunOfSilentClient() {
+  if (state_ != State::Loaded && state_ != State::Running) return;
+  std::fprintf(stderr, "ostrel: %s took no events for %d s: its run of %s ends\n",
+               qPrintable(client_), settings_.clientSeconds, qPrintable(modulePath_));
+  state_ = State::Ended;
+  awaitingLine_ = paused_ = false;
+  DropWorker();
+  // Past the flow control: this is the last event of the run.
+  EmitEvent(kEndOfRunEvent,
+            QStringLiteral("%1 for %2 s").arg(kEndNotReading).arg(settings_.clientSeconds));
 }
 
 }  // namespace kvq::ostrel

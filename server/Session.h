@@ -7,9 +7,11 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <optional>
 
-#include "WorkerProcess.h"
+#include "ServerSettings.h"
+#include "WorkerPool.h"
 
 namespace kvq::ostrel {
 
@@ -23,15 +25,16 @@ class Session : public QObject {
   Q_OBJECT
 
  public:
-  Session(const QDBusConnection& connection, const QString& client, const QString& workerPath,
-          QObject* parent = nullptr);
+  Session(const QDBusConnection& connection, const QString& client, WorkerPool& workers,
+          const ServerSettings& settings, QObject* parent = nullptr);
   ~Session() override;
 
-  // Replies to request (LoadDll) once the worker has loaded the module or
-  // failed to.
+  // Replies to request (LoadDll) once the worker has loaded the module,
+  // failed to, or the load time is up.
   void LoadDll(const QString& path, const QString& parameterLine, const QDBusMessage& request);
   std::optional<RefusedCall> Continue();
   std::optional<RefusedCall> Pause();
+  // Ends a run, or a load in progress.
   std::optional<RefusedCall> Finish();
   // line empty: the end of input.
   std::optional<RefusedCall> GiveLine(const std::optional<QString>& line);
@@ -40,10 +43,16 @@ class Session : public QObject {
  private:
   enum class State { NoModule, Loading, Loaded, Running, Ended };
 
+  void StartLoad(const QString& path, const std::string& payload, const QDBusMessage& request);
+  void AnswerLoad(const QString& text);
+  void LoadTimedOut();
   void ReceiveFrame(const Frame& frame);
   void WorkerEnded(const WorkerExit& exit);
+  void EmitEvent(const QString& name, const QString& value);
   void SendEvent(const QString& name, const QString& value);
-  void PingAnswered();
+  void PingClient();
+  void PingFinished(bool answered);
+  void EndRunOfSilentClient();
   void DropWorker();
   void StopClock();
   QString EndOfRunText(const WorkerExit& exit) const;
@@ -51,11 +60,13 @@ class Session : public QObject {
 
   QDBusConnection connection_;
   QString client_;
-  QString workerPath_;
+  WorkerPool& workers_;
+  ServerSettings settings_;
   QString modulePath_;
-  WorkerProcess* worker_ = nullptr;
+  WorkerProcess* worker_ = nullptr;  // owned by workers_
   State state_ = State::NoModule;
   QDBusMessage pendingLoad_;
+  QTimer loadTimer_;
   bool paused_ = false;
   bool awaitingLine_ = false;
   bool killedByFinish_ = false;
@@ -63,9 +74,11 @@ class Session : public QObject {
   // Run time without pauses: the finished stretches plus the current one.
   qint64 elapsedMs_ = 0;
   QElapsedTimer stretch_;
-  // Flow control: a Ping to the client after every kEventsPerPing events;
-  // with kMaxPingsInFlight unanswered, the worker is not read.
+  // Flow control: a Ping to the client after every kEventsPerPing events or
+  // kBytesPerPing bytes; with kMaxPingsInFlight unanswered, the worker is
+  // not read. A Ping unanswered for clientSeconds ends the run.
   int eventsSincePing_ = 0;
+  qsizetype bytesSincePing_ = 0;
   int pingsInFlight_ = 0;
 };
 

@@ -4,13 +4,13 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <thread>
 
 extern char** environ;
 
@@ -22,6 +22,10 @@ namespace {
 constexpr std::size_t kMaxProcessLine = 4096;
 // A worker that closed its socket gets this long to exit before SIGKILL.
 constexpr auto kExitGrace = std::chrono::seconds(2);
+// What is taken from the socket and the pipe after the worker's exit: what
+// the kernel buffered for them, unless the module's own children keep
+// writing into descriptors they inherited.
+constexpr std::size_t kDrainBound = 4u << 20;
 
 // Moves fd above 3 so that dup2 onto fd 3 in the child always clears
 // close-on-exec.
@@ -29,6 +33,20 @@ int HighDescriptor(int fd) {
   int high = fcntl(fd, F_DUPFD_CLOEXEC, 10);
   close(fd);
   return high;
+}
+
+void CloseDescriptor(int& fd) {
+  if (fd >= 0) close(fd);
+  fd = -1;
+}
+
+bool WouldBlock(ssize_t result) {
+  return result < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK);
+}
+
+WorkerExit ExitOf(int status) {
+  if (WIFSIGNALED(status)) return {true, WTERMSIG(status)};
+  return {false, WEXITSTATUS(status)};
 }
 
 }  // namespace
@@ -66,31 +84,50 @@ WorkerProcess::WorkerProcess(const QString& workerPath, QObject* parent) : QObje
   close(childOutput);
   if (error != 0) {
     startError_ = QString::fromLocal8Bit(std::strerror(error));
-    close(socket_);
-    close(pipe_);
-    socket_ = pipe_ = -1;
+    CloseStreams();
     return;
   }
   pid_ = pid;
+  if (!WatchExit()) return;
   fcntl(socket_, F_SETFL, fcntl(socket_, F_GETFL) | O_NONBLOCK);
   fcntl(pipe_, F_SETFL, fcntl(pipe_, F_GETFL) | O_NONBLOCK);
   socketNotifier_ = std::make_unique<QSocketNotifier>(socket_, QSocketNotifier::Read);
   connect(socketNotifier_.get(), &QSocketNotifier::activated, this, &WorkerProcess::ReadSocket);
   pipeNotifier_ = std::make_unique<QSocketNotifier>(pipe_, QSocketNotifier::Read);
   connect(pipeNotifier_.get(), &QSocketNotifier::activated, this, &WorkerProcess::ReadPipe);
+  exitGrace_.setSingleShot(true);
+  exitGrace_.setInterval(kExitGrace);
+  connect(&exitGrace_, &QTimer::timeout, this, [this] { kill(pid_, SIGKILL); });
+}
+
+// A pidfd (Linux 5.3) becomes readable when the process exits: the event
+// loop learns of the exit without SIGCHLD and without waiting. Called
+// through syscall, as the C library's declaration is not C++-ready.
+bool WorkerProcess::WatchExit() {
+  pidfd_ = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
+  if (pidfd_ < 0) {
+    startError_ = QStringLiteral("cannot watch the worker process: %1")
+                      .arg(QString::fromLocal8Bit(std::strerror(errno)));
+    // The process has only just started: it ends at once.
+    kill(pid_, SIGKILL);
+    while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+    CloseStreams();
+    return false;
+  }
+  exitNotifier_ = std::make_unique<QSocketNotifier>(pidfd_, QSocketNotifier::Read);
+  connect(exitNotifier_.get(), &QSocketNotifier::activated, this, &WorkerProcess::Exited);
+  return true;
 }
 
 WorkerProcess::~WorkerProcess() {
   socketNotifier_.reset();
   pipeNotifier_.reset();
-  if (pid_ > 0 && !ended_) {
-    kill(pid_, SIGKILL);
-    int status;
-    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
-  }
-  if (socket_ >= 0) close(socket_);
-  if (pipe_ >= 0) close(pipe_);
+  exitNotifier_.reset();
+  if (pid_ > 0 && !ended_) kill(pid_, SIGKILL);
+  CloseStreams();
+  CloseDescriptor(pidfd_);
 }
 
 bool WorkerProcess::Send(FrameType type, std::string_view payload) {
@@ -110,8 +147,16 @@ bool WorkerProcess::Send(FrameType type, std::string_view payload) {
 
 void WorkerProcess::SetReading(bool reading) {
   reading_ = reading;
-  if (socketNotifier_) socketNotifier_->setEnabled(reading);
-  if (reading) DeliverFrames();
+  if (reading) {
+    DeliverFrames();
+    DeliverPipeLines(false);
+  }
+  UpdateNotifiers();
+}
+
+void WorkerProcess::UpdateNotifiers() {
+  if (socketNotifier_) socketNotifier_->setEnabled(reading_);
+  if (pipeNotifier_) pipeNotifier_->setEnabled(reading_ && !pipeAtEnd_);
 }
 
 void WorkerProcess::Suspend() {
@@ -123,36 +168,45 @@ void WorkerProcess::Resume() {
 }
 
 void WorkerProcess::Kill() {
-  if (pid_ <= 0 || ended_) return;
-  kill(pid_, SIGKILL);
-  Finish();
+  if (pid_ > 0 && !ended_) kill(pid_, SIGKILL);
 }
 
+void WorkerProcess::Abandon() {
+  Kill();
+  socketNotifier_.reset();
+  pipeNotifier_.reset();
+  CloseStreams();
+  frames_ = FrameReader();
+  pipeBuffer_.clear();
+}
+
+// One buffer per turn of the event loop: a busy worker never keeps the
+// server from serving everyone else.
 void WorkerProcess::ReadSocket() {
   char buffer[65536];
-  for (;;) {
-    ssize_t got = recv(socket_, buffer, sizeof buffer, 0);
-    if (got > 0) {
-      frames_.Append(buffer, static_cast<std::size_t>(got));
-      // One buffer at a time, so that flow control can stop us in between.
-      DeliverFrames();
-      if (!reading_ || ended_) return;
-      continue;
-    }
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
-    Finish();  // the worker closed its end: it has exited or is exiting
-    return;
-  }
+  ssize_t got = recv(socket_, buffer, sizeof buffer, MSG_DONTWAIT);
+  if (WouldBlock(got)) return;
+  if (got <= 0) return SocketClosed();
+  frames_.Append(buffer, static_cast<std::size_t>(got));
+  DeliverFrames();
+}
+
+// The worker closed its end: it is exiting, or its module closed fd 3 and
+// runs on, in which case it is killed after a grace time.
+void WorkerProcess::SocketClosed() {
+  socketNotifier_.reset();
+  if (!ended_) exitGrace_.start();
 }
 
 void WorkerProcess::DeliverFrames() {
-  while (reading_ && !ended_) {
+  while ((reading_ || exited_) && !ended_ && socket_ >= 0) {
     bool error = false;
     std::optional<Frame> frame = frames_.Next(error);
     if (error) {
-      kill(pid_, SIGKILL);  // a worker that breaks the protocol is not trusted further
-      if (!finishing_) Finish();
+      // A worker that breaks the protocol is not trusted further.
+      Kill();
+      socketNotifier_.reset();
+      frames_ = FrameReader();
       return;
     }
     if (!frame) return;
@@ -162,21 +216,19 @@ void WorkerProcess::DeliverFrames() {
 
 void WorkerProcess::ReadPipe() {
   char buffer[4096];
-  for (;;) {
-    ssize_t got = read(pipe_, buffer, sizeof buffer);
-    if (got > 0) {
-      pipeBuffer_.append(buffer, static_cast<std::size_t>(got));
-      DeliverPipeLines(false);
-      continue;
-    }
-    if (got < 0 && errno == EINTR) continue;
-    if (got == 0 && pipeNotifier_) pipeNotifier_->setEnabled(false);
-    return;
+  ssize_t got = read(pipe_, buffer, sizeof buffer);
+  if (WouldBlock(got)) return;
+  if (got <= 0) {
+    pipeAtEnd_ = true;
+  } else {
+    pipeBuffer_.append(buffer, static_cast<std::size_t>(got));
+    DeliverPipeLines(false);
   }
+  UpdateNotifiers();
 }
 
 void WorkerProcess::DeliverPipeLines(bool flushAll) {
-  for (;;) {
+  while (reading_ || exited_) {
     std::size_t end = pipeBuffer_.find('\n');
     if (end == std::string::npos) {
       if (pipeBuffer_.size() >= kMaxProcessLine || (flushAll && !pipeBuffer_.empty())) {
@@ -193,46 +245,54 @@ void WorkerProcess::DeliverPipeLines(bool flushAll) {
   }
 }
 
-// The worker is gone or going: hand on what it left behind, reap it, report.
-void WorkerProcess::Finish() {
-  if (ended_ || finishing_) return;
-  finishing_ = true;
+// The process has exited: reap it (it is a zombie, so this does not wait),
+// hand on what it left in the socket and the pipe, report.
+void WorkerProcess::Exited() {
+  exitGrace_.stop();
+  exitNotifier_.reset();
   socketNotifier_.reset();
   pipeNotifier_.reset();
-  WorkerExit exit = Reap();
-  // Everything the worker wrote before it ended is in the socket and the pipe.
-  char buffer[65536];
-  for (;;) {
-    ssize_t got = recv(socket_, buffer, sizeof buffer, MSG_DONTWAIT);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    frames_.Append(buffer, static_cast<std::size_t>(got));
+  int status = 0;
+  while (waitpid(pid_, &status, WNOHANG) < 0 && errno == EINTR) {
   }
-  reading_ = true;
+  CloseDescriptor(pidfd_);
+  // What is left is handed on whole, flow control or not: it is bounded.
+  exited_ = true;
+  DrainSocket();
   DeliverFrames();
-  ReadPipe();
+  DrainPipe();
   DeliverPipeLines(true);
+  CloseStreams();
   ended_ = true;
-  emit Ended(exit);
+  emit Ended(ExitOf(status));
 }
 
-WorkerExit WorkerProcess::Reap() {
-  int status = 0;
-  auto deadline = std::chrono::steady_clock::now() + kExitGrace;
-  for (;;) {
-    pid_t done = waitpid(pid_, &status, WNOHANG);
-    if (done == pid_) break;
-    if (done < 0 && errno != EINTR) return {};
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid_, SIGKILL);
-      while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-      }
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+void WorkerProcess::DrainSocket() {
+  char buffer[65536];
+  for (std::size_t taken = 0; socket_ >= 0 && taken < kDrainBound;) {
+    ssize_t got = recv(socket_, buffer, sizeof buffer, MSG_DONTWAIT);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return;
+    frames_.Append(buffer, static_cast<std::size_t>(got));
+    taken += static_cast<std::size_t>(got);
   }
-  if (WIFSIGNALED(status)) return {true, WTERMSIG(status)};
-  return {false, WEXITSTATUS(status)};
+}
+
+void WorkerProcess::DrainPipe() {
+  char buffer[4096];
+  for (std::size_t taken = 0; pipe_ >= 0 && taken < kDrainBound;) {
+    ssize_t got = read(pipe_, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return;
+    pipeBuffer_.append(buffer, static_cast<std::size_t>(got));
+    taken += static_cast<std::size_t>(got);
+    DeliverPipeLines(false);
+  }
+}
+
+void WorkerProcess::CloseStreams() {
+  CloseDescriptor(socket_);
+  CloseDescriptor(pipe_);
 }
 
 }  // namespace kvq::ostrel

@@ -1,5 +1,6 @@
-// One ostrel-worker process, owned by one session: started, read, paused,
-// killed and reaped here, so every exit is seen and reported with its cause.
+// One ostrel-worker process: started, read, paused and killed here. Its
+// exit is watched through a pidfd, so nothing ever waits for it: the end is
+// reported when the process has exited and been reaped, with its cause.
 #pragma once
 
 #include <sys/types.h>
@@ -7,6 +8,7 @@
 #include <QObject>
 #include <QSocketNotifier>
 #include <QString>
+#include <QTimer>
 #include <memory>
 #include <string>
 
@@ -26,47 +28,61 @@ class WorkerProcess : public QObject {
  public:
   // Starts workerPath with the socket on fd 3; check Started() after.
   explicit WorkerProcess(const QString& workerPath, QObject* parent = nullptr);
-  // Kills and reaps a worker still running.
+  // Kills a worker still running and closes its descriptors; does not wait
+  // for it (a process that is not reaped before the server ends is init's).
   ~WorkerProcess() override;
 
   bool Started() const { return pid_ > 0; }
   const QString& StartError() const { return startError_; }
+  bool Reaped() const { return ended_; }
 
   // False when the worker is gone (its end is reported through Ended).
   bool Send(FrameType type, std::string_view payload);
-  // Flow control: while false nothing is read from the worker, whose next
-  // write then blocks.
+  // Flow control: while false nothing is read from the worker (socket and
+  // pipe), whose next write then blocks.
   void SetReading(bool reading);
   void Suspend();
   void Resume();
-  // Kills the worker, delivers what it wrote before, reaps it and emits
-  // Ended; returns at once when it has ended already.
+  // Kills the worker; Ended follows once it has exited, after what it wrote
+  // before.
   void Kill();
+  // Kills the worker and closes its socket and pipe at once: nothing more
+  // is delivered but Ended, once the process is reaped.
+  void Abandon();
 
  signals:
   void FrameReceived(const kvq::ostrel::Frame& frame);
   // A line the process wrote on its standard output or error.
   void ProcessOutput(const std::string& line);
-  // Emitted once, after every frame and line.
+  // Emitted once, after every frame and line, when the process is reaped.
   void Ended(const kvq::ostrel::WorkerExit& exit);
 
  private:
+  bool WatchExit();
   void ReadSocket();
   void ReadPipe();
   void DeliverFrames();
   void DeliverPipeLines(bool flushAll);
-  void Finish();
-  WorkerExit Reap();
+  void SocketClosed();
+  void Exited();
+  void DrainSocket();
+  void DrainPipe();
+  void CloseStreams();
+  void UpdateNotifiers();
 
   pid_t pid_ = -1;
   int socket_ = -1;
   int pipe_ = -1;
+  int pidfd_ = -1;
   QString startError_;
-  std::unique_ptr<QSocketNotifier> socketNotifier_, pipeNotifier_;
+  std::unique_ptr<QSocketNotifier> socketNotifier_, pipeNotifier_, exitNotifier_;
+  // A worker that closed its socket gets this long to exit before SIGKILL.
+  QTimer exitGrace_;
   FrameReader frames_;
   std::string pipeBuffer_;
   bool reading_ = true;
-  bool finishing_ = false;
+  bool pipeAtEnd_ = false;
+  bool exited_ = false;  // the process has exited: what it left is delivered
   bool ended_ = false;
 };
 

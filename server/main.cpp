@@ -11,22 +11,37 @@
 
 #include "ComputationalServer.h"
 #include "OstrelIdentity.h"
+#include "ServerSettings.h"
+#include "Version.h"
 #include "computationalserver_adaptor.h"
 
 using namespace kvq::ostrel;
 
 namespace {
 
-constexpr int kDefaultIdleSeconds = 60;
-
-void Usage() {
-  std::fprintf(stderr,
-               "usage: ostrel [--idle-seconds N]\n"
+void Usage(std::FILE* stream) {
+  std::fprintf(stream,
+               "usage: ostrel [OPTION N]...\n"
                "The computational server: owns %s on the session bus and runs each client's\n"
-               "converted module in a worker process of its own. Quits after N seconds\n"
-               "(default %d, or OSTREL_IDLE_SECONDS) without clients; D-Bus activation\n"
-               "starts it again.\n",
-               kServiceName, kDefaultIdleSeconds);
+               "converted module in a worker process of its own; D-Bus activation starts it.\n"
+               "  -h, --help      show this text\n"
+               "  -V, --version   show the version\n"
+               "%s",
+               kServiceName, qPrintable(SettingsUsage()));
+}
+
+// -1 when the server goes on, else the exit status of an answered option.
+int AnswerOption(const QStringList& arguments) {
+  if (arguments.size() != 2) return -1;
+  if (arguments[1] == "-h" || arguments[1] == "--help") {
+    Usage(stdout);
+    return 0;
+  }
+  if (arguments[1] == "-V" || arguments[1] == "--version") {
+    std::printf("ostrel %s\n", ZENTRIX_VERSION);
+    return 0;
+  }
+  return -1;
 }
 
 // Installed, the worker lives under libexec/; in a build tree it stands
@@ -45,26 +60,16 @@ QString FindWorker() {
   return {};
 }
 
-int IdleSeconds(const QStringList& arguments, bool& ok) {
-  ok = true;
-  int seconds = qEnvironmentVariableIsSet("OSTREL_IDLE_SECONDS")
-                    ? qEnvironmentVariableIntValue("OSTREL_IDLE_SECONDS", &ok)
-                    : kDefaultIdleSeconds;
-  if (arguments.size() == 3 && arguments[1] == "--idle-seconds")
-    seconds = arguments[2].toInt(&ok);
-  else if (arguments.size() != 1)
-    ok = false;
-  return ok && seconds > 0 ? seconds : (ok = false, 0);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  bool ok = false;
-  int idleSeconds = IdleSeconds(app.arguments(), ok);
-  if (!ok) {
-    Usage();
+  if (int answered = AnswerOption(app.arguments()); answered >= 0) return answered;
+  QString error;
+  std::optional<ServerSettings> settings = ReadSettings(app.arguments(), error);
+  if (!settings) {
+    std::fprintf(stderr, "ostrel: %s\n", qPrintable(error));
+    Usage(stderr);
     return 2;
   }
   // Started by bus activation: serve the bus that started us, whatever the
@@ -84,7 +89,7 @@ int main(int argc, char** argv) {
                  qPrintable(InstalledWorkerPath()), qPrintable(WorkerBesideServer()));
     return 1;
   }
-  ComputationalServer server(bus, workerPath, idleSeconds);
+  ComputationalServer server(bus, workerPath, *settings);
   new IComputationalServerAdaptor(&server);
   QObject::connect(&server, &ComputationalServer::Idle, &app, &QCoreApplication::quit);
   if (!bus.registerObject(kObjectPath, &server)) {

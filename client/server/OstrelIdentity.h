@@ -43,5 +43,7 @@ inline constexpr char kEndKilled[] = "killed by Finish";
 inline constexpr char kEndCrashed[] = "crashed";
 inline constexpr char kEndExited[] = "exited";
 inline constexpr char kEndNotStarted[] = "not started";
+// The server ended the run: its client took no events for a while.
+inline constexpr char kEndNotReading[] = "ended: the client took no events";
 
 }  // namespace kvq::ostrel

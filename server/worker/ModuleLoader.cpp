@@ -37,6 +37,8 @@ std::string FileProblem(const std::string& path) {
     return reason;
   }
   if (S_ISDIR(info.st_mode)) return "is a directory, not a module";
+  // A FIFO or a device would block the load or feed it without end.
+  if (!S_ISREG(info.st_mode)) return "is not a regular file, not a module";
   return "";
 }
 

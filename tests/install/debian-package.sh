@@ -45,6 +45,9 @@ if [ -x "$usr/bin/ostrel" ]; then
   [ -n "$(find "$usr/lib" -name convertor-window.so)" ] || fail "the window plugin is missing"
   grep -qx "Exec=/usr/bin/ostrel" "$usr/share/dbus-1/services/org.kvq.Ostrel.service" ||
     fail "service file: $(cat "$usr/share/dbus-1/services/org.kvq.Ostrel.service")"
+  unit=$root/usr/lib/systemd/user/ostrel.service
+  grep -qx "ExecStart=/usr/bin/ostrel" "$unit" && grep -qx "BusName=org.kvq.Ostrel" "$unit" ||
+    fail "systemd unit: $(cat "$unit")"
   for desktop in org.kvq.Convertor org.kvq.Kestrin; do
     file=$usr/share/applications/$desktop.desktop
     grep -q "^Exec=/usr/bin/" "$file" || fail "$desktop.desktop: $(cat "$file")"

@@ -87,6 +87,11 @@ for file in share/dbus-1/interfaces/org.kvq.Ostrel.IComputationalServer.xml \
 done
 service=$prefix/share/dbus-1/services/org.kvq.Ostrel.service
 grep -qx "Exec=$prefix/bin/ostrel" "$service" || fail "service file: $(cat "$service")"
+# The bus below runs without systemd: it starts Exec= although the file also
+# names the systemd unit.
+grep -qx "SystemdService=ostrel.service" "$service" || fail "service file: $(cat "$service")"
+grep -qx "ExecStart=$prefix/bin/ostrel" "$prefix/lib/systemd/user/ostrel.service" ||
+  fail "no systemd unit for the server"
 cat >"$work/bus.conf" <<CONF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">

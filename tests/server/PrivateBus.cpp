@@ -16,6 +16,10 @@ QString Configuration(const QString& socketDirectory, bool withServices) {
              "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
              " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
              "<busconfig><type>session</type><listen>unix:dir=%1</listen>%2"
+             // The limits of a desktop's session bus, not the daemon's lower defaults.
+             "<limit name=\"max_incoming_bytes\">1000000000</limit>"
+             "<limit name=\"max_outgoing_bytes\">1000000000</limit>"
+             "<limit name=\"max_message_size\">1000000000</limit>"
              "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
              "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
       .arg(socketDirectory, services);

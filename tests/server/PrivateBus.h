@@ -30,6 +30,7 @@ class PrivateBus {
   void UseInThisProcess() const;
   // The pid owning org.kvq.Ostrel, 0 when nobody does.
   uint ServerPid() const;
+  qint64 DaemonPid() const { return daemon_.processId(); }
 
  private:
   QTemporaryDir directory_;

@@ -1,0 +1,65 @@
+#include "WorkerPool.h"
+
+#include <cstdio>
+
+namespace kvq::ostrel {
+
+WorkerPool::WorkerPool(const QString& workerPath, const ServerSettings& settings, QObject* parent)
+    : QObject(parent),
+      workerPath_(workerPath),
+      maxWorkers_(settings.maxWorkers),
+      maxWorkersPerClient_(settings.maxWorkersPerClient) {}
+
+WorkerPool::~WorkerPool() {
+  for (auto& [worker, client] : workers_) delete worker;  // kills, does not wait
+}
+
+int WorkerPool::CountFor(const QString& client) const {
+  int count = 0;
+  for (const auto& [worker, owner] : workers_)
+    if (owner == client) ++count;
+  return count;
+}
+
+std::optional<QString> WorkerPool::LimitReached(const QString& client) const {
+  if (CountFor(client) >= maxWorkersPerClient_)
+    return QStringLiteral(
+               "this client has %1 worker processes, the most one client may have "
+               "(--max-workers-per-client); its earlier runs are still ending, try again")
+        .arg(maxWorkersPerClient_);
+  if (Count() >= maxWorkers_) {
+    std::fprintf(stderr, "ostrel: %d workers run, the most allowed (--max-workers)\n", maxWorkers_);
+    return QStringLiteral(
+               "the server runs %1 worker processes, the most it may run (--max-workers); "
+               "try again when a run has ended")
+        .arg(maxWorkers_);
+  }
+  return std::nullopt;
+}
+
+std::variant<WorkerProcess*, QString> WorkerPool::Start(const QString& client) {
+  if (auto reached = LimitReached(client)) return *reached;
+  auto worker = std::make_unique<WorkerProcess>(workerPath_);
+  if (!worker->Started())
+    return QStringLiteral("the worker %1 does not start: %2")
+        .arg(workerPath_, worker->StartError());
+  WorkerProcess* started = worker.release();
+  workers_.emplace(started, client);
+  connect(started, &WorkerProcess::Ended, this, [this, started] { Reaped(started); });
+  return started;
+}
+
+void WorkerPool::Release(WorkerProcess* worker) {
+  if (!worker) return;
+  disconnect(worker, nullptr, nullptr, nullptr);
+  connect(worker, &WorkerProcess::Ended, this, [this, worker] { Reaped(worker); });
+  if (worker->Reaped()) return Reaped(worker);
+  worker->Abandon();
+}
+
+void WorkerPool::Reaped(WorkerProcess* worker) {
+  if (workers_.erase(worker) == 0) return;
+  worker->deleteLater();  // it may be emitting Ended
+}
+
+}  // namespace kvq::ostrel
