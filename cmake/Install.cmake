@@ -80,7 +80,7 @@ if(TARGET ostrel)
   install(TARGETS ostrel-worker RUNTIME DESTINATION ${OSTREL_WORKER_INSTALL_DIR})
   list(APPEND man_pages ostrel.1 ostrel-worker.1 ostrel-run.1 ostrel-interface.7)
   # Where D-Bus tools look for interface descriptions; the client example.
-  install(FILES server/org.kvq.Ostrel.IComputationalServer.xml
+  install(FILES server/org.kvq.Ostrel.IComputationalServer.xml server/org.kvq.Ostrel.Extensions.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/dbus-1/interfaces)
   install(PROGRAMS examples/python/ostrel_client.py
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/convertor/examples)

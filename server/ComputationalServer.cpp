@@ -140,4 +140,16 @@ void ComputationalServer::GiveEndOfInput() {
   Reply(CallerSession().GiveLine(std::nullopt));
 }
 
+void ComputationalServer::SetWorkingDirectory(const QString& Directory) {
+  if (auto tooLarge = CallTooLarge(BusBytes({Directory}), settings_.maxCallBytes))
+    return Reply(RefusedCall{"CallTooLarge", *tooLarge});
+  Reply(CallerSession().SetWorkingDirectory(Directory));
+}
+
+void ComputationalServer::SetEntryRoutine(const QString& Name) {
+  if (auto tooLarge = CallTooLarge(BusBytes({Name}), settings_.maxCallBytes))
+    return Reply(RefusedCall{"CallTooLarge", *tooLarge});
+  Reply(CallerSession().SetEntryRoutine(Name));
+}
+
 }  // namespace kvq::ostrel

@@ -40,6 +40,9 @@ class ComputationalServer : public QObject, protected QDBusContext {
   QString LoadDll(const QString& DllPath, const QString& ParameterLine);
   void GiveLine(const QString& Line);
   void GiveEndOfInput();
+  // org.kvq.Ostrel.Extensions
+  void SetWorkingDirectory(const QString& Directory);
+  void SetEntryRoutine(const QString& Name);
 
  signals:
   void Idle();

@@ -3,6 +3,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -67,7 +68,7 @@ void Session::LoadDll(const QString& path, const QString& parameterLine,
   DropWorker();  // a load during a run ends that run first
   state_ = State::NoModule;
   paused_ = awaitingLine_ = killedByFinish_ = false;
-  endStatus_.reset();
+  end_.reset();
   elapsedMs_ = 0;
   modulePath_ = path;
   auto refuse = [&](const QString& text) { connection_.send(request.createReply(text)); };
@@ -77,6 +78,10 @@ void Session::LoadDll(const QString& path, const QString& parameterLine,
   std::string payload = path.toStdString();
   payload.push_back('\0');
   payload += EncodeModuleText(parameterLine);
+  payload.push_back('\0');
+  payload += workingDirectory_.toStdString();
+  payload.push_back('\0');
+  payload += entryRoutine_.toStdString();
   if (payload.size() > kMaxServerPayload) {
     return refuse(QStringLiteral("cannot load %1: the path and parameter line are too long")
                       .arg(path.left(200)));
@@ -115,6 +120,25 @@ void Session::LoadTimedOut() {
                  .arg(settings_.loadSeconds));
   state_ = State::NoModule;
   DropWorker();
+}
+
+std::optional<RefusedCall> Session::SetWorkingDirectory(const QString& directory) {
+  QFileInfo folder(directory);
+  if (!directory.isEmpty() && (folder.isRelative() || !folder.isDir()))
+    return RefusedCall{
+        "BadDirectory",
+        QStringLiteral("%1 is no absolute path of a directory").arg(directory.left(200))};
+  workingDirectory_ = directory;
+  return std::nullopt;
+}
+
+std::optional<RefusedCall> Session::SetEntryRoutine(const QString& name) {
+  static const QRegularExpression fortranName(QStringLiteral("^[A-Za-z][A-Za-z0-9_]{0,62}$"));
+  if (!name.isEmpty() && !fortranName.match(name).hasMatch())
+    return RefusedCall{"BadEntryRoutine",
+                       QStringLiteral("%1 is no Fortran name").arg(name.left(200))};
+  entryRoutine_ = name;
+  return std::nullopt;
 }
 
 std::optional<RefusedCall> Session::RefuseWithoutRun() const {
@@ -218,7 +242,7 @@ void Session::ReceiveFrame(const Frame& frame) {
       awaitingLine_ = true;
       return SendEvent(kGiveLineEvent, QString());
     case FrameType::Ended:
-      endStatus_ = DecodeStatus(frame.payload);
+      end_ = DecodeEnd(frame.payload);
       return;
     case FrameType::Load:
     case FrameType::Start:
@@ -230,11 +254,13 @@ void Session::ReceiveFrame(const Frame& frame) {
 
 QString Session::EndOfRunText(const WorkerExit& exit) const {
   if (killedByFinish_) return kEndKilled;
-  if (endStatus_) {
-    switch (*endStatus_) {
+  if (end_) {
+    switch (end_->status) {
       case ZX_STATUS_OK:
         return kEndFinished;
       case ZX_STATUS_STOPPED:
+        if (end_->stopCode != 0)
+          return QStringLiteral("%1 with code %2").arg(kEndStopped).arg(end_->stopCode);
         return kEndStopped;
       case ZX_STATUS_IO_ERROR:
         return kEndIoError;
@@ -243,7 +269,7 @@ QString Session::EndOfRunText(const WorkerExit& exit) const {
       case ZX_STATUS_NOT_STARTED:
         return kEndNotStarted;
       default:
-        return QStringLiteral("%1 (status %2)").arg(kEndFinished).arg(*endStatus_);
+        return QStringLiteral("%1 (status %2)").arg(kEndFinished).arg(end_->status);
     }
   }
   if (exit.signalled)

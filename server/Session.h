@@ -39,6 +39,11 @@ class Session : public QObject {
   // line empty: the end of input.
   std::optional<RefusedCall> GiveLine(const std::optional<QString>& line);
   int ElapsedSeconds() const;
+  // Choices for this client's later loads: the run's working directory
+  // (empty: the module's directory) and its entry routine (empty: the one
+  // the module's build recorded, else the file's base name).
+  std::optional<RefusedCall> SetWorkingDirectory(const QString& directory);
+  std::optional<RefusedCall> SetEntryRoutine(const QString& name);
 
  private:
   enum class State { NoModule, Loading, Loaded, Running, Ended };
@@ -70,7 +75,9 @@ class Session : public QObject {
   bool paused_ = false;
   bool awaitingLine_ = false;
   bool killedByFinish_ = false;
-  std::optional<std::int32_t> endStatus_;  // the worker's Ended frame
+  std::optional<RunEnd> end_;  // the worker's Ended frame
+  QString workingDirectory_;
+  QString entryRoutine_;
   // Run time without pauses: the finished stretches plus the current one.
   qint64 elapsedMs_ = 0;
   QElapsedTimer stretch_;

@@ -94,4 +94,21 @@ std::int32_t DecodeStatus(const std::string& payload) {
   return static_cast<std::int32_t>(ReadLittleEndian(payload, 0));
 }
 
+std::string EncodeEnd(const RunEnd& end) {
+  std::string out = EncodeStatus(end.status);
+  AppendLittleEndian(out, static_cast<std::uint32_t>(end.stopCode));
+  return out;
+}
+
+RunEnd DecodeEnd(const std::string& payload) {
+  RunEnd end;
+  if (payload.size() == 4) {
+    end.status = DecodeStatus(payload);
+  } else if (payload.size() == 8) {
+    end.status = static_cast<std::int32_t>(ReadLittleEndian(payload, 0));
+    end.stopCode = static_cast<std::int32_t>(ReadLittleEndian(payload, 4));
+  }
+  return end;
+}
+
 }  // namespace kvq::ostrel

@@ -8,13 +8,16 @@
 // receiver ends the connection.
 //
 // Conversation, in this order:
-//   server: Load      module path '\0' parameter line
+//   server: Load      module path '\0' parameter line '\0' working directory
+//                     '\0' entry routine (the last two may be empty or
+//                     missing: the module's directory, the recorded entry)
 //   worker: Loaded    "" when the module is loaded, else the error text
 //   server: Start     (nothing more when the load failed: the worker exits)
 //   worker: any number of Output, Debug, Event and NeedLine frames; after
 //           each NeedLine the worker sends nothing until the server answers
 //           with Line or EndOfInput
-//   worker: Ended     the zx_call_entry status as 4 bytes, then it exits
+//   worker: Ended     the zx_call_entry status as 4 bytes and the stop code
+//                     (zx_stop_code) as 4 more, then it exits
 //
 // The worker runs one module once (zentrix_host.h: one run per process).
 // The server suspends it with SIGSTOP/SIGCONT (Pause/Continue) and ends it
@@ -83,5 +86,14 @@ class FrameReader {
 std::vector<std::string> SplitPayload(const std::string& payload);
 std::string EncodeStatus(std::int32_t status);
 std::int32_t DecodeStatus(const std::string& payload);
+
+// The Ended frame: how the run ended and the code of the STOP that ended it.
+struct RunEnd {
+  std::int32_t status = -1;
+  std::int32_t stopCode = 0;
+};
+std::string EncodeEnd(const RunEnd& end);
+// A 4-byte payload (a worker without stop codes) has stop code 0.
+RunEnd DecodeEnd(const std::string& payload);
 
 }  // namespace kvq::ostrel

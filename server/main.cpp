@@ -14,6 +14,7 @@
 #include "ServerSettings.h"
 #include "Version.h"
 #include "computationalserver_adaptor.h"
+#include "extensions_adaptor.h"
 
 using namespace kvq::ostrel;
 
@@ -91,6 +92,7 @@ int main(int argc, char** argv) {
   }
   ComputationalServer server(bus, workerPath, *settings);
   new IComputationalServerAdaptor(&server);
+  new ExtensionsAdaptor(&server);
   QObject::connect(&server, &ComputationalServer::Idle, &app, &QCoreApplication::quit);
   if (!bus.registerObject(kObjectPath, &server)) {
     std::fprintf(stderr, "ostrel: cannot register %s: %s\n", kObjectPath,

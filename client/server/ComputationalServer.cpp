@@ -200,6 +200,26 @@ void TComputationalServer::GiveLine(const QString& Line) {
     Call("GiveLine", {Line});
 }
 
+void TComputationalServer::SetWorkingDirectory(const QString& Directory) {
+  CallExtension(QStringLiteral("SetWorkingDirectory"), Directory);
+}
+
+void TComputationalServer::SetEntryRoutine(const QString& Name) {
+  CallExtension(QStringLiteral("SetEntryRoutine"), Name);
+}
+
+void TComputationalServer::CallExtension(const QString& method, const QString& argument) {
+  Interface& server = Server();
+  QDBusMessage call = QDBusMessage::createMethodCall(ostrel::kServiceName, ostrel::kObjectPath,
+                                                     ostrel::kExtensionsInterfaceName, method);
+  call << argument;
+  QDBusMessage reply = AwaitReply(server.connection().asyncCall(call));
+  if (reply.type() != QDBusMessage::ErrorMessage) return;
+  if (reply.errorName().startsWith(ostrel::kErrorPrefix)) throw EServerError(reply.errorMessage());
+  throw EServerError(QStringLiteral("the computational server did not carry out %1: %2")
+                         .arg(method, reply.errorMessage()));
+}
+
 void TComputationalServer::ReceiveEvent(const QDBusVariant& evName, const QDBusVariant& evValue) {
   events_.emplace_back(evName.variant(), evValue.variant());
   DispatchEvent();

@@ -35,6 +35,11 @@ class TComputationalServer : public TComputationalServerBase {
   QString LoadDll(const QString& DllPath, const QString& ParameterLine) override;
   // The one-character line of code 0 travels as GiveEndOfInput.
   void GiveLine(const QString& Line) override;
+  // Our extensions beside the interface, for this client's later loads:
+  // the run's working directory ("" for the module's directory, the
+  // default) and its entry routine ("" for the recorded one).
+  void SetWorkingDirectory(const QString& Directory);
+  void SetEntryRoutine(const QString& Name);
 
   bool Connected() const { return proxy_ != nullptr; }
 
@@ -52,6 +57,7 @@ class TComputationalServer : public TComputationalServerBase {
   void ServerLeft();
   void DispatchEvent();
   QVariant Call(const QString& method, const QVariantList& arguments = {});
+  void CallExtension(const QString& method, const QString& argument);
   static QDBusMessage AwaitReply(const QDBusPendingCall& call);
 
   QString connectionName_;

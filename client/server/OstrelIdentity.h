@@ -9,6 +9,8 @@ namespace kvq::ostrel {
 inline constexpr char kServiceName[] = "org.kvq.Ostrel";
 inline constexpr char kObjectPath[] = "/org/kvq/Ostrel/ComputationalServer";
 inline constexpr char kInterfaceName[] = "org.kvq.Ostrel.IComputationalServer";
+// Our extensions beside it, on the same object.
+inline constexpr char kExtensionsInterfaceName[] = "org.kvq.Ostrel.Extensions";
 // A failing operation is an error reply whose name begins with this.
 inline constexpr char kErrorPrefix[] = "org.kvq.Ostrel.Error.";
 

@@ -4,6 +4,7 @@
 // go to standard output, every other event to standard error as
 // "NAME: VALUE", and the exit status tells how the run ended.
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <cstdio>
 #include <iostream>
@@ -29,6 +30,7 @@ enum ExitStatus {
   kKilled = 7,
   kCrashed = 8,
   kExited = 9,
+  kStoppedWithCode = 10,
 };
 
 constexpr char kUsageLine[] = "usage: ostrel-run [OPTION ...] MODULE [PARAMETER-LINE]\n";
@@ -38,15 +40,18 @@ constexpr char kHelp[] =
     "ostrel, which the session bus starts when none runs. Input lines come from\n"
     "standard input, output lines go to standard output, other events to standard\n"
     "error as NAME: VALUE. PARAMETER-LINE is the module's command line (GETARG(1)).\n"
+    "The module runs in the current directory.\n"
     "\n"
     "Options:\n"
+    "  -e, --entry NAME  the entry routine (default: the one the build recorded,\n"
+    "                  else the file's base name in capitals)\n"
     "  -h, --help      show this text\n"
     "  -V, --version   show the version\n"
     "  --              end of options\n"
     "\n"
     "Exit status: 0 finished or stopped, 1 no server, 2 usage, 3 I/O error, 4 end of\n"
     "input, 5 not started, 6 not loaded, 7 killed by Finish, 8 crashed, 9 the module\n"
-    "called exit.\n";
+    "called exit, 10 the module executed STOP with a code other than 0.\n";
 
 int UsageError(const QString& problem) {
   std::fprintf(stderr, "ostrel-run: %s\n%sTry 'ostrel-run --help' for more information.\n",
@@ -57,6 +62,7 @@ int UsageError(const QString& problem) {
 struct Invocation {
   QString module;
   QString parameterLine;
+  QString entry;
 };
 
 // Options come before the module; -1 when the run goes on, else the exit
@@ -64,9 +70,19 @@ struct Invocation {
 int ParseArguments(const QStringList& arguments, Invocation& invocation) {
   QStringList operands;
   bool optionsEnded = false;
+  bool entryFollows = false;
   for (const QString& argument : arguments.mid(1)) {
+    if (entryFollows) {
+      invocation.entry = argument;
+      entryFollows = false;
+      continue;
+    }
     if (!optionsEnded && operands.isEmpty() && argument.startsWith('-') && argument != "-") {
-      if (argument == "--") {
+      if (argument == "-e" || argument == "--entry") {
+        entryFollows = true;
+      } else if (argument.startsWith("--entry=")) {
+        invocation.entry = argument.mid(8);
+      } else if (argument == "--") {
         optionsEnded = true;
       } else if (argument == "-h" || argument == "--help") {
         std::fputs(kUsageLine, stdout);
@@ -82,6 +98,7 @@ int ParseArguments(const QStringList& arguments, Invocation& invocation) {
     }
     operands << argument;
   }
+  if (entryFollows) return UsageError("--entry needs the name of a routine");
   if (operands.isEmpty()) return UsageError("a module is needed");
   if (operands.size() > 2)
     return UsageError("too many arguments: the parameter line is one argument (quote it)");
@@ -91,6 +108,8 @@ int ParseArguments(const QStringList& arguments, Invocation& invocation) {
 }
 
 int StatusOfEnd(const QString& end) {
+  if (end.startsWith(QStringLiteral("%1 with code ").arg(ostrel::kEndStopped)))
+    return kStoppedWithCode;
   const std::pair<const char*, int> ends[] = {
       {ostrel::kEndFinished, kFinished},     {ostrel::kEndStopped, kFinished},
       {ostrel::kEndIoError, kIoError},       {ostrel::kEndEndOfInput, kEndOfInput},
@@ -153,6 +172,9 @@ int main(int argc, char** argv) {
   });
 
   try {
+    // The module's relative file names are the caller's.
+    server.SetWorkingDirectory(QDir::currentPath());
+    if (!invocation.entry.isEmpty()) server.SetEntryRoutine(invocation.entry);
     QString error = server.LoadDll(module, parameterLine);
     if (!error.isEmpty()) {
       std::fprintf(stderr, "ostrel-run: %s\n", qPrintable(error));

@@ -55,7 +55,8 @@ std::string EntryNameOf(void* handle, const std::string& path) {
   return Upper(base.substr(0, base.find('.')));
 }
 
-std::string LoadModule(const std::string& path, LoadedModule& module) {
+std::string LoadModule(const std::string& path, const std::string& chosenEntry,
+                       LoadedModule& module) {
   const std::string prefix = "cannot load " + path + ": ";
   if (std::string problem = FileProblem(path); !problem.empty()) return prefix + problem;
   module.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -68,11 +69,12 @@ std::string LoadModule(const std::string& path, LoadedModule& module) {
   module.call_entry = Symbol<decltype(module.call_entry)>(module.handle, "zx_call_entry");
   if (!module.attach_host || !module.call_entry)
     return prefix + "not linked with the run-time library Zentrix (no zx_call_entry)";
-  std::string entry = EntryNameOf(module.handle, path);
+  std::string entry = chosenEntry.empty() ? EntryNameOf(module.handle, path) : chosenEntry;
   module.entry = reinterpret_cast<zx_entry_routine>(FindRoutine(module.handle, entry));
   if (!module.entry)
     return prefix + "no entry routine " + entry + " (looked for " + entry + ", " + Lower(entry) +
            "_ and " + Lower(entry) + ")";
+  module.stop_code = Symbol<decltype(module.stop_code)>(module.handle, "zx_stop_code");
   module.set_fortran_args =
       Symbol<decltype(module.set_fortran_args)>(module.handle, "_gfortran_set_args");
   return "";

@@ -15,6 +15,9 @@ struct LoadedModule {
   zx_entry_routine entry = nullptr;
   // libgfortran's record of the command line, for GETARG in the module.
   void (*set_fortran_args)(int, char**) = nullptr;
+  // The code of the STOP that ended the run (modules built before stop
+  // codes were kept lack it).
+  int (*stop_code)() = nullptr;
 };
 
 // The entry routine's name: the one the module's build recorded
@@ -24,6 +27,6 @@ std::string EntryNameOf(void* handle, const std::string& path);
 
 // Loads path (RTLD_NOW | RTLD_LOCAL). Returns "" and fills module, or the
 // error text ("cannot load PATH: ...").
-std::string LoadModule(const std::string& path, LoadedModule& module);
+std::string LoadModule(const std::string& path, const std::string& entry, LoadedModule& module);
 
 }  // namespace kvq::ostrel

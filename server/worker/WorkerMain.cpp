@@ -145,9 +145,19 @@ int main(int argc, char** argv) {
   std::vector<std::string> pieces = SplitPayload(load->payload);
   const std::string path = pieces[0];
   const std::string parameterLine = pieces.size() > 1 ? pieces[1] : "";
+  const std::string directory = pieces.size() > 2 ? pieces[2] : "";
+  const std::string entry = pieces.size() > 3 ? pieces[3] : "";
+  // The run's files go where its client said, else beside the module.
+  const std::string workingDirectory =
+      directory.empty() ? path.substr(0, path.find_last_of('/') + 1) : directory;
+  if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) {
+    channel.Send(FrameType::Loaded, "cannot load " + path + ": cannot work in " + workingDirectory +
+                                        ": " + std::strerror(errno));
+    return 0;
+  }
 
   LoadedModule module;
-  std::string error = LoadModule(path, module);
+  std::string error = LoadModule(path, entry, module);
   static const zx_host host{ZX_HOST_API_VERSION, sizeof(zx_host), nullptr, ReadLine,
                             WriteLine,           DebugLine,       Event};
   if (error.empty() && module.attach_host(&host) != 0)
@@ -161,8 +171,10 @@ int main(int argc, char** argv) {
   std::vector<int> job(ZX_JOB_SIZE, 0);
   job[0] = ZX_REGIME_HOSTED;
   HandOverParameterLine(module, path, parameterLine, job);
-  int status = module.call_entry(module.entry, job.data());
-  channel.Send(FrameType::Ended, EncodeStatus(status));
+  RunEnd end;
+  end.status = module.call_entry(module.entry, job.data());
+  if (end.status == ZX_STATUS_STOPPED && module.stop_code) end.stopCode = module.stop_code();
+  channel.Send(FrameType::Ended, EncodeEnd(end));
   // No exit handlers of the module's libraries: the run is over.
   std::fflush(nullptr);
   _exit(0);

@@ -125,6 +125,34 @@ TEST_F(CommandLineTest, WithoutARecordedEntryTheFilesBaseNameIsTheEntry) {
   EXPECT_EQ(result.exitCode, 0);
 }
 
+// ostrel-run runs the module in the caller's directory; a STOP code ends
+// it with status 10 and is named in the end of the run.
+TEST_F(CommandLineTest, RunsInTheCallersDirectoryAndReportsTheStopCode) {
+  QTemporaryDir here;
+  QProcess run;
+  run.setProcessEnvironment(bus_.Environment());
+  run.setWorkingDirectory(here.path());
+  run.start(OSTREL_RUN, {MODULE_FILER});
+  run.closeWriteChannel();
+  ASSERT_TRUE(run.waitForFinished(30000));
+  QString err = QString::fromUtf8(run.readAllStandardError());
+  EXPECT_EQ(run.exitCode(), 10) << err.toStdString();
+  EXPECT_TRUE(err.contains("Process_Output: STOP 3\n")) << err.toStdString();
+  EXPECT_TRUE(err.endsWith("End_Of_Run: stopped with code 3\n")) << err.toStdString();
+  EXPECT_TRUE(QFile::exists(here.filePath("grid_data.txt")));
+}
+
+// A module whose file name is not its entry routine's runs with --entry.
+TEST_F(CommandLineTest, EntryRoutineNamedOnTheCommandLine) {
+  EXPECT_EQ(Run({MODULE_UNRECORDED_OTHER}, "end\n").exitCode, 6);
+  RunResult named = Run({"--entry", "echo", MODULE_UNRECORDED_OTHER}, "end\n");
+  EXPECT_EQ(named.exitCode, 0) << named.err.toStdString();
+  EXPECT_EQ(named.out, " parameter:\n bye\n");
+  RunResult bad = Run({"--entry=no-such", MODULE_UNRECORDED_OTHER}, "end\n");
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_TRUE(bad.err.contains("no-such is no Fortran name")) << bad.err.toStdString();
+}
+
 TEST_F(CommandLineTest, OptionsHelpVersionAndUsageErrors) {
   for (const QStringList& arguments : {QStringList{}, {"a", "b", "c"}, {"--frobnicate", "a"}}) {
     RunResult result = Run(arguments);

@@ -241,6 +241,31 @@ TEST_F(ComputationalServerTest, ServerThatDiesTakesItsWorkersAndTheClientIsTold)
   EXPECT_EQ(client.events.back(), "End_Of_Run: finished");
 }
 
+// A run works in its module's directory unless its client chose another;
+// a choice that is no absolute directory is refused and changes nothing.
+TEST_F(ComputationalServerTest, RunsWorkInTheModulesDirectoryOrTheChosenOne) {
+  QTemporaryDir modules, chosen;
+  QString module = modules.filePath("FILER.so");
+  ASSERT_TRUE(QFile::copy(MODULE_FILER, module));
+  auto runOnce = [](Client& client, const QString& path) {
+    client.events.clear();
+    ASSERT_EQ(client.server->LoadDll(path, ""), "");
+    client.server->Continue();
+    ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
+    EXPECT_EQ(client.events.back(), "End_Of_Run: stopped with code 3");
+  };
+  Client client;
+  runOnce(client, module);
+  EXPECT_TRUE(QFile::exists(modules.filePath("grid_data.txt")));
+
+  EXPECT_TRUE(ErrorOf([&] {
+                client.server->SetWorkingDirectory("relative/dir");
+              }).startsWith("relative/dir is no absolute path of a directory"));
+  client.server->SetWorkingDirectory(chosen.path());
+  runOnce(client, module);
+  EXPECT_TRUE(QFile::exists(chosen.filePath("grid_data.txt")));
+}
+
 class FallbackStartTest : public ::testing::Test {
  protected:
   PrivateBus bus_{PrivateBus::Activation::None};
