@@ -187,6 +187,9 @@ StatementConverter::ScanResult StatementConverter::TryRows(Scanner& scan,
           std::string field = text_->substr(0, 5);
           if (field.empty() || field == "     ") return ScanResult::Unmatched;
         }
+        // A labelled END DO that closes a DO naming its label is the
+        // loop's end as written: a CONTINUE would end that loop before it.
+        if (ClosesLabelledDo()) return ScanResult::Done;
         MoveEnddoLabel();
         return ScanResult::Done;
       }
@@ -292,6 +295,12 @@ std::string StatementConverter::TakeLabelForContinue() {
   BlankColumns(text, columns);
   labelField_ = "      ";
   return field + "CONTINUE";
+}
+
+bool StatementConverter::ClosesLabelledDo() const {
+  const auto& stack = run_.unit.doLabelStack;
+  int label = statement_->line(first_).label;
+  return label > 0 && std::find(stack.begin(), stack.end(), label) != stack.end();
 }
 
 void StatementConverter::MoveEnddoLabel() {

@@ -86,6 +86,7 @@ class StatementConverter {
   void NoteDoLabelReferences();
   bool EndsDoLoopOnFreeLabel() const;
   std::string TakeLabelForContinue();
+  bool ClosesLabelledDo() const;
   void MoveEnddoLabel();
   void PushDoLabel(Scanner& scan);
   void ApplyPauseRule();

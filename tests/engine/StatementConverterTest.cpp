@@ -96,6 +96,9 @@ TEST_F(StatementConverterTest, LabelledEnddoGetsItsOwnContinue) {
   EXPECT_EQ(Convert({"   10 ENDDO"}),
             (Lines{"   10   continue  ! ZUL:this label was glued to next line!", "      ENDDO"}));
   EXPECT_EQ(Convert({"      END DO"}), (Lines{"      END DO"}));
+  // The END DO of a DO that names its label stays the loop's end.
+  Convert({"      DO 40 I=1,N"});
+  EXPECT_EQ(Convert({"   40 END DO"}), (Lines{"   40 END DO"}));
 }
 
 TEST_F(StatementConverterTest, TraceLinesBeforeCall) {
