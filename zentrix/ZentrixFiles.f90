@@ -1,5 +1,6 @@
 ! Files of converted programs: Open_File and Close_File stand for OPEN and
-! CLOSE, WriteStringByHandle writes a buffer to a handle-driven unit.
+! CLOSE, zx_WriteByHandle (WriteStringByHandle in earlier conversions)
+! writes a buffer to a handle-driven unit.
 
 subroutine Open_File(unit, file, status, form)
   use Zentrix, only: fo_Error, zx_Ebuf
@@ -96,6 +97,27 @@ subroutine zx_WriteRecordsByHandle(unit, records)
     call WriteStringByHandle(unit, records(r))
   end do
 end subroutine zx_WriteRecordsByHandle
+
+! A text to a unit as written, without its trailing blanks.
+subroutine zx_WriteTextByHandle(unit, text)
+  implicit none
+  integer unit
+  character(len=*) text
+  write(unit, '(A)') trim(text)
+end subroutine zx_WriteTextByHandle
+
+! The records of the console buffer that a WRITE filled, each as written.
+subroutine zx_WriteRecordsAsWritten(unit, records)
+  use Zentrix, only: zx_RecordLength
+  implicit none
+  integer unit
+  character(len=zx_RecordLength) records(:)
+  integer r
+  do r = 1, size(records)
+    if (r > 1 .and. ichar(records(r)(zx_RecordLength:zx_RecordLength)) == 0) exit
+    write(unit, '(A)') trim(records(r))
+  end do
+end subroutine zx_WriteRecordsAsWritten
 
 ! OPEN with NEWUNIT=: the first unit from 1000 on that no file is
 ! connected to, above the fixed numbers programs choose themselves.

@@ -232,7 +232,7 @@ StatementConverter::ScanResult StatementConverter::TryRows(Scanner& scan,
         // Column 6 marks a continuation in fixed form only.
         bool column6Blank = freeForm_ || text.size() < 6 || IsBlank(text[5]);
         if (!column6Blank || IsCommentLine(text, freeForm_)) return ScanResult::Unmatched;
-        ApplyFormatRule();
+        PassFormatStatement();
         return ScanResult::Done;
       }
     }
@@ -326,6 +326,16 @@ void StatementConverter::PushDoLabel(Scanner& scan) {
     run_.unit.doLabelStack.push_back(label);
 }
 
+// A FORMAT statement stays as written, "/" included: the console buffer
+// is an internal file of many records, so a "/" begins the next one there
+// as it does in a file. Its continuation lines go with it unscanned.
+void StatementConverter::PassFormatStatement() {
+  while (LinesFollow()) {
+    output_.WriteOutputLine(*text_);
+    TakeLine();
+  }
+}
+
 void StatementConverter::ApplyPauseRule() {
   std::string& text = *text_;
   std::string head = freeForm_ ? LabelPrefix() : text.substr(0, 6);
@@ -361,7 +371,7 @@ void StatementConverter::ApplyTraceRule() {
   std::string head = freeForm_ ? LabelPrefix() : text.substr(0, 6);
   output_.WriteOutputLine(head + "zx_BufIO='Trace> " + trace + "'");
   output_.WriteOutputLine("      call zx_NewRecord(0) ");
-  output_.WriteOutputLine("      call Interface_IO(1)   ! Write");
+  output_.WriteOutputLine("      call Interface_IO(5)   ! Write");
   BlankColumns(text, freeForm_ ? std::min(statementStart_, text.size()) : 5);
 }
 

@@ -1,6 +1,6 @@
 // The statement converter rewrites a line of a statement of a program unit:
 // STOP, PAUSE, labelled ENDDO and DO loops, RETURN, trace lines before CALL,
-// FORMAT statements used by console output, and the recognised I/O
+// FORMAT statements (copied as written), and the recognised I/O
 // statements (OPEN, CLOSE, READ, PRINT, WRITE), which get their comment
 // line, error description, label move and logical-IF unfolding here and are
 // rewritten by the console I/O and file I/O rules.
@@ -38,12 +38,6 @@ struct IoUnitData {
   std::string formatSpec;   // a recognised format: '...', * or a label
   std::string controlRest;  // the control list after the format item
 };
-
-// A format given as an apostrophe constant ('(1X,I5/1X)') that goes through
-// the console buffer: each run of n "/" outside the format's own doubled
-// apostrophes becomes nH and n bytes 250, as the FORMAT rule does for FORMAT
-// statements. Other texts are returned unchanged.
-std::string SeparateRecordsInQuotedFormat(const std::string& formatPart);
 
 // The value of name= in a statement key, up to a "," or ")" outside
 // parentheses and apostrophes (FILE=NAMES(I,J) keeps both subscripts), a
@@ -93,10 +87,7 @@ class StatementConverter {
   bool ApplyStopRule(const Scanner& scan);
   void ApplyTraceRule();
 
-  // FORMAT statements used by console output.
-  void ApplyFormatRule();
-  void RewriteFixedFormFormat(std::vector<std::string>& lines);
-  void RewriteFreeFormFormat(std::vector<std::string>& lines);
+  void PassFormatStatement();
 
   // The steps every recognised I/O statement takes.
   void ConvertIoStatement(Scanner& scan, IoKind kind);

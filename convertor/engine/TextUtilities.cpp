@@ -75,17 +75,6 @@ std::size_t ClosingBracket(std::string_view text, std::size_t from) {
   return std::string_view::npos;
 }
 
-std::size_t FindSlash(std::string_view text) {
-  bool inside = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\'')
-      inside = !inside;
-    else if (text[i] == '/' && !inside)
-      return i + 1;
-  }
-  return 0;
-}
-
 bool EndsInsideConstant(std::string_view text) {
   bool inside = false;
   std::size_t end = std::min(text.size(), kFixedFormLastColumn);

@@ -32,9 +32,6 @@ bool KeyStartsWith(std::string_view text, std::string_view word, bool freeForm);
 // or the end of the text comes first.
 std::size_t ClosingBracket(std::string_view text, std::size_t from);
 
-// Column (1-based) of the first "/" outside apostrophes; 0 when none.
-std::size_t FindSlash(std::string_view text);
-
 // A prepared fixed-form line whose statement field ends inside a character
 // constant (which its continuation line goes on with); the line is taken to
 // begin outside constants.
