@@ -95,6 +95,7 @@ void ApplySetting(ConversionSettings& options, SettingKey key, const std::string
       break;
     case SettingKey::ErrLab:
       options.errorLabel = value;
+      options.errorLabelGiven = true;
       break;
     case SettingKey::Units:
       options.consoleUnits = "," + value + ",";

@@ -73,6 +73,7 @@ ConversionRun::ConversionRun(const ConversionJob& job, CarryOver& carry, RunObse
   if (!job.projectRun && observer.WantsLines()) reader_.SetInputEcho(&inputEcho_);
   output_.SetCurrentLocation([this] { return reader_.Location(currentPlace_); });
   output_.SetSourceNames(job.shownSource, job.givenSource);
+  output_.SetHandlerLabels(DefaultHandlerLabels(settings_));
 }
 
 RunResult ConversionRun::Run() {
@@ -271,6 +272,7 @@ void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index
   UnitHead head = RecogniseUnitHead(text_, line.freeForm, name);
   run_.unit = UnitData();
   handlerLabelClash_ = SourceLocation();
+  definedLabels_.Clear();
   if (afterContains_) {
     run_.unit.characterNames = hostCharacterNames_;
     if (head == UnitHead::None && IsUnitEnd(text_, line.freeForm)) {
@@ -409,7 +411,9 @@ void ConversionRun::HandleContains() {
 // A label of the unit that its handlers take as well makes a duplicate
 // label; the handlers come only with a rewritten I/O statement.
 void ConversionRun::NoteHandlerLabelClash(const StatementLine& line) {
-  if (line.label == 0 || handlerLabelClash_.line != 0) return;
+  if (line.label == 0) return;
+  definedLabels_.Note(line.label);
+  if (handlerLabelClash_.line != 0) return;
   std::string text = std::to_string(line.label);
   if (text == settings_.errorLabel || text == "9" + settings_.errorLabel) {
     handlerLabelClash_ = reader_.Location(line.place);
@@ -417,14 +421,23 @@ void ConversionRun::NoteHandlerLabelClash(const StatementLine& line) {
   }
 }
 
+// A unit that defines a default handler label gets handlers under labels
+// it does not use (the jumps written so far change with them); labels the
+// ERRLAB setting chose stay, and the duplicate is reported.
 void ConversionRun::WriteUnitEndLines() {
+  HandlerLabels labels = ChooseHandlerLabels(settings_, definedLabels_);
   if (run_.unit.ioHandlersNeeded && handlerLabelClash_.line != 0) {
     std::string handler = clashingLabel_ == settings_.errorLabel ? "I/O error" : "end-of-file";
-    output_.Warn(handlerLabelClash_, "label " + clashingLabel_ + " is also the label of the " +
-                                         handler + " handler added to this unit; choose " +
-                                         "other handler labels with the ERRLAB setting");
+    std::string said = "label " + clashingLabel_ + " is also the default label of the " + handler +
+                       " handler; this unit's handlers take labels " + labels.error + " and " +
+                       labels.endOfFile;
+    if (labels.error == settings_.errorLabel)
+      said = "label " + clashingLabel_ + " is also the label of the " + handler +
+             " handler added to this unit; choose other handler labels with the ERRLAB setting";
+    output_.Warn(handlerLabelClash_, said);
   }
-  WriteEndOfUnitLines(output_, settings_, run_.unit, freeMemoryPresent_);
+  output_.ResolveHandlerLabels(labels);
+  WriteEndOfUnitLines(output_, labels, run_.unit, freeMemoryPresent_);
 }
 
 // A statement between units, outside a MODULE or BLOCK DATA, belongs to

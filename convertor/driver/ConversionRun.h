@@ -94,6 +94,7 @@ class ConversionRun {
   // Where the unit defines a label that its handlers take (0: nowhere).
   SourceLocation handlerLabelClash_;
   std::string clashingLabel_;
+  DefinedLabels definedLabels_;  // the unit's own labels
 };
 
 }  // namespace kvq

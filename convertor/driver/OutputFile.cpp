@@ -91,6 +91,8 @@ bool OutputFile::Create(const std::string& path) {
   }
   failed_ = false;
   buffer_.clear();
+  flushed_ = 0;
+  handlerJumps_.clear();
   return true;
 }
 
@@ -180,10 +182,50 @@ void OutputFile::Flush() {
   if (file_ && !buffer_.empty() &&
       std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
     failed_ = true;
+  flushed_ += buffer_.size();
   buffer_.clear();
 }
 
-void OutputFile::Write(std::string_view line, bool leadingCToComment) {
+// Marks become the current labels; each piece is noted at its offset in
+// the file.
+void OutputFile::PutInLabels(std::string& line, std::uint64_t offset) {
+  pieces_.clear();
+  marks_.Fill(line, handlerLabels_, &pieces_);
+  for (const MarkPiece& piece : pieces_)
+    handlerJumps_.push_back({offset + piece.at, piece.length, piece.handler, piece.digit});
+}
+
+void OutputFile::Overwrite(std::uint64_t offset, std::string_view text) {
+  if (offset >= flushed_) {
+    buffer_.replace(offset - flushed_, text.size(), text);
+    return;
+  }
+  if (!file_) return;
+  if (std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0 ||
+      std::fwrite(text.data(), 1, text.size(), file_) != text.size() ||
+      std::fseek(file_, 0, SEEK_END) != 0)
+    failed_ = true;
+}
+
+void OutputFile::ResolveHandlerLabels(const HandlerLabels& labels) {
+  for (const HandlerJump& jump : handlerJumps_) {
+    std::string_view label =
+        std::string_view(labels.Of(jump.handler)).substr(jump.digit, jump.length);
+    std::string_view written =
+        std::string_view(handlerLabels_.Of(jump.handler)).substr(jump.digit, jump.length);
+    if (label.size() == jump.length && label != written) Overwrite(jump.offset, label);
+  }
+  handlerJumps_.clear();
+}
+
+void OutputFile::Write(std::string_view given, bool leadingCToComment) {
+  std::string withLabels;
+  std::string_view line = given;
+  if (given.find_first_of("\x1e\x1f") != std::string_view::npos) {
+    withLabels.assign(given);
+    PutInLabels(withLabels, flushed_ + buffer_.size());
+    line = withLabels;
+  }
   bool comment = leadingCToComment && !line.empty() && line[0] == 'C' && !IsContainsLine(line);
   if (file_) {
     if (comment) {

@@ -339,9 +339,9 @@ void StatementConverter::RewriteRead(Scanner& scan) {
   // to the unit's handlers would take precedence over it.
   std::string added;
   if (!HasSpecifier(key, "IOSTAT")) {
-    if (!HasSpecifier(key, "ERR")) added = "ERR=" + settings_.errorLabel;
+    if (!HasSpecifier(key, "ERR")) added = "ERR=" + ErrorLabel();
     if (!HasSpecifier(key, "END") && !HasSpecifier(key, "REC"))
-      added += (added.empty() ? "" : ",") + std::string("END=9") + settings_.errorLabel;
+      added += (added.empty() ? "" : ",") + std::string("END=") + EndOfFileLabel();
   }
   ComposeIoStatement(scan, head + unit_.formatPart + added + rest + ")");
   PassContinuationLines();
@@ -370,7 +370,7 @@ void StatementConverter::RewritePrint(Scanner& scan) {
   RecordFormatLabel(IoDirection::Write);
   if (unit_.unitEnd == ',' || unit_.unitEnd == kEndMarker) unit_.unitEnd = ' ';
   ComposeIoStatement(scan, ConsoleIoHead(IoDirection::Write) + unit_.formatPart +
-                               "ERR=" + settings_.errorLabel + ")" + std::string(1, unit_.unitEnd));
+                               "ERR=" + ErrorLabel() + ")" + std::string(1, unit_.unitEnd));
   PassContinuationLines();
   if (!carry_.write.redirected) {
     output_.WriteOutputLine(*text_);
@@ -390,7 +390,7 @@ void StatementConverter::RewriteWrite(Scanner& scan) {
   std::string& rest = unit_.controlRest;
   if (!rest.empty() && rest[0] != ',') rest.insert(0, ",");
   if (!HasSpecifier(key, "ERR") && !HasSpecifier(key, "IOSTAT"))
-    rest = "ERR=" + settings_.errorLabel + rest;
+    rest = "ERR=" + ErrorLabel() + rest;
 
   // A handle-driven unit is written through the buffer whether or not
   // console output is redirected: its text goes out by its handle.

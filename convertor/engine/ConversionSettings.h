@@ -27,6 +27,7 @@ struct ConversionSettings {
   bool consoleMain = false;                        // main program becomes a console program
   Dialect dialect = Dialect::Compaq;               // "*$" directives become "!DEC$" lines
   std::string errorLabel = "9470";                 // label of the I/O error handler
+  bool errorLabelGiven = false;                    // ERRLAB= chose it: no other is taken
   std::string consoleUnits{kDefaultConsoleUnits};  // comma-framed designators
   std::string handleDrivenUnits;                   // comma-framed designators
   bool insertSave = true;

@@ -62,7 +62,7 @@ void StatementConverter::RewriteOpen(Scanner& scan) {
   if (status.empty()) status = "'unknown'";
   std::string errorLabel = KeywordValue(key, "ERR");
   if (errorLabel.empty()) {
-    errorLabel = settings_.errorLabel;
+    errorLabel = ErrorLabel();
     run_.unit.ioHandlersNeeded = true;
   }
 
@@ -71,7 +71,7 @@ void StatementConverter::RewriteOpen(Scanner& scan) {
     // the record length in 6 columns.
     form = kDirectAccessForm;
     output_.WriteOutputLine("      Write(" + std::string(kDirectAccessForm) +
-                            ",'(1HD,i6)',err=" + settings_.errorLabel + ") " + recordLength);
+                            ",'(1HD,i6)',err=" + ErrorLabel() + ") " + recordLength);
     run_.unit.ioHandlersNeeded = true;
   }
   if (position == "'APPEND'") file = "'+'//" + file;

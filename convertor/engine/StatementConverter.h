@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/ConversionSettings.h"
+#include "engine/HandlerLabels.h"
 #include "engine/OutputChannel.h"
 #include "engine/RunState.h"
 #include "engine/Scanner.h"
@@ -114,8 +115,9 @@ class StatementConverter {
   void RewriteClose(Scanner& scan);
 
   bool Mpi() const { return settings_.conversionMode == ConversionMode::SingleForMpi; }
-  // The end-of-file handler's label: "9" and the error label.
-  std::string EndOfFileLabel() const { return "9" + settings_.errorLabel; }
+  // Where a generated statement jumps to the unit's handlers.
+  std::string ErrorLabel() const { return HandlerReference(settings_, Handler::Error); }
+  std::string EndOfFileLabel() const { return HandlerReference(settings_, Handler::EndOfFile); }
   std::string LabelPrefix() const;
   // The statement's lines after the ones taken so far.
   bool LinesFollow() const { return next_ < statement_->size(); }

@@ -275,6 +275,47 @@ TEST_F(ConversionRunTest, ObserverGetsLinesInBatchesAndWarningsWithTheirPlace) {
                 "MEM.FOR:604: warning: Could not correctly convert:    10 WRITE(*,*) I"}));
 }
 
+// A unit that defines the default handler labels after its first jumps to
+// them: the jumps written before (also those already on disk, and a label
+// cut by the split at column 72) and the handlers take the next free
+// labels. Labels chosen with ERRLAB= stay, with the duplicate reported.
+TEST_F(ConversionRunTest, HandlerLabelsTheUnitDefinesGiveWayToFreeOnes) {
+  std::vector<std::string> source{
+      "      SUBROUTINE S",
+      "      IF(N.GT.0) WRITE(6,'(1X,''Energy of the system'',F9.4,'' eV'')') E"};
+  for (int i = 0; i < 20000; ++i) source.push_back("      WRITE(*,*) I");
+  source.insert(source.end(), {" 9470 CONTINUE", " 9471 CONTINUE", "      END"});
+  ASSERT_EQ(RunText(CrLf(source), "L.OUT").outcome, RunOutcome::Converted);
+  std::string out = ReadBytes(Path("L.OUT"));
+  EXPECT_GT(out.size(), std::size_t{2} << 20) << "the first jumps were on disk";
+  EXPECT_EQ(out.find("ERR=9470"), std::string::npos);
+  EXPECT_NE(out.find(",ERR=94\r\n     -   72)"), std::string::npos) << "the cut label";
+  std::size_t jumps = 0;
+  for (std::size_t at = out.find("ERR=9472)"); at != std::string::npos;
+       at = out.find("ERR=9472)", at + 1))
+    ++jumps;
+  EXPECT_EQ(jumps, 20000u);
+  EXPECT_NE(out.find(" 9472 CALL zx_IO_ERROR"), std::string::npos);
+  EXPECT_NE(out.find("99472 CALL zx_Eof_Read"), std::string::npos);
+  EXPECT_EQ(window.diagnostics,
+            (std::vector<std::string>{"MEM.FOR:20003: warning: label 9470 is also the default "
+                                      "label of the I/O error handler; this unit's handlers "
+                                      "take labels 9472 and 99472"}));
+
+  ConversionSettings given;
+  given.errorLabel = "9470";
+  given.errorLabelGiven = true;
+  ASSERT_EQ(
+      RunText(CrLf({"      SUBROUTINE S", "      WRITE(*,*) I", " 9470 CONTINUE", "      END"}),
+              "G.OUT", given)
+          .outcome,
+      RunOutcome::Converted);
+  EXPECT_NE(ReadBytes(Path("G.OUT")).find(" 9470 CALL zx_IO_ERROR"), std::string::npos);
+  EXPECT_TRUE(
+      window.diagnostics.back().ends_with("choose other handler labels with the "
+                                          "ERRLAB setting"));
+}
+
 TEST_F(ConversionRunTest, IncludeThatCannotBeOpenedIsReported) {
   std::string out = Path("I.OUT");
   ConversionJob job;

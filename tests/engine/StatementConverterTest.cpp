@@ -31,9 +31,8 @@ class StatementConverterTest : public ::testing::Test {
     h.output.lines.clear();
     text = h.stmt().Text();
     taken = converter.ConvertStatement(h.stmt(), 0, text);
-    Lines lines = h.output.lines;
-    lines.push_back(text);
-    return lines;
+    h.output.WriteOutputLine(text);  // as the run writes it
+    return h.output.lines;
   }
 
   test::ReaderHarness h;
