@@ -170,6 +170,24 @@ std::string ErrorLabelProblem(std::string_view key, std::string_view value) {
 
 }  // namespace
 
+std::string DllNameProblem(std::string_view name) {
+  if (IsFortranName(name)) return {};
+  return "\"" + std::string(name) +
+         "\" is no Fortran name: the DLL name begins with a letter and holds only letters, "
+         "digits and _ (at most 63)";
+}
+
+std::string SettingError(std::string_view argument) {
+  std::size_t equals = argument.find('=');
+  if (equals == std::string_view::npos) return {};
+  const SettingKeyword* keyword = SelectedKeyword(argument.substr(0, equals));
+  std::string value(argument.substr(equals + 1));
+  TrimTrailingBlanks(value);
+  if (!keyword || keyword->key != SettingKey::Name || value.empty()) return {};
+  std::string problem = DllNameProblem(value);
+  return problem.empty() ? problem : std::string(argument) + ": " + problem;
+}
+
 std::string SettingProblem(std::string_view argument) {
   std::size_t equals = argument.find('=');
   if (equals == std::string_view::npos) return {};

@@ -308,7 +308,9 @@ void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index
 }
 
 void ConversionRun::EnsureDllName(const std::string& programName) {
-  if (dllName_.empty() && job_.askDllName) {
+  // A name that is no Fortran name would make the entry routine's head
+  // invalid: it is asked for again.
+  if ((dllName_.empty() || !IsFortranName(dllName_)) && job_.askDllName) {
     SourceLocation at = reader_.Location(currentPlace_);
     dllName_ = job_.askDllName(dllName_, programName,
                                output_.NameForUser(at.file) + ":" + std::to_string(at.line));

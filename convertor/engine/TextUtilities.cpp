@@ -120,4 +120,12 @@ char LastNonBlank(std::string_view text) {
   return at == std::string_view::npos ? ' ' : text[at];
 }
 
+bool IsFortranName(std::string_view name) {
+  constexpr std::size_t kLongestName = 63;
+  if (name.empty() || name.size() > kLongestName || !IsUpperLetter(ToUpper(name[0]))) return false;
+  for (char c : name)
+    if (!IsNameChar(c)) return false;
+  return true;
+}
+
 }  // namespace kvq

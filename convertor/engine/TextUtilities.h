@@ -41,6 +41,10 @@ bool EndsInsideConstant(std::string_view text);
 // so that no run overflows.
 std::size_t DigitsValue(std::string_view digits, std::size_t limit = 9);
 
+// A name a Fortran compiler takes: a letter, then letters, digits and "_",
+// at most 63 characters.
+bool IsFortranName(std::string_view name);
+
 // Removes blanks at the end, or at both ends.
 void TrimTrailingBlanks(std::string& text);
 std::string_view TrimBlanks(std::string_view text);

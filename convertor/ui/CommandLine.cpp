@@ -120,6 +120,8 @@ std::string CheckArgumentForm(const ParamList& params, const ConsoleStreams& str
   std::vector<std::string> files;
   for (std::size_t i = 0; i < params.size(); ++i) {
     if (Contains(params[i], "=")) {
+      std::string error = SettingError(params.Original(i));
+      if (!error.empty()) return error;
       std::string problem = SettingProblem(params.Original(i));
       if (!problem.empty()) std::fprintf(streams.err, "convertor: warning: %s\n", problem.c_str());
     } else {

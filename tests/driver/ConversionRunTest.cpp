@@ -49,6 +49,11 @@ class ScriptedWindow : public UserInterface, public RunObserver {
   std::string InputQuery(const std::string& caption, const std::string& prompt,
                          const std::string& initial, const QueryFallback&) override {
     queries.push_back(caption + "|" + prompt + "|" + initial);
+    if (!answers.empty()) {
+      std::string next = answers.front();
+      answers.pop_front();
+      return next.empty() ? initial : next;  // "": Cancel
+    }
     return answer.empty() ? initial : answer;
   }
   bool CanShowDialogs() const override { return true; }
@@ -76,6 +81,7 @@ class ScriptedWindow : public UserInterface, public RunObserver {
   bool cancel = false;
   std::vector<FileDialogRequest> openRequests, saveRequests;
   std::deque<std::string> files;
+  std::deque<std::string> answers;  // answered in turn before answer
   std::string status, caption, answer;
   bool shown = false, closed = false;
 };
@@ -123,6 +129,26 @@ TEST_F(ConversionRunTest, MissingDllNameIsAskedForAndUpperCased) {
   EXPECT_NE(
       ReadBytes(Path("P.OUT")).find("      SUBROUTINE MINE(job)        !  main DLL routine\r\n"),
       std::string::npos);
+}
+
+// A DLL name that is no Fortran name is refused and asked for again,
+// offering the main program's name, which Cancel then takes.
+TEST_F(ConversionRunTest, ADllNameThatIsNoFortranNameIsAskedForAgain) {
+  WriteBytes(Path("P.FOR"), CrLf({"      PROGRAM HELLO", "      END"}));
+  window.answers = {"my-prog", "", ""};
+  ASSERT_EQ(Run({Path("P.FOR"), Path("P.OUT")}), RunOutcome::Converted);
+  EXPECT_EQ(window.queries,
+            (std::vector<std::string>{"Enter DLL Name|Needed only for main file|",
+                                      "Enter DLL Name|Needed only for main file|HELLO"}));
+  EXPECT_EQ(window.messages,
+            (std::vector<std::string>{"\"my-prog\" is no Fortran name: the DLL name begins with a "
+                                      "letter and holds only letters, digits and _ (at most 63)"}));
+  EXPECT_NE(ReadBytes(Path("P.OUT")).find("      SUBROUTINE HELLO(job)"), std::string::npos);
+  // Cancel at the first question leaves no name: that is asked again too.
+  state.settings.dllName.clear();
+  window.answers = {"", "Mine"};
+  ASSERT_EQ(Run({Path("P.FOR"), Path("P.OUT")}), RunOutcome::Converted);
+  EXPECT_EQ(state.settings.dllName, "MINE");
 }
 
 TEST_F(ConversionRunTest, ConsoleMainProgramStaysSelectedForSingleSourceRuns) {
