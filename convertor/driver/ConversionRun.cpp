@@ -260,7 +260,8 @@ std::size_t ConversionRun::HandleLine(const Statement& statement, std::size_t in
   text_ = text;
   if (unitState_ == UnitState::BetweenUnits) {
     HandleUnitHead(statement, index);
-    return 1;
+    if (unitState_ == UnitState::BetweenUnits || !headlessMainProgram_) return 1;
+    headlessMainProgram_ = false;  // the statement is the main program's first
   }
   return HandleCode(statement, index);
 }
@@ -284,8 +285,13 @@ void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index
       return;
     }
   }
+  if (head == UnitHead::None && BeginsHeadlessMainProgram(statement, index)) {
+    StartHeadlessMainProgram();
+    return;
+  }
   if (head == UnitHead::None) NoteLineOutsideUnits(statement, index);
   if (head != UnitHead::None) {
+    unitSeen_ = true;
     outsideReported_ = false;
     unitState_ = UnitState::AfterHead;
     run_.unit.procedure = head == UnitHead::Procedure;
@@ -305,6 +311,37 @@ void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index
   }
   output_.WriteOutputLine(text_);
   NoteWritten(text_);
+}
+
+// FORTRAN 77 makes the PROGRAM statement optional: a main source whose
+// first statement belongs to no unit, and opens no MODULE or BLOCK DATA,
+// begins its main program there.
+bool ConversionRun::BeginsHeadlessMainProgram(const Statement& statement, std::size_t index) const {
+  const StatementLine& line = statement.line(index);
+  if (unitSeen_ || afterContains_ || inModule_ || line.continues || line.depth != 0) return false;
+  const std::string& key = index == 0 ? statement.Key() : StatementKey(line.text, line.freeForm);
+  for (std::string_view word : {"MODULE", "SUBMODULE", "BLOCKDATA", "END", "INCLUDE"})
+    if (key.starts_with(word)) return false;
+  return true;
+}
+
+// The head a PROGRAM statement would have given, before the statement.
+void ConversionRun::StartHeadlessMainProgram() {
+  unitSeen_ = true;
+  headlessMainProgram_ = true;
+  unitState_ = UnitState::AfterHead;
+  run_.mainProgramConverted = true;
+  std::string head(kDllMainHead);
+  if (settings_.conversionMode == ConversionMode::SingleForMpi) {
+    head = kMpiUserMainHead;
+  } else {
+    std::string stem = UpperCase(FileNamePart(job_.shownSource));
+    stem = stem.substr(0, stem.find('.'));
+    EnsureDllName(IsFortranName(stem) ? stem : std::string("MAIN"));
+  }
+  WriteMainProgramBlock(output_, settings_, dllName_);
+  output_.WriteOutputLine(head);
+  NoteWritten(head);
 }
 
 void ConversionRun::EnsureDllName(const std::string& programName) {

@@ -52,6 +52,8 @@ class ConversionRun {
   void NoteLineOutsideUnits(const Statement& statement, std::size_t index);
   // The text written last for a line: the next line's handling looks at it.
   void NoteWritten(std::string_view text);
+  bool BeginsHeadlessMainProgram(const Statement& statement, std::size_t index) const;
+  void StartHeadlessMainProgram();
   void EnsureDllName(const std::string& programName);
   void EchoInputLines();
   void ShowRunStatus(const std::string& message);
@@ -91,6 +93,9 @@ class ConversionRun {
   // unit has been reported.
   bool inModule_ = false;
   bool outsideReported_ = false;
+  bool unitSeen_ = false;  // a unit has begun in this source
+  // The statement being handled begins a main program without PROGRAM.
+  bool headlessMainProgram_ = false;
   // Where the unit defines a label that its handlers take (0: nowhere).
   SourceLocation handlerLabelClash_;
   std::string clashingLabel_;

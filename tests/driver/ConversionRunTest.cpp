@@ -110,11 +110,10 @@ class ConversionRunTest : public ::testing::Test {
 };
 
 TEST_F(ConversionRunTest, ListBoxesShowTheSourceAndTheOutput) {
-  WriteBytes(Path("A.FOR"), CrLf({"      X=1", "", "      END"}));
+  WriteBytes(Path("A.FOR"), CrLf({"! X=1", "", "      END"}));
   ASSERT_EQ(Run({Path("A.FOR"), Path("A.OUT")}), RunOutcome::Converted);
-  EXPECT_EQ(window.inputList, (std::vector<std::string>{"      X=1", "", "      END"}));
-  EXPECT_EQ(window.outputList,
-            (std::vector<std::string>{"!KVQ:NO_TOUCH!", "      X=1", "      END"}));
+  EXPECT_EQ(window.inputList, (std::vector<std::string>{"! X=1", "", "      END"}));
+  EXPECT_EQ(window.outputList, (std::vector<std::string>{"!KVQ:NO_TOUCH!", "! X=1", "      END"}));
   EXPECT_EQ(window.status,
             UpperCase(Path("A.FOR")) + "    Input Lines:2     Output Lines:3     - ready !");
 }
@@ -187,7 +186,7 @@ TEST_F(ConversionRunTest, MpiStartCommandWritesTheMpiMainProgram) {
 }
 
 TEST_F(ConversionRunTest, DialogsAskForMissingFileNames) {
-  WriteBytes(Path("PROG.FOR"), CrLf({"      X=1"}));
+  WriteBytes(Path("PROG.FOR"), CrLf({"! X=1"}));
   window.files = {Path("prog.for"), Path("prog.out")};
   state.batchMode = true;
   ASSERT_EQ(Run({"SAVE=N", "TRACE=N"}), RunOutcome::Converted);
@@ -200,13 +199,13 @@ TEST_F(ConversionRunTest, DialogsAskForMissingFileNames) {
   EXPECT_EQ(window.saveRequests[0].fileName, UpperCase(Path("prog.F")));  // .FOR proposes .F
   EXPECT_EQ(window.caption, "KVQ : Fortran to Fortran Convertor. Vers:25/12/2004.   " +
                                 UpperCase(Path("prog.for")) + " -> " + UpperCase(Path("prog.out")));
-  EXPECT_EQ(ReadBytes(Path("prog.out")), CrLf({"!KVQ:NO_TOUCH!", "      X=1"}));
+  EXPECT_EQ(ReadBytes(Path("prog.out")), CrLf({"!KVQ:NO_TOUCH!", "! X=1"}));
 }
 
 TEST_F(ConversionRunTest, ASourceInAConvertedDirectoryIsRefusedAndAskedAgain) {
   std::filesystem::create_directory(dir.path() / "Converted_X");
   WriteBytes(Path("Converted_X/A.FOR"), CrLf({"      X=1"}));
-  WriteBytes(Path("B.F90"), CrLf({"x=1"}));
+  WriteBytes(Path("B.F90"), CrLf({"! x=1"}));
   window.files = {Path("Converted_X/A.FOR"), Path("B.F90"), Path("B.OUT")};
   ASSERT_EQ(Run({}), RunOutcome::Converted);
   EXPECT_EQ(window.messages, (std::vector<std::string>{UpperCase(Path("Converted_X/A.FOR")) +
