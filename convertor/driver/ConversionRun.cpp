@@ -274,6 +274,7 @@ void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index
   run_.unit = UnitData();
   handlerLabelClash_ = SourceLocation();
   definedLabels_.Clear();
+  saveLineAt_.reset();
   if (afterContains_) {
     run_.unit.characterNames = hostCharacterNames_;
     if (head == UnitHead::None && IsUnitEnd(text_, line.freeForm)) {
@@ -311,6 +312,20 @@ void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index
   }
   output_.WriteOutputLine(text_);
   NoteWritten(text_);
+}
+
+// A local ALLOCATABLE is deallocated at RETURN; the save line would keep
+// it allocated, and the unit's next ALLOCATE fail. Such a unit's save line
+// becomes a comment (it may stand on disk already: same length, in place).
+void ConversionRun::UnsaveAllocatableLocals(const Statement& statement) {
+  std::string key = statement.size() == 1
+                        ? statement.Key()
+                        : JoinedStatementKey(statement.Joined(), statement.FreeForm());
+  if (key.find("ALLOCATABLE") == std::string::npos ||
+      !DeclaresAllocatableLocal(key, StatementKey(headText_, statement.FreeForm())))
+    return;
+  output_.Overwrite(*saveLineAt_, "!");
+  saveLineAt_.reset();
 }
 
 // FORTRAN 77 makes the PROGRAM statement optional: a main source whose
@@ -376,6 +391,7 @@ std::size_t ConversionRun::HandleCode(const Statement& statement, std::size_t in
   }
   HandleDeclarationSteps(statement, index);
   NoteHandlerLabelClash(line);
+  if (index == 0 && saveLineAt_) UnsaveAllocatableLocals(statement);
 
   if (IsUnitEnd(text_, line.freeForm)) {
     HandleUnitEnd();
@@ -417,7 +433,10 @@ void ConversionRun::HandleDeclarationSteps(const Statement& statement, std::size
         !startsWith("USE") && !startsWith("PARAMETER") && !startsWith("IMPLICIT")) {
       unitState_ = UnitState::InBody;
       if (mpi) output_.WriteOutputLine(kIncludeZentrixLine);
-      if (settings_.insertSave && !run_.unit.takesNoSave) output_.WriteOutputLine(kSaveLine);
+      if (settings_.insertSave && !run_.unit.takesNoSave) {
+        saveLineAt_ = output_.Position();
+        output_.WriteOutputLine(kSaveLine);
+      }
     } else if (startsWith("USEZENTRIX")) {
       text_ = "!";
     }

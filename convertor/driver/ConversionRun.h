@@ -4,6 +4,7 @@
 // anything except through the job's askDllName.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,7 @@ class ConversionRun {
   void NoteWritten(std::string_view text);
   bool BeginsHeadlessMainProgram(const Statement& statement, std::size_t index) const;
   void StartHeadlessMainProgram();
+  void UnsaveAllocatableLocals(const Statement& statement);
   void EnsureDllName(const std::string& programName);
   void EchoInputLines();
   void ShowRunStatus(const std::string& message);
@@ -100,6 +102,8 @@ class ConversionRun {
   SourceLocation handlerLabelClash_;
   std::string clashingLabel_;
   DefinedLabels definedLabels_;  // the unit's own labels
+  // Where the unit's save line stands in the output, while it may change.
+  std::optional<std::uint64_t> saveLineAt_;
 };
 
 }  // namespace kvq

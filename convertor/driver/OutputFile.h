@@ -56,12 +56,15 @@ class OutputFile : public OutputChannel {
   // The unit ends with these labels: the jumps written since the last call
   // are changed to them where they differ.
   void ResolveHandlerLabels(const HandlerLabels& labels);
+  // Where the next line will begin in the file.
+  std::uint64_t Position() const { return flushed_ + buffer_.size(); }
+  // Replaces bytes written at offset by as many others.
+  void Overwrite(std::uint64_t offset, std::string_view text);
   int OutputLines() const { return outputLines_; }
 
  private:
   void Write(std::string_view line, bool leadingCToComment);
   void PutInLabels(std::string& line, std::uint64_t offset);
-  void Overwrite(std::uint64_t offset, std::string_view text);
   void Flush();
   bool CloseTemporary();
 
