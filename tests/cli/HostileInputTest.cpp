@@ -56,13 +56,18 @@ TEST_F(HostileInputTest, LongConsoleWriteIsConvertedWhole) {
 }
 
 TEST_F(HostileInputTest, SourceWithoutLineEnd) {
-  EXPECT_EQ(Convert("      X=1"), CrLf({"!KVQ:NO_TOUCH!", "      X=1"}));
+  EXPECT_EQ(Convert("      SUBROUTINE S\r\n      X=1"),
+            CrLf({"!KVQ:NO_TOUCH!", "      SUBROUTINE S", "      use Zentrix     ! KVQ",
+                  "      save            ! KVQ:strongly recommended!", "      X=1"}));
 }
 
 TEST_F(HostileInputTest, NulBytesAndHighBytesPassThrough) {
   std::string line = std::string("      S = '") + '\0' + "\xe9\xfa\xff" + "'";
-  std::string out = Convert(CrLf({"C \x80\x81\xfe comment", line}) + "      T=1\x1a      U=2\r\n");
-  EXPECT_EQ(out, CrLf({"!KVQ:NO_TOUCH!", "! \x80\x81\xfe comment", line, "      T=1"}));
+  std::string out = Convert(CrLf({"C \x80\x81\xfe comment", "      SUBROUTINE S", line}) +
+                            "      T=1\x1a      U=2\r\n");
+  EXPECT_EQ(out, CrLf({"!KVQ:NO_TOUCH!", "! \x80\x81\xfe comment", "      SUBROUTINE S",
+                       "      use Zentrix     ! KVQ",
+                       "      save            ! KVQ:strongly recommended!", line, "      T=1"}));
 }
 
 TEST_F(HostileInputTest, TenThousandDoLabels) {
