@@ -382,9 +382,17 @@ void zx_io_error_(void) {
   if (run_status == ZX_STATUS_OK) run_status = ZX_STATUS_IO_ERROR;
 }
 
+/* The end-of-file handler: the input ended, or a READ found too few values
+   on the line it was given (a console READ takes one line), which is an
+   input error and ends the run as one. */
 void zx_eof_read_(void) {
-  report("end of input");
-  if (run_status == ZX_STATUS_OK) run_status = ZX_STATUS_END_OF_INPUT;
+  if (input_records == 0) {
+    report("end of input");
+    if (run_status == ZX_STATUS_OK) run_status = ZX_STATUS_END_OF_INPUT;
+    return;
+  }
+  report("too few values on the input line");
+  if (run_status == ZX_STATUS_OK) run_status = ZX_STATUS_IO_ERROR;
 }
 
 /* STOP in a converted module: control goes back to the host. A program

@@ -36,7 +36,8 @@ static const char kHelp[] =
     "  0   the run finished, or the module executed STOP\n"
     "  1   an ERROR STOP in the module (gfortran's status)\n"
     "  2   a gfortran run-time error in the module (gfortran's status)\n"
-    "  3   an I/O error was handled by the converted error handler\n"
+    "  3   an I/O error was handled by the converted error handler, or a READ\n"
+    "      found too few values on its input line\n"
     "  4   a READ met the end of input without an END= of its own\n"
     "  5   the module did not start (Init_zx refused)\n"
     "  64  usage error\n"
@@ -123,9 +124,7 @@ int main(int argc, char** argv) {
   if (!entry) {
     fprintf(stderr,
             "zxrun: %s: no entry routine %s in the module; the converter writes it only for a "
-            "main program that begins with a PROGRAM statement, under the name given by NAME= "
-            "or else the program's own name (a main program without PROGRAM is left "
-            "unconverted)\n",
+            "main program, under the name given by NAME= or else the program's own name\n",
             module_name, entry_name);
     return ZXRUN_LOAD_FAILED;
   }

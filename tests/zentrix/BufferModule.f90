@@ -87,6 +87,23 @@ subroutine reading(job)
 99470 call zx_Eof_Read
 end subroutine reading
 
+! A READ that finds too few values on its line takes its END= jump while
+! input remains: the handler says so, and the run ends as an input error.
+subroutine short_line(job)
+  use Zentrix
+  integer job(*), a, b
+  if (Init_zx(job) /= 0) return
+  zx_Ebuf = 'SHORT.FOR(3) PROGRAM: READ(*,*)A,B'
+  call zx_NewRecord(0)
+  call Interface_IO(3)
+  if (Ichar(zx_BufIO(1:1)) .eq. 0) goto 99470
+  read(zx_BufIO, *, err=9470, end=99470) a, b
+  return
+9470 call zx_IO_ERROR
+  return
+99470 call zx_Eof_Read
+end subroutine short_line
+
 ! NEWUNIT, the records of the buffer written by handle, and a file found
 ! whatever the case of its directory and name.
 subroutine files(job)

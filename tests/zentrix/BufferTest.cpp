@@ -94,6 +94,15 @@ TEST_F(BufferTest, ReadTakesOneLineAndMeetsTheEndOfInput) {
   EXPECT_EQ(session.output[1], "end: records  0 ios<0:  1 code  0 list ios<0:  1 length    0");
 }
 
+TEST_F(BufferTest, TooFewValuesOnTheLineIsNoEndOfInput) {
+  Session session;
+  session.input = {"1", "2"};
+  EXPECT_EQ(Run("short_line_", session), ZX_STATUS_IO_ERROR);
+  EXPECT_EQ(session.debug,
+            (std::vector<std::string>{
+                "Zentrix: too few values on the input line in SHORT.FOR(3) PROGRAM: READ(*,*)A,B"}));
+}
+
 TEST_F(BufferTest, NewUnitHandleOutputAndFileNamesOfAnyCase) {
   kvq::test::TempDirectory dir;
   std::filesystem::create_directory(dir.path() / "Sub");
