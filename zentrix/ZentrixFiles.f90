@@ -13,19 +13,23 @@ subroutine Open_File(unit, file, status, form)
   logical append
   character(len=11) directForm
 
-  name = adjustl(file)
+  ! Leading blanks belong to the name, as in the original's OPEN; only the
+  ! append mark the converter puts in front goes.
+  name = file
   append = name(1:1) == '+'
-  if (append) name = adjustl(name(2:))
+  if (append) name = name(2:)
   call zx_resolve_name(name)
   openStatus = adjustl(status)
   ios = 0
-  if (form(1:1) == 'D' .and. len(form) >= 7) then
-    ! "D" and the record length in 6 columns: direct access.
-    ! The form text holds only the record length; the statement described
-    ! in zx_Ebuf tells whether the original asked for FORM='FORMATTED'.
+  if ((form(1:1) == 'D' .or. form(1:1) == 'F') .and. len(form) >= 7) then
+    ! "D" or "F" and the record length in 6 columns: direct access, "F"
+    ! formatted. Modules converted earlier write "D" only: the statement
+    ! described in zx_Ebuf tells whether their original asked for
+    ! FORM='FORMATTED'.
     read(form(2:7), '(I6)', iostat=ios) recordLength
     directForm = 'unformatted'
-    if (index(upper(zx_Ebuf(1:200)), 'FORM=FORMATTED') > 0) directForm = 'formatted'
+    if (form(1:1) == 'F' .or. index(upper(zx_Ebuf(1:200)), 'FORM=FORMATTED') > 0) &
+        directForm = 'formatted'
     if (ios == 0) then
       if (len_trim(name) == 0) then
         open(unit, access='direct', form=directForm, recl=recordLength, &

@@ -69,9 +69,13 @@ void StatementConverter::RewriteOpen(Scanner& scan) {
   if (!recordLength.empty()) {
     // The library opens for direct access when the form is "D" followed by
     // the record length in 6 columns.
+    // "F" asks for a formatted file: the library once looked for
+    // FORM='FORMATTED' in the statement's description, which holds only
+    // its first line ("D" stays unformatted).
+    std::string_view direct = form == "'FORMATTED'" ? "'(1HF,i6)'" : "'(1HD,i6)'";
     form = kDirectAccessForm;
-    output_.WriteOutputLine("      Write(" + std::string(kDirectAccessForm) +
-                            ",'(1HD,i6)',err=" + ErrorLabel() + ") " + recordLength);
+    output_.WriteOutputLine("      Write(" + std::string(kDirectAccessForm) + "," +
+                            std::string(direct) + ",err=" + ErrorLabel() + ") " + recordLength);
     run_.unit.ioHandlersNeeded = true;
   }
   if (position == "'APPEND'") file = "'+'//" + file;
