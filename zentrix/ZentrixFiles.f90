@@ -10,7 +10,7 @@ subroutine Open_File(unit, file, status, form)
   character(len=len(file)) name
   character(len=16) openStatus
   integer recordLength, ios
-  logical append
+  logical append, direct
   character(len=11) directForm
 
   ! Leading blanks belong to the name, as in the original's OPEN; only the
@@ -21,9 +21,12 @@ subroutine Open_File(unit, file, status, form)
   call zx_resolve_name(name)
   openStatus = adjustl(status)
   ios = 0
-  if ((form(1:1) == 'D' .or. form(1:1) == 'F') .and. len(form) >= 7) then
+  direct = .false.
+  if (len(form) >= 7) direct = (form(1:1) == 'D' .or. form(1:1) == 'F') .and. &
+      verify(form(2:7), ' 0123456789') == 0
+  if (direct) then
     ! "D" or "F" and the record length in 6 columns: direct access, "F"
-    ! formatted. Modules converted earlier write "D" only: the statement
+    ! formatted (FORM='FORMATTED' itself is no such text). Modules converted earlier write "D" only: the statement
     ! described in zx_Ebuf tells whether their original asked for
     ! FORM='FORMATTED'.
     read(form(2:7), '(I6)', iostat=ios) recordLength
