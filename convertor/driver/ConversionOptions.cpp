@@ -70,7 +70,8 @@ enum class SettingKey {
   Write,
   Mode,
   AcceptLf,
-  Cards
+  Cards,
+  Lines
 };
 
 struct SettingKeyword {
@@ -86,6 +87,7 @@ constexpr SettingKeyword kSettingKeywords[] = {
     {"NAME", SettingKey::Name},         {"READ", SettingKey::Read},
     {"WRITE", SettingKey::Write},       {"MODE", SettingKey::Mode},
     {"ACCEPTLF", SettingKey::AcceptLf}, {"CARDS", SettingKey::Cards},
+    {"LINES", SettingKey::Lines},
 };
 
 void ApplySetting(ConversionSettings& options, SettingKey key, const std::string& value) {
@@ -128,6 +130,9 @@ void ApplySetting(ConversionSettings& options, SettingKey key, const std::string
       break;
     case SettingKey::Cards:
       options.sequenceField = value == "Y";
+      break;
+    case SettingKey::Lines:
+      options.lineMarkers = value == "Y";
       break;
   }
 }
@@ -218,6 +223,7 @@ std::string SettingProblem(std::string_view argument) {
     case SettingKey::Write:
     case SettingKey::AcceptLf:
     case SettingKey::Cards:
+    case SettingKey::Lines:
       return {};
   }
   return {};

@@ -74,6 +74,7 @@ ConversionRun::ConversionRun(const ConversionJob& job, CarryOver& carry, RunObse
   output_.SetCurrentLocation([this] { return reader_.Location(currentPlace_); });
   output_.SetSourceNames(job.shownSource, job.givenSource);
   output_.SetHandlerLabels(DefaultHandlerLabels(settings_));
+  output_.SetLineMarkers(settings_.lineMarkers);
 }
 
 RunResult ConversionRun::Run() {
@@ -434,8 +435,8 @@ void ConversionRun::HandleDeclarationSteps(const Statement& statement, std::size
       unitState_ = UnitState::InBody;
       if (mpi) output_.WriteOutputLine(kIncludeZentrixLine);
       if (settings_.insertSave && !run_.unit.takesNoSave) {
-        saveLineAt_ = output_.Position();
         output_.WriteOutputLine(kSaveLine);
+        saveLineAt_ = output_.LastLineStart();
       }
     } else if (startsWith("USEZENTRIX")) {
       text_ = "!";

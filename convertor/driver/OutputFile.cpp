@@ -218,7 +218,29 @@ void OutputFile::ResolveHandlerLabels(const HandlerLabels& labels) {
   handlerJumps_.clear();
 }
 
+// Every line is attributed to the source line being converted, the lines
+// inserted for it too; a marker comes where the compiler's count differs.
+void OutputFile::WriteLineMarker() {
+  SourceLocation at = current_ ? current_() : SourceLocation();
+  if (at.line <= 0) return;
+  if (at.line == nextLine_ && at.file == markedFile_) {
+    ++nextLine_;
+    return;
+  }
+  std::string name = NameForUser(at.file);
+  buffer_.append("# ").append(std::to_string(at.line)).append(" \"");
+  for (char c : name) {
+    if (c == '"' || c == '\\') buffer_.push_back('\\');
+    buffer_.push_back(c);
+  }
+  buffer_.append("\"\r\n");
+  markedFile_ = at.file;
+  nextLine_ = at.line + 1;
+}
+
 void OutputFile::Write(std::string_view given, bool leadingCToComment) {
+  if (lineMarkers_ && file_ && outputLines_ > 0) WriteLineMarker();
+  lastLineAt_ = flushed_ + buffer_.size();
   std::string withLabels;
   std::string_view line = given;
   if (given.find_first_of("\x1e\x1f") != std::string_view::npos) {

@@ -56,8 +56,11 @@ class OutputFile : public OutputChannel {
   // The unit ends with these labels: the jumps written since the last call
   // are changed to them where they differ.
   void ResolveHandlerLabels(const HandlerLabels& labels);
-  // Where the next line will begin in the file.
-  std::uint64_t Position() const { return flushed_ + buffer_.size(); }
+  // Where the line written last begins in the file.
+  std::uint64_t LastLineStart() const { return lastLineAt_; }
+  // Lines after the first get line markers ("# 9 \"bad.f\"") where the
+  // source line they come from is not the one the compiler counts to.
+  void SetLineMarkers(bool on) { lineMarkers_ = on; }
   // Replaces bytes written at offset by as many others.
   void Overwrite(std::uint64_t offset, std::string_view text);
   int OutputLines() const { return outputLines_; }
@@ -65,6 +68,7 @@ class OutputFile : public OutputChannel {
  private:
   void Write(std::string_view line, bool leadingCToComment);
   void PutInLabels(std::string& line, std::uint64_t offset);
+  void WriteLineMarker();
   void Flush();
   bool CloseTemporary();
 
@@ -86,6 +90,10 @@ class OutputFile : public OutputChannel {
   int outputLines_ = 0;
   std::string buffer_;
   std::uint64_t flushed_ = 0;  // bytes written to the file before buffer_
+  std::uint64_t lastLineAt_ = 0;
+  bool lineMarkers_ = false;
+  std::string markedFile_;  // the file of the last line marker
+  int nextLine_ = 0;        // the line number the compiler gives the next line
   std::vector<std::string> echoed_;
   HandlerLabels handlerLabels_{"9470", "99470"};
   // Where the unit's jumps to its handlers stand in the file, so that they

@@ -40,6 +40,9 @@ struct ConversionSettings {
   // Fixed form: text beyond column 72 is a card sequence field, dropped
   // from statement lines before anything reads them.
   bool sequenceField = false;
+  // LINES=Y: line markers ("# 9 \"bad.f\"") before the output lines, so that
+  // compiler messages name the user's file and line.
+  bool lineMarkers = false;
   // READ= and WRITE= given for this job; they replace the carried-over
   // redirection when the run starts.
   bool readGiven = false;

@@ -56,6 +56,7 @@ constexpr const char* kHelp =
     "  MODE=CONSOLE        the main program becomes a console program (MODE=DLL: entry routine)\n"
     "  ACCEPTLF=Y          accept bare line feeds (LF) as line ends, as --accept-lf\n"
     "  CARDS=Y             fixed form: text beyond column 72 is a card sequence field, dropped\n"
+    "  LINES=Y             line markers (# 9 \"bad.f\"): compiler messages name your lines\n"
     "\n"
     "Other forms:\n"
     "  convertor PROJECT.dsw|PROJECT.dsp   converts the whole Compaq Visual Fortran project\n"
