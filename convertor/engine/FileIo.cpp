@@ -87,8 +87,24 @@ void StatementConverter::RewriteOpen(Scanner& scan) {
   }
   WriteSplitLine(output_, freeForm_, "      CALL Open_File(" + unit + "," + file + ",",
                  status + "," + form + ")");
+  WriteChangeableSpecifiers(key, unit);
   text = iostat.empty() ? "      if(fo_Error.ne.0) goto " + errorLabel
                         : "      " + iostat + "=fo_Error";
+}
+
+// Open_File takes no BLANK=, PAD= or DELIM=; an OPEN of the connected unit
+// may change them, so the file reads (and INQUIRE answers) as the
+// original's. Its error goes where Open_File's would.
+void StatementConverter::WriteChangeableSpecifiers(const std::string& key,
+                                                   const std::string& unit) {
+  std::string specifiers;
+  for (std::string_view name : {"BLANK", "PAD", "DELIM"}) {
+    std::string value = KeywordValue(key, name);
+    if (!value.empty()) specifiers.append(",").append(name).append("=").append(value);
+  }
+  if (specifiers.empty()) return;
+  WriteSplitLine(output_, freeForm_, "      if(fo_Error.eq.0) OPEN(" + unit,
+                 specifiers + ",IOSTAT=fo_Error)");
 }
 
 void StatementConverter::RewriteClose(Scanner& scan) {

@@ -112,6 +112,7 @@ class StatementConverter {
 
   // File I/O.
   void RewriteOpen(Scanner& scan);
+  void WriteChangeableSpecifiers(const std::string& key, const std::string& unit);
   void RewriteClose(Scanner& scan);
 
   bool Mpi() const { return settings_.conversionMode == ConversionMode::SingleForMpi; }

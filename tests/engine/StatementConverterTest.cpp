@@ -118,6 +118,19 @@ TEST_F(StatementConverterTest, KeywordValueKeepsSubscriptsAndQuotedCommas) {
   EXPECT_EQ(open[2], "      CALL Open_File(11,'a,b.dat','unknown','formatted')");
 }
 
+// What Open_File cannot take is changed by an OPEN of the connected unit;
+// FORM='FORMATTED' of a direct-access OPEN on a continuation line counts.
+TEST_F(StatementConverterTest, OpenKeepsItsBlankPadDelimAndDirectForm) {
+  Lines open = Convert({"      OPEN(12,FILE='N.TXT',BLANK='ZERO',", "     &PAD='NO',IOSTAT=IOS)"});
+  EXPECT_EQ(Lines(open.begin() + 2, open.end()),
+            (Lines{"      CALL Open_File(12,'N.TXT','unknown','formatted')",
+                   "      if(fo_Error.eq.0) OPEN(12,BLANK='ZERO',PAD='NO',IOSTAT=fo_Error)",
+                   "      IOS=fo_Error"}));
+  open =
+      Convert({"      OPEN(21,FILE='D.DAT',ACCESS='DIRECT',RECL=20,", "     &FORM='FORMATTED')"});
+  EXPECT_EQ(open[2], "      Write(zx_EBuf(201:207),'(1HF,i6)',err=9470) 20");
+}
+
 TEST_F(StatementConverterTest, OpenJoinsItsContinuationLinesAndKeepsItsLabel) {
   Lines open = Convert({"   40 OPEN(10,", "     &FILE='A.DAT',", "     &STATUS='NEW')"});
   EXPECT_EQ(open,
