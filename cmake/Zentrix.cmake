@@ -10,7 +10,9 @@
 #       Sources may end their lines in LF or CR LF. The INCLUDE files a
 #       conversion expands are found by the converter itself (a dependency
 #       file), so editing one converts its sources again; DEPENDS adds files
-#       the converter cannot see.
+#       the converter cannot see. The outputs carry line markers (LINES=Y):
+#       compiler messages name the user's file and line (SETTINGS LINES=N
+#       leaves them out).
 #   zentrix_add_module(<target> NAME <entry> SOURCES <files> [SETTINGS ...] [DEPENDS ...]
 #                      [OUTPUT_NAME <file name without suffix>] [OUTPUT_DIRECTORY <dir>])
 #       a module (shared library) whose exported entry routine is <entry>;
@@ -93,7 +95,7 @@ function(zentrix_convert out_var)
     # Sources written on Linux end their lines in LF; -q: make shows the
     # COMMENT, the status line would only repeat it.
     add_custom_command(OUTPUT ${output}
-      COMMAND ${convertor} -q --accept-lf ${depfile_arguments} ${ZX_SETTINGS} -- ${absolute} ${output}
+      COMMAND ${convertor} -q --accept-lf ${depfile_arguments} LINES=Y ${ZX_SETTINGS} -- ${absolute} ${output}
       DEPENDS ${convertor} ${absolute} ${ZX_DEPENDS}
       ${depfile_options}
       WORKING_DIRECTORY ${ZX_DIRECTORY}

@@ -110,6 +110,20 @@ void StagedFile::Write(std::string_view bytes) {
   }
 }
 
+void StagedFile::WriteAt(std::uint64_t offset, std::string_view bytes) {
+  while (fd_ >= 0 && !failed_ && !bytes.empty()) {
+    ssize_t written = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      failed_ = true;
+      error_ = written < 0 ? errno : ENOSPC;
+      return;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+    offset += static_cast<std::uint64_t>(written);
+  }
+}
+
 bool StagedFile::Seal() {
   if (sealed_) return true;
   if (temporary_.empty()) return false;

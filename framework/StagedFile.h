@@ -4,6 +4,7 @@
 // signals remove the temporary (TemporaryFiles.h).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,9 @@ class StagedFile {
   bool Create(const std::string& path, LinkPolicy links);
   // Appends bytes; a failure is remembered and makes Commit fail.
   void Write(std::string_view bytes);
+  // Replaces bytes written earlier, at offset from the file's start (a
+  // label or a line of the same length settled later).
+  void WriteAt(std::uint64_t offset, std::string_view bytes);
   // Puts the written data on the disk and closes the temporary; false
   // (errno set, the temporary removed) when a write or the close failed.
   // A run seals all its outputs before it renames any.

@@ -14,8 +14,9 @@ module Zentrix
   ! The console buffer: an internal file of records, so that a console
   ! WRITE may make several records (format reversion, "/", long lists).
   ! It views the library's record store: all of it for a WRITE, one record
-  ! for a READ (a READ takes its values from one input line). A byte 250
-  ! inside a record separates records as well.
+  ! for a READ (a READ takes its values from one input line). In modules
+  ! converted while console FORMATs had their "/" replaced, a byte 250
+  ! inside a record separates records as well (Interface_IO below).
   character(len=zx_RecordLength), pointer :: zx_BufIO(:)
   common /zx_view/ zx_BufIO
   ! Description of the I/O statement being executed (file, line, unit,
@@ -55,7 +56,7 @@ module Zentrix
   end interface
 
   ! Writes a text (or the records of the console buffer) to a unit,
-  ! splitting at byte 250.
+  ! splitting at byte 250 (handle-driven WRITEs of earlier conversions).
   interface WriteStringByHandle
     subroutine WriteStringByHandle(unit, text)
       integer unit
@@ -66,6 +67,20 @@ module Zentrix
       integer unit
       character(len=zx_RecordLength) records(:)
     end subroutine zx_WriteRecordsByHandle
+  end interface
+
+  ! The same with the text as written: what converted handle-driven WRITEs
+  ! call now that a "/" of their format makes a record of its own.
+  interface zx_WriteByHandle
+    subroutine zx_WriteTextByHandle(unit, text)
+      integer unit
+      character(len=*) text
+    end subroutine zx_WriteTextByHandle
+    subroutine zx_WriteRecordsAsWritten(unit, records)
+      import zx_RecordLength
+      integer unit
+      character(len=zx_RecordLength) records(:)
+    end subroutine zx_WriteRecordsAsWritten
   end interface
 
   ! Ends the module's run instead of ending the process. A stop code or
@@ -94,7 +109,9 @@ module Zentrix
     end subroutine zx_NewRecord
     ! k = 1: zx_BufIO is output; 2: a debug message; 3: fill zx_BufIO with
     ! the next input line (first byte 0 at the end of input); 4: the text
-    ! written to zx_PartUnit is output without a line end.
+    ! written to zx_PartUnit is output without a line end. With 1, 2 and 4
+    ! a byte 250 separates lines (what earlier conversions put in place of
+    ! "/"); 5, 6 and 8 do the same with the text as written.
     subroutine Interface_IO(k)
       integer k
     end subroutine Interface_IO

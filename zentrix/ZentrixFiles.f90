@@ -1,5 +1,6 @@
 ! Files of converted programs: Open_File and Close_File stand for OPEN and
-! CLOSE, WriteStringByHandle writes a buffer to a handle-driven unit.
+! CLOSE, zx_WriteByHandle (WriteStringByHandle in earlier conversions)
+! writes a buffer to a handle-driven unit.
 
 subroutine Open_File(unit, file, status, form)
   use Zentrix, only: fo_Error, zx_Ebuf
@@ -9,22 +10,29 @@ subroutine Open_File(unit, file, status, form)
   character(len=len(file)) name
   character(len=16) openStatus
   integer recordLength, ios
-  logical append
+  logical append, direct
   character(len=11) directForm
 
-  name = adjustl(file)
+  ! Leading blanks belong to the name, as in the original's OPEN; only the
+  ! append mark the converter puts in front goes.
+  name = file
   append = name(1:1) == '+'
-  if (append) name = adjustl(name(2:))
+  if (append) name = name(2:)
   call zx_resolve_name(name)
   openStatus = adjustl(status)
   ios = 0
-  if (form(1:1) == 'D' .and. len(form) >= 7) then
-    ! "D" and the record length in 6 columns: direct access.
-    ! The form text holds only the record length; the statement described
-    ! in zx_Ebuf tells whether the original asked for FORM='FORMATTED'.
+  direct = .false.
+  if (len(form) >= 7) direct = (form(1:1) == 'D' .or. form(1:1) == 'F') .and. &
+      verify(form(2:7), ' 0123456789') == 0
+  if (direct) then
+    ! "D" or "F" and the record length in 6 columns: direct access, "F"
+    ! formatted (FORM='FORMATTED' itself is no such text). Modules converted earlier write "D" only: the statement
+    ! described in zx_Ebuf tells whether their original asked for
+    ! FORM='FORMATTED'.
     read(form(2:7), '(I6)', iostat=ios) recordLength
     directForm = 'unformatted'
-    if (index(upper(zx_Ebuf(1:200)), 'FORM=FORMATTED') > 0) directForm = 'formatted'
+    if (form(1:1) == 'F' .or. index(upper(zx_Ebuf(1:200)), 'FORM=FORMATTED') > 0) &
+        directForm = 'formatted'
     if (ios == 0) then
       if (len_trim(name) == 0) then
         open(unit, access='direct', form=directForm, recl=recordLength, &
@@ -96,6 +104,27 @@ subroutine zx_WriteRecordsByHandle(unit, records)
     call WriteStringByHandle(unit, records(r))
   end do
 end subroutine zx_WriteRecordsByHandle
+
+! A text to a unit as written, without its trailing blanks.
+subroutine zx_WriteTextByHandle(unit, text)
+  implicit none
+  integer unit
+  character(len=*) text
+  write(unit, '(A)') trim(text)
+end subroutine zx_WriteTextByHandle
+
+! The records of the console buffer that a WRITE filled, each as written.
+subroutine zx_WriteRecordsAsWritten(unit, records)
+  use Zentrix, only: zx_RecordLength
+  implicit none
+  integer unit
+  character(len=zx_RecordLength) records(:)
+  integer r
+  do r = 1, size(records)
+    if (r > 1 .and. ichar(records(r)(zx_RecordLength:zx_RecordLength)) == 0) exit
+    write(unit, '(A)') trim(records(r))
+  end do
+end subroutine zx_WriteRecordsAsWritten
 
 ! OPEN with NEWUNIT=: the first unit from 1000 on that no file is
 ! connected to, above the fixed numbers programs choose themselves.

@@ -28,9 +28,13 @@ enum { ZX_RECORD_LENGTH = 4096, ZX_EBUF_LENGTH = 256, ZX_NAME_LENGTH = 256 };
    only records a program writes take memory. */
 enum { ZX_RECORD_CAPACITY = 4096 };
 
-/* Byte 250 separates records inside one record of the buffer (a FORMAT
-   whose "/" the converter replaced). */
+/* Byte 250 separates records inside one record of the buffer in modules
+   converted while the converter replaced the "/" of console FORMATs by it:
+   their output calls Interface_IO with 1, 2 and 4. Later conversions keep
+   "/" as written and call it with those values plus ZX_AS_WRITTEN; their
+   text arrives as written, byte 250 (a letter in Windows-1251) included. */
 #define ZX_RECORD_SEPARATOR ((char)250)
+enum { ZX_AS_WRITTEN = 4 };
 
 /* The COMMON blocks of the Fortran module Zentrix (and of zentrix.h). */
 struct zx_text_block {
@@ -129,12 +133,13 @@ static void emit_line(int debug, const char* text, size_t length) {
   }
 }
 
-/* Emits one record, split at byte 250, each line without trailing blanks. */
-static void emit_record(int debug, const char* text, size_t length) {
+/* Emits one record, split at byte 250 when separated, each line without
+   trailing blanks. */
+static void emit_record(int debug, int separated, const char* text, size_t length) {
   length = trimmed_length(text, length);
   size_t start = 0;
   for (size_t i = 0; i <= length; ++i) {
-    if (i == length || text[i] == ZX_RECORD_SEPARATOR) {
+    if (i == length || (separated && text[i] == ZX_RECORD_SEPARATOR)) {
       emit_line(debug, text + start, trimmed_length(text + start, i - start));
       start = i + 1;
     }
@@ -167,12 +172,12 @@ int zx_partial_descriptor(void) {
   return fd;
 }
 
-/* Each line end ("/" of the format, byte 250) completes a console line; the
-   text after the last one begins the next line. */
-static void emit_partial(const char* text, size_t length) {
+/* Each line end ("/" of the format; byte 250 when separated) completes a
+   console line; the text after the last one begins the next line. */
+static void emit_partial(int separated, const char* text, size_t length) {
   size_t start = 0;
   for (size_t i = 0; i < length; ++i) {
-    if (text[i] != '\n' && text[i] != ZX_RECORD_SEPARATOR) continue;
+    if (text[i] != '\n' && !(separated && text[i] == ZX_RECORD_SEPARATOR)) continue;
     emit_line(0, text + start, trimmed_length(text + start, i - start));
     start = i + 1;
   }
@@ -200,7 +205,7 @@ static void end_partial(void) {
   pending_length = pending_capacity = 0;
 }
 
-static void take_partial(void) {
+static void take_partial(int separated) {
   if (partial_fd < 0) return;
   zx_flush_partial();
   struct stat status;
@@ -210,7 +215,7 @@ static void take_partial(void) {
   ssize_t got = text ? pread(partial_fd, text, size, partial_taken) : -1;
   if (got > 0) {
     partial_taken += got;
-    if (is_output_process()) emit_partial(text, (size_t)got);
+    if (is_output_process()) emit_partial(separated, text, (size_t)got);
   }
   free(text);
 }
@@ -260,10 +265,11 @@ static void reset_records(int count) {
 }
 
 /* Emits the records a WRITE filled, then lets zx_BufIO view one record. */
-static void emit_buffer(int debug) {
+static void emit_buffer(int debug, int separated) {
   int count = records_filled();
   if (is_output_process())
-    for (int r = 0; r < count; ++r) emit_record(debug, record_at(r), ZX_RECORD_LENGTH);
+    for (int r = 0; r < count; ++r)
+      emit_record(debug, separated, record_at(r), ZX_RECORD_LENGTH);
   reset_records(count);
   zx_view_records(1);
 }
@@ -340,16 +346,25 @@ void interface_io_(int* k) {
   ensure_records();
   switch (*k) {
     case 1:
-      emit_buffer(0);
+      emit_buffer(0, 1);
       break;
     case 2:
-      emit_buffer(1);
+      emit_buffer(1, 1);
       break;
     case 3:
       fill_buffer();
       break;
     case 4:
-      take_partial();
+      take_partial(1);
+      break;
+    case 1 + ZX_AS_WRITTEN:
+      emit_buffer(0, 0);
+      break;
+    case 2 + ZX_AS_WRITTEN:
+      emit_buffer(1, 0);
+      break;
+    case 4 + ZX_AS_WRITTEN:
+      take_partial(0);
       break;
     default:
       break;
@@ -369,9 +384,17 @@ void zx_io_error_(void) {
   if (run_status == ZX_STATUS_OK) run_status = ZX_STATUS_IO_ERROR;
 }
 
+/* The end-of-file handler: the input ended, or a READ found too few values
+   on the line it was given (a console READ takes one line), which is an
+   input error and ends the run as one. */
 void zx_eof_read_(void) {
-  report("end of input");
-  if (run_status == ZX_STATUS_OK) run_status = ZX_STATUS_END_OF_INPUT;
+  if (input_records == 0) {
+    report("end of input");
+    if (run_status == ZX_STATUS_OK) run_status = ZX_STATUS_END_OF_INPUT;
+    return;
+  }
+  report("too few values on the input line");
+  if (run_status == ZX_STATUS_OK) run_status = ZX_STATUS_IO_ERROR;
 }
 
 /* STOP in a converted module: control goes back to the host. A program

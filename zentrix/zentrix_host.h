@@ -49,7 +49,8 @@ enum { ZX_JOB_SIZE = 10000, ZX_JOB_PARAMETER_INDEX = 3, ZX_PARAMETER_LENGTH = 25
 enum {
   ZX_STATUS_OK = 0,           /* the entry routine returned */
   ZX_STATUS_STOPPED = 1,      /* the module executed STOP */
-  ZX_STATUS_IO_ERROR = 3,     /* an I/O statement failed and its error handler ran */
+  ZX_STATUS_IO_ERROR = 3,     /* an I/O statement failed and its error handler ran, or a
+                                 READ found too few values on its input line */
   ZX_STATUS_END_OF_INPUT = 4, /* a READ met the end of input without END= of its own */
   ZX_STATUS_NOT_STARTED = 5,  /* Init_zx refused to start (no host attached) */
   ZX_STATUS_CANCELLED = 6     /* read_line returned ZX_READ_CANCELLED */

@@ -76,7 +76,8 @@ enum class SettingKey {
   Write,
   Mode,
   AcceptLf,
-  Cards
+  Cards,
+  Lines
 };
 
 struct SettingKeyword {
@@ -92,6 +93,7 @@ constexpr SettingKeyword kSettingKeywords[] = {
     {"NAME", SettingKey::Name},         {"READ", SettingKey::Read},
     {"WRITE", SettingKey::Write},       {"MODE", SettingKey::Mode},
     {"ACCEPTLF", SettingKey::AcceptLf}, {"CARDS", SettingKey::Cards},
+    {"LINES", SettingKey::Lines},
 };
 
 void ApplySetting(ConversionSettings& options, SettingKey key, const std::string& value) {
@@ -101,6 +103,7 @@ void ApplySetting(ConversionSettings& options, SettingKey key, const std::string
       break;
     case SettingKey::ErrLab:
       options.errorLabel = value;
+      options.errorLabelGiven = true;
       break;
     case SettingKey::Units:
       options.consoleUnits = "," + value + ",";
@@ -134,6 +137,9 @@ void ApplySetting(ConversionSettings& options, SettingKey key, const std::string
     case SettingKey::Cards:
       options.sequenceField = value == "Y";
       break;
+    case SettingKey::Lines:
+      options.lineMarkers = value == "Y";
+      break;
   }
 }
 
@@ -159,13 +165,6 @@ const SettingKeyword* SelectedKeyword(std::string_view key) {
   return nullptr;
 }
 
-bool IsFortranName(std::string_view name) {
-  if (name.empty() || !IsUpperLetter(ToUpper(name[0]))) return false;
-  for (char c : name)
-    if (!IsNameChar(c)) return false;
-  return true;
-}
-
 // A statement label of 1 to 5 digits, not all zeros; the end-of-file
 // handler's label is "9" and this one, so it takes at most 4.
 std::string ErrorLabelProblem(std::string_view key, std::string_view value) {
@@ -181,6 +180,24 @@ std::string ErrorLabelProblem(std::string_view key, std::string_view value) {
 }
 
 }  // namespace
+
+std::string DllNameProblem(std::string_view name) {
+  if (IsFortranName(name)) return {};
+  return "\"" + std::string(name) +
+         "\" is no Fortran name: the DLL name begins with a letter and holds only letters, "
+         "digits and _ (at most 63)";
+}
+
+std::string SettingError(std::string_view argument) {
+  std::size_t equals = argument.find('=');
+  if (equals == std::string_view::npos) return {};
+  const SettingKeyword* keyword = SelectedKeyword(argument.substr(0, equals));
+  std::string value(argument.substr(equals + 1));
+  TrimTrailingBlanks(value);
+  if (!keyword || keyword->key != SettingKey::Name || value.empty()) return {};
+  std::string problem = DllNameProblem(value);
+  return problem.empty() ? problem : std::string(argument) + ": " + problem;
+}
 
 std::string SettingProblem(std::string_view argument) {
   std::size_t equals = argument.find('=');
@@ -203,13 +220,7 @@ std::string SettingProblem(std::string_view argument) {
       if (upper.empty() || (upper[0] != 'C' && upper[0] != 'D' && upper[0] != 'W'))
         return std::string(key) + "=" + value + " names no dialect (C, D or W) and changes nothing";
       return {};
-    case SettingKey::Name:
-      // The name heads a SUBROUTINE and stands in character constants.
-      if (!IsFortranName(value))
-        return std::string(key) + "=" + value +
-               " is no Fortran name (a letter, then letters, digits and _): the entry routine "
-               "will not compile";
-      return {};
+    case SettingKey::Name:  // a name that is none is a usage error (SettingError)
     case SettingKey::Units:
     case SettingKey::HandleDriven:
     case SettingKey::Save:
@@ -218,6 +229,7 @@ std::string SettingProblem(std::string_view argument) {
     case SettingKey::Write:
     case SettingKey::AcceptLf:
     case SettingKey::Cards:
+    case SettingKey::Lines:
       return {};
   }
   return {};

@@ -74,6 +74,11 @@ void ApplySettingArgument(ConversionSettings& settings, std::string_view argumen
 // that selects no keyword, or a value its keyword cannot take. Empty when
 // nothing is; the argument is applied (or ignored) all the same.
 std::string SettingProblem(std::string_view argument);
+// Why a KEY=value argument cannot be taken at all (a NAME= that is no
+// Fortran name); empty when it can.
+std::string SettingError(std::string_view argument);
+// Why a DLL name cannot name the entry routine; empty when it can.
+std::string DllNameProblem(std::string_view name);
 
 // A redirection from a READ= or WRITE= value ("" and "0": off).
 Redirection ParseRedirection(std::string_view value);

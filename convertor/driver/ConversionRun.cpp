@@ -77,6 +77,8 @@ ConversionRun::ConversionRun(const ConversionJob& job, CarryOver& carry, RunObse
   if (!job.projectRun && observer.WantsLines()) reader_.SetInputEcho(&inputEcho_);
   output_.SetCurrentLocation([this] { return reader_.Location(currentPlace_); });
   output_.SetSourceNames(job.shownSource, job.givenSource);
+  output_.SetHandlerLabels(DefaultHandlerLabels(settings_));
+  output_.SetLineMarkers(settings_.lineMarkers);
 }
 
 RunResult ConversionRun::Run() {
@@ -349,7 +351,8 @@ std::size_t ConversionRun::HandleLine(const Statement& statement, std::size_t in
   text_ = text;
   if (unitState_ == UnitState::BetweenUnits) {
     HandleUnitHead(statement, index);
-    return 1;
+    if (unitState_ == UnitState::BetweenUnits || !headlessMainProgram_) return 1;
+    headlessMainProgram_ = false;  // the statement is the main program's first
   }
   return HandleCode(statement, index);
 }
@@ -361,6 +364,8 @@ void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index
   UnitHead head = RecogniseUnitHead(text_, line.freeForm, name);
   run_.unit = UnitData();
   handlerLabelClash_ = SourceLocation();
+  definedLabels_.Clear();
+  saveLineAt_.reset();
   if (afterContains_) {
     run_.unit.characterNames = hostCharacterNames_;
     if (head == UnitHead::None && IsUnitEnd(text_, line.freeForm)) {
@@ -372,8 +377,13 @@ void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index
       return;
     }
   }
+  if (head == UnitHead::None && BeginsHeadlessMainProgram(statement, index)) {
+    StartHeadlessMainProgram();
+    return;
+  }
   if (head == UnitHead::None) NoteLineOutsideUnits(statement, index);
   if (head != UnitHead::None) {
+    unitSeen_ = true;
     outsideReported_ = false;
     unitState_ = UnitState::AfterHead;
     run_.unit.procedure = head == UnitHead::Procedure;
@@ -397,8 +407,55 @@ void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index
   NoteWritten(text_);
 }
 
+// A local ALLOCATABLE is deallocated at RETURN; the save line would keep
+// it allocated, and the unit's next ALLOCATE fail. Such a unit's save line
+// becomes a comment (it may stand on disk already: same length, in place).
+void ConversionRun::UnsaveAllocatableLocals(const Statement& statement) {
+  std::string key = statement.size() == 1
+                        ? statement.Key()
+                        : JoinedStatementKey(statement.Joined(), statement.FreeForm());
+  if (key.find("ALLOCATABLE") == std::string::npos ||
+      !DeclaresAllocatableLocal(key, StatementKey(headText_, statement.FreeForm())))
+    return;
+  output_.Overwrite(*saveLineAt_, "!");
+  saveLineAt_.reset();
+}
+
+// FORTRAN 77 makes the PROGRAM statement optional: a main source whose
+// first statement belongs to no unit, and opens no MODULE or BLOCK DATA,
+// begins its main program there.
+bool ConversionRun::BeginsHeadlessMainProgram(const Statement& statement, std::size_t index) const {
+  const StatementLine& line = statement.line(index);
+  if (unitSeen_ || afterContains_ || inModule_ || line.continues || line.depth != 0) return false;
+  const std::string& key = index == 0 ? statement.Key() : StatementKey(line.text, line.freeForm);
+  for (std::string_view word : {"MODULE", "SUBMODULE", "BLOCKDATA", "END", "INCLUDE"})
+    if (key.starts_with(word)) return false;
+  return true;
+}
+
+// The head a PROGRAM statement would have given, before the statement.
+void ConversionRun::StartHeadlessMainProgram() {
+  unitSeen_ = true;
+  headlessMainProgram_ = true;
+  unitState_ = UnitState::AfterHead;
+  run_.mainProgramConverted = true;
+  std::string head(kDllMainHead);
+  if (settings_.conversionMode == ConversionMode::SingleForMpi) {
+    head = kMpiUserMainHead;
+  } else {
+    std::string stem = UpperCase(FileNamePart(job_.shownSource));
+    stem = stem.substr(0, stem.find('.'));
+    EnsureDllName(IsFortranName(stem) ? stem : std::string("MAIN"));
+  }
+  WriteMainProgramBlock(output_, settings_, dllName_);
+  output_.WriteOutputLine(head);
+  NoteWritten(head);
+}
+
 void ConversionRun::EnsureDllName(const std::string& programName) {
-  if (dllName_.empty() && job_.askDllName) {
+  // A name that is no Fortran name would make the entry routine's head
+  // invalid: it is asked for again.
+  if ((dllName_.empty() || !IsFortranName(dllName_)) && job_.askDllName) {
     SourceLocation at = reader_.Location(currentPlace_);
     dllName_ = job_.askDllName(dllName_, programName,
                                output_.NameForUser(at.file) + ":" + std::to_string(at.line));
@@ -437,6 +494,7 @@ std::size_t ConversionRun::HandleCode(const Statement& statement, std::size_t in
   }
   HandleDeclarationSteps(statement, index);
   NoteHandlerLabelClash(line);
+  if (index == 0 && saveLineAt_) UnsaveAllocatableLocals(statement);
 
   if (IsUnitEnd(text_, line.freeForm)) {
     HandleUnitEnd();
@@ -478,7 +536,10 @@ void ConversionRun::HandleDeclarationSteps(const Statement& statement, std::size
         !startsWith("USE") && !startsWith("PARAMETER") && !startsWith("IMPLICIT")) {
       unitState_ = UnitState::InBody;
       if (mpi) output_.WriteOutputLine(kIncludeZentrixLine);
-      if (settings_.insertSave && !run_.unit.takesNoSave) output_.WriteOutputLine(kSaveLine);
+      if (settings_.insertSave && !run_.unit.takesNoSave) {
+        output_.WriteOutputLine(kSaveLine);
+        saveLineAt_ = output_.LastLineStart();
+      }
     } else if (startsWith("USEZENTRIX")) {
       text_ = "!";
     }
@@ -511,7 +572,9 @@ void ConversionRun::HandleContains() {
 // A label of the unit that its handlers take as well makes a duplicate
 // label; the handlers come only with a rewritten I/O statement.
 void ConversionRun::NoteHandlerLabelClash(const StatementLine& line) {
-  if (line.label == 0 || handlerLabelClash_.line != 0) return;
+  if (line.label == 0) return;
+  definedLabels_.Note(line.label);
+  if (handlerLabelClash_.line != 0) return;
   std::string text = std::to_string(line.label);
   if (text == settings_.errorLabel || text == "9" + settings_.errorLabel) {
     handlerLabelClash_ = reader_.Location(line.place);
@@ -519,14 +582,23 @@ void ConversionRun::NoteHandlerLabelClash(const StatementLine& line) {
   }
 }
 
+// A unit that defines a default handler label gets handlers under labels
+// it does not use (the jumps written so far change with them); labels the
+// ERRLAB setting chose stay, and the duplicate is reported.
 void ConversionRun::WriteUnitEndLines() {
+  HandlerLabels labels = ChooseHandlerLabels(settings_, definedLabels_);
   if (run_.unit.ioHandlersNeeded && handlerLabelClash_.line != 0) {
     std::string handler = clashingLabel_ == settings_.errorLabel ? "I/O error" : "end-of-file";
-    output_.Warn(handlerLabelClash_, "label " + clashingLabel_ + " is also the label of the " +
-                                         handler + " handler added to this unit; choose " +
-                                         "other handler labels with the ERRLAB setting");
+    std::string said = "label " + clashingLabel_ + " is also the default label of the " + handler +
+                       " handler; this unit's handlers take labels " + labels.error + " and " +
+                       labels.endOfFile;
+    if (labels.error == settings_.errorLabel)
+      said = "label " + clashingLabel_ + " is also the label of the " + handler +
+             " handler added to this unit; choose other handler labels with the ERRLAB setting";
+    output_.Warn(handlerLabelClash_, said);
   }
-  WriteEndOfUnitLines(output_, settings_, run_.unit, freeMemoryPresent_);
+  output_.ResolveHandlerLabels(labels);
+  WriteEndOfUnitLines(output_, labels, run_.unit, freeMemoryPresent_);
 }
 
 // A statement between units, outside a MODULE or BLOCK DATA, belongs to

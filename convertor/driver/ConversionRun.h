@@ -4,6 +4,7 @@
 // anything except through the job's askDllName.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,9 @@ class ConversionRun {
   void NoteLineOutsideUnits(const Statement& statement, std::size_t index);
   // The text written last for a line: the next line's handling looks at it.
   void NoteWritten(std::string_view text);
+  bool BeginsHeadlessMainProgram(const Statement& statement, std::size_t index) const;
+  void StartHeadlessMainProgram();
+  void UnsaveAllocatableLocals(const Statement& statement);
   void EnsureDllName(const std::string& programName);
   void EchoInputLines();
   void ShowRunStatus(const std::string& message);
@@ -97,9 +101,15 @@ class ConversionRun {
   // unit has been reported.
   bool inModule_ = false;
   bool outsideReported_ = false;
+  bool unitSeen_ = false;  // a unit has begun in this source
+  // The statement being handled begins a main program without PROGRAM.
+  bool headlessMainProgram_ = false;
   // Where the unit defines a label that its handlers take (0: nowhere).
   SourceLocation handlerLabelClash_;
   std::string clashingLabel_;
+  DefinedLabels definedLabels_;  // the unit's own labels
+  // Where the unit's save line stands in the output, while it may change.
+  std::optional<std::uint64_t> saveLineAt_;
 };
 
 }  // namespace kvq

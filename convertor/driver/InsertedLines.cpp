@@ -75,16 +75,16 @@ void WriteMainProgramBlock(OutputChannel& output, const ConversionSettings& sett
     WriteDllEntryRoutines(output, dllName);
 }
 
-void WriteEndOfUnitLines(OutputChannel& output, const ConversionSettings& settings, UnitData& unit,
+void WriteEndOfUnitLines(OutputChannel& output, const HandlerLabels& labels, UnitData& unit,
                          bool freeMemoryPresent) {
   bool mainProgram = !unit.procedure;
   if (unit.ioHandlersNeeded) {
     if (!unit.lastWasReturn) output.WriteOutputLine(kReturnLine);
-    output.WriteOutputLine(HandlerLabelField(ErrorLabelText(settings.errorLabel)) +
+    output.WriteOutputLine(HandlerLabelField(ErrorLabelText(labels.error)) +
                            "CALL zx_IO_ERROR        " + "  !  KVQ");
     output.WriteOutputLine(kReturnLine);
-    output.WriteOutputLine(HandlerLabelField("9" + settings.errorLabel) +
-                           "CALL zx_Eof_Read        " + "  !  KVQ");
+    output.WriteOutputLine(HandlerLabelField(labels.endOfFile) + "CALL zx_Eof_Read        " +
+                           "  !  KVQ");
     output.WriteOutputLine(kReturnLine);
     if (!unit.consoleFormatLabels.empty()) {
       std::string formats = " ! *** see Formats:";

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "engine/ConversionSettings.h"
+#include "engine/HandlerLabels.h"
 #include "engine/OutputChannel.h"
 #include "engine/RunState.h"
 
@@ -28,8 +29,8 @@ inline constexpr std::string_view kConvertorVersion =
 void WriteMainProgramBlock(OutputChannel& output, const ConversionSettings& settings,
                            const std::string& dllName);
 
-// The lines written before a unit's END line.
-void WriteEndOfUnitLines(OutputChannel& output, const ConversionSettings& settings, UnitData& unit,
+// The lines written before a unit's END line; its handlers take labels.
+void WriteEndOfUnitLines(OutputChannel& output, const HandlerLabels& labels, UnitData& unit,
                          bool freeMemoryPresent);
 
 }  // namespace kvq

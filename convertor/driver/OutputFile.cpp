@@ -38,6 +38,8 @@ OutputFile::~OutputFile() {
 bool OutputFile::Create(const std::string& path, LinkPolicy links) {
   Discard();
   buffer_.clear();
+  flushed_ = 0;
+  handlerJumps_.clear();
   return file_.Create(path, links);
 }
 
@@ -121,10 +123,68 @@ void OutputFile::WriteCommentLine(std::string_view line) {
 
 void OutputFile::Flush() {
   if (!buffer_.empty()) file_.Write(buffer_);
+  flushed_ += buffer_.size();
   buffer_.clear();
 }
 
-void OutputFile::Write(std::string_view line, bool leadingCToComment) {
+// Marks become the current labels; each piece is noted at its offset in
+// the file.
+void OutputFile::PutInLabels(std::string& line, std::uint64_t offset) {
+  pieces_.clear();
+  marks_.Fill(line, handlerLabels_, &pieces_);
+  for (const MarkPiece& piece : pieces_)
+    handlerJumps_.push_back({offset + piece.at, piece.length, piece.handler, piece.digit});
+}
+
+void OutputFile::Overwrite(std::uint64_t offset, std::string_view text) {
+  if (offset >= flushed_) {
+    buffer_.replace(offset - flushed_, text.size(), text);
+    return;
+  }
+  file_.WriteAt(offset, text);
+}
+
+void OutputFile::ResolveHandlerLabels(const HandlerLabels& labels) {
+  for (const HandlerJump& jump : handlerJumps_) {
+    std::string_view label =
+        std::string_view(labels.Of(jump.handler)).substr(jump.digit, jump.length);
+    std::string_view written =
+        std::string_view(handlerLabels_.Of(jump.handler)).substr(jump.digit, jump.length);
+    if (label.size() == jump.length && label != written) Overwrite(jump.offset, label);
+  }
+  handlerJumps_.clear();
+}
+
+// Every line is attributed to the source line being converted, the lines
+// inserted for it too; a marker comes where the compiler's count differs.
+void OutputFile::WriteLineMarker() {
+  SourceLocation at = current_ ? current_() : SourceLocation();
+  if (at.line <= 0) return;
+  if (at.line == nextLine_ && at.file == markedFile_) {
+    ++nextLine_;
+    return;
+  }
+  std::string name = NameForUser(at.file);
+  buffer_.append("# ").append(std::to_string(at.line)).append(" \"");
+  for (char c : name) {
+    if (c == '"' || c == '\\') buffer_.push_back('\\');
+    buffer_.push_back(c);
+  }
+  buffer_.append("\"\r\n");
+  markedFile_ = at.file;
+  nextLine_ = at.line + 1;
+}
+
+void OutputFile::Write(std::string_view given, bool leadingCToComment) {
+  if (lineMarkers_ && file_.IsOpen() && outputLines_ > 0) WriteLineMarker();
+  lastLineAt_ = flushed_ + buffer_.size();
+  std::string withLabels;
+  std::string_view line = given;
+  if (given.find_first_of("\x1e\x1f") != std::string_view::npos) {
+    withLabels.assign(given);
+    PutInLabels(withLabels, flushed_ + buffer_.size());
+    line = withLabels;
+  }
   bool comment = leadingCToComment && !line.empty() && line[0] == 'C' && !IsContainsLine(line);
   if (file_.IsOpen()) {
     if (comment) {

@@ -5,6 +5,8 @@
 // run commits it: a failed run leaves the destination as it was.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -12,6 +14,7 @@
 
 #include "RunObserver.h"
 #include "StagedFile.h"
+#include "engine/HandlerLabels.h"
 #include "engine/OutputChannel.h"
 #include "engine/RunState.h"
 
@@ -54,10 +57,24 @@ class OutputFile : public OutputChannel {
   std::string NameForUser(const std::string& shown) const;
   // Passes the lines collected for the observer on.
   void FlushEcho();
+  // Generated jumps to the handlers (marks) get these labels from now on.
+  void SetHandlerLabels(HandlerLabels labels) { handlerLabels_ = std::move(labels); }
+  // The unit ends with these labels: the jumps written since the last call
+  // are changed to them where they differ.
+  void ResolveHandlerLabels(const HandlerLabels& labels);
+  // Where the line written last begins in the file.
+  std::uint64_t LastLineStart() const { return lastLineAt_; }
+  // Lines after the first get line markers ("# 9 \"bad.f\"") where the
+  // source line they come from is not the one the compiler counts to.
+  void SetLineMarkers(bool on) { lineMarkers_ = on; }
+  // Replaces bytes written at offset by as many others.
+  void Overwrite(std::uint64_t offset, std::string_view text);
   int OutputLines() const { return outputLines_; }
 
  private:
   void Write(std::string_view line, bool leadingCToComment);
+  void PutInLabels(std::string& line, std::uint64_t offset);
+  void WriteLineMarker();
   void Flush();
 
   // Lines are collected and written in large pieces.
@@ -74,7 +91,24 @@ class OutputFile : public OutputChannel {
   StagedFile file_;
   int outputLines_ = 0;
   std::string buffer_;
+  std::uint64_t flushed_ = 0;  // bytes written to the file before buffer_
+  std::uint64_t lastLineAt_ = 0;
+  bool lineMarkers_ = false;
+  std::string markedFile_;  // the file of the last line marker
+  int nextLine_ = 0;        // the line number the compiler gives the next line
   std::vector<std::string> echoed_;
+  HandlerLabels handlerLabels_{"9470", "99470"};
+  // Where the unit's jumps to its handlers stand in the file, so that they
+  // can take other labels when the unit ends: one entry per jump.
+  struct HandlerJump {
+    std::uint64_t offset;
+    std::size_t length;
+    Handler handler;
+    std::size_t digit;  // the label's first digit written there
+  };
+  std::vector<HandlerJump> handlerJumps_;
+  MarkFiller marks_;
+  std::vector<MarkPiece> pieces_;
 };
 
 // True when a run may replace the file at path: it does not exist, is

@@ -80,6 +80,21 @@ RunOutcome AskForFileNames(ProgramState& state, UserInterface& ui, ConversionJob
 
 }  // namespace
 
+std::string AskForDllName(UserInterface& ui, const std::string& current,
+                          const std::string& programName, const std::string& where) {
+  // Cancel keeps the text offered: after a refusal that is a Fortran name.
+  std::string offered = IsFortranName(programName) ? programName : std::string("MAIN");
+  QueryFallback fallback{"NAME=", offered, "the main program's name", where};
+  std::string name =
+      ui.InputQuery("Enter DLL Name", "Needed only for main file", current, fallback);
+  for (std::string problem = DllNameProblem(name); !problem.empty();
+       problem = DllNameProblem(name)) {
+    ui.ShowMessage(problem);
+    name = ui.InputQuery("Enter DLL Name", "Needed only for main file", offered, fallback);
+  }
+  return name;
+}
+
 bool JobFromArguments(const ParamList& params, ConversionJob& job, int& fileCount,
                       std::string& message) {
   fileCount = 0;
@@ -135,8 +150,7 @@ RunOutcome RunSingleSource(ProgramState& state, UserInterface& ui, RunObserver& 
   job.freeForm = IsFreeFormName(job.shownSource) || IsFreeFormName(job.shownDestination);
   job.askDllName = [&ui](const std::string& current, const std::string& programName,
                          const std::string& where) {
-    return ui.InputQuery("Enter DLL Name", "Needed only for main file", current,
-                         QueryFallback{"NAME=", programName, "the main program's name", where});
+    return AskForDllName(ui, current, programName, where);
   };
 
   ui.SetBusyCursor(true);

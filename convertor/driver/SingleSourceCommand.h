@@ -24,6 +24,12 @@ struct StartCommand {
 // Converted when every file was written.
 using ProjectGeneration = std::function<RunOutcome(const std::string& outputPath)>;
 
+// Asks for the DLL name of a main program until the answer is a Fortran
+// name; after a refusal the main program's name is offered (kept on
+// Cancel, taken where there is nobody to ask).
+std::string AskForDllName(UserInterface& ui, const std::string& current,
+                          const std::string& programName, const std::string& where);
+
 // The job the argument list describes, before any dialog: its settings, the
 // source (found, or its .SRT/.SRC variant) and the destination. Returns
 // false with a message when the source does not exist; fileCount tells how

@@ -24,9 +24,13 @@ constexpr std::string_view kReadInputLine = "      CALL Interface_IO(3)   ! Read
 // an internal file of no records (a record of no characters gives blanks).
 constexpr std::string_view kListDirectedInputHead = "      Read(zx_BufIO(1:1)(1:zx_InputLength()),";
 constexpr std::string_view kFormattedInputHead = "      Read(zx_BufIO(1:zx_InputRecords()),";
-constexpr std::string_view kPrintOutputLine = "      CALL Interface_IO(1)   !  Write";
+// Console output hands the buffer over with Interface_IO(5), (6) for a debug
+// message, (8) for a line piece: the library takes the text as written.
+// Modules converted earlier call it with 1, 2 and 4, whose byte 250 stood
+// for a "/" of the format and still separates their lines.
+constexpr std::string_view kPrintOutputLine = "      CALL Interface_IO(5)   !  Write";
 // ADVANCE='NO': the text goes to the library's unit for line pieces, which
-// keeps trailing blanks and has no record length; Interface_IO(4) then
+// keeps trailing blanks and has no record length; Interface_IO(8) then
 // outputs it without ending the line.
 constexpr std::string_view kNewPartialLine = "      Call zx_NewPartial";
 constexpr std::string_view kPartialHead = "      Write(zx_PartUnit,";
@@ -335,9 +339,9 @@ void StatementConverter::RewriteRead(Scanner& scan) {
   // to the unit's handlers would take precedence over it.
   std::string added;
   if (!HasSpecifier(key, "IOSTAT")) {
-    if (!HasSpecifier(key, "ERR")) added = "ERR=" + settings_.errorLabel;
+    if (!HasSpecifier(key, "ERR")) added = "ERR=" + ErrorLabel();
     if (!HasSpecifier(key, "END") && !HasSpecifier(key, "REC"))
-      added += (added.empty() ? "" : ",") + std::string("END=9") + settings_.errorLabel;
+      added += (added.empty() ? "" : ",") + std::string("END=") + EndOfFileLabel();
   }
   ComposeIoStatement(scan, head + unit_.formatPart + added + rest + ")");
   PassContinuationLines();
@@ -365,11 +369,8 @@ void StatementConverter::RewritePrint(Scanner& scan) {
   ParseFormatPart(scan);
   RecordFormatLabel(IoDirection::Write);
   if (unit_.unitEnd == ',' || unit_.unitEnd == kEndMarker) unit_.unitEnd = ' ';
-  // The buffer holds one record: "/" of a quoted format becomes separators.
-  std::string format =
-      carry_.write.redirected ? unit_.formatPart : SeparateRecordsInQuotedFormat(unit_.formatPart);
-  ComposeIoStatement(scan, ConsoleIoHead(IoDirection::Write) + format +
-                               "ERR=" + settings_.errorLabel + ")" + std::string(1, unit_.unitEnd));
+  ComposeIoStatement(scan, ConsoleIoHead(IoDirection::Write) + unit_.formatPart +
+                               "ERR=" + ErrorLabel() + ")" + std::string(1, unit_.unitEnd));
   PassContinuationLines();
   if (!carry_.write.redirected) {
     output_.WriteOutputLine(*text_);
@@ -389,7 +390,7 @@ void StatementConverter::RewriteWrite(Scanner& scan) {
   std::string& rest = unit_.controlRest;
   if (!rest.empty() && rest[0] != ',') rest.insert(0, ",");
   if (!HasSpecifier(key, "ERR") && !HasSpecifier(key, "IOSTAT"))
-    rest = "ERR=" + settings_.errorLabel + rest;
+    rest = "ERR=" + ErrorLabel() + rest;
 
   // A handle-driven unit is written through the buffer whether or not
   // console output is redirected: its text goes out by its handle.
@@ -402,15 +403,11 @@ void StatementConverter::RewriteWrite(Scanner& scan) {
     bool piece = unit_.isConsole && !handleDriven && HasSpecifier(key, "ADVANCE") &&
                  KeywordValue(key, "ADVANCE") == "'NO'";
     std::string head = handleDriven ? "      Write(zx_BufIO," : ConsoleIoHead(IoDirection::Write);
-    std::string format = handleDriven || !carry_.write.redirected
-                             ? SeparateRecordsInQuotedFormat(unit_.formatPart)
-                             : unit_.formatPart;
     if (piece) {
       output_.WriteOutputLine(kNewPartialLine);
       head = kPartialHead;
-      format = unit_.formatPart;  // a "/" is a line end there
     }
-    ComposeIoStatement(scan, head + format + rest + ")");
+    ComposeIoStatement(scan, head + unit_.formatPart + rest + ")");
     output_.WriteOutputLine(text);
     while (LinesFollow()) {
       TakeLine();
@@ -418,16 +415,16 @@ void StatementConverter::RewriteWrite(Scanner& scan) {
     }
     // Indented like the IF it stands in, unless the call would then pass
     // column 72 of fixed form and be cut by the compiler.
-    constexpr std::size_t kCallLength = std::string_view("CALL Interface_IO(1)").size();
+    constexpr std::size_t kCallLength = std::string_view("CALL Interface_IO(5)").size();
     std::size_t indent = inIf_ ? ifPrefixLength_ : 6;
     if (!freeForm_ && indent + kCallLength > kFixedFormLastColumn) indent = 6;
     text = std::string(indent, ' ') + "CALL Interface_IO(" +
-           (piece                       ? "4)    ! Write, no line end"
-            : unit_.unitText == "DEBUG" ? "2)    ! debug message"
-                                        : "1)    ! Write");
+           (piece                       ? "8)    ! Write, no line end"
+            : unit_.unitText == "DEBUG" ? "6)    ! debug message"
+                                        : "5)    ! Write");
     unit_.mpiGuard = false;
     if (handleDriven)
-      text = "      call WriteStringByHandle(" + unit_.unitDesignator +
+      text = "      call zx_WriteByHandle(" + unit_.unitDesignator +
              ",zx_BufIO)  ! maybe handle driven";
     return;
   }

@@ -27,6 +27,7 @@ struct ConversionSettings {
   bool consoleMain = false;                        // main program becomes a console program
   Dialect dialect = Dialect::Compaq;               // "*$" directives become "!DEC$" lines
   std::string errorLabel = "9470";                 // label of the I/O error handler
+  bool errorLabelGiven = false;                    // ERRLAB= chose it: no other is taken
   std::string consoleUnits{kDefaultConsoleUnits};  // comma-framed designators
   std::string handleDrivenUnits;                   // comma-framed designators
   bool insertSave = true;
@@ -39,6 +40,9 @@ struct ConversionSettings {
   // Fixed form: text beyond column 72 is a card sequence field, dropped
   // from statement lines before anything reads them.
   bool sequenceField = false;
+  // LINES=Y: line markers ("# 9 \"bad.f\"") before the output lines, so that
+  // compiler messages name the user's file and line.
+  bool lineMarkers = false;
   // READ= and WRITE= given for this job; they replace the carried-over
   // redirection when the run starts.
   bool readGiven = false;

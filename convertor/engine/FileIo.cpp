@@ -62,16 +62,20 @@ void StatementConverter::RewriteOpen(Scanner& scan) {
   if (status.empty()) status = "'unknown'";
   std::string errorLabel = KeywordValue(key, "ERR");
   if (errorLabel.empty()) {
-    errorLabel = settings_.errorLabel;
+    errorLabel = ErrorLabel();
     run_.unit.ioHandlersNeeded = true;
   }
 
   if (!recordLength.empty()) {
     // The library opens for direct access when the form is "D" followed by
     // the record length in 6 columns.
+    // "F" asks for a formatted file: the library once looked for
+    // FORM='FORMATTED' in the statement's description, which holds only
+    // its first line ("D" stays unformatted).
+    std::string_view direct = form == "'FORMATTED'" ? "'(1HF,i6)'" : "'(1HD,i6)'";
     form = kDirectAccessForm;
-    output_.WriteOutputLine("      Write(" + std::string(kDirectAccessForm) +
-                            ",'(1HD,i6)',err=" + settings_.errorLabel + ") " + recordLength);
+    output_.WriteOutputLine("      Write(" + std::string(kDirectAccessForm) + "," +
+                            std::string(direct) + ",err=" + ErrorLabel() + ") " + recordLength);
     run_.unit.ioHandlersNeeded = true;
   }
   if (position == "'APPEND'") file = "'+'//" + file;
@@ -83,8 +87,24 @@ void StatementConverter::RewriteOpen(Scanner& scan) {
   }
   WriteSplitLine(output_, freeForm_, "      CALL Open_File(" + unit + "," + file + ",",
                  status + "," + form + ")");
+  WriteChangeableSpecifiers(key, unit);
   text = iostat.empty() ? "      if(fo_Error.ne.0) goto " + errorLabel
                         : "      " + iostat + "=fo_Error";
+}
+
+// Open_File takes no BLANK=, PAD= or DELIM=; an OPEN of the connected unit
+// may change them, so the file reads (and INQUIRE answers) as the
+// original's. Its error goes where Open_File's would.
+void StatementConverter::WriteChangeableSpecifiers(const std::string& key,
+                                                   const std::string& unit) {
+  std::string specifiers;
+  for (std::string_view name : {"BLANK", "PAD", "DELIM"}) {
+    std::string value = KeywordValue(key, name);
+    if (!value.empty()) specifiers.append(",").append(name).append("=").append(value);
+  }
+  if (specifiers.empty()) return;
+  WriteSplitLine(output_, freeForm_, "      if(fo_Error.eq.0) OPEN(" + unit,
+                 specifiers + ",IOSTAT=fo_Error)");
 }
 
 void StatementConverter::RewriteClose(Scanner& scan) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "engine/CharacterClass.h"
 #include "engine/Continuation.h"
@@ -267,6 +268,57 @@ std::size_t CollectCharacterNames(const Statement& statement, std::size_t first,
     if (scan.NameEnd() == kEndMarker) break;
   }
   return statement.size() - first;
+}
+
+namespace {
+
+// The names of the items of a list "A(:),B,C(N,M)" up to a ")" that
+// closes a bracket the list did not open.
+std::vector<std::string> ListNames(std::string_view list) {
+  std::vector<std::string> names;
+  std::string item;
+  auto takeItem = [&] {
+    std::size_t length = 0;
+    while (length < item.size() && IsNameChar(item[length])) ++length;
+    if (length > 0) names.push_back(item.substr(0, length));
+    item.clear();
+  };
+  int depth = 0;
+  for (char c : list) {
+    if (c == '(') ++depth;
+    if (c == ')' && --depth < 0) break;
+    if (c == ',' && depth == 0) {
+      takeItem();
+      continue;
+    }
+    item.push_back(c);
+  }
+  takeItem();
+  return names;
+}
+
+}  // namespace
+
+bool DeclaresAllocatableLocal(std::string_view key, std::string_view headKey) {
+  std::string_view names;
+  if (key.starts_with("ALLOCATABLE")) {
+    names = key.substr(std::string_view("ALLOCATABLE").size());
+    if (names.starts_with("::")) names.remove_prefix(2);
+  } else {
+    std::size_t attribute = key.find(",ALLOCATABLE");
+    std::size_t colons = key.find("::");
+    if (attribute == std::string_view::npos || colons == std::string_view::npos ||
+        colons < attribute)
+      return false;
+    names = key.substr(colons + 2);
+  }
+  std::size_t open = headKey.find('(');
+  std::vector<std::string> dummies = open == std::string_view::npos
+                                         ? std::vector<std::string>()
+                                         : ListNames(headKey.substr(open + 1));
+  for (const std::string& name : ListNames(names))
+    if (std::find(dummies.begin(), dummies.end(), name) == dummies.end()) return true;
+  return false;
 }
 
 }  // namespace kvq

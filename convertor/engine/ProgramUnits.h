@@ -39,6 +39,11 @@ ProcedureTraits ReadProcedureTraits(const std::string& text, bool freeForm);
 // which is rewritten to a plain END (its head has become a subroutine head).
 bool IsUnitEnd(std::string& text, bool freeForm);
 
+// Whether a statement (its key) declares an ALLOCATABLE entity that is no
+// dummy argument of the unit whose head key is given: such a local is
+// deallocated at RETURN unless the unit saves it.
+bool DeclaresAllocatableLocal(std::string_view key, std::string_view headKey);
+
 // For a CHARACTER statement starting at line first: writes its lines as they
 // stand, records the names it declares in names and returns the number of
 // lines it took. Otherwise 0.

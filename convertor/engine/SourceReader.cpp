@@ -37,6 +37,7 @@ void SourceReader::StartMainLevel(const std::string& shownPath) {
   lookahead_.clear();
   pendingRest_.clear();
   openQuote_ = Quote::None;
+  openQuoteAsWritten_ = formatStatement_ = false;
   preparedContinued_ = lookaheadContinued_ = false;
   includeEnded_ = false;
   sequenceFieldNoted_ = false;
@@ -249,9 +250,10 @@ void SourceReader::PrepareLine(const std::string& raw, std::string& prepared) {
       (preparedContinued_ || (!run_.freeForm && IsFixedFormContinuation(raw))))
     quote = openQuote_;
   bool comment = quote == Quote::None && IsCommentLine(raw);
-  bool markLast = false;                     // the last character that counts was "&"
-  std::size_t openedAt = std::string::npos;  // where the open constant began
-  int growth = 0;                            // characters the changed quotes added to the line
+  bool asWritten = quote == Quote::Double && openQuoteAsWritten_;
+  bool markLast = false;  // the last character that counts was "&"
+  OpenConstant opened;    // where the open constant began
+  int growth = 0;         // characters the changed quotes added to the line
   const std::size_t size = raw.size();
   std::size_t i = 0;
   while (i < size) {
@@ -293,20 +295,24 @@ void SourceReader::PrepareLine(const std::string& raw, std::string& prepared) {
           prepared.push_back('"');
         } else if (quote == Quote::Double && i < size && raw[i] == '"') {
           prepared.push_back('"');  // a doubled double quote stands for one
+          if (asWritten) prepared.push_back('"');
           ++i;
-          --growth;
+          if (!asWritten) --growth;
         } else {
-          if (quote == Quote::None) openedAt = prepared.size();
-          prepared.push_back('\'');
+          if (quote == Quote::None) opened = {prepared.size(), run};
+          prepared.push_back(asWritten ? '"' : '\'');
+          if (quote == Quote::Double) asWritten = false;
           quote = quote == Quote::Double ? Quote::None : Quote::Double;
         }
         break;
       case '\'':
-        if (quote == Quote::Double) {
+        if (quote == Quote::Double && asWritten) {
+          prepared.push_back(c);
+        } else if (quote == Quote::Double) {
           prepared.append("''");  // an apostrophe inside becomes two
           ++growth;
         } else {
-          if (quote == Quote::None) openedAt = prepared.size();
+          if (quote == Quote::None) opened = {prepared.size(), run};
           prepared.push_back(c);
           quote = quote == Quote::Apostrophe ? Quote::None : Quote::Apostrophe;
         }
@@ -328,9 +334,12 @@ void SourceReader::PrepareLine(const std::string& raw, std::string& prepared) {
   }
   TrimTrailingBlanks(prepared);
   openQuote_ = comment ? Quote::None : quote;
+  openQuoteAsWritten_ = asWritten && openQuote_ == Quote::Double;
   preparedContinued_ = markLast;
+  if (!run_.freeForm && !comment && !IsFixedFormContinuation(raw))
+    formatStatement_ = KeyStartsWith(prepared, "FORMAT", false);
   if (!run_.freeForm && openQuote_ != Quote::None && growth != 0)
-    KeepOpenConstantEnd(raw, prepared, openedAt, growth);
+    KeepOpenConstantEnd(raw, prepared, opened, growth);
 }
 
 namespace {
@@ -420,16 +429,27 @@ int RemoveBlanksBefore(std::string& line, std::size_t end, int count) {
 // shorter, blanks outside constants before the constant go or come so that
 // it ends where it did; where that cannot be done, the run is told.
 void SourceReader::KeepOpenConstantEnd(const std::string& raw, std::string& prepared,
-                                       std::size_t openedAt, int growth) {
+                                       OpenConstant opened, int growth) {
   std::size_t beyond = SequenceFieldStart(raw);
   if (beyond != std::string::npos && raw.find_first_not_of(' ', beyond) != std::string::npos)
     return;  // text beyond column 72 stays where it stood, and was reported
+  std::size_t openedAt = opened.prepared;
   if (openedAt != std::string::npos && growth < 0) {
     prepared.insert(openedAt, static_cast<std::size_t>(-growth), ' ');
     return;
   }
+  std::string before = prepared.substr(0, std::min(openedAt, prepared.size()));
   if (openedAt != std::string::npos && RemoveBlanksBefore(prepared, openedAt, growth) == growth)
     return;
+  // A FORMAT is copied as written: its double-quoted constant may keep its
+  // quotes, and so its end, when nothing before it moved.
+  if (formatStatement_ && openQuote_ == Quote::Double && openedAt == opened.raw) {
+    prepared = before;
+    prepared.append(raw, opened.raw, std::string::npos);
+    TrimTrailingBlanks(prepared);
+    openQuoteAsWritten_ = true;
+    return;
+  }
   output_.Warn(Location(rawAt_),
                "a character constant continued from this line changes length when its "
                "double quotes become apostrophes; its text on this line no longer ends in "

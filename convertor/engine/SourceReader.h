@@ -121,7 +121,12 @@ class SourceReader {
   void ReadRawLine(std::string& raw);
   bool GetRawLine(std::string& raw);  // false: the main file's end marker was taken
   void ApplySequenceField(std::string& raw);
-  void KeepOpenConstantEnd(const std::string& raw, std::string& prepared, std::size_t openedAt,
+  // Where a constant opened: in the prepared line and in the raw one.
+  struct OpenConstant {
+    std::size_t prepared = std::string::npos;
+    std::size_t raw = std::string::npos;
+  };
+  void KeepOpenConstantEnd(const std::string& raw, std::string& prepared, OpenConstant opened,
                            int growth);
   void PrepareLine(const std::string& raw, std::string& prepared);
   bool ApplyIncludeStep(std::string& prepared);
@@ -151,6 +156,11 @@ class SourceReader {
   // continuation line.
   enum class Quote { None, Apostrophe, Double };
   Quote openQuote_ = Quote::None;
+  // The open constant keeps its double quotes and single apostrophes as
+  // written (a FORMAT's constant that could not keep its end otherwise).
+  bool openQuoteAsWritten_ = false;
+  // The statement of the last fixed-form initial line is a FORMAT.
+  bool formatStatement_ = false;
   bool preparedContinued_ = false;  // the prepared line ends in a continuation mark
   bool lookaheadContinued_ = false;
   std::array<IncludeLevel, kMaxIncludeDepth + 1> include_;

@@ -187,6 +187,9 @@ StatementConverter::ScanResult StatementConverter::TryRows(Scanner& scan,
           std::string field = text_->substr(0, 5);
           if (field.empty() || field == "     ") return ScanResult::Unmatched;
         }
+        // A labelled END DO that closes a DO naming its label is the
+        // loop's end as written: a CONTINUE would end that loop before it.
+        if (ClosesLabelledDo()) return ScanResult::Done;
         MoveEnddoLabel();
         return ScanResult::Done;
       }
@@ -229,7 +232,7 @@ StatementConverter::ScanResult StatementConverter::TryRows(Scanner& scan,
         // Column 6 marks a continuation in fixed form only.
         bool column6Blank = freeForm_ || text.size() < 6 || IsBlank(text[5]);
         if (!column6Blank || IsCommentLine(text, freeForm_)) return ScanResult::Unmatched;
-        ApplyFormatRule();
+        PassFormatStatement();
         return ScanResult::Done;
       }
     }
@@ -294,6 +297,12 @@ std::string StatementConverter::TakeLabelForContinue() {
   return field + "CONTINUE";
 }
 
+bool StatementConverter::ClosesLabelledDo() const {
+  const auto& stack = run_.unit.doLabelStack;
+  int label = statement_->line(first_).label;
+  return label > 0 && std::find(stack.begin(), stack.end(), label) != stack.end();
+}
+
 void StatementConverter::MoveEnddoLabel() {
   std::string& text = *text_;
   std::size_t labelColumns = freeForm_ ? std::min(statementStart_, text.size()) : 6;
@@ -315,6 +324,16 @@ void StatementConverter::PushDoLabel(Scanner& scan) {
   }
   if (label >= 1 && run_.unit.doLabelStack.size() < UnitData::kMaxDoLabels)
     run_.unit.doLabelStack.push_back(label);
+}
+
+// A FORMAT statement stays as written, "/" included: the console buffer
+// is an internal file of many records, so a "/" begins the next one there
+// as it does in a file. Its continuation lines go with it unscanned.
+void StatementConverter::PassFormatStatement() {
+  while (LinesFollow()) {
+    output_.WriteOutputLine(*text_);
+    TakeLine();
+  }
 }
 
 void StatementConverter::ApplyPauseRule() {
@@ -410,7 +429,7 @@ void StatementConverter::ApplyTraceRule() {
   std::string head = freeForm_ ? LabelPrefix() : text.substr(0, 6);
   output_.WriteOutputLine(head + "zx_BufIO='Trace> " + trace + "'");
   output_.WriteOutputLine("      call zx_NewRecord(0) ");
-  output_.WriteOutputLine("      call Interface_IO(1)   ! Write");
+  output_.WriteOutputLine("      call Interface_IO(5)   ! Write");
   BlankColumns(text, freeForm_ ? std::min(statementStart_, text.size()) : 5);
 }
 

@@ -1,6 +1,6 @@
 // The statement converter rewrites a line of a statement of a program unit:
 // STOP, PAUSE, labelled ENDDO and DO loops, RETURN, trace lines before CALL,
-// FORMAT statements used by console output, and the recognised I/O
+// FORMAT statements (copied as written), and the recognised I/O
 // statements (OPEN, CLOSE, READ, PRINT, WRITE), which get their comment
 // line, error description, label move and logical-IF unfolding here and are
 // rewritten by the console I/O and file I/O rules.
@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/ConversionSettings.h"
+#include "engine/HandlerLabels.h"
 #include "engine/OutputChannel.h"
 #include "engine/RunState.h"
 #include "engine/Scanner.h"
@@ -38,12 +39,6 @@ struct IoUnitData {
   std::string formatSpec;   // a recognised format: '...', * or a label
   std::string controlRest;  // the control list after the format item
 };
-
-// A format given as an apostrophe constant ('(1X,I5/1X)') that goes through
-// the console buffer: each run of n "/" outside the format's own doubled
-// apostrophes becomes nH and n bytes 250, as the FORMAT rule does for FORMAT
-// statements. Other texts are returned unchanged.
-std::string SeparateRecordsInQuotedFormat(const std::string& formatPart);
 
 // The value of name= in a statement key, up to a "," or ")" outside
 // parentheses and apostrophes (FILE=NAMES(I,J) keeps both subscripts), a
@@ -86,6 +81,7 @@ class StatementConverter {
   void NoteDoLabelReferences();
   bool EndsDoLoopOnFreeLabel() const;
   std::string TakeLabelForContinue();
+  bool ClosesLabelledDo() const;
   void MoveEnddoLabel();
   void PushDoLabel(Scanner& scan);
   void ApplyPauseRule();
@@ -93,10 +89,7 @@ class StatementConverter {
   std::string WriteFixedFormContinued(std::string_view code);
   void ApplyTraceRule();
 
-  // FORMAT statements used by console output.
-  void ApplyFormatRule();
-  void RewriteFixedFormFormat(std::vector<std::string>& lines);
-  void RewriteFreeFormFormat(std::vector<std::string>& lines);
+  void PassFormatStatement();
 
   // The steps every recognised I/O statement takes.
   void ConvertIoStatement(Scanner& scan, IoKind kind);
@@ -120,11 +113,13 @@ class StatementConverter {
 
   // File I/O.
   void RewriteOpen(Scanner& scan);
+  void WriteChangeableSpecifiers(const std::string& key, const std::string& unit);
   void RewriteClose(Scanner& scan);
 
   bool Mpi() const { return settings_.conversionMode == ConversionMode::SingleForMpi; }
-  // The end-of-file handler's label: "9" and the error label.
-  std::string EndOfFileLabel() const { return "9" + settings_.errorLabel; }
+  // Where a generated statement jumps to the unit's handlers.
+  std::string ErrorLabel() const { return HandlerReference(settings_, Handler::Error); }
+  std::string EndOfFileLabel() const { return HandlerReference(settings_, Handler::EndOfFile); }
   std::string LabelPrefix() const;
   // The statement's lines after the ones taken so far.
   bool LinesFollow() const { return next_ < statement_->size(); }

@@ -75,17 +75,6 @@ std::size_t ClosingBracket(std::string_view text, std::size_t from) {
   return std::string_view::npos;
 }
 
-std::size_t FindSlash(std::string_view text) {
-  bool inside = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\'')
-      inside = !inside;
-    else if (text[i] == '/' && !inside)
-      return i + 1;
-  }
-  return 0;
-}
-
 bool EndsInsideConstant(std::string_view text) {
   bool inside = false;
   std::size_t end = std::min(text.size(), kFixedFormLastColumn);
@@ -129,6 +118,14 @@ void ReplaceFirst(std::string& text, std::string_view from, std::string_view to)
 char LastNonBlank(std::string_view text) {
   std::size_t at = text.find_last_not_of(' ');
   return at == std::string_view::npos ? ' ' : text[at];
+}
+
+bool IsFortranName(std::string_view name) {
+  constexpr std::size_t kLongestName = 63;
+  if (name.empty() || name.size() > kLongestName || !IsUpperLetter(ToUpper(name[0]))) return false;
+  for (char c : name)
+    if (!IsNameChar(c)) return false;
+  return true;
 }
 
 }  // namespace kvq

@@ -32,9 +32,6 @@ bool KeyStartsWith(std::string_view text, std::string_view word, bool freeForm);
 // or the end of the text comes first.
 std::size_t ClosingBracket(std::string_view text, std::size_t from);
 
-// Column (1-based) of the first "/" outside apostrophes; 0 when none.
-std::size_t FindSlash(std::string_view text);
-
 // A prepared fixed-form line whose statement field ends inside a character
 // constant (which its continuation line goes on with); the line is taken to
 // begin outside constants.
@@ -43,6 +40,10 @@ bool EndsInsideConstant(std::string_view text);
 // The value of a run of digits, read from its first `limit` digits at most
 // so that no run overflows.
 std::size_t DigitsValue(std::string_view digits, std::size_t limit = 9);
+
+// A name a Fortran compiler takes: a letter, then letters, digits and "_",
+// at most 63 characters.
+bool IsFortranName(std::string_view name);
 
 // Removes blanks at the end, or at both ends.
 void TrimTrailingBlanks(std::string& text);

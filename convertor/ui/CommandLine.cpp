@@ -58,6 +58,7 @@ constexpr const char* kHelp =
     "  MODE=CONSOLE        the main program becomes a console program (MODE=DLL: entry routine)\n"
     "  ACCEPTLF=Y          accept bare line feeds (LF) as line ends, as --accept-lf\n"
     "  CARDS=Y             fixed form: text beyond column 72 is a card sequence field, dropped\n"
+    "  LINES=Y             line markers (# 9 \"bad.f\"): compiler messages name your lines\n"
     "\n"
     "Other forms:\n"
     "  convertor PROJECT.dsw|PROJECT.dsp   converts the whole Compaq Visual Fortran project\n"
@@ -122,6 +123,8 @@ std::string CheckArgumentForm(const ParamList& params, const ConsoleStreams& str
   std::vector<std::string> files;
   for (std::size_t i = 0; i < params.size(); ++i) {
     if (params.IsSetting(i)) {
+      std::string error = SettingError(params.Original(i));
+      if (!error.empty()) return error;
       std::string problem = SettingProblem(params.Original(i));
       if (!problem.empty()) std::fprintf(streams.err, "convertor: warning: %s\n", problem.c_str());
     } else {

@@ -313,10 +313,19 @@ void TForm1::mnuConsolesClick() {
                                              QString(), state_.settings.consoleUnits);
 }
 
+// An empty name is asked for when a main program is met; any other must be
+// a Fortran name.
 void TForm1::mnuNameClick() {
-  state_.settings.dllName =
-      InputOption(QStringLiteral("Enter DLL Name"), QStringLiteral("Needed only for main file"),
-                  state_.settings.dllName);
+  std::string name = state_.settings.dllName;
+  for (;;) {
+    name = InputOption(QStringLiteral("Enter DLL Name"),
+                       QStringLiteral("Needed only for main file"), name);
+    std::string problem = name.empty() ? std::string() : DllNameProblem(name);
+    if (problem.empty()) break;
+    ui_->ShowMessage(problem);
+    name = state_.settings.dllName;
+  }
+  state_.settings.dllName = name;
 }
 
 void TForm1::RedirectClick(QAction* item) {

@@ -151,6 +151,23 @@ TEST_F(CommandLineFormsTest, MoreThanTwoFileNamesIsAUsageError) {
   EXPECT_EQ(tarvik.err, "No template for Project!\n");
 }
 
+// The DLL name becomes a subroutine's name: anything else would give an
+// entry routine that does not compile.
+TEST_F(CommandLineFormsTest, ANameThatIsNoFortranNameIsAUsageError) {
+  WriteBytes(dir.path() / "p.for", CrLf({"      PROGRAM P", "      END"}));
+  for (const std::string& name :
+       std::vector<std::string>{"my-prog", "1ST", "A B", std::string(64, 'A')}) {
+    test::ProcessResult r = Run({"NAME=" + name, "p.for", "p.f"});
+    EXPECT_EQ(r.exitStatus, 2) << name;
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1),
+              "convertor: NAME=" + name + ": \"" + name +
+                  "\" is no Fortran name: the DLL name begins with a letter and holds only "
+                  "letters, digits and _ (at most 63)\n");
+    EXPECT_EQ(EntryCount(), 1u) << "nothing is written";
+  }
+  EXPECT_EQ(Run({"NAME=my_Prog2", "p.for", "p.f"}).exitStatus, 0);
+}
+
 TEST_F(CommandLineFormsTest, SettingsThatCannotBeAppliedWarnAndTheRunGoesOn) {
   WriteBytes(dir.path() / "a.for", CrLf({"! only a comment"}));
   struct Case {
@@ -173,9 +190,6 @@ TEST_F(CommandLineFormsTest, SettingsThatCannotBeAppliedWarnAndTheRunGoesOn) {
        "nothing\n"},
       {"FORTRAN=GNU",
        "convertor: warning: FORTRAN=GNU names no dialect (C, D or W) and changes nothing\n"},
-      {"NAME=IT'S",
-       "convertor: warning: NAME=IT'S is no Fortran name (a letter, then letters, digits and _): "
-       "the entry routine will not compile\n"},
       {"NAME=Calc_2", ""},
       {"ERRLAB=1", ""},
       {"ERRLAB=9999", ""},

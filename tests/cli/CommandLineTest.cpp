@@ -21,14 +21,20 @@ TEST_F(CommandLineTest, ConvertsAndPrintsTheStatusLine) {
   WriteBytes(dir.path() / "main.for", CrLf({"      X=1", "      Y=2"}));
   test::ProcessResult r = Run({"main.for", "main.out"});
   EXPECT_EQ(r.exitStatus, 0);
-  EXPECT_EQ(r.out, "MAIN.FOR    Input Lines:1     Output Lines:3     - ready !\n");
-  // Statements without a PROGRAM statement are no unit: they stay as they are.
+  EXPECT_EQ(r.out, "MAIN.FOR    Input Lines:1     Output Lines:23     - ready !\n");
+  // Statements before any unit head begin a main program without PROGRAM
+  // statement; the entry routine takes the source's name.
   EXPECT_EQ(r.err,
-            "convertor: main.for:1: warning: statements outside any program unit are left "
-            "unconverted (a "
-            "main program without a PROGRAM statement, or a unit head the converter does not "
-            "know)\n");
-  EXPECT_EQ(ReadBytes(dir.path() / "main.out"), CrLf({"!KVQ:NO_TOUCH!", "      X=1", "      Y=2"}));
+            "convertor: main.for:1: warning: no terminal to answer \"Enter DLL Name\": the main "
+            "program's name MAIN is taken (give another value with NAME=)\n");
+  std::string out = ReadBytes(dir.path() / "main.out");
+  EXPECT_NE(out.find("      SUBROUTINE MAIN(job)"), std::string::npos);
+  EXPECT_TRUE(out.ends_with(
+      CrLf({"      SUBROUTINE DLL_MAIN                 !  KVQ : instead of "
+            "PROGRAM",
+            "      use Zentrix     ! KVQ", "      save            ! KVQ:strongly recommended!",
+            "      X=1", "      Y=2"})))
+      << out;
 }
 
 TEST_F(CommandLineTest, HelpAndVersion) {
@@ -91,14 +97,14 @@ TEST_F(CommandLineTest, SourceFoundWhenItsCaseDiffers) {
 }
 
 TEST_F(CommandLineTest, SrtAndSrcVariantsAreConvertedInstead) {
-  WriteBytes(dir.path() / "PROG.FOR", CrLf({"      X=1"}));
-  WriteBytes(dir.path() / "PROG.SRC", CrLf({"      SRC=1"}));
+  WriteBytes(dir.path() / "PROG.FOR", CrLf({"! X=1"}));
+  WriteBytes(dir.path() / "PROG.SRC", CrLf({"! SRC=1"}));
   test::ProcessResult r = Run({"PROG.FOR", "A.OUT"});
-  EXPECT_EQ(ReadBytes(dir.path() / "A.OUT"), CrLf({"!KVQ:NO_TOUCH!", "      SRC=1"}));
+  EXPECT_EQ(ReadBytes(dir.path() / "A.OUT"), CrLf({"!KVQ:NO_TOUCH!", "! SRC=1"}));
   EXPECT_EQ(r.out.substr(0, 12), "PROG.SRC    ");
-  WriteBytes(dir.path() / "prog.srt", CrLf({"      SRT=1"}));
+  WriteBytes(dir.path() / "prog.srt", CrLf({"! SRT=1"}));
   Run({"PROG.FOR", "B.OUT"});
-  EXPECT_EQ(ReadBytes(dir.path() / "B.OUT"), CrLf({"!KVQ:NO_TOUCH!", "      SRT=1"}));
+  EXPECT_EQ(ReadBytes(dir.path() / "B.OUT"), CrLf({"!KVQ:NO_TOUCH!", "! SRT=1"}));
 }
 
 TEST_F(CommandLineTest, UnwritableDestination) {
@@ -124,7 +130,7 @@ TEST_F(CommandLineTest, DestinationEqualToSourceIsRefused) {
 }
 
 TEST_F(CommandLineTest, BareLineFeedSourceIsRefusedUnlessAccepted) {
-  std::string source = "      X=1\n      END\n";
+  std::string source = "! X=1\n      END\n";
   WriteBytes(dir.path() / "unix.for", source);
   test::ProcessResult r = Run({"unix.for", "out.for"});
   EXPECT_EQ(r.exitStatus, 1);
@@ -135,7 +141,7 @@ TEST_F(CommandLineTest, BareLineFeedSourceIsRefusedUnlessAccepted) {
   EXPECT_EQ(ReadBytes(dir.path() / "unix.for"), source);
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "out.for"));
 
-  std::string converted = CrLf({"!KVQ:NO_TOUCH!", "      X=1", "      END"});
+  std::string converted = CrLf({"!KVQ:NO_TOUCH!", "! X=1", "      END"});
   EXPECT_EQ(Run({"unix.for", "--accept-lf", "out.for"}).exitStatus, 0);
   EXPECT_EQ(ReadBytes(dir.path() / "out.for"), converted);
   EXPECT_EQ(Run({"acceptlf=Y", "unix.for", "out2.for"}).exitStatus, 0);

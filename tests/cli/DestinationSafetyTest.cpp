@@ -56,12 +56,12 @@ TEST_F(DestinationSafetyTest, FailedRunLeavesTheDestinationAsItWas) {
 }
 
 TEST_F(DestinationSafetyTest, SuccessReplacesAConverterOutputAndKeepsItsMode) {
-  WriteBytes(dir.path() / "a.for", CrLf({"      X=1"}));
+  WriteBytes(dir.path() / "a.for", CrLf({"! X=1"}));
   WriteBytes(dir.path() / "a.f", previous);
   ::chmod((dir.path() / "a.f").c_str(), 0640);
   test::ProcessResult r = Run({"a.for", "a.f"});
   EXPECT_EQ(r.exitStatus, 0) << r.err;
-  EXPECT_EQ(ReadBytes(dir.path() / "a.f"), CrLf({"!KVQ:NO_TOUCH!", "      X=1"}));
+  EXPECT_EQ(ReadBytes(dir.path() / "a.f"), CrLf({"!KVQ:NO_TOUCH!", "! X=1"}));
   struct stat info;
   ASSERT_EQ(::stat((dir.path() / "a.f").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
@@ -73,7 +73,7 @@ TEST_F(DestinationSafetyTest, SuccessReplacesAConverterOutputAndKeepsItsMode) {
   fs::create_symlink("out/real.f", dir.path() / "link.f");
   EXPECT_EQ(Run({"a.for", "link.f"}).exitStatus, 0);
   EXPECT_TRUE(fs::is_symlink(dir.path() / "link.f"));
-  EXPECT_EQ(ReadBytes(dir.path() / "out" / "real.f"), CrLf({"!KVQ:NO_TOUCH!", "      X=1"}));
+  EXPECT_EQ(ReadBytes(dir.path() / "out" / "real.f"), CrLf({"!KVQ:NO_TOUCH!", "! X=1"}));
 }
 
 TEST_F(DestinationSafetyTest, SwappedArgumentsDoNotDestroyTheSource) {

@@ -36,7 +36,7 @@ void WriteProject(const fs::path& dir) {
   WriteBytes(dir / "CALC.dsp",
              CrLf({"# Microsoft Developer Studio Project File", "# ADD F90 /nologo",
                    "# Begin Source File", "SOURCE=.\\A.FOR", "# End Source File"}));
-  WriteBytes(dir / "A.FOR", CrLf({"      X=1"}));
+  WriteBytes(dir / "A.FOR", CrLf({"C     A"}));
 }
 
 TEST(ProjectCommand, SourcesOutsideTheProjectDirectoryAreNotConverted) {
@@ -84,7 +84,7 @@ TEST(ProjectCommand, LinksAreReplacedAndUserFilesKept) {
   EXPECT_EQ(ReadBytes(dir.path() / "victim" / "a.txt"), "victim a");
   EXPECT_EQ(ReadBytes(dir.path() / "victim" / "b.txt"), "victim b");
   EXPECT_FALSE(fs::is_symlink(project / "Converted_CALC" / "A.FOR"));
-  EXPECT_EQ(ReadBytes(project / "Converted_CALC" / "A.FOR"), CrLf({"!KVQ:NO_TOUCH!", "      X=1"}));
+  EXPECT_EQ(ReadBytes(project / "Converted_CALC" / "A.FOR"), CrLf({"!KVQ:NO_TOUCH!", "!     A"}));
 
   fs::remove(project / "A.WatCom");
   WriteBytes(project / "A.WatCom", "the user's");

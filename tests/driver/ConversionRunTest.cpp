@@ -49,6 +49,11 @@ class ScriptedWindow : public UserInterface, public RunObserver {
   std::string InputQuery(const std::string& caption, const std::string& prompt,
                          const std::string& initial, const QueryFallback&) override {
     queries.push_back(caption + "|" + prompt + "|" + initial);
+    if (!answers.empty()) {
+      std::string next = answers.front();
+      answers.pop_front();
+      return next.empty() ? initial : next;  // "": Cancel
+    }
     return answer.empty() ? initial : answer;
   }
   bool CanShowDialogs() const override { return true; }
@@ -76,6 +81,7 @@ class ScriptedWindow : public UserInterface, public RunObserver {
   bool cancel = false;
   std::vector<FileDialogRequest> openRequests, saveRequests;
   std::deque<std::string> files;
+  std::deque<std::string> answers;  // answered in turn before answer
   std::string status, caption, answer;
   bool shown = false, closed = false;
 };
@@ -104,11 +110,10 @@ class ConversionRunTest : public ::testing::Test {
 };
 
 TEST_F(ConversionRunTest, ListBoxesShowTheSourceAndTheOutput) {
-  WriteBytes(Path("A.FOR"), CrLf({"      X=1", "", "      END"}));
+  WriteBytes(Path("A.FOR"), CrLf({"! X=1", "", "      END"}));
   ASSERT_EQ(Run({Path("A.FOR"), Path("A.OUT")}), RunOutcome::Converted);
-  EXPECT_EQ(window.inputList, (std::vector<std::string>{"      X=1", "", "      END"}));
-  EXPECT_EQ(window.outputList,
-            (std::vector<std::string>{"!KVQ:NO_TOUCH!", "      X=1", "      END"}));
+  EXPECT_EQ(window.inputList, (std::vector<std::string>{"! X=1", "", "      END"}));
+  EXPECT_EQ(window.outputList, (std::vector<std::string>{"!KVQ:NO_TOUCH!", "! X=1", "      END"}));
   EXPECT_EQ(window.status,
             UpperCase(Path("A.FOR")) + "    Input Lines:2     Output Lines:3     - ready !");
 }
@@ -123,6 +128,26 @@ TEST_F(ConversionRunTest, MissingDllNameIsAskedForAndUpperCased) {
   EXPECT_NE(
       ReadBytes(Path("P.OUT")).find("      SUBROUTINE MINE(job)        !  main DLL routine\r\n"),
       std::string::npos);
+}
+
+// A DLL name that is no Fortran name is refused and asked for again,
+// offering the main program's name, which Cancel then takes.
+TEST_F(ConversionRunTest, ADllNameThatIsNoFortranNameIsAskedForAgain) {
+  WriteBytes(Path("P.FOR"), CrLf({"      PROGRAM HELLO", "      END"}));
+  window.answers = {"my-prog", "", ""};
+  ASSERT_EQ(Run({Path("P.FOR"), Path("P.OUT")}), RunOutcome::Converted);
+  EXPECT_EQ(window.queries,
+            (std::vector<std::string>{"Enter DLL Name|Needed only for main file|",
+                                      "Enter DLL Name|Needed only for main file|HELLO"}));
+  EXPECT_EQ(window.messages,
+            (std::vector<std::string>{"\"my-prog\" is no Fortran name: the DLL name begins with a "
+                                      "letter and holds only letters, digits and _ (at most 63)"}));
+  EXPECT_NE(ReadBytes(Path("P.OUT")).find("      SUBROUTINE HELLO(job)"), std::string::npos);
+  // Cancel at the first question leaves no name: that is asked again too.
+  state.settings.dllName.clear();
+  window.answers = {"", "Mine"};
+  ASSERT_EQ(Run({Path("P.FOR"), Path("P.OUT")}), RunOutcome::Converted);
+  EXPECT_EQ(state.settings.dllName, "MINE");
 }
 
 TEST_F(ConversionRunTest, ConsoleMainProgramStaysSelectedForSingleSourceRuns) {
@@ -161,7 +186,7 @@ TEST_F(ConversionRunTest, MpiStartCommandWritesTheMpiMainProgram) {
 }
 
 TEST_F(ConversionRunTest, DialogsAskForMissingFileNames) {
-  WriteBytes(Path("PROG.FOR"), CrLf({"      X=1"}));
+  WriteBytes(Path("PROG.FOR"), CrLf({"! X=1"}));
   window.files = {Path("prog.for"), Path("prog.out")};
   state.batchMode = true;
   ASSERT_EQ(Run({"SAVE=N", "TRACE=N"}), RunOutcome::Converted);
@@ -174,13 +199,13 @@ TEST_F(ConversionRunTest, DialogsAskForMissingFileNames) {
   EXPECT_EQ(window.saveRequests[0].fileName, UpperCase(Path("prog.F")));  // .FOR proposes .F
   EXPECT_EQ(window.caption, "KVQ : Fortran to Fortran Convertor. Vers:25/12/2004.   " +
                                 UpperCase(Path("prog.for")) + " -> " + UpperCase(Path("prog.out")));
-  EXPECT_EQ(ReadBytes(Path("prog.out")), CrLf({"!KVQ:NO_TOUCH!", "      X=1"}));
+  EXPECT_EQ(ReadBytes(Path("prog.out")), CrLf({"!KVQ:NO_TOUCH!", "! X=1"}));
 }
 
 TEST_F(ConversionRunTest, ASourceInAConvertedDirectoryIsRefusedAndAskedAgain) {
   std::filesystem::create_directory(dir.path() / "Converted_X");
   WriteBytes(Path("Converted_X/A.FOR"), CrLf({"      X=1"}));
-  WriteBytes(Path("B.F90"), CrLf({"x=1"}));
+  WriteBytes(Path("B.F90"), CrLf({"! x=1"}));
   window.files = {Path("Converted_X/A.FOR"), Path("B.F90"), Path("B.OUT")};
   ASSERT_EQ(Run({}), RunOutcome::Converted);
   EXPECT_EQ(window.messages, (std::vector<std::string>{UpperCase(Path("Converted_X/A.FOR")) +
@@ -273,6 +298,47 @@ TEST_F(ConversionRunTest, ObserverGetsLinesInBatchesAndWarningsWithTheirPlace) {
   EXPECT_EQ(window.diagnostics,
             (std::vector<std::string>{
                 "MEM.FOR:604: warning: Could not correctly convert:    10 WRITE(*,*) I"}));
+}
+
+// A unit that defines the default handler labels after its first jumps to
+// them: the jumps written before (also those already on disk, and a label
+// cut by the split at column 72) and the handlers take the next free
+// labels. Labels chosen with ERRLAB= stay, with the duplicate reported.
+TEST_F(ConversionRunTest, HandlerLabelsTheUnitDefinesGiveWayToFreeOnes) {
+  std::vector<std::string> source{
+      "      SUBROUTINE S",
+      "      IF(N.GT.0) WRITE(6,'(1X,''Energy of the system'',F9.4,'' eV'')') E"};
+  for (int i = 0; i < 20000; ++i) source.push_back("      WRITE(*,*) I");
+  source.insert(source.end(), {" 9470 CONTINUE", " 9471 CONTINUE", "      END"});
+  ASSERT_EQ(RunText(CrLf(source), "L.OUT").outcome, RunOutcome::Converted);
+  std::string out = ReadBytes(Path("L.OUT"));
+  EXPECT_GT(out.size(), std::size_t{2} << 20) << "the first jumps were on disk";
+  EXPECT_EQ(out.find("ERR=9470"), std::string::npos);
+  EXPECT_NE(out.find(",ERR=94\r\n     -   72)"), std::string::npos) << "the cut label";
+  std::size_t jumps = 0;
+  for (std::size_t at = out.find("ERR=9472)"); at != std::string::npos;
+       at = out.find("ERR=9472)", at + 1))
+    ++jumps;
+  EXPECT_EQ(jumps, 20000u);
+  EXPECT_NE(out.find(" 9472 CALL zx_IO_ERROR"), std::string::npos);
+  EXPECT_NE(out.find("99472 CALL zx_Eof_Read"), std::string::npos);
+  EXPECT_EQ(window.diagnostics,
+            (std::vector<std::string>{"MEM.FOR:20003: warning: label 9470 is also the default "
+                                      "label of the I/O error handler; this unit's handlers "
+                                      "take labels 9472 and 99472"}));
+
+  ConversionSettings given;
+  given.errorLabel = "9470";
+  given.errorLabelGiven = true;
+  ASSERT_EQ(
+      RunText(CrLf({"      SUBROUTINE S", "      WRITE(*,*) I", " 9470 CONTINUE", "      END"}),
+              "G.OUT", given)
+          .outcome,
+      RunOutcome::Converted);
+  EXPECT_NE(ReadBytes(Path("G.OUT")).find(" 9470 CALL zx_IO_ERROR"), std::string::npos);
+  EXPECT_TRUE(
+      window.diagnostics.back().ends_with("choose other handler labels with the "
+                                          "ERRLAB setting"));
 }
 
 TEST_F(ConversionRunTest, IncludeThatCannotBeOpenedIsReported) {

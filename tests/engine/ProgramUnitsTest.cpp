@@ -158,5 +158,18 @@ TEST_F(ProgramUnitsTest, OtherStatementsAreNotCharacterDeclarations) {
   EXPECT_TRUE(h.output.lines.empty());
 }
 
+TEST(DeclaresAllocatableLocal, LocalsCountDummyArgumentsDoNot) {
+  const std::string head = "SUBROUTINEKEEP(N,KEPT,W)";
+  EXPECT_TRUE(DeclaresAllocatableLocal("REAL,ALLOCATABLE::A(:)", head));
+  EXPECT_TRUE(DeclaresAllocatableLocal("REAL,DIMENSION(:),ALLOCATABLE::KEPT,VALUES", head));
+  EXPECT_TRUE(DeclaresAllocatableLocal("ALLOCATABLE::MARKS(:)", head));
+  EXPECT_TRUE(DeclaresAllocatableLocal("ALLOCATABLEMARKS(:,:)", head));
+  EXPECT_FALSE(DeclaresAllocatableLocal("REAL,ALLOCATABLE,INTENT(INOUT)::KEPT(:)", head));
+  EXPECT_FALSE(DeclaresAllocatableLocal("ALLOCATABLE::W(:)", head));
+  EXPECT_FALSE(DeclaresAllocatableLocal("REALALLOCATABLES(10)", head)) << "no attribute";
+  EXPECT_FALSE(DeclaresAllocatableLocal("X=1", head));
+  EXPECT_TRUE(DeclaresAllocatableLocal("REAL,ALLOCATABLE::A(:)", "PROGRAMP"));
+}
+
 }  // namespace
 }  // namespace kvq

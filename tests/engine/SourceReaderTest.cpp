@@ -305,6 +305,17 @@ TEST_F(SourceReaderTest, AContinuedConstantStillEndsInColumn72WhenItsQuotesChang
   EXPECT_TRUE(h.output.warnings[1].starts_with("MAIN.FOR:4: a character constant continued"));
 }
 
+TEST_F(SourceReaderTest, AFormatConstantWithNoBlankToGiveKeepsItsDoubleQuotes) {
+  // The FORMAT is copied as written, so its constant keeps its quotes and
+  // its end; the constant after it is changed as usual.
+  EXPECT_EQ(Read(CrLf({"  300 FORMAT(15X,\"  FORMAT( 'SKIP'", "     1  /)\" /,\"A'B\")",
+                       "      A=\"X", "     &IT'S", "     &\""})),
+            (Lines{"  300 FORMAT(15X,\"  FORMAT( 'SKIP'", "     1  /)\" /,'A''B')", "      A='X",
+                   "     &IT''S", "     &'"}));
+  ASSERT_EQ(h.output.warnings.size(), 1u) << "only the assignment's constant changes";
+  EXPECT_TRUE(h.output.warnings[0].starts_with("MAIN.FOR:4: a character constant continued"));
+}
+
 TEST_F(SourceReaderTest, ATrailingCommentDoesNotHideTheContinuationMark) {
   h.run.freeForm = true;
   h.Start(CrLf({"write(*,*) 'a&b', &   ! running sum", "  n", "x = '&' ! &", "y = 1"}));

@@ -31,9 +31,8 @@ class StatementConverterTest : public ::testing::Test {
     h.output.lines.clear();
     text = h.stmt().Text();
     taken = converter.ConvertStatement(h.stmt(), 0, text);
-    Lines lines = h.output.lines;
-    lines.push_back(text);
-    return lines;
+    h.output.WriteOutputLine(text);  // as the run writes it
+    return h.output.lines;
   }
 
   test::ReaderHarness h;
@@ -107,13 +106,16 @@ TEST_F(StatementConverterTest, LabelledEnddoGetsItsOwnContinue) {
   EXPECT_EQ(Convert({"   10 ENDDO"}),
             (Lines{"   10   continue  ! ZUL:this label was glued to next line!", "      ENDDO"}));
   EXPECT_EQ(Convert({"      END DO"}), (Lines{"      END DO"}));
+  // The END DO of a DO that names its label stays the loop's end.
+  Convert({"      DO 40 I=1,N"});
+  EXPECT_EQ(Convert({"   40 END DO"}), (Lines{"   40 END DO"}));
 }
 
 TEST_F(StatementConverterTest, TraceLinesBeforeCall) {
   h.settings.insertTrace = true;
   EXPECT_EQ(Convert({"   30 CALL SOLVE('it''s', X)"}),
             (Lines{"   30 zx_BufIO='Trace> SUB:    30 CALL SOLVE( it  s , X)'",
-                   "      call zx_NewRecord(0) ", "      call Interface_IO(1)   ! Write",
+                   "      call zx_NewRecord(0) ", "      call Interface_IO(5)   ! Write",
                    "      CALL SOLVE('it''s', X)"}));
   Lines longCall = Convert({"      CALL A_ROUTINE_WITH_A_LONG_NAME(ARGUMENT1, ARGUMENT2)"});
   EXPECT_EQ(longCall[0], "      zx_BufIO='Trace> SUB:       CALL A_ROUTINE_WITH_A_LONG_NA ...'");
@@ -125,6 +127,19 @@ TEST_F(StatementConverterTest, KeywordValueKeepsSubscriptsAndQuotedCommas) {
   EXPECT_EQ(open[2], "      CALL Open_File(10,NAMES(I,J),'OLD','formatted')");
   open = Convert({"      OPEN(11,FILE='a,b.dat')"});
   EXPECT_EQ(open[2], "      CALL Open_File(11,'a,b.dat','unknown','formatted')");
+}
+
+// What Open_File cannot take is changed by an OPEN of the connected unit;
+// FORM='FORMATTED' of a direct-access OPEN on a continuation line counts.
+TEST_F(StatementConverterTest, OpenKeepsItsBlankPadDelimAndDirectForm) {
+  Lines open = Convert({"      OPEN(12,FILE='N.TXT',BLANK='ZERO',", "     &PAD='NO',IOSTAT=IOS)"});
+  EXPECT_EQ(Lines(open.begin() + 2, open.end()),
+            (Lines{"      CALL Open_File(12,'N.TXT','unknown','formatted')",
+                   "      if(fo_Error.eq.0) OPEN(12,BLANK='ZERO',PAD='NO',IOSTAT=fo_Error)",
+                   "      IOS=fo_Error"}));
+  open =
+      Convert({"      OPEN(21,FILE='D.DAT',ACCESS='DIRECT',RECL=20,", "     &FORM='FORMATTED')"});
+  EXPECT_EQ(open[2], "      Write(zx_EBuf(201:207),'(1HF,i6)',err=9470) 20");
 }
 
 TEST_F(StatementConverterTest, OpenJoinsItsContinuationLinesAndKeepsItsLabel) {
@@ -158,7 +173,7 @@ TEST_F(StatementConverterTest, ContinuedControlListIsJoined) {
   EXPECT_EQ(write,
             (Lines{"!Converted:       WRITE(6, ...", "      zx_Ebuf='T.FOR(1) SUB: WRITE(6, ...'",
                    "      Call zx_NewRecord(6)", "      Write(zx_BufIO,100,ERR=9470) A,",
-                   "     &  B", "      CALL Interface_IO(1)    ! Write"}));
+                   "     &  B", "      CALL Interface_IO(5)    ! Write"}));
   EXPECT_EQ(engine.consoleFormatLabels, (std::vector<std::string>{"100"}));
 }
 
@@ -194,9 +209,9 @@ TEST_F(StatementConverterTest, LongHeadSplitsAndKeepsItsConstant) {
 TEST_F(StatementConverterTest, InterfaceCallOfALongLogicalIfStaysWithinColumn72) {
   Lines write = Convert({"      IF(ALPHA.GT.BETA .AND. GAMMA.LT.DELTA .AND. N.EQ.1) WRITE(6,*) X"});
   ASSERT_GE(write.size(), 3u);
-  EXPECT_EQ(write[write.size() - 2], "      CALL Interface_IO(1)    ! Write");
+  EXPECT_EQ(write[write.size() - 2], "      CALL Interface_IO(5)    ! Write");
   write = Convert({"      IF(N.GT.1) WRITE(6,*) X"});
-  EXPECT_EQ(write[write.size() - 2], "                CALL Interface_IO(1)    ! Write");
+  EXPECT_EQ(write[write.size() - 2], "                CALL Interface_IO(5)    ! Write");
   std::string condition =
       "      IF(ALPHA.GT.BETA.AND.GAMMA.LT.DELTA.AND.EPSILON.LT.ZETA.AND.N1.EQ.1)";
   write = Convert({condition + " PRINT *, X"});
@@ -211,7 +226,7 @@ TEST_F(StatementConverterTest, HandleDrivenWriteGoesThroughTheBufferEvenWhenRedi
   EXPECT_EQ(write,
             (Lines{"!Converted:       WRITE(7,*) X", "      zx_Ebuf='T.FOR(1) SUB: WRITE(7,*)X'",
                    "      Call zx_NewRecord(7)", "      Write(zx_BufIO,*,ERR=9470) X",
-                   "      call WriteStringByHandle(7,zx_BufIO)  ! maybe handle driven"}));
+                   "      call zx_WriteByHandle(7,zx_BufIO)  ! maybe handle driven"}));
 }
 
 class MpiConverterTest : public StatementConverterTest {
@@ -249,48 +264,28 @@ TEST_F(MpiConverterTest, UnformattedWriteIsGuarded) {
                    "      WRITE(10,ERR=9470) A", "      endif"}));
 }
 
-TEST_F(StatementConverterTest, FormatOfManyContinuationLinesIsConverted) {
+// A FORMAT keeps its "/": the console buffer has a record for each, as a
+// file has. Its continuation lines go with it unscanned.
+TEST_F(StatementConverterTest, FormatStatementsStayAsWritten) {
   engine.consoleFormatLabels = {"100"};
   std::vector<std::string> source = {"  100 FORMAT(1X,'A'/"};
   for (int i = 0; i < 30; ++i) source.push_back("     &1X,'B'/");
-  source.push_back("     &1X)");
+  source.push_back("     &STOP)");
   std::string bytes = test::CrLf(source);
   h.Start(bytes);
   h.reader.ReadStatement();
   text = h.stmt().Text();
   EXPECT_EQ(converter.ConvertStatement(h.stmt(), 0, text), 32u);
-  int separators = 0;
-  for (const std::string& line : h.output.lines) separators += line == "     &  1H\xfa  ";
-  EXPECT_EQ(separators, 31);
-  EXPECT_EQ(h.output.lines.front(), "C *** KVQ: changed / to '\xfa' (char(250)) !!! ");
-  EXPECT_EQ(text, "C");
+  h.output.lines.push_back(text);
+  EXPECT_EQ(h.output.lines, source);
   EXPECT_TRUE(h.reader.EndOfInput());
+  EXPECT_EQ(Convert({"  100 FORMAT(1X,'A'//1X,'B')"}), (Lines{"  100 FORMAT(1X,'A'//1X,'B')"}));
 }
 
-TEST_F(StatementConverterTest, FormatRuleWorkedExample) {
-  engine.consoleFormatLabels = {"100"};
-  EXPECT_EQ(Convert({"  100 FORMAT(1X,'A'//1X,'B')"}),
-            (Lines{"C *** KVQ: changed / to '\xfa' (char(250)) !!! ", "  100 FORMAT(1X,'A',",
-                   "     &  2H\xfa\xfa  ", "     &               1X,'B')", "C"}));
-  engine.consoleFormatLabels = {"200"};
-  EXPECT_EQ(Convert({"  100 FORMAT(1X,'A'/1X,'B')"}), (Lines{"  100 FORMAT(1X,'A'/1X,'B')"}));
-  // Text past column 80 stays, in its columns, like any text past 72.
-  engine.consoleFormatLabels = {"100"};
-  std::string tail = std::string(80 - 26, ' ') + "1X,'PAST EIGHTY')";
-  EXPECT_EQ(Convert({"  100 FORMAT(1X,'A'/1X,'B'," + tail}),
-            (Lines{"C *** KVQ: changed / to '\xfa' (char(250)) !!! ", "  100 FORMAT(1X,'A',",
-                   "     &  1H\xfa  ", "     &              1X,'B'," + tail, "C"}));
-}
-
-TEST_F(StatementConverterTest, QuotedFormatsThroughTheBufferGetRecordSeparators) {
-  EXPECT_EQ(SeparateRecordsInQuotedFormat("'(/,A)',"), "'(1H\xfa,A)',");
-  EXPECT_EQ(SeparateRecordsInQuotedFormat("'(1X,''a/b''//I5)',"), "'(1X,''a/b'',2H\xfa\xfa,I5)',");
-  EXPECT_EQ(SeparateRecordsInQuotedFormat("'(I5/)',"), "'(I5,1H\xfa)',");
-  EXPECT_EQ(SeparateRecordsInQuotedFormat("100,"), "100,");
+TEST_F(StatementConverterTest, QuotedFormatsThroughTheBufferKeepTheirSlashes) {
   EXPECT_EQ(Convert({"      WRITE(*,'(1X,I3/1X,I3)') I, J"}).at(3),
-            "      Write(zx_BufIO,'(1X,I3,1H\xfa,1X,I3)',ERR=9470) I, J");
-  EXPECT_EQ(Convert({"      PRINT '(/A)', T"}).at(3),
-            "      Write(zx_BufIO,'(1H\xfa,A)',ERR=9470)  T");
+            "      Write(zx_BufIO,'(1X,I3/1X,I3)',ERR=9470) I, J");
+  EXPECT_EQ(Convert({"      PRINT '(/A)', T"}).at(3), "      Write(zx_BufIO,'(/A)',ERR=9470)  T");
   EXPECT_EQ(Convert({"      WRITE(11,'(I3/I3)') I, J"}).back(),
             "      WRITE(11,'(I3/I3)',ERR=9470) I, J");
 }
@@ -319,7 +314,7 @@ TEST_F(FreeFormConverterTest, LabelledWriteMovesItsLabel) {
   EXPECT_EQ(write,
             (Lines{"!Converted:   20 write(*,*) x", " 20   zx_Ebuf='T.FOR(1) SUB: 20write(*,*)x'",
                    "      Call zx_NewRecord(0)", "      Write(zx_BufIO,*,ERR=9470) x",
-                   "      CALL Interface_IO(1)    ! Write"}));
+                   "      CALL Interface_IO(5)    ! Write"}));
 }
 
 TEST_F(FreeFormConverterTest, IndentedLabelMovesToTheDescriptionLine) {
@@ -328,14 +323,10 @@ TEST_F(FreeFormConverterTest, IndentedLabelMovesToTheDescriptionLine) {
   EXPECT_EQ(h.stmt().Label(), 120);
 }
 
-TEST_F(FreeFormConverterTest, FormatSeparatorsAreReplacedInPlace) {
+TEST_F(FreeFormConverterTest, FormatStatementsStayAsWritten) {
   engine.consoleFormatLabels = {"100"};
-  EXPECT_EQ(Convert({"100 format(1x,'a'/1x,'b',//)"}),
-            (Lines{"C *** KVQ: changed / to '\xfa' (char(250)) !!! ",
-                   "100 format(1x,'a',1H\xfa,1x,'b',2H\xfa\xfa)"}));
-  EXPECT_EQ(Convert({"100 format(1x, &", "  /1x)"}),
-            (Lines{"C *** KVQ: changed / to '\xfa' (char(250)) !!! ", "100 format(1x, &",
-                   "  1H\xfa,1x)"}));
+  EXPECT_EQ(Convert({"100 format(1x,'a'/1x,'b',//)"}), (Lines{"100 format(1x,'a'/1x,'b',//)"}));
+  EXPECT_EQ(Convert({"100 format(1x, &", "  /1x)"}), (Lines{"100 format(1x, &", "  /1x)"}));
 }
 
 TEST_F(StatementConverterTest, FiveDigitLabelLeavesColumn6Blank) {

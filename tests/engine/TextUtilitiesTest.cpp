@@ -33,14 +33,6 @@ TEST(IsCommentLine, FreeFormStatementsMayStartWithCommentLetters) {
   EXPECT_TRUE(IsCommentLine("", true));
 }
 
-TEST(FindSlash, SkipsSlashesInsideApostrophes) {
-  EXPECT_EQ(FindSlash("  100 FORMAT(1X,'A'/1X)"), 20u);
-  EXPECT_EQ(FindSlash("'A/B'"), 0u);
-  EXPECT_EQ(FindSlash("'A/B'/"), 6u);
-  EXPECT_EQ(FindSlash("'it''s'/"), 8u);
-  EXPECT_EQ(FindSlash("no slash"), 0u);
-}
-
 TEST(DigitsValue, ReadsAtMostItsLimitOfDigits) {
   EXPECT_EQ(DigitsValue("00042"), 42u);
   EXPECT_EQ(DigitsValue("18446744073709551590"), 184467440u);

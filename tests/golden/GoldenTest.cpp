@@ -5,7 +5,9 @@
 //   stdout, stderr  optional exact texts; exit  optional status (default 0)
 //   absent  optional names of files that must not exist afterwards
 //   compile optional "<file> fixed|free" lines: outputs that gfortran must
-//           accept (-fsyntax-only) against the run-time module Zentrix
+//           accept (-fsyntax-only) against the run-time module Zentrix; with
+//           places ("BAD.FOR:4:") after the form, gfortran must refuse the
+//           file and begin a message at each place
 // Nothing folds CR LF: line ends are part of what is compared.
 #include <gtest/gtest.h>
 
@@ -91,7 +93,17 @@ void CheckCompiles(const std::vector<std::string>& entries, const fs::path& work
     }
     args.push_back(file);
     kvq::test::ProcessResult r = kvq::test::RunProgram(FORTRAN_COMPILER, args, work.string());
-    EXPECT_EQ(r.exitStatus, 0) << file << " does not compile:\n" << r.err;
+    std::vector<std::string> places;
+    for (std::string place; fields >> place;) places.push_back(place);
+    if (places.empty()) {
+      EXPECT_EQ(r.exitStatus, 0) << file << " does not compile:\n" << r.err;
+      continue;
+    }
+    EXPECT_NE(r.exitStatus, 0) << file << " compiles";
+    for (const std::string& place : places)
+      EXPECT_TRUE(r.err.starts_with(place) || r.err.find("\n" + place) != std::string::npos)
+          << "no message at " << place << ":\n"
+          << r.err;
   }
 #else
   (void)entries;

@@ -8,6 +8,7 @@
 
 #include "TempDirectory.h"
 #include "engine/ConversionSettings.h"
+#include "engine/HandlerLabels.h"
 #include "engine/RunState.h"
 #include "engine/SourceReader.h"
 
@@ -15,13 +16,18 @@ namespace kvq::test {
 
 class CollectedOutput : public OutputChannel {
  public:
-  void WriteOutputLine(std::string_view line) override { lines.emplace_back(line); }
+  // Jumps to the handlers read as the default labels.
+  void WriteOutputLine(std::string_view line) override {
+    lines.emplace_back(line);
+    marks.Fill(lines.back(), {"9470", "99470"});
+  }
   void WriteCommentLine(std::string_view line) override { lines.emplace_back(line); }
   void Warn(const SourceLocation& where, std::string_view text) override {
     warnings.push_back(where.file + ":" + std::to_string(where.line) + ": " + std::string(text));
   }
   std::vector<std::string> lines;
   std::vector<std::string> warnings;
+  MarkFiller marks;
 };
 
 class ReaderHarness {

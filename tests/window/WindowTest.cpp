@@ -81,6 +81,7 @@ class WindowTest : public QObject {
   void checkItemsToggle();
   void inputDialogs_data();
   void inputDialogs();
+  void dllNameMustBeAFortranName();
   void singleSourceRun();
   void singleForMpiRun();
   void cancelledSourceDialogDoesNothing();
@@ -284,10 +285,7 @@ void WindowTest::inputDialogs_data() {
   QTest::newRow("dll-name") << "mnuName"
                             << "Enter DLL Name"
                             << "Needed only for main file" << int(Field::DllName) << ""
-                            << QString::fromUtf8("Тест1")
-                            << QByteArray(
-                                   "\xD2\xE5\xF1\xF2"
-                                   "1");
+                            << "Test_1" << QByteArray("Test_1");
   QTest::newRow("redirect-read") << "RedirectRead1"
                                  << "Redirect    \"Read\"..."
                                  << "Logical Unit Number needed" << int(Field::ReadUnit) << "91"
@@ -339,6 +337,25 @@ void WindowTest::inputDialogs() {
   // The dialogs edit the values only; redirection stays as it was.
   QVERIFY(!state_->carry.read.redirected);
   QVERIFY(!state_->carry.write.redirected);
+}
+
+// The entry routine's name: a name the compiler does not take is refused
+// and asked for again; Cancel then keeps the name as it was.
+void WindowTest::dllNameMustBeAFortranName() {
+  state_->settings.dllName = "OLD";
+  QString refusal, offered;
+  DialogScript script;
+  script.Then(EnterText(QString::fromUtf8("Тест1")));
+  script.Then(PressOk(&refusal, nullptr, QStringLiteral("dialog-dll-name-refused")));
+  script.Then(EnterText(QStringLiteral("my-prog"), &offered));
+  script.Then(PressOk(nullptr));
+  script.Then(Cancel());
+  form_->mnuName->trigger();
+  QCOMPARE(script.StepsLeft(), std::size_t(0));
+  QCOMPARE(script.Unexpected(), QStringList());
+  QVERIFY(refusal.contains(QStringLiteral("is no Fortran name")));
+  QCOMPARE(offered, QStringLiteral("OLD"));
+  QCOMPARE(QString::fromStdString(state_->settings.dllName), QStringLiteral("OLD"));
 }
 
 void WindowTest::singleSourceRun() {

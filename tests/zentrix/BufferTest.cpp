@@ -61,7 +61,11 @@ TEST_F(BufferTest, OneWritePrintsEveryRecordAndNoneOfAnEarlierWrite) {
   Session session;
   EXPECT_EQ(Run("records_", session), ZX_STATUS_OK) << testing::PrintToString(session.debug);
   EXPECT_EQ(session.output, (std::vector<std::string>{"   1  2  3", "   4  5  6", "   7", "slash",
-                                                      "next", " alone", "left", "right"}));
+                                                      "next", " alone", "left", "right",
+                                                      "ob\xfa"
+                                                      "ekt",
+                                                      "two"}));
+  EXPECT_EQ(session.debug, (std::vector<std::string>{"debug\xfa"}));
 }
 
 // The host sees whole lines: pieces join the next line, a prompt comes as a
@@ -70,7 +74,8 @@ TEST_F(BufferTest, NonAdvancingPiecesBecomeWholeLines) {
   Session session;
   session.input = {"12"};
   EXPECT_EQ(Run("pieces_", session), ZX_STATUS_OK) << testing::PrintToString(session.debug);
-  EXPECT_EQ(session.output, (std::vector<std::string>{"count: 7 done", "n? ", "got 12", "tail  "}));
+  EXPECT_EQ(session.output,
+            (std::vector<std::string>{"count: 7 done", "n? ", "got 12", "ta\xfail  "}));
 }
 
 TEST_F(BufferTest, TraceTextAssignedBeforeNewRecordIsPrinted) {
@@ -89,6 +94,15 @@ TEST_F(BufferTest, ReadTakesOneLineAndMeetsTheEndOfInput) {
   EXPECT_EQ(session.output[1], "end: records  0 ios<0:  1 code  0 list ios<0:  1 length    0");
 }
 
+TEST_F(BufferTest, TooFewValuesOnTheLineIsNoEndOfInput) {
+  Session session;
+  session.input = {"1", "2"};
+  EXPECT_EQ(Run("short_line_", session), ZX_STATUS_IO_ERROR);
+  EXPECT_EQ(session.debug,
+            (std::vector<std::string>{
+                "Zentrix: too few values on the input line in SHORT.FOR(3) PROGRAM: READ(*,*)A,B"}));
+}
+
 TEST_F(BufferTest, NewUnitHandleOutputAndFileNamesOfAnyCase) {
   kvq::test::TempDirectory dir;
   std::filesystem::create_directory(dir.path() / "Sub");
@@ -101,7 +115,7 @@ TEST_F(BufferTest, NewUnitHandleOutputAndFileNamesOfAnyCase) {
   EXPECT_EQ(status, ZX_STATUS_OK) << testing::PrintToString(session.debug);
   EXPECT_EQ(session.output,
             (std::vector<std::string>{"units apart: T open error: 0", "found in Sub",
-                                      "handle: first", "handle: second"}));
+                                      "handle: first", "handle: second as written"}));
 }
 
 TEST_F(BufferTest, ProgramsOwnIcharKeepsItsMeaning) {

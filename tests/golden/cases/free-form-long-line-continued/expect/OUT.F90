@@ -8,7 +8,7 @@ subroutine show(a, b)
       Call zx_NewRecord(0)
       Write(zx_BufIO,'(a,i6,a,i6,a,i6,a,i6)',ERR=9470) 'the first of the values is', a, ' and the second value is', b, '; twice the&
       & first:', 2*a, ', twice the second:', 2*b ! both
-      CALL Interface_IO(1)    ! Write
+      CALL Interface_IO(5)    ! Write
       Return                    !  KVQ
  9470 CALL zx_IO_ERROR          !  KVQ
       Return                    !  KVQ

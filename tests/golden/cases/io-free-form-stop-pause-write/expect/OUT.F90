@@ -7,7 +7,7 @@ subroutine ff(x)
       zx_Ebuf='MAIN.F90(3) FF: write(6,*)x=,x'
       Call zx_NewRecord(6)
       Write(zx_BufIO,*,ERR=9470) 'x=', x
-      CALL Interface_IO(1)    ! Write
+      CALL Interface_IO(5)    ! Write
   Continue   ! instead of PAUSE !
 if (x > 1.0) then
       CALL zx_Instead_of_STOP     !  KVQ

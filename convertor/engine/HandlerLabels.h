@@ -1,0 +1,76 @@
+// The labels of a unit's I/O error and end-of-file handlers. A unit may
+// define the default labels itself after its first rewritten statement has
+// jumped to them, so generated jumps are written as marks of the label's
+// length; the output channel puts in the labels the unit ends up with.
+#pragma once
+
+#include <bitset>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/ConversionSettings.h"
+
+namespace kvq {
+
+enum class Handler { Error, EndOfFile };
+
+struct HandlerLabels {
+  std::string error;
+  std::string endOfFile;  // "9" and the error label
+  const std::string& Of(Handler handler) const {
+    return handler == Handler::Error ? error : endOfFile;
+  }
+};
+
+// The labels from the error label setting.
+HandlerLabels DefaultHandlerLabels(const ConversionSettings& settings);
+
+// What a generated statement writes where it jumps to a handler: the
+// label itself when ERRLAB= was given (the user's choice stays), else a
+// mark of the same length, one control byte per digit.
+std::string HandlerReference(const ConversionSettings& settings, Handler handler);
+
+// A piece of a mark in a line: a fixed-form split may leave the rest of a
+// label to the next line, so a piece knows which digits it stands for.
+struct MarkPiece {
+  std::size_t at = 0;      // in the line
+  std::size_t length = 0;  // digits
+  Handler handler = Handler::Error;
+  std::size_t digit = 0;  // the label's digit it begins with
+};
+
+// Finds the marks of the lines given one after the other and puts in the
+// labels; a mark cut at a line's end goes on at the next mark of its kind.
+class MarkFiller {
+ public:
+  // Replaces the marks in line by labels; pieces (when given) receives
+  // where they stood.
+  void Fill(std::string& line, const HandlerLabels& labels,
+            std::vector<MarkPiece>* pieces = nullptr);
+
+ private:
+  Handler cutHandler_ = Handler::Error;
+  std::size_t cutDigit_ = 0;  // digits of a cut mark written already; 0: none
+};
+
+// The statement labels a unit defines (1 to 99999).
+class DefinedLabels {
+ public:
+  void Note(int label) {
+    if (label > 0 && label < kLimit) defined_.set(static_cast<std::size_t>(label));
+  }
+  bool Has(std::string_view label) const;
+  void Clear() { defined_.reset(); }
+
+ private:
+  static constexpr int kLimit = 100000;
+  std::bitset<kLimit> defined_;
+};
+
+// The default labels, or when the unit defines one of them the first
+// labels from there on, of the same lengths, that it defines neither of.
+HandlerLabels ChooseHandlerLabels(const ConversionSettings& settings, const DefinedLabels& defined);
+
+}  // namespace kvq
