@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "PathLookup.h"
@@ -98,21 +99,19 @@ bool StagedFile::Create(const std::string& path, LinkPolicy links) {
 }
 
 void StagedFile::Write(std::string_view bytes) {
-  while (fd_ >= 0 && !failed_ && !bytes.empty()) {
-    ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) {
-      failed_ = true;
-      error_ = written < 0 ? errno : ENOSPC;
-      return;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
+  Put(bytes, std::nullopt);
 }
 
 void StagedFile::WriteAt(std::uint64_t offset, std::string_view bytes) {
+  Put(bytes, offset);
+}
+
+// Writes all of bytes, at the end or at offset; the first failure is kept.
+void StagedFile::Put(std::string_view bytes, std::optional<std::uint64_t> offset) {
   while (fd_ >= 0 && !failed_ && !bytes.empty()) {
-    ssize_t written = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    ssize_t written = offset
+                          ? ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(*offset))
+                          : ::write(fd_, bytes.data(), bytes.size());
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) {
       failed_ = true;
@@ -120,7 +119,7 @@ void StagedFile::WriteAt(std::uint64_t offset, std::string_view bytes) {
       return;
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));
-    offset += static_cast<std::uint64_t>(written);
+    if (offset) *offset += static_cast<std::uint64_t>(written);
   }
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -54,6 +55,8 @@ class StagedFile {
   const std::string& Target() const { return target_; }
 
  private:
+  void Put(std::string_view bytes, std::optional<std::uint64_t> offset);
+
   int fd_ = -1;
   bool sealed_ = false;
   int error_ = 0;  // errno of the first failed write
