@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 
 namespace kvq {
@@ -13,22 +14,17 @@ namespace {
 
 // A run holds few temporaries at once: the destination, the dependency
 // file, the companion file, the files of a project generation (one per
-// template section). The table lies in zeroed memory: untouched slots
-// cost no pages.
+// template section). Each slot holds a name allocated when the temporary is
+// noted and freed when it is forgotten; the handler only reads them.
 constexpr int kSlots = 1024;
 
-struct Slot {
-  std::atomic<bool> used{false};
-  char path[PATH_MAX];
-};
-
-Slot slots[kSlots];
+std::atomic<char*> slots[kSlots];
 
 constexpr int kCaughtSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 extern "C" void RemoveAndRaise(int signal) {
-  for (Slot& slot : slots)
-    if (slot.used.load()) ::unlink(slot.path);
+  for (std::atomic<char*>& slot : slots)
+    if (const char* path = slot.load()) ::unlink(path);
   // The default action ends the process with the signal's own status.
   ::signal(signal, SIG_DFL);
   ::raise(signal);
@@ -51,21 +47,24 @@ void RemoveTemporariesOnSignals() {
 
 bool NoteTemporary(const std::string& path) {
   if (path.size() >= PATH_MAX) return false;
-  for (Slot& slot : slots) {
-    if (slot.used.load()) continue;
-    std::memcpy(slot.path, path.c_str(), path.size() + 1);
-    slot.used.store(true);
-    return true;
+  char* copy = ::strdup(path.c_str());
+  if (!copy) return false;
+  for (std::atomic<char*>& slot : slots) {
+    char* empty = nullptr;
+    if (slot.compare_exchange_strong(empty, copy)) return true;
   }
+  std::free(copy);
   return false;
 }
 
 void ForgetTemporary(const std::string& path) {
-  for (Slot& slot : slots)
-    if (slot.used.load() && path == slot.path) {
-      slot.used.store(false);
+  for (std::atomic<char*>& slot : slots) {
+    char* noted = slot.load();
+    if (noted && path == noted && slot.compare_exchange_strong(noted, nullptr)) {
+      std::free(noted);
       return;
     }
+  }
 }
 
 }  // namespace kvq

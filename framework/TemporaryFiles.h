@@ -1,8 +1,8 @@
 // Temporary files that a caught signal removes. A signal handler can reach
 // nothing but process-wide data, so this is the one registry of the
 // program: a fixed table of names, filled and cleared by StagedFile, that
-// the handler walks without allocating before it lets the signal end the
-// process as it would have.
+// the handler walks without allocating (it only reads the names) before it
+// lets the signal end the process as it would have.
 #pragma once
 
 #include <string>

@@ -410,7 +410,34 @@ void ConversionRun::HandleUnitHead(const Statement& statement, std::size_t index
 // A local ALLOCATABLE is deallocated at RETURN; the save line would keep
 // it allocated, and the unit's next ALLOCATE fail. Such a unit's save line
 // becomes a comment (it may stand on disk already: same length, in place).
+namespace {
+
+// Whether the statement's text holds ALLOCATABLE, in any case and, in fixed
+// form, with blanks anywhere in it: a test that builds no key, for the
+// statements of a unit whose save line may still have to go.
+bool MayDeclareAllocatable(const Statement& statement) {
+  constexpr std::string_view kWord = "ALLOCATABLE";
+  for (std::size_t i = 0; i < statement.size(); ++i) {
+    const StatementLine& line = statement.line(i);
+    std::string_view text = line.text;
+    for (std::size_t start = 0; start < text.size(); ++start) {
+      if (ToUpper(text[start]) != 'A') continue;
+      std::size_t matched = 0;
+      for (std::size_t at = start; at < text.size() && matched < kWord.size(); ++at) {
+        if (!line.freeForm && text[at] == ' ') continue;
+        if (ToUpper(text[at]) != kWord[matched]) break;
+        ++matched;
+      }
+      if (matched == kWord.size()) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 void ConversionRun::UnsaveAllocatableLocals(const Statement& statement) {
+  if (!MayDeclareAllocatable(statement)) return;
   std::string key = statement.size() == 1
                         ? statement.Key()
                         : JoinedStatementKey(statement.Joined(), statement.FreeForm());

@@ -180,7 +180,7 @@ void OutputFile::Write(std::string_view given, bool leadingCToComment) {
   lastLineAt_ = flushed_ + buffer_.size();
   std::string withLabels;
   std::string_view line = given;
-  if (given.find_first_of("\x1e\x1f") != std::string_view::npos) {
+  if (FindMark(given) != std::string_view::npos) {
     withLabels.assign(given);
     PutInLabels(withLabels, flushed_ + buffer_.size());
     line = withLabels;

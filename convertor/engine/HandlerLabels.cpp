@@ -41,8 +41,7 @@ void MarkFiller::Fill(std::string& line, const HandlerLabels& labels,
                       std::vector<MarkPiece>* pieces) {
   std::size_t carried = cutDigit_;  // only the line right after the cut goes on with it
   cutDigit_ = 0;
-  for (std::size_t at = line.find_first_of("\x1e\x1f"); at != std::string::npos;
-       at = line.find_first_of("\x1e\x1f", at)) {
+  for (std::size_t at = FindMark(line); at != std::string::npos; at = FindMark(line, at)) {
     char mark = line[at];
     Handler handler = mark == kErrorMark ? Handler::Error : Handler::EndOfFile;
     std::size_t end = at;
@@ -63,7 +62,8 @@ void MarkFiller::Fill(std::string& line, const HandlerLabels& labels,
 
 bool DefinedLabels::Has(std::string_view label) const {
   std::size_t value = DigitsValue(label);
-  return AllDigits(label) && value < static_cast<std::size_t>(kLimit) && defined_.test(value);
+  return AllDigits(label) && value < static_cast<std::size_t>(kLimit) &&
+         std::find(defined_.begin(), defined_.end(), static_cast<int>(value)) != defined_.end();
 }
 
 HandlerLabels ChooseHandlerLabels(const ConversionSettings& settings,

@@ -4,8 +4,9 @@
 // length; the output channel puts in the labels the unit ends up with.
 #pragma once
 
-#include <bitset>
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,19 @@ struct MarkPiece {
   std::size_t digit = 0;  // the label's digit it begins with
 };
 
+// The first mark byte in line at or after from; npos when there is none.
+// Every output line is searched: two vectorised scans, no per-byte loop.
+inline std::size_t FindMark(std::string_view line, std::size_t from = 0) {
+  if (from >= line.size()) return std::string_view::npos;
+  const char* begin = line.data() + from;
+  std::size_t size = line.size() - from;
+  const void* error = std::memchr(begin, '\x1e', size);
+  const void* endOfFile =
+      std::memchr(begin, '\x1f', error ? static_cast<const char*>(error) - begin : size);
+  const char* first = static_cast<const char*>(endOfFile ? endOfFile : error);
+  return first ? static_cast<std::size_t>(first - line.data()) : std::string_view::npos;
+}
+
 // Finds the marks of the lines given one after the other and puts in the
 // labels; a mark cut at a line's end goes on at the next mark of its kind.
 class MarkFiller {
@@ -55,18 +69,20 @@ class MarkFiller {
   std::size_t cutDigit_ = 0;  // digits of a cut mark written already; 0: none
 };
 
-// The statement labels a unit defines (1 to 99999).
+// The statement labels a unit defines (1 to 99999). A unit defines few:
+// they are kept as a list, which a new unit empties without touching more
+// memory than the last one used.
 class DefinedLabels {
  public:
   void Note(int label) {
-    if (label > 0 && label < kLimit) defined_.set(static_cast<std::size_t>(label));
+    if (label > 0 && label < kLimit) defined_.push_back(label);
   }
   bool Has(std::string_view label) const;
-  void Clear() { defined_.reset(); }
+  void Clear() { defined_.clear(); }
 
  private:
   static constexpr int kLimit = 100000;
-  std::bitset<kLimit> defined_;
+  std::vector<int> defined_;
 };
 
 // The default labels, or when the unit defines one of them the first
