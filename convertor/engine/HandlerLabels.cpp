@@ -9,10 +9,6 @@ namespace kvq {
 
 namespace {
 
-// Control bytes no Fortran source needs, one per handler.
-constexpr char kErrorMark = '\x1e';
-constexpr char kEndOfFileMark = '\x1f';
-
 char MarkOf(Handler handler) {
   return handler == Handler::Error ? kErrorMark : kEndOfFileMark;
 }

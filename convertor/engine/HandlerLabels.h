@@ -30,7 +30,7 @@ HandlerLabels DefaultHandlerLabels(const ConversionSettings& settings);
 
 // What a generated statement writes where it jumps to a handler: the
 // label itself when ERRLAB= was given (the user's choice stays), else a
-// mark of the same length, one control byte per digit.
+// mark of the same length, one mark byte per digit.
 std::string HandlerReference(const ConversionSettings& settings, Handler handler);
 
 // A piece of a mark in a line: a fixed-form split may leave the rest of a
@@ -42,15 +42,21 @@ struct MarkPiece {
   std::size_t digit = 0;  // the label's digit it begins with
 };
 
+// The mark bytes: the two line-end characters, which the reader never
+// leaves inside a line, so that no byte of a source (a control character
+// in a constant, for one) can be taken for a mark.
+inline constexpr char kErrorMark = '\n';
+inline constexpr char kEndOfFileMark = '\r';
+
 // The first mark byte in line at or after from; npos when there is none.
 // Every output line is searched: two vectorised scans, no per-byte loop.
 inline std::size_t FindMark(std::string_view line, std::size_t from = 0) {
   if (from >= line.size()) return std::string_view::npos;
   const char* begin = line.data() + from;
   std::size_t size = line.size() - from;
-  const void* error = std::memchr(begin, '\x1e', size);
+  const void* error = std::memchr(begin, kErrorMark, size);
   const void* endOfFile =
-      std::memchr(begin, '\x1f', error ? static_cast<const char*>(error) - begin : size);
+      std::memchr(begin, kEndOfFileMark, error ? static_cast<const char*>(error) - begin : size);
   const char* first = static_cast<const char*>(endOfFile ? endOfFile : error);
   return first ? static_cast<std::size_t>(first - line.data()) : std::string_view::npos;
 }

@@ -85,6 +85,15 @@ TEST_F(HostileInputTest, NulBytesAndHighBytesPassThrough) {
                        "      save            ! KVQ:strongly recommended!", line, "      T=1"}));
 }
 
+// Control bytes in a constant of a rewritten I/O statement are text, not
+// the places where the handlers' labels go.
+TEST_F(HostileInputTest, ControlBytesInARewrittenStatementStayText) {
+  std::string out =
+      Convert(CrLf({"      SUBROUTINE S", "      WRITE(*,*) 'A\x1e\x1f\x1e\x1e" "B'", "      END"}));
+  EXPECT_NE(out.find("Write(zx_BufIO,*,ERR=9470) 'A\x1e\x1f\x1e\x1e" "B'"), std::string::npos) << out;
+  EXPECT_EQ(out.find("'A9"), std::string::npos) << out;
+}
+
 TEST_F(HostileInputTest, TenThousandDoLabels) {
   std::vector<std::string> lines = {"      SUBROUTINE S"};
   for (int i = 1; i <= 10000; ++i) lines.push_back("      DO " + std::to_string(i) + " I=1,2");
