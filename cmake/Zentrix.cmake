@@ -183,8 +183,9 @@ function(zentrix_add_mpi_program target)
   _zentrix_require_fortran(zentrix_add_mpi_program)
   _zentrix_target(zentrix_mpi zentrix_mpi)
   if(NOT TARGET ${zentrix_mpi})
-    message(STATUS "No MPI: ${target} is not built")
-    return()
+    message(FATAL_ERROR "zentrix_add_mpi_program(${target}) needs the MPI variant of Zentrix and "
+      "MPI for C and Fortran: install libopenmpi-dev openmpi-bin, and give the project the "
+      "languages C and Fortran")
   endif()
   zentrix_convert(converted DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${target}.converted
     SOURCES ${ZX_SOURCES} SETTINGS MODE=MPI ${ZX_SETTINGS} DEPENDS ${ZX_DEPENDS})

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListView>
+#include <QStringDecoder>
 
 #include "LineListModel.h"
 #include "WindowDialogs.h"
@@ -25,6 +26,15 @@ QString FromLocal(const std::string& text) {
   return QString::fromLocal8Bit(text);
 }
 
+// Messages name files in the local encoding (UTF-8), and may quote what the
+// user typed into a question, which the run holds in Windows-1251: text that
+// is no UTF-8 is read as Windows-1251.
+QString MessageText(const std::string& text) {
+  QStringDecoder utf8(QStringDecoder::Utf8);
+  QString decoded = utf8(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+  return utf8.hasError() ? DecodeWindows1251(text) : decoded;
+}
+
 std::string ToLocal(const QString& name) {
   return QFile::encodeName(name).toStdString();
 }
@@ -41,7 +51,7 @@ QtUserInterface::~QtUserInterface() {
 
 void QtUserInterface::ShowMessage(const std::string& text) {
   FlushLines();
-  ShowMessageBox(parts_.form, FromLocal(text));
+  ShowMessageBox(parts_.form, MessageText(text));
 }
 
 void QtUserInterface::SetStatusLine(const std::string& text) {

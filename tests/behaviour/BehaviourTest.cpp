@@ -7,10 +7,7 @@
 // (without trailing blanks) and every file the runs create or change must
 // be the same, unless the folder names a designed difference ("difference":
 // the reason, "converted.stdout": what the converted program prints).
-// "settings" holds further converter arguments, one a line. "pending" names
-// the converter mend a program still waits for ("item 3: ..."): the test
-// then reports what differs as skipped, and fails once the program passes,
-// so that the mark goes when the mend lands.
+// "settings" holds further converter arguments, one a line.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -225,18 +222,9 @@ class ProgramBehaviour : public testing::TestWithParam<std::string> {
     differences_.push_back(what);
   }
 
-  // Fails on every difference; a pending program is skipped while it
-  // differs and fails once it no longer does.
+  // Fails on every difference.
   void Report() {
-    if (!fs::exists(source_ / "pending")) {
-      for (const std::string& what : differences_) ADD_FAILURE() << what;
-      return;
-    }
-    std::string pending = Lines(ReadBytes(source_ / "pending")).at(0);
-    if (differences_.empty())
-      ADD_FAILURE() << "behaves like the original now: remove its pending mark (" << pending << ")";
-    else
-      GTEST_SKIP() << "pending on " << pending << ": " << differences_.front().substr(0, 2000);
+    for (const std::string& what : differences_) ADD_FAILURE() << what;
   }
 
   fs::path source_;
@@ -256,18 +244,17 @@ TEST_P(ProgramBehaviour, ConvertedModuleMatchesTheOriginal) {
   Report();
 }
 
+// Built with the MPI variant only (CONVERTOR_WITH_MPI).
+#ifdef MPIFORT
 TEST_P(MpiProgramBehaviour, MatchesTheOriginalOnTwoProcesses) {
-#ifndef MPIFORT
-  GTEST_SKIP() << "no MPI";
-#else
   kvq::test::TempDirectory original, converted;
   Prepare(original.path());
   Prepare(converted.path());
   RunOutput expected = RunOriginal(original.path());
   CompareBehaviour(expected, RunConvertedMpi(converted.path()));
   Report();
-#endif
 }
+#endif
 
 std::string CaseName(const testing::TestParamInfo<std::string>& info) {
   std::string name = info.param;
