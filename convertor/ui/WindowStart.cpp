@@ -9,6 +9,8 @@ namespace kvq {
 namespace {
 
 constexpr int kExitUsage = 2;
+constexpr char kWithoutWindow[] =
+    "To convert without the window: convertor [KEY=value ...] SOURCE DEST; see convertor --help\n";
 
 bool IsSet(const char* name) {
   const char* value = std::getenv(name);
@@ -16,11 +18,8 @@ bool IsSet(const char* name) {
 }
 
 void SayWindowMissing(const WindowPlugin& plugin, std::FILE* err) {
-  std::fprintf(err,
-               "convertor: the window cannot be shown: %s\n"
-               "To convert without the window: convertor [KEY=value ...] SOURCE DEST; "
-               "see convertor --help\n",
-               plugin.error.c_str());
+  std::fprintf(err, "convertor: the window cannot be shown: %s\n%s", plugin.error.c_str(),
+               kWithoutWindow);
 }
 
 }  // namespace
@@ -31,12 +30,10 @@ bool HasDisplay() {
 
 int StartWindow(int& argc, char** argv, std::FILE* err) {
   if (!HasDisplay()) {
-    std::fputs(
-        "convertor: no display to show the window on (DISPLAY, WAYLAND_DISPLAY and "
-        "QT_QPA_PLATFORM are unset)\n"
-        "To convert without the window: convertor [KEY=value ...] SOURCE DEST; "
-        "see convertor --help\n",
-        err);
+    std::fprintf(err,
+                 "convertor: no display to show the window on (DISPLAY, WAYLAND_DISPLAY and "
+                 "QT_QPA_PLATFORM are unset)\n%s",
+                 kWithoutWindow);
     return kExitUsage;
   }
   WindowPlugin plugin = LoadWindowPlugin();
