@@ -10,8 +10,8 @@ subroutine Open_File(unit, file, status, form)
   character(len=len(file)) name
   character(len=16) openStatus
   integer recordLength, ios
-  logical append, direct
-  character(len=11) directForm
+  logical append, direct, sequential
+  character(len=11) directForm, sequentialForm
 
   ! Leading blanks belong to the name, as in the original's OPEN; only the
   ! append mark the converter puts in front goes.
@@ -22,9 +22,31 @@ subroutine Open_File(unit, file, status, form)
   openStatus = adjustl(status)
   ios = 0
   direct = .false.
-  if (len(form) >= 7) direct = (form(1:1) == 'D' .or. form(1:1) == 'F') .and. &
-      verify(form(2:7), ' 0123456789') == 0
-  if (direct) then
+  sequential = .false.
+  if (len(form) >= 7) then
+    if (verify(form(2:7), ' 0123456789') == 0) then
+      direct = form(1:1) == 'D' .or. form(1:1) == 'F'
+      sequential = form(1:1) == 'S' .or. form(1:1) == 'U'
+    end if
+  end if
+  if (sequential) then
+    ! "S" or "U" and the record length: a sequential file, formatted or
+    ! unformatted, with the record length its OPEN gave.
+    read(form(2:7), '(I6)', iostat=ios) recordLength
+    sequentialForm = 'formatted'
+    if (form(1:1) == 'U') sequentialForm = 'unformatted'
+    if (ios == 0) then
+      if (len_trim(name) == 0) then
+        open(unit, form=sequentialForm, recl=recordLength, status=openStatus, iostat=ios)
+      else if (append) then
+        open(unit, file=name, form=sequentialForm, recl=recordLength, status=openStatus, &
+             position='append', iostat=ios)
+      else
+        open(unit, file=name, form=sequentialForm, recl=recordLength, status=openStatus, &
+             iostat=ios)
+      end if
+    end if
+  else if (direct) then
     ! "D" or "F" and the record length in 6 columns: direct access, "F"
     ! formatted (FORM='FORMATTED' itself is no such text). Modules converted earlier write "D" only: the statement
     ! described in zx_Ebuf tells whether their original asked for

@@ -20,6 +20,31 @@ bool IsPlainUnit(const std::string& unit) {
   return true;
 }
 
+// The text of a constant specifier value, upper case as the key holds it;
+// empty for a variable or an expression.
+std::string_view ConstantText(std::string_view value) {
+  if (value.size() < 2 || (value.front() != '\'' && value.front() != '"') ||
+      value.back() != value.front())
+    return {};
+  return value.substr(1, value.size() - 2);
+}
+
+// With RECL= the form argument is a letter and the record length in 6
+// columns: "D" direct unformatted, "F" direct formatted (the library once
+// looked for FORM='FORMATTED' in the statement's description, which holds
+// only its first line), "S" and "U" sequential formatted and unformatted,
+// so that a sequential file keeps its access and its record length. An
+// ACCESS= that is no constant opens for direct access, as it always did.
+std::string_view RecordLengthForm(const std::string& key) {
+  std::string access = KeywordValue(key, "ACCESS");
+  std::string formValue = KeywordValue(key, "FORM");
+  std::string_view form = ConstantText(formValue);
+  bool sequential =
+      access.empty() || (!ConstantText(access).empty() && ConstantText(access) != "DIRECT");
+  if (sequential) return form == "UNFORMATTED" ? "'(1HU,i6)'" : "'(1HS,i6)'";
+  return form == "FORMATTED" ? "'(1HF,i6)'" : "'(1HD,i6)'";
+}
+
 }  // namespace
 
 void WriteSplitLine(OutputChannel& output, bool freeForm, std::string_view head,
@@ -67,15 +92,10 @@ void StatementConverter::RewriteOpen(Scanner& scan) {
   }
 
   if (!recordLength.empty()) {
-    // The library opens for direct access when the form is "D" followed by
-    // the record length in 6 columns.
-    // "F" asks for a formatted file: the library once looked for
-    // FORM='FORMATTED' in the statement's description, which holds only
-    // its first line ("D" stays unformatted).
-    std::string_view direct = form == "'FORMATTED'" ? "'(1HF,i6)'" : "'(1HD,i6)'";
     form = kDirectAccessForm;
     output_.WriteOutputLine("      Write(" + std::string(kDirectAccessForm) + "," +
-                            std::string(direct) + ",err=" + ErrorLabel() + ") " + recordLength);
+                            std::string(RecordLengthForm(key)) + ",err=" + ErrorLabel() + ") " +
+                            recordLength);
     run_.unit.ioHandlersNeeded = true;
   }
   if (position == "'APPEND'") file = "'+'//" + file;

@@ -140,6 +140,11 @@ TEST_F(StatementConverterTest, OpenKeepsItsBlankPadDelimAndDirectForm) {
   open =
       Convert({"      OPEN(21,FILE='D.DAT',ACCESS='DIRECT',RECL=20,", "     &FORM='FORMATTED')"});
   EXPECT_EQ(open[2], "      Write(zx_EBuf(201:207),'(1HF,i6)',err=9470) 20");
+  // A sequential OPEN with RECL= stays sequential.
+  EXPECT_EQ(Convert({"      OPEN(22,FILE='S.DAT',RECL=80)"})[2],
+            "      Write(zx_EBuf(201:207),'(1HS,i6)',err=9470) 80");
+  EXPECT_EQ(Convert({"      OPEN(23,FILE='U.DAT',FORM='UNFORMATTED',RECL=8)"})[2],
+            "      Write(zx_EBuf(201:207),'(1HU,i6)',err=9470) 8");
 }
 
 TEST_F(StatementConverterTest, OpenJoinsItsContinuationLinesAndKeepsItsLabel) {
