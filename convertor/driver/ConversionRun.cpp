@@ -75,7 +75,7 @@ ConversionRun::ConversionRun(const ConversionJob& job, CarryOver& carry, RunObse
   run_.sourceFileName = FileNamePart(job.shownSource);
   reader_.SetInterfaceHook([this] { BeforeInterfaceBlock(); });
   if (!job.projectRun && observer.WantsLines()) reader_.SetInputEcho(&inputEcho_);
-  output_.SetCurrentLocation([this] { return reader_.Location(currentPlace_); });
+  output_.SetLocator([this](const LinePlace& place) { return reader_.Location(place); });
   output_.SetSourceNames(job.shownSource, job.givenSource);
   output_.SetHandlerLabels(DefaultHandlerLabels(settings_));
   output_.SetLineMarkers(settings_.lineMarkers);
@@ -324,7 +324,7 @@ void ConversionRun::NoteWritten(std::string_view text) {
 // One line of a statement, and the lines after it that a rule takes.
 std::size_t ConversionRun::HandleLine(const Statement& statement, std::size_t index) {
   const StatementLine& line = statement.line(index);
-  currentPlace_ = line.place;
+  output_.ConvertingLine(line.place);
   if (afterTouchLine_) passThrough_ = false;
   copyNextStatement_ = afterNoTouchLine_;
   const std::string& text = line.text;
@@ -483,7 +483,7 @@ void ConversionRun::EnsureDllName(const std::string& programName) {
   // A name that is no Fortran name would make the entry routine's head
   // invalid: it is asked for again.
   if ((dllName_.empty() || !IsFortranName(dllName_)) && job_.askDllName) {
-    SourceLocation at = reader_.Location(currentPlace_);
+    SourceLocation at = reader_.Location(output_.LineBeingConverted());
     dllName_ = job_.askDllName(dllName_, programName,
                                output_.NameForUser(at.file) + ":" + std::to_string(at.line));
   }
@@ -497,7 +497,7 @@ void ConversionRun::BeforeInterfaceBlock() {
   if (passThrough_ || unitState_ == UnitState::BetweenUnits || unitState_ == UnitState::InBody ||
       reader_.InInactiveBranch())
     return;
-  currentPlace_ = reader_.statement().first().place;
+  output_.ConvertingLine(reader_.statement().first().place);
   text_ = reader_.statement().Text();
   HandleDeclarationSteps(reader_.statement(), 0);
 }

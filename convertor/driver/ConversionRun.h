@@ -83,8 +83,7 @@ class ConversionRun {
   std::string dllName_;
   std::string headText_;  // the last unit head as read
   UnitState unitState_ = UnitState::BetweenUnits;
-  LinePlace currentPlace_;  // where the line being handled stands
-  std::string text_;        // its text as the rules make it
+  std::string text_;  // its text as the rules make it
   bool passThrough_ = false;
   bool copyNextStatement_ = false;
   bool afterTouchLine_ = true;     // the line written last was kTouchLine

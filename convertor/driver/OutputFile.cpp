@@ -91,7 +91,7 @@ void OutputFile::WriteOutputLine(std::string_view line) {
   // only fixed-form lines have a comment letter in column 1.
   Write(line, !run_.freeForm);
   if (line.starts_with(kWarningWord)) {
-    Warn(current_ ? current_() : SourceLocation(), WarningText(line));
+    Warn(CurrentLocation(), WarningText(line));
   }
 }
 
@@ -155,10 +155,14 @@ void OutputFile::ResolveHandlerLabels(const HandlerLabels& labels) {
   handlerJumps_.clear();
 }
 
+SourceLocation OutputFile::CurrentLocation() const {
+  return locate_ ? locate_(converting_) : SourceLocation();
+}
+
 // Every line is attributed to the source line being converted, the lines
 // inserted for it too; a marker comes where the compiler's count differs.
 void OutputFile::WriteLineMarker() {
-  SourceLocation at = current_ ? current_() : SourceLocation();
+  SourceLocation at = CurrentLocation();
   if (at.line <= 0) return;
   if (at.line == nextLine_ && at.file == markedFile_) {
     ++nextLine_;

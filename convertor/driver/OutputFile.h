@@ -46,7 +46,12 @@ class OutputFile : public OutputChannel {
 
   // Where the line being converted stands; " WARNING" lines are reported
   // there.
-  void SetCurrentLocation(std::function<SourceLocation()> where) { current_ = std::move(where); }
+  // Turns the place of the line being converted into a file name and line.
+  void SetLocator(std::function<SourceLocation(const LinePlace&)> locate) {
+    locate_ = std::move(locate);
+  }
+  void ConvertingLine(const LinePlace& place) override { converting_ = place; }
+  const LinePlace& LineBeingConverted() const { return converting_; }
   // Diagnostics about the main source name it as the user gave it.
   void SetSourceNames(std::string shown, std::string given) {
     shownSource_ = std::move(shown);
@@ -84,7 +89,9 @@ class OutputFile : public OutputChannel {
   const RunState& run_;
   RunObserver& observer_;
   bool echo_;
-  std::function<SourceLocation()> current_;
+  SourceLocation CurrentLocation() const;
+  std::function<SourceLocation(const LinePlace&)> locate_;
+  LinePlace converting_;
   std::string shownSource_;
   std::string givenSource_;
   StagedFile file_;

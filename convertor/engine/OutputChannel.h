@@ -14,12 +14,21 @@ struct SourceLocation {
   int line = 0;
 };
 
+// A line's place as numbers, turned into a file name only for a diagnostic.
+struct LinePlace {
+  int depth = 0;  // include level
+  int line = 0;   // 1-based line number in that file
+};
+
 class OutputChannel {
  public:
   virtual ~OutputChannel() = default;
   // A line of the converted source, source lines and generated statements.
   // A line that begins " WARNING" is also reported as a warning.
   virtual void WriteOutputLine(std::string_view line) = 0;
+  // The source line whose conversion the lines written next belong to: a
+  // statement's first line, or a line after it that a rule takes over.
+  virtual void ConvertingLine(const LinePlace& place) = 0;
   // A comment line the converter generates itself; a leading "C" becomes
   // "!" in either source form.
   virtual void WriteCommentLine(std::string_view line) = 0;

@@ -10,15 +10,10 @@
 #include <vector>
 
 #include "engine/Continuation.h"
+#include "engine/OutputChannel.h"
 #include "engine/TextUtilities.h"
 
 namespace kvq {
-
-// A line's place as numbers, turned into a file name only for a diagnostic.
-struct LinePlace {
-  int depth = 0;  // include level
-  int line = 0;   // 1-based line number in that file
-};
 
 // One physical line of a statement.
 struct StatementLine {

@@ -94,6 +94,7 @@ StatementConverter::StatementConverter(OutputChannel& output, const ConversionSe
     : output_(output), settings_(settings), carry_(carry), run_(run) {}
 
 void StatementConverter::TakeLine() {
+  output_.ConvertingLine(statement_->line(next_).place);
   *text_ = statement_->line(next_).text;
   continues_ = true;
   ++next_;

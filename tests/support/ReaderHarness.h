@@ -22,6 +22,7 @@ class CollectedOutput : public OutputChannel {
     marks.Fill(lines.back(), {"9470", "99470"});
   }
   void WriteCommentLine(std::string_view line) override { lines.emplace_back(line); }
+  void ConvertingLine(const LinePlace&) override {}
   void Warn(const SourceLocation& where, std::string_view text) override {
     warnings.push_back(where.file + ":" + std::to_string(where.line) + ": " + std::string(text));
   }
