@@ -132,6 +132,7 @@ RunReport RunSingleSource(const ConversionRequest& request, CarryOver& carry, Us
     return report;
   }
   job.freeForm = IsFreeFormName(job.shownSource) || IsFreeFormName(job.shownDestination);
+  job.acceptLineFeedsHint = ui.HowToAcceptLineFeeds();
   job.askDllName = [&ui](const std::string& current, const std::string& programName,
                          const std::string& where) {
     return AskForDllName(ui, current, programName, where);

@@ -342,6 +342,7 @@ bool ProjectConversion::ConvertSource(const std::string& fileName) {
     return false;
   }
   job.projectRun = true;
+  job.acceptLineFeedsHint = ui_.HowToAcceptLineFeeds();
   job.destinationLinks = LinkPolicy::ReplaceLink;
   job.keepDestinationStaged = true;
   job.freeForm = IsFreeFormName(job.shownSource) || IsFreeFormName(job.shownDestination);

@@ -99,13 +99,14 @@ void QtUserInterface::AddOutputLines(const std::vector<std::string>& lines) {
 void QtUserInterface::NoteLine() {
   if (++linesSinceCheck_ < kLinesPerClockCheck) return;
   linesSinceCheck_ = 0;
-  if (sinceFlush_.elapsed() >= kPaintIntervalMs) FlushLines();
+  if (sinceFlush_.elapsed() < kPaintIntervalMs) return;
+  if (running_) ShowProgress();
+  FlushLines();
 }
 
 void QtUserInterface::FlushLines() {
   parts_.inputLines->Publish();
   parts_.outputLines->Publish();
-  if (running_) ShowProgress();
   // Outside a run a dialog may be on its way: the user's input waits for it.
   QApplication::processEvents(running_ ? QEventLoop::AllEvents
                                        : QEventLoop::ExcludeUserInputEvents);

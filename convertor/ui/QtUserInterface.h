@@ -42,6 +42,9 @@ class QtUserInterface : public UserInterface, public RunObserver {
   void SetStatusLine(const std::string& text) override;
   void SetCaption(const std::string& text) override;
   bool AskYesNo(const std::string& question) override;
+  std::string HowToAcceptLineFeeds() const override {
+    return "Option > Accept LF Line Ends (checked)";
+  }
   void ClearLists() override;
   void Report(const Diagnostic& diagnostic) override { diagnostics_.push_back(diagnostic); }
   bool WantsLines() const override { return true; }

@@ -405,6 +405,8 @@ void TForm1::ShowDiagnostics(const RunReport& report) {
   DiagnosticList->clear();
   for (const Diagnostic& diagnostic : diagnostics_)
     DiagnosticList->addItem(QString::fromLocal8Bit(FormatDiagnostic(diagnostic)));
+  for (int i = 0; i < DiagnosticList->count(); ++i)
+    DiagnosticList->item(i)->setToolTip(DiagnosticList->item(i)->text());
   DiagnosticList->setVisible(!diagnostics_.empty());
 }
 

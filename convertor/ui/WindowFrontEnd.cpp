@@ -37,6 +37,10 @@ bool WindowFrontEnd::AskYesNo(const std::string& question) {
   return form_->Interface().AskYesNo(question);
 }
 
+std::string WindowFrontEnd::HowToAcceptLineFeeds() const {
+  return form_->Interface().HowToAcceptLineFeeds();
+}
+
 void WindowFrontEnd::Report(const Diagnostic& diagnostic) {
   form_->Observer().Report(diagnostic);
 }

@@ -4,9 +4,12 @@
 #include <QAction>
 #include <QFile>
 #include <QListView>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
@@ -88,6 +91,11 @@ class WindowTest : public QObject {
   void cancelledSourceDialogDoesNothing();
   void convertedSourceAskedAgain();
   void failingRunShowsMessage();
+  void lineFeedsRefusedThenAccepted();
+  void diagnosticsShownAndFollowed();
+  void consolesReachTheRunAndOptionsAreRemembered();
+  void destinationReplacedOnlyWhenConfirmed();
+  void escapeStopsTheRunAndKeepsTheDestination();
   void twoRunsStartFromSameSettings();
   void wholeProject();
   void consoleApplicationThenSingleSource();
@@ -375,7 +383,7 @@ void WindowTest::singleSourceRun() {
   QString destination = dir_->filePath(QStringLiteral("OUT.FOR"));
   WriteBytes(source, JoinCrLf(kHelloSource));
 
-  QString openName, saveName, proposed, openTitle, dllPrompt;
+  QString openName, saveName, proposed, openTitle, dllPrompt, dllOffered;
   QStringList filters;
   bool hourglass = false;
   QString captionAtSave;
@@ -392,7 +400,7 @@ void WindowTest::singleSourceRun() {
   script.Then([&](QWidget* dialog) {
     hourglass =
         QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-    EnterText(QStringLiteral("hello"), nullptr, &dllPrompt,
+    EnterText(QStringLiteral("hello"), &dllOffered, &dllPrompt,
               QStringLiteral("dialog-dll-name-in-run"))(dialog);
   });
   form.mnuSingleSource->trigger();
@@ -403,6 +411,7 @@ void WindowTest::singleSourceRun() {
   QCOMPARE(script.Titles().value(1), QStringLiteral("KVQ :  Specify Destination file"));
   QCOMPARE(script.Titles().value(2), QStringLiteral("Enter DLL Name"));
   QCOMPARE(dllPrompt, QStringLiteral("Needed only for main file"));
+  QCOMPARE(dllOffered, QStringLiteral("HELLO"));  // the main program's name
   QCOMPARE(openName, QStringLiteral("OpenDialog1"));
   QCOMPARE(saveName, QStringLiteral("SaveDialog1"));
   QCOMPARE(filters, (QStringList{"Fortran Sources(*.for;*.f;*.f90) (*.for *.f *.f90)",
@@ -517,6 +526,188 @@ void WindowTest::failingRunShowsMessage() {
   QCOMPARE(message, QStringLiteral("Cannot convert UNIX-style text!"));
   QCOMPARE(buttons, 1);
   QVERIFY(!QApplication::overrideCursor());
+}
+
+// A source written on Linux: refused with the way to accept it, on the
+// status line and in the diagnostics; accepted once the option is checked.
+void WindowTest::lineFeedsRefusedThenAccepted() {
+  QString source = dir_->filePath(QStringLiteral("UNIX.FOR"));
+  QString destination = dir_->filePath(QStringLiteral("UNIX.F"));
+  WriteBytes(source, "      SUBROUTINE U\n      X = 1\n      END\n");
+  {
+    DialogScript script;
+    script.Then(ChooseFile(source));
+    script.Then(ChooseFile(destination));
+    script.Then(PressOk(nullptr));
+    form_->mnuSingleSource->trigger();
+    QCOMPARE(script.StepsLeft(), std::size_t(0));
+  }
+  QVERIFY2(
+      form_->StatusText().contains(QStringLiteral(" - failed: Cannot convert UNIX-style text!")),
+      qPrintable(form_->StatusText()));
+  QVERIFY(form_->DiagnosticList->isVisible());
+  QCOMPARE(form_->DiagnosticLines(),
+           QStringList{source + ":1: error: the source ends lines with bare line feeds (LF); "
+                                "convert it with Option > Accept LF Line Ends (checked)"});
+  SaveScreenshot(form_.get(), QStringLiteral("window-lf-refused"));
+  QVERIFY(!QFile::exists(destination));
+
+  form_->mnuAcceptLf->trigger();
+  RunSingleSource(form_->mnuSingleSource, source, destination);
+  QVERIFY(form_->StatusText().endsWith(QStringLiteral(" - ready !")));
+  QVERIFY(!form_->DiagnosticList->isVisible());
+  QList<QByteArray> written = CrLfLines(ReadBytes(destination));
+  QCOMPARE(written.value(0), QByteArray("!KVQ:NO_TOUCH!"));
+  QVERIFY(written.contains("      SUBROUTINE U"));
+  QVERIFY(ReadBytes(destination).contains("      X = 1\r\n"));  // CR LF written
+}
+
+// FILE:LINE and text under the lists; a double-click selects the line in
+// the source list, or shows an INCLUDE file's line.
+void WindowTest::diagnosticsShownAndFollowed() {
+  QString source = dir_->filePath(QStringLiteral("WARN.FOR"));
+  WriteBytes(source, JoinCrLf({"      SUBROUTINE W", "      X = 1", "      INCLUDE 'NOPE.INC'",
+                               "      END"}));
+  RunSingleSource(form_->mnuSingleSource, source, dir_->filePath(QStringLiteral("WARN.F")));
+  QVERIFY(form_->StatusText().endsWith(QStringLiteral(" - ready !")));
+  QStringList lines = form_->DiagnosticLines();
+  QCOMPARE(lines.size(), 1);
+  QVERIFY2(lines[0].startsWith(source + ":3: "), qPrintable(lines[0]));
+  QVERIFY(lines[0].contains(QStringLiteral("NOPE.INC")));
+  QVERIFY(form_->DiagnosticList->isVisible());
+  SaveScreenshot(form_.get(), QStringLiteral("window-diagnostics"));
+
+  QListWidgetItem* item = form_->DiagnosticList->item(0);
+  QRect place = form_->DiagnosticList->visualItemRect(item);
+  QTest::mouseClick(form_->DiagnosticList->viewport(), Qt::LeftButton, {}, place.center());
+  QTest::mouseDClick(form_->DiagnosticList->viewport(), Qt::LeftButton, {}, place.center());
+  QCOMPARE(form_->ListBox1->currentIndex().row(), 2);
+  QCOMPARE(form_->ListBox1->currentIndex().data().toString(),
+           QStringLiteral("      INCLUDE 'NOPE.INC'"));
+  SaveScreenshot(form_.get(), QStringLiteral("window-diagnostic-followed"));
+}
+
+// Option > Consoles takes effect as typed; the options set survive the
+// window (a new one starts with them).
+void WindowTest::consolesReachTheRunAndOptionsAreRemembered() {
+  {
+    DialogScript script;
+    script.Then(EnterText(QStringLiteral("*,5,6,IN")));
+    form_->mnuConsoles->trigger();
+    QCOMPARE(script.StepsLeft(), std::size_t(0));
+  }
+  QString source = dir_->filePath(QStringLiteral("S.FOR"));
+  WriteBytes(source, JoinCrLf({"      SUBROUTINE S", "      WRITE(IN,*) 'A'", "      END"}));
+  QString destination = dir_->filePath(QStringLiteral("S.F"));
+  RunSingleSource(form_->mnuSingleSource, source, destination);
+  QByteArray written = ReadBytes(destination);
+  QVERIFY2(written.contains("      Call zx_NewRecord(IN)\r\n"), written.constData());
+  form_->mnuInsertTrace->trigger();
+  form_->mnuAcceptLf->trigger();
+
+  ProgramState fresh;
+  TForm1 again(fresh);
+  QVERIFY(again.mnuInsertTrace->isChecked());
+  QVERIFY(again.mnuAcceptLf->isChecked());
+  QVERIFY(again.mnuInsertSave->isChecked());
+  QString offered;
+  DialogScript script;
+  script.Then(EnterText(QStringLiteral("*,5,6,IN"), &offered, nullptr,
+                        QStringLiteral("dialog-consoles-remembered")));
+  again.mnuConsoles->trigger();
+  QCOMPARE(offered, QStringLiteral("*,5,6,IN"));
+}
+
+// An existing destination is replaced only after a question, which warns
+// when the file is no converter output; No asks for another name.
+void WindowTest::destinationReplacedOnlyWhenConfirmed() {
+  QString source = dir_->filePath(QStringLiteral("S.FOR"));
+  WriteBytes(source, JoinCrLf({"      SUBROUTINE S", "      END"}));
+  QString mine = dir_->filePath(QStringLiteral("MINE.FOR"));
+  const QByteArray mineBytes = JoinCrLf({"      SUBROUTINE MINE", "      END"});
+  WriteBytes(mine, mineBytes);
+  QString warning, question;
+  {
+    DialogScript script;
+    script.Then(ChooseFile(source));
+    script.Then(ChooseFile(mine));
+    script.Then([&](QWidget* dialog) {
+      auto* box = qobject_cast<QMessageBox*>(dialog);
+      QVERIFY(box);
+      warning = box->text();
+      QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+      SaveScreenshot(box, QStringLiteral("dialog-replace-no-output"));
+      box->button(QMessageBox::No)->click();
+    });
+    script.Then(Cancel());  // the destination is asked for again
+    form_->mnuSingleSource->trigger();
+    QCOMPARE(script.StepsLeft(), std::size_t(0));
+    QCOMPARE(script.Unexpected(), QStringList());
+  }
+  QVERIFY2(warning.contains(QStringLiteral("is no output of the converter")), qPrintable(warning));
+  QCOMPARE(ReadBytes(mine), mineBytes);
+
+  QString output = dir_->filePath(QStringLiteral("S.F"));
+  RunSingleSource(form_->mnuSingleSource, source, output);
+  QByteArray first = ReadBytes(output);
+  WriteBytes(source, JoinCrLf({"      SUBROUTINE T", "      END"}));
+  DialogScript script;
+  script.Then(ChooseFile(source));
+  script.Then(ChooseFile(output));
+  script.Then([&](QWidget* dialog) {
+    auto* box = qobject_cast<QMessageBox*>(dialog);
+    QVERIFY(box);
+    question = box->text();
+    box->button(QMessageBox::Yes)->click();
+  });
+  form_->mnuSingleSource->trigger();
+  QCOMPARE(script.StepsLeft(), std::size_t(0));
+  QVERIFY2(question.contains(QStringLiteral("already exists")), qPrintable(question));
+  QVERIFY(ReadBytes(output) != first);
+  QVERIFY(ReadBytes(output).contains("      SUBROUTINE T\r\n"));
+}
+
+// Esc while a long run goes ends it: the destination stays as it was, the
+// status line says so, and the menus come back.
+void WindowTest::escapeStopsTheRunAndKeepsTheDestination() {
+  QList<QByteArray> lines{"      PROGRAM LONG"};
+  for (int i = 0; i < 5000; ++i) lines << "      X = " + QByteArray::number(i);
+  lines << "      END";
+  QString source = dir_->filePath(QStringLiteral("LONG.FOR"));
+  WriteBytes(source, JoinCrLf(lines));
+  QString destination = dir_->filePath(QStringLiteral("LONG.F"));
+  const QByteArray earlier = JoinCrLf({"!KVQ:NO_TOUCH!", "      END"});
+  WriteBytes(destination, earlier);
+
+  bool stopEnabled = false, startEnabled = true, progressShown = false;
+  DialogScript script;
+  script.Then(ChooseFile(source));
+  script.Then(ChooseFile(destination));
+  script.Then([](QWidget* dialog) {
+    qobject_cast<QMessageBox*>(dialog)->button(QMessageBox::Yes)->click();
+  });
+  script.Then([&](QWidget* dialog) {
+    stopEnabled = form_->mnuStop->isEnabled();
+    startEnabled = form_->mnuStartt->isEnabled();
+    progressShown = form_->ProgressBar1->isVisible();
+    SaveScreenshot(form_.get(), QStringLiteral("window-during-run"));
+    // Esc reaches the window once the run goes on after the question.
+    QCoreApplication::postEvent(form_.get(),
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    EnterText(QStringLiteral("LONG"))(dialog);
+  });
+  form_->mnuSingleSource->trigger();
+  QCOMPARE(script.StepsLeft(), std::size_t(0));
+  QCOMPARE(script.Unexpected(), QStringList());
+  QVERIFY(stopEnabled && !startEnabled && progressShown);
+  QVERIFY2(form_->StatusText().endsWith(QStringLiteral(" - cancelled !")),
+           qPrintable(form_->StatusText()));
+  QCOMPARE(ReadBytes(destination), earlier);
+  QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden),
+           (QStringList{"LONG.F", "LONG.FOR"}));
+  QVERIFY(!form_->mnuStop->isEnabled() && form_->mnuStartt->isEnabled());
+  QVERIFY(!form_->ProgressBar1->isVisible());
+  SaveScreenshot(form_.get(), QStringLiteral("window-run-stopped"));
 }
 
 // A directive in the first run's source must not reach the second run.
