@@ -66,6 +66,8 @@ bool QtUserInterface::AskYesNo(const std::string& question) {
 void QtUserInterface::SetStatusLine(const std::string& text) {
   FlushLines();
   parts_.statusText->setText(FromLocal(text));
+  // A long path hides the end of the line; the whole line is a hover away.
+  parts_.statusText->setToolTip(FromLocal(text));
 }
 
 void QtUserInterface::SetCaption(const std::string& text) {
@@ -132,13 +134,12 @@ void QtUserInterface::BeginRun() {
   cancelRequested_ = false;
   linesRead_ = 0;
   pollsSinceEvents_ = 0;
-  parts_.progress->show();
 }
 
 void QtUserInterface::EndRun() {
   running_ = false;
   cancelRequested_ = false;
-  parts_.progress->hide();
+  if (parts_.progress) parts_.progress->hide();
 }
 
 void QtUserInterface::ScrollListsToEnd() {
@@ -179,6 +180,9 @@ void QtUserInterface::SetBusyCursor(bool busy) {
   if (!busy) FlushLines();
   if (busy == busy_) return;
   busy_ = busy;
+  // The busy bar goes with the hourglass, while a conversion of the
+  // window's command goes (not while its dialogs ask).
+  if (parts_.progress) parts_.progress->setVisible(busy && running_);
   if (busy)
     QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
   else

@@ -64,8 +64,9 @@ class QtUserInterface : public UserInterface, public RunObserver {
   void CloseWindow() override;
   bool CancelRequested() const override;
 
-  // A command of the window begins or ends: meanwhile the progress shows
-  // and a cancel may be requested.
+  // A command of the window begins or ends: meanwhile the window's events
+  // are taken during the run, a cancel may be requested, and the progress
+  // shows while the conversion goes.
   void BeginRun();
   void EndRun();
   bool Running() const { return running_; }

@@ -293,6 +293,7 @@ void TForm1::FormKeyDown(int key) {
 void TForm1::closeEvent(QCloseEvent* event) {
   if (!ui_->Running()) return QMainWindow::closeEvent(event);
   ui_->RequestCancel();
+  closeAfterRun_ = true;
   event->ignore();
 }
 
@@ -350,6 +351,10 @@ void TForm1::EndRun() {
   ui_->EndRun();
   mnuStop->setEnabled(false);
   for (QMenu* menu : {mnuStartt, mnuOption}) menu->setEnabled(true);
+  if (closeAfterRun_) {
+    closeAfterRun_ = false;
+    close();
+  }
 }
 
 void TForm1::mnuStarttClick(QAction* item) {

@@ -127,6 +127,8 @@ class TForm1 : public QMainWindow {
   // The diagnostics shown, and the main source they may name.
   std::vector<Diagnostic> diagnostics_;
   std::string givenSource_;
+  // Closed while a run went: closes when the run is over.
+  bool closeAfterRun_ = false;
 };
 
 // The help text of Memo1, one entry per line.

@@ -95,6 +95,7 @@ class WindowTest : public QObject {
   void diagnosticsShownAndFollowed();
   void consolesReachTheRunAndOptionsAreRemembered();
   void destinationReplacedOnlyWhenConfirmed();
+  void escapeStopsTheRunAndKeepsTheDestination_data();
   void escapeStopsTheRunAndKeepsTheDestination();
   void twoRunsStartFromSameSettings();
   void wholeProject();
@@ -667,9 +668,17 @@ void WindowTest::destinationReplacedOnlyWhenConfirmed() {
   QVERIFY(ReadBytes(output).contains("      SUBROUTINE T\r\n"));
 }
 
-// Esc while a long run goes ends it: the destination stays as it was, the
-// status line says so, and the menus come back.
+void WindowTest::escapeStopsTheRunAndKeepsTheDestination_data() {
+  QTest::addColumn<QString>("way");
+  QTest::newRow("escape") << "escape";
+  QTest::newRow("stop") << "stop";
+  QTest::newRow("close") << "close";  // the window closes once the run has ended
+}
+
+// Esc, Stop or Close while a long run goes ends it: the destination stays
+// as it was, the status line says so, and the menus come back.
 void WindowTest::escapeStopsTheRunAndKeepsTheDestination() {
+  QFETCH(QString, way);
   QList<QByteArray> lines{"      PROGRAM LONG"};
   for (int i = 0; i < 5000; ++i) lines << "      X = " + QByteArray::number(i);
   lines << "      END";
@@ -691,9 +700,14 @@ void WindowTest::escapeStopsTheRunAndKeepsTheDestination() {
     startEnabled = form_->mnuStartt->isEnabled();
     progressShown = form_->ProgressBar1->isVisible();
     SaveScreenshot(form_.get(), QStringLiteral("window-during-run"));
-    // Esc reaches the window once the run goes on after the question.
-    QCoreApplication::postEvent(form_.get(),
-                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    // The window gets it once the run goes on after the question.
+    if (way == "escape")
+      QCoreApplication::postEvent(form_.get(),
+                                  new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    else if (way == "stop")
+      QMetaObject::invokeMethod(form_->mnuStop, &QAction::trigger, Qt::QueuedConnection);
+    else
+      QMetaObject::invokeMethod(form_.get(), &QWidget::close, Qt::QueuedConnection);
     EnterText(QStringLiteral("LONG"))(dialog);
   });
   form_->mnuSingleSource->trigger();
@@ -707,7 +721,8 @@ void WindowTest::escapeStopsTheRunAndKeepsTheDestination() {
            (QStringList{"LONG.F", "LONG.FOR"}));
   QVERIFY(!form_->mnuStop->isEnabled() && form_->mnuStartt->isEnabled());
   QVERIFY(!form_->ProgressBar1->isVisible());
-  SaveScreenshot(form_.get(), QStringLiteral("window-run-stopped"));
+  QCOMPARE(form_->isVisible(), way != "close");
+  if (way == "escape") SaveScreenshot(form_.get(), QStringLiteral("window-run-stopped"));
 }
 
 // A directive in the first run's source must not reach the second run.
