@@ -113,25 +113,27 @@ std::string StatementConverter::LabelPrefix() const {
   return prefix.empty() ? std::string(6, ' ') : prefix;
 }
 
-StatementConverter::StatementCall StatementConverter::BeginCall(const Statement& statement,
-                                                                std::size_t first,
-                                                                std::string& text) {
-  const StatementLine& line = statement.line(first);
-  StatementCall call;
-  call.statement = &statement;
-  call.first = first;
-  call.next = first + 1;
-  call.text = &text;
-  call.freeForm = line.freeForm;
-  call.continues = line.continues;
-  call.labelField = line.labelField;
-  call.statementStart = call.freeForm ? FreeFormStatementStart(text) : 6;
-  return call;
+void StatementConverter::StatementCall::Begin(const Statement& of, std::size_t line,
+                                              std::string& lineText) {
+  const StatementLine& at = of.line(line);
+  statement = &of;
+  first = line;
+  next = line + 1;
+  text = &lineText;
+  freeForm = at.freeForm;
+  continues = at.continues;
+  joined = false;
+  labelField = at.labelField;
+  statementStart = freeForm ? FreeFormStatementStart(lineText) : 6;
+  keywordStart = 0;
+  inIf = false;
+  ifPrefixLength = 0;
+  kind = IoKind::None;
 }
 
 std::size_t StatementConverter::ConvertStatement(const Statement& statement, std::size_t first,
                                                  std::string& text) {
-  call_ = BeginCall(statement, first, text);
+  call_.Begin(statement, first, text);
   Scanner scan(text, call_.statementStart);
   if (!LineStartsWith("FORMAT") && !call_.continues) run_.unit.lastWasReturn = false;
   NoteDoLabelReferences();

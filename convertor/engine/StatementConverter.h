@@ -141,7 +141,7 @@ class StatementConverter {
   RunState& run_;
 
   // What one call of ConvertStatement works on, begun as a whole
-  // (BeginCall) and then advanced by the scan: the statement, the line
+  // (Begin) and then advanced by the scan: the statement, the line
   // being converted and its text, and where the keyword stands.
   struct StatementCall {
     const Statement* statement = nullptr;
@@ -157,8 +157,11 @@ class StatementConverter {
     bool inIf = false;               // action of a logical IF, or a continuation line
     std::size_t ifPrefixLength = 0;
     IoKind kind = IoKind::None;
+
+    // Every field from the line; in place, so that the label field keeps
+    // its buffer from call to call.
+    void Begin(const Statement& of, std::size_t line, std::string& lineText);
   };
-  static StatementCall BeginCall(const Statement& statement, std::size_t first, std::string& text);
 
   StatementCall call_;
   // The unit of the I/O statement being rewritten, as AnalyseUnit read it.
