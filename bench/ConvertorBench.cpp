@@ -31,10 +31,13 @@ void BM_SingleSourceRun(benchmark::State& state) {
   std::FILE* devnull = std::fopen("/dev/null", "w");
   for (auto _ : state) {
     kvq::ConsoleUserInterface ui(devnull, devnull, stdin, false);
-    kvq::ProgramState program;
-    program.batchMode = true;
-    program.paramList.Assign({"NAME=GEN", source, destination});
-    if (kvq::RunSingleSource(program, ui, ui, nullptr, nullptr) != kvq::RunOutcome::Converted)
+    kvq::ParamList arguments;
+    arguments.Assign({"NAME=GEN", source, destination});
+    kvq::ConversionSettings settings;
+    kvq::ResetForRun(settings, kvq::OptionChecks{});
+    kvq::ConversionRequest request = kvq::SingleSourceRequest(settings, arguments);
+    kvq::CarryOver carry;
+    if (kvq::RunSingleSource(request, carry, ui, ui, nullptr).outcome != kvq::RunOutcome::Converted)
       state.SkipWithError("run failed");
   }
   state.SetItemsProcessed(state.iterations() * lines);

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "ConsoleUserInterface.h"
-#include "driver/SingleSourceCommand.h"
+#include "FrontEndRuns.h"
 #include "LineListModel.h"
 #include "TForm1.h"
 
@@ -37,7 +37,8 @@ double CommandLineRun(const std::string& source, const std::string& destination)
   state.paramList.Assign({"NAME=GEN", source, destination});
   QElapsedTimer timer;
   timer.start();
-  if (kvq::RunSingleSource(state, ui, ui, nullptr, nullptr) != kvq::RunOutcome::Converted)
+  if (kvq::ConvertSingleSource(state, ui, ui, kvq::ConversionMode::SingleSource, nullptr).outcome !=
+      kvq::RunOutcome::Converted)
     std::abort();
   double seconds = timer.nsecsElapsed() / 1e9;
   std::fclose(devnull);

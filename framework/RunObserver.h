@@ -45,6 +45,35 @@ class RunObserver {
   virtual bool CancelRequested() const { return false; }
 };
 
+// Passes everything on to the observer it wraps and keeps a copy of each
+// diagnostic, for the report a driver returns.
+class RecordingObserver : public RunObserver {
+ public:
+  RecordingObserver(RunObserver& inner, std::vector<Diagnostic>& record)
+      : inner_(inner), record_(record) {}
+
+  void ClearLists() override { inner_.ClearLists(); }
+  void SetStatusLine(const std::string& text) override { inner_.SetStatusLine(text); }
+  void Report(const Diagnostic& diagnostic) override {
+    record_.push_back(diagnostic);
+    inner_.Report(diagnostic);
+  }
+  bool WantsLines() const override { return inner_.WantsLines(); }
+  void AddInputLines(const std::vector<std::string>& lines) override {
+    inner_.AddInputLines(lines);
+  }
+  void AddOutputLines(const std::vector<std::string>& lines) override {
+    inner_.AddOutputLines(lines);
+  }
+  void AddReportLine(const std::string& line) override { inner_.AddReportLine(line); }
+  void ScrollListsToEnd() override { inner_.ScrollListsToEnd(); }
+  bool CancelRequested() const override { return inner_.CancelRequested(); }
+
+ private:
+  RunObserver& inner_;
+  std::vector<Diagnostic>& record_;
+};
+
 // Compiler style: "FILE:LINE: warning: TEXT" (no LINE when it is 0).
 std::string FormatDiagnostic(const Diagnostic& diagnostic);
 

@@ -35,6 +35,12 @@ class UserInterface {
   // Modal message box with one OK button.
   virtual void ShowMessage(const std::string& text) = 0;
   virtual void SetCaption(const std::string& text) = 0;
+  // Modal question with Yes and No, No the default; where nobody can be
+  // asked the answer is No.
+  virtual bool AskYesNo(const std::string& /*question*/) { return false; }
+  // How the user accepts bare line feeds (LF) here, for the hint after a
+  // source with them was refused.
+  virtual std::string HowToAcceptLineFeeds() const { return "--accept-lf (setting ACCEPTLF=Y)"; }
 
   // Modal one-line input dialog; Cancel returns the initial text.
   virtual std::string InputQuery(const std::string& caption, const std::string& prompt,

@@ -9,9 +9,8 @@
 #include <fstream>
 
 #include "ConsoleUserInterface.h"
+#include "FrontEndRuns.h"
 #include "FuzzInput.h"
-#include "project/ProjectConversion.h"
-#include "project/ProjectGenerator.h"
 
 namespace fs = std::filesystem;
 
@@ -56,13 +55,14 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     state.batchMode = true;
     state.paramList.Assign({(dir / "P.dsp").string()});
     kvq::ProjectGeneration generate = [&](const std::string& path) {
-      return GenerateProject(state, ui, ui, &path);
+      return kvq::GenerateProjectFiles(state, ui, ui, path);
     };
-    ConvertProject(state, ui, ui, nullptr, generate);
+    kvq::ConvertWholeProject(state, ui, ui, kvq::ConversionMode::WholeProject,
+                             (dir / "P.dsp").string(), generate);
     state.paramList.Assign({"TARVIK", "@LIST", "LIBA", "VER=1.2"});
-    GenerateProject(state, ui, ui, nullptr);
+    kvq::GenerateProjectFiles(state, ui, ui, std::nullopt);
     state.paramList.Assign({"TARVIK", "@LIST", "-"});
-    GenerateProject(state, ui, ui, nullptr);
+    kvq::GenerateProjectFiles(state, ui, ui, std::nullopt);
   }
   fs::current_path(previous);
   return 0;

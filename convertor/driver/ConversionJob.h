@@ -50,6 +50,9 @@ struct ConversionJob {
   // place: the run hands it over in RunResult, so that a whole-project
   // conversion replaces all its files together or none.
   bool keepDestinationStaged = false;
+  // How the user accepts bare line feeds where this job was started, named
+  // in the refusal's hint.
+  std::string acceptLineFeedsHint = "--accept-lf (setting ACCEPTLF=Y)";
   // Asked when a main program is met and settings.dllName is empty; gets the
   // current name, the main program's, and where its PROGRAM statement
   // stands (FILE:LINE); returns the new name.

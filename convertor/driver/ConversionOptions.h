@@ -1,6 +1,6 @@
-// The program's own settings state: its argument list, the Option menu's
-// check items, and the functions that turn KEY=value arguments into the
-// settings of a job.
+// The options of a run: the argument list, the Option menu's check items,
+// and the functions that turn KEY=value arguments into the settings of a
+// job.
 #pragma once
 
 #include <string>
@@ -46,24 +46,6 @@ class ParamList {
   std::vector<std::string> upper_;
   std::vector<std::string> original_;
   std::size_t settingsEnd_ = kNoEnd;
-};
-
-// What lives as long as Convertor: the settings the menus and the command
-// line give, the check items, the carry-overs of runs, the arguments.
-struct ProgramState {
-  ConversionSettings settings;
-  OptionChecks checks;
-  CarryOver carry;
-  ParamList paramList;
-  bool batchMode = false;  // started with arguments: window hidden, end after the work
-  // A destination named in the arguments may replace a file that is no
-  // converter output (--force).
-  bool forceOverwrite = false;
-  // The extension of Fortran source names of project generation, changed
-  // by the extension switches of name lists.
-  std::string sourceExtension = "for";
-  // --depfile: where a single-source run writes its dependency rule.
-  std::string dependencyFile;
 };
 
 // Applies one KEY=value argument: every keyword of which the key is a

@@ -204,10 +204,9 @@ bool ConversionRun::CommitOutputs(RunResult& result) {
 Diagnostic ConversionRun::LineFeedsRefused(const UnixTextRefused& refused) const {
   std::string file = refused.included ? refused.openPath : GivenSource();
   std::string what = refused.included ? "the INCLUDE file" : "the source";
-  return Diagnostic{Severity::Error, file, refused.where.line,
-                    what +
-                        " ends lines with bare line feeds (LF); convert it with --accept-lf "
-                        "(setting ACCEPTLF=Y)"};
+  return Diagnostic{
+      Severity::Error, file, refused.where.line,
+      what + " ends lines with bare line feeds (LF); convert it with " + job_.acceptLineFeedsHint};
 }
 
 std::string ConversionRun::GivenDestination() const {

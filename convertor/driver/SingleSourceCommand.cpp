@@ -9,11 +9,6 @@ namespace kvq {
 
 namespace {
 
-constexpr std::string_view kSourceFilter =
-    "Fortran Sources(*.for;*.f;*.f90)|*.for;*.f;*.f90|Special Sources(*.src;*.srt)|*.src;*.srt|"
-    "Any file|*.*";
-constexpr std::string_view kConvertedDirectoryMark = "\\CONVERTED_";
-
 // The source named by the user, or its .SRT or .SRC variant when one exists.
 std::string ChooseSourceVariant(const std::string& name, std::string& shown) {
   for (std::string_view ext : {".SRT", ".SRC"}) {
@@ -34,50 +29,6 @@ std::string ResolveDestination(const std::string& name) {
   return JoinPath(ResolvePath(directory), FileNamePart(name));
 }
 
-// Asks for the names the argument list did not give. Returns Converted when
-// both are known.
-RunOutcome AskForFileNames(ProgramState& state, UserInterface& ui, ConversionJob& job,
-                           int fileCount) {
-  state.batchMode = false;
-  if (!ui.CanShowDialogs()) return RunOutcome::NeedsFileNames;
-  ui.ShowWindow();
-  FileDialogRequest source{"KVQ :  Select Source file", std::string(kSourceFilter), ".", ""};
-  if (fileCount == 0) {
-    for (;;) {
-      std::optional<std::string> chosen = ui.OpenFileDialog(source);
-      if (!chosen) return RunOutcome::Cancelled;
-      std::string name = UpperCase(*chosen);
-      ui.SetCaption(std::string(kConvertorVersion) + "   " + name);
-      std::string slashed = name;
-      for (char& c : slashed)
-        if (c == '/') c = '\\';
-      if (Contains(slashed, kConvertedDirectoryMark)) {
-        ui.ShowMessage(name + "  is converted yet !");
-        source.initialDirectory = DirectoryPart(DirectoryPart(*chosen));
-        source.fileName.clear();
-        continue;
-      }
-      job.shownSource = name;
-      job.source = ResolvePath(*chosen);
-      job.givenSource = *chosen;
-      break;
-    }
-  }
-  FileDialogRequest destination{"KVQ :  Specify Destination file", source.filter,
-                                source.initialDirectory, ""};
-  std::string proposed = ReplaceExtension(job.shownSource, ".FOR");
-  if (proposed == job.shownSource) proposed = ReplaceExtension(job.shownSource, ".F");
-  destination.fileName = proposed;
-  std::optional<std::string> chosen = ui.SaveFileDialog(destination);
-  if (!chosen) return RunOutcome::Cancelled;
-  job.shownDestination = UpperCase(*chosen);
-  ui.SetCaption(std::string(kConvertorVersion) + "   " + job.shownSource + " -> " +
-                job.shownDestination);
-  job.destination = ResolveDestination(*chosen);
-  job.givenDestination = *chosen;
-  return RunOutcome::Converted;
-}
-
 }  // namespace
 
 std::string AskForDllName(UserInterface& ui, const std::string& current,
@@ -95,83 +46,116 @@ std::string AskForDllName(UserInterface& ui, const std::string& current,
   return name;
 }
 
-bool JobFromArguments(const ParamList& params, ConversionJob& job, int& fileCount,
-                      std::string& message) {
-  fileCount = 0;
-  for (std::size_t i = 0; i < params.size(); ++i) {
-    if (params.IsSetting(i)) {
-      ApplySettingArgument(job.settings, params[i]);
-      continue;
-    }
-    if (fileCount == 0) {
-      job.shownSource = params[i];
-      job.source = ChooseSourceVariant(params.Original(i), job.shownSource);
-      job.givenSource = job.shownSource == params[i] ? params.Original(i) : job.source;
-      if (!IsExistingFile(job.source)) {
-        message = "Cannot find file " + params[i];
-        return false;
-      }
-    } else if (fileCount == 1) {
-      job.shownDestination = params[i];
-      job.destination = ResolveDestination(params.Original(i));
-      job.givenDestination = params.Original(i);
-    } else {
-      continue;  // further file names are ignored
-    }
-    ++fileCount;
+ConversionRequest SingleSourceRequest(ConversionSettings settings, const ParamList& arguments) {
+  ConversionRequest request;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (arguments.IsSetting(i))
+      ApplySettingArgument(settings, arguments[i]);
+    else if (request.files.size() < 2)
+      request.files.push_back(arguments.Original(i));  // further file names are ignored
   }
+  request.mode = settings.conversionMode;
+  request.settings = std::move(settings);
+  return request;
+}
+
+ConversionRequest WithChosenFiles(const ConversionRequest& request,
+                                  std::vector<std::string> files) {
+  ConversionRequest completed = request;
+  // A source chosen in the dialog is taken as chosen; the dialog asked
+  // before a destination was replaced.
+  completed.sourceVariants = request.sourceVariants && !request.files.empty();
+  completed.protectDestination = false;
+  completed.files = std::move(files);
+  return completed;
+}
+
+bool JobFromRequest(const ConversionRequest& request, ConversionJob& job, std::string& message) {
+  job.settings = request.settings;
+  job.settings.conversionMode = request.mode;
+  if (!request.files.empty()) {
+    const std::string& given = request.files[0];
+    std::string upper = UpperCase(given);
+    job.shownSource = upper;
+    if (request.sourceVariants) {
+      job.source = ChooseSourceVariant(given, job.shownSource);
+      job.givenSource = job.shownSource == upper ? given : job.source;
+    } else {
+      job.source = ResolvePath(given);
+      job.givenSource = given;
+    }
+    if (!IsExistingFile(job.source)) {
+      message = "Cannot find file " + upper;
+      return false;
+    }
+  }
+  if (request.files.size() > 1) {
+    const std::string& given = request.files[1];
+    job.shownDestination = UpperCase(given);
+    job.destination = ResolveDestination(given);
+    job.givenDestination = given;
+  }
+  job.protectDestination = request.protectDestination;
+  job.dependencyFile = request.dependencyFile;
   return true;
 }
 
-RunOutcome RunSingleSource(ProgramState& state, UserInterface& ui, RunObserver& observer,
-                           const StartCommand* command, const ProjectGeneration& generate) {
-  ConversionJob job;
-  job.settings = state.settings;
-  job.settings.conversionMode = ConversionMode::SingleSource;
-  if (command)
-    job.settings.conversionMode =
-        Contains(command->caption, "MPI") ? ConversionMode::SingleForMpi : command->mode;
-  ResetForRun(job.settings, state.checks);
-  observer.ClearLists();
+namespace {
 
-  int fileCount = 0;
-  std::string message;
-  if (!JobFromArguments(state.paramList, job, fileCount, message)) {
-    ui.ShowMessage(message);
-    return RunOutcome::Abandoned;
+void TakeResult(const RunResult& result, RunReport& report) {
+  report.outcome = result.outcome;
+  report.message = result.message;
+  report.inputLines = result.inputLines;
+  report.outputLines = result.outputLines;
+  report.dllName = result.dllName;
+  report.includedFiles = result.includedFiles;
+}
+
+}  // namespace
+
+RunReport RunSingleSource(const ConversionRequest& request, CarryOver& carry, UserInterface& ui,
+                          RunObserver& observer, const ProjectGeneration& generate) {
+  RunReport report;
+  RecordingObserver recorder(observer, report.diagnostics);
+  recorder.ClearLists();
+
+  ConversionJob job;
+  if (!JobFromRequest(request, job, report.message)) {
+    ui.ShowMessage(report.message);
+    return report;
   }
-  // A destination the user typed may be a source in the wrong place.
-  job.protectDestination = fileCount == 2 && !state.forceOverwrite;
-  job.dependencyFile = state.dependencyFile;
-  if (fileCount < 2) {
-    RunOutcome named = AskForFileNames(state, ui, job, fileCount);
-    if (named != RunOutcome::Converted) return named;
+  report.shownSource = job.shownSource;
+  report.givenSource = job.givenSource.empty() ? job.source : job.givenSource;
+  if (request.files.size() < 2) {
+    report.outcome = RunOutcome::NeedsFileNames;
+    report.message.clear();
+    return report;
   }
   job.freeForm = IsFreeFormName(job.shownSource) || IsFreeFormName(job.shownDestination);
+  job.acceptLineFeedsHint = ui.HowToAcceptLineFeeds();
   job.askDllName = [&ui](const std::string& current, const std::string& programName,
                          const std::string& where) {
     return AskForDllName(ui, current, programName, where);
   };
 
   ui.SetBusyCursor(true);
-  RunResult result = RunConversionJob(job, state.carry, observer);
+  RunResult result = RunConversionJob(job, carry, recorder);
   ui.SetBusyCursor(false);
-  if (!result.dllName.empty()) state.settings.dllName = result.dllName;
+  TakeResult(result, report);
   if (!result.message.empty()) ui.ShowMessage(result.message);
-  for (const Diagnostic& followUp : result.followUp) observer.Report(followUp);
-  if (result.outcome != RunOutcome::Converted) return result.outcome;
+  for (const Diagnostic& followUp : result.followUp) recorder.Report(followUp);
+  if (result.outcome != RunOutcome::Converted) return report;
+  report.sourceConverted = true;
 
   // The source is converted either way; a generation that failed (and said
   // why) makes the whole command fail.
-  RunOutcome generated = RunOutcome::Converted;
   if (job.settings.createProject) {
-    if (generate) generated = generate(job.destination);
-    observer.ScrollListsToEnd();
+    if (generate) report.outcome = generate(job.destination);
+    recorder.ScrollListsToEnd();
   }
-  observer.SetStatusLine(RunStatusLine(job.shownSource, result.inputLines, result.outputLines,
+  recorder.SetStatusLine(RunStatusLine(job.shownSource, result.inputLines, result.outputLines,
                                        std::string(kReadyMessage)));
-  if (state.batchMode) ui.CloseWindow();
-  return generated;
+  return report;
 }
 
 }  // namespace kvq

@@ -1,7 +1,8 @@
-// A single-source conversion as the user starts it: from the argument list
-// (KEY=value settings and up to two file names) or, for names it lacks,
-// from the file dialogs; then the job is run and, with Create Project on,
-// the project generated around its output.
+// A single-source conversion as a request describes it: the job is built
+// from the request's settings and file names, run, and, with Create Project
+// on, the project generated around its output. Nothing is asked here but
+// the DLL name of a main program; missing file names are the front end's
+// to ask for (the report says NeedsFileNames).
 #pragma once
 
 #include <functional>
@@ -10,15 +11,9 @@
 #include "RunObserver.h"
 #include "UserInterface.h"
 #include "driver/ConversionJob.h"
-#include "driver/ConversionOptions.h"
+#include "driver/ConversionRequest.h"
 
 namespace kvq {
-
-// The menu command that starts a run; a run from the command line has none.
-struct StartCommand {
-  std::string caption;  // "Single Source", "Single for MPI"
-  ConversionMode mode = ConversionMode::SingleSource;
-};
 
 // Generates the project files around a converted source (Create Project);
 // Converted when every file was written.
@@ -30,14 +25,14 @@ using ProjectGeneration = std::function<RunOutcome(const std::string& outputPath
 std::string AskForDllName(UserInterface& ui, const std::string& current,
                           const std::string& programName, const std::string& where);
 
-// The job the argument list describes, before any dialog: its settings, the
-// source (found, or its .SRT/.SRC variant) and the destination. Returns
-// false with a message when the source does not exist; fileCount tells how
-// many names the list gave (at most two are taken).
-bool JobFromArguments(const ParamList& params, ConversionJob& job, int& fileCount,
-                      std::string& message);
+// The job a request describes: its settings, the source (found, or its
+// .SRT/.SRC variant) and the destination. Returns false with a message
+// when the source does not exist.
+bool JobFromRequest(const ConversionRequest& request, ConversionJob& job, std::string& message);
 
-RunOutcome RunSingleSource(ProgramState& state, UserInterface& ui, RunObserver& observer,
-                           const StartCommand* command, const ProjectGeneration& generate);
+// Runs the request. carry: what the front end's earlier runs left (READ/
+// WRITE redirection, own macros); the run may change it.
+RunReport RunSingleSource(const ConversionRequest& request, CarryOver& carry, UserInterface& ui,
+                          RunObserver& observer, const ProjectGeneration& generate);
 
 }  // namespace kvq

@@ -43,43 +43,41 @@ bool IsUnitNameChar(char c) {
 
 }  // namespace
 
-void StatementConverter::AnalyseUnit(Scanner& scan) {
+IoUnitData StatementConverter::AnalyseUnit(Scanner& scan) {
   // UNIT= after another specifier: the unit is found wherever it stands.
-  if (scan.Pos() >= 1) PutUnitFirst(*text_, scan.Pos() - 1);
-  unit_.unitText.clear();
-  unit_.isConsole = false;
+  if (scan.Pos() >= 1) PutUnitFirst(*call_.text, scan.Pos() - 1);
+  IoUnitData unit;
+  unit.mpiGuard = Mpi();
   char c = scan.NextChar();
-  unit_.unitDesignator = "0";
-  unit_.isExternal = true;
-  unit_.mpiGuard = Mpi();
   if (c == kEndMarker) {
     // The control list goes on in the next line and could not be joined.
     output_.WriteOutputLine(" WARNING !!! ");
-    unit_.unitEnd = c;
-    return;
+    unit.unitEnd = c;
+    return unit;
   }
-  unit_.unitEnd = scan.ReadToListEnd(c, unit_.unitText, true);
-  std::erase(unit_.unitText, ' ');
-  if (unit_.unitText.starts_with("UNIT=")) unit_.unitText.erase(0, 5);
+  unit.unitEnd = scan.ReadToListEnd(c, unit.unitText, true);
+  std::erase(unit.unitText, ' ');
+  if (unit.unitText.starts_with("UNIT=")) unit.unitText.erase(0, 5);
   std::size_t nameLength = 0;
-  while (nameLength < unit_.unitText.size() && IsUnitNameChar(unit_.unitText[nameLength]))
+  while (nameLength < unit.unitText.size() && IsUnitNameChar(unit.unitText[nameLength]))
     ++nameLength;
-  std::string name = unit_.unitText.substr(0, nameLength);
+  std::string name = unit.unitText.substr(0, nameLength);
 
-  unit_.unitDesignator = unit_.unitText;
+  unit.unitDesignator = unit.unitText;
   const std::vector<std::string>& characterNames = run_.unit.characterNames;
   bool internal =
       name.starts_with("OUTSTR") ||
       std::find(characterNames.begin(), characterNames.end(), name) != characterNames.end();
   if (internal) {
-    unit_.unitDesignator = "0";
-    unit_.isExternal = false;
-    unit_.mpiGuard = false;
+    unit.unitDesignator = "0";
+    unit.isExternal = false;
+    unit.mpiGuard = false;
   }
-  if (name == "*" || name == "DEBUG") unit_.unitDesignator = "0";
-  unit_.isConsole =
+  if (name == "*" || name == "DEBUG") unit.unitDesignator = "0";
+  unit.isConsole =
       run_.InList(run_.handleDrivenUnits, name) || run_.InList(run_.consoleUnits, name);
-  unit_.newRecordLine = "      Call zx_NewRecord(" + unit_.unitDesignator + ")";
+  unit.newRecordLine = "      Call zx_NewRecord(" + unit.unitDesignator + ")";
+  return unit;
 }
 
 void StatementConverter::ParseFormatPart(Scanner& scan) {
@@ -221,7 +219,7 @@ void StatementConverter::WriteFreeFormPieces(std::string& line) {
 }
 
 void StatementConverter::ComposeIoStatement(Scanner& scan, std::string head) {
-  std::string& text = *text_;
+  std::string& text = *call_.text;
   if (std::size_t at = head.find(",,"); at != std::string::npos) head.erase(at, 1);
   scan.SetRaw(false);
   std::size_t keep = scan.Pos();
@@ -238,11 +236,12 @@ void StatementConverter::ComposeIoStatement(Scanner& scan, std::string head) {
   // Only the head's ",)" is mended: the I/O list may hold it in a constant.
   if (std::size_t at = head.find(",)"); at != std::string::npos) head.erase(at, 1);
   std::string list = keep < text.size() ? text.substr(keep) : std::string();
-  if (!freeForm_ && !joined_ && (text.size() > kFixedFormLastColumn || EndsInsideConstant(text))) {
+  if (!call_.freeForm && !call_.joined &&
+      (text.size() > kFixedFormLastColumn || EndsInsideConstant(text))) {
     KeepListColumns(head, list, keep);
     return;
   }
-  if (freeForm_) {
+  if (call_.freeForm) {
     text = head + list;
     WriteFreeFormPieces(text);
     return;
@@ -271,12 +270,12 @@ void StatementConverter::KeepListColumns(std::string head, const std::string& li
     head.assign(kFixedContinuation.substr(0, kStatementFieldColumn7));
   }
   head.resize(std::max(listStart, head.size()), ' ');
-  *text_ = head + list;
+  *call_.text = head + list;
 }
 
 void StatementConverter::PassContinuationLines() {
   while (LinesFollow()) {
-    output_.WriteOutputLine(*text_);
+    output_.WriteOutputLine(*call_.text);
     TakeLine();
   }
 }
@@ -290,18 +289,18 @@ static std::string ReadControlRest(Scanner& scan, char unitEnd) {
 }
 
 void StatementConverter::RewriteRead(Scanner& scan) {
-  std::string& text = *text_;
+  std::string& text = *call_.text;
   std::size_t onKeyword = scan.Pos();
   bool controlList = scan.NextChar() == '(';
   if (controlList) {
     JoinControlList(scan);
-    AnalyseUnit(scan);
+    unit_ = AnalyseUnit(scan);
   } else {
     scan.SetPos(onKeyword);  // READ f, list
     unit_.isConsole = true;
   }
   const std::string key = TextKey();
-  std::string before = text.substr(0, std::min(keywordStart_, text.size()));
+  std::string before = text.substr(0, std::min(call_.keywordStart, text.size()));
   if (before.find_first_not_of(' ') != std::string::npos)
     output_.WriteOutputLine(std::string(TrimBlanks(before)) + "     Continue");
   if (!carry_.read.redirected) output_.WriteOutputLine(unit_.newRecordLine);
@@ -349,13 +348,13 @@ void StatementConverter::RewriteRead(Scanner& scan) {
       HasSpecifier(key, "NML")) {
     // gfortran's namelist READ finds no end of file in an internal file:
     // the end of input is told by the library.
-    output_.WriteOutputLine(*text_);
-    *text_ = "      if(zx_InputRecords().eq.0) " + KeywordValue(key, "IOSTAT") + "=-1";
+    output_.WriteOutputLine(*call_.text);
+    *call_.text = "      if(zx_InputRecords().eq.0) " + KeywordValue(key, "IOSTAT") + "=-1";
   }
   if (guard) {
-    output_.WriteOutputLine(*text_);
+    output_.WriteOutputLine(*call_.text);
     output_.WriteOutputLine(kEndifLine);
-    *text_ = kMpiBroadcastPlaceholder;
+    *call_.text = kMpiBroadcastPlaceholder;
   }
 }
 
@@ -373,15 +372,15 @@ void StatementConverter::RewritePrint(Scanner& scan) {
                                "ERR=" + ErrorLabel() + ")" + std::string(1, unit_.unitEnd));
   PassContinuationLines();
   if (!carry_.write.redirected) {
-    output_.WriteOutputLine(*text_);
-    *text_ = kPrintOutputLine;
+    output_.WriteOutputLine(*call_.text);
+    *call_.text = kPrintOutputLine;
   }
 }
 
 void StatementConverter::RewriteWrite(Scanner& scan) {
-  std::string& text = *text_;
+  std::string& text = *call_.text;
   JoinControlList(scan);
-  AnalyseUnit(scan);
+  unit_ = AnalyseUnit(scan);
   const std::string key = TextKey();
   output_.WriteOutputLine(unit_.newRecordLine);
   ParseFormatPart(scan);
@@ -416,8 +415,8 @@ void StatementConverter::RewriteWrite(Scanner& scan) {
     // Indented like the IF it stands in, unless the call would then pass
     // column 72 of fixed form and be cut by the compiler.
     constexpr std::size_t kCallLength = std::string_view("CALL Interface_IO(5)").size();
-    std::size_t indent = inIf_ ? ifPrefixLength_ : 6;
-    if (!freeForm_ && indent + kCallLength > kFixedFormLastColumn) indent = 6;
+    std::size_t indent = call_.inIf ? call_.ifPrefixLength : 6;
+    if (!call_.freeForm && indent + kCallLength > kFixedFormLastColumn) indent = 6;
     text = std::string(indent, ' ') + "CALL Interface_IO(" +
            (piece                       ? "8)    ! Write, no line end"
             : unit_.unitText == "DEBUG" ? "6)    ! debug message"

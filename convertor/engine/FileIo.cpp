@@ -62,15 +62,15 @@ void WriteSplitLine(OutputChannel& output, bool freeForm, std::string_view head,
 }
 
 void StatementConverter::RewriteOpen(Scanner& scan) {
-  std::string& text = *text_;
+  std::string& text = *call_.text;
   // The whole statement is joined: its specifiers may stand on any line.
   if (LinesFollow()) {
-    text.resize(StatementField(text, freeForm_).size());
-    joined_ = true;
+    text.resize(StatementField(text, call_.freeForm).size());
+    call_.joined = true;
   }
-  for (; LinesFollow(); ++next_) AppendContinuation(text, NextLine(), freeForm_);
+  for (; LinesFollow(); ++call_.next) AppendContinuation(text, NextLine(), call_.freeForm);
   std::size_t openParen = scan.Pos() - 1;
-  AnalyseUnit(scan);
+  unit_ = AnalyseUnit(scan);
   const std::string key = TextKey();  // of the list as AnalyseUnit left it
 
   std::string form = KeywordValue(key, "FORM");
@@ -105,7 +105,7 @@ void StatementConverter::RewriteOpen(Scanner& scan) {
     output_.WriteOutputLine("      CALL zx_NewUnit(" + newUnit + ")");
     unit = newUnit;
   }
-  WriteSplitLine(output_, freeForm_, "      CALL Open_File(" + unit + "," + file + ",",
+  WriteSplitLine(output_, call_.freeForm, "      CALL Open_File(" + unit + "," + file + ",",
                  status + "," + form + ")");
   WriteChangeableSpecifiers(key, unit);
   text = iostat.empty() ? "      if(fo_Error.ne.0) goto " + errorLabel
@@ -123,18 +123,18 @@ void StatementConverter::WriteChangeableSpecifiers(const std::string& key,
     if (!value.empty()) specifiers.append(",").append(name).append("=").append(value);
   }
   if (specifiers.empty()) return;
-  WriteSplitLine(output_, freeForm_, "      if(fo_Error.eq.0) OPEN(" + unit,
+  WriteSplitLine(output_, call_.freeForm, "      if(fo_Error.eq.0) OPEN(" + unit,
                  specifiers + ",IOSTAT=fo_Error)");
 }
 
 void StatementConverter::RewriteClose(Scanner& scan) {
-  std::string& text = *text_;
+  std::string& text = *call_.text;
   JoinControlList(scan);
-  AnalyseUnit(scan);
+  unit_ = AnalyseUnit(scan);
   std::string unit = unit_.unitText;
   if (Contains(TextKey(), "STATUS='DELETE'"))
     unit = IsPlainUnit(unit) ? "-" + unit : "-(" + unit + ")";
-  text = labelField_ + "CALL Close_File(" + unit + ")";
+  text = call_.labelField + "CALL Close_File(" + unit + ")";
 }
 
 }  // namespace kvq

@@ -94,49 +94,56 @@ StatementConverter::StatementConverter(OutputChannel& output, const ConversionSe
     : output_(output), settings_(settings), carry_(carry), run_(run) {}
 
 void StatementConverter::TakeLine() {
-  output_.ConvertingLine(statement_->line(next_).place);
-  *text_ = statement_->line(next_).text;
-  continues_ = true;
-  ++next_;
+  output_.ConvertingLine(call_.statement->line(call_.next).place);
+  *call_.text = call_.statement->line(call_.next).text;
+  call_.continues = true;
+  ++call_.next;
 }
 
 bool StatementConverter::LineStartsWith(std::string_view word) const {
-  if (first_ == 0) return statement_->StartsWith(word);
-  return KeyStartsWith(statement_->line(first_).text, word, freeForm_);
+  if (call_.first == 0) return call_.statement->StartsWith(word);
+  return KeyStartsWith(call_.statement->line(call_.first).text, word, call_.freeForm);
 }
 
 // In free form the text before the statement (indentation and label), or
 // six blanks when the statement starts in column 1, so that a generated
 // line never begins with the letter of a statement in column 1.
 std::string StatementConverter::LabelPrefix() const {
-  const std::string& text = *text_;
-  std::string prefix = text.substr(0, std::min(statementStart_, text.size()));
+  const std::string& text = *call_.text;
+  std::string prefix = text.substr(0, std::min(call_.statementStart, text.size()));
   return prefix.empty() ? std::string(6, ' ') : prefix;
+}
+
+void StatementConverter::StatementCall::Begin(const Statement& of, std::size_t line,
+                                              std::string& lineText) {
+  const StatementLine& at = of.line(line);
+  statement = &of;
+  first = line;
+  next = line + 1;
+  text = &lineText;
+  freeForm = at.freeForm;
+  continues = at.continues;
+  joined = false;
+  labelField = at.labelField;
+  statementStart = freeForm ? FreeFormStatementStart(lineText) : 6;
+  keywordStart = 0;
+  inIf = false;
+  ifPrefixLength = 0;
+  kind = IoKind::None;
 }
 
 std::size_t StatementConverter::ConvertStatement(const Statement& statement, std::size_t first,
                                                  std::string& text) {
-  const StatementLine& line = statement.line(first);
-  statement_ = &statement;
-  first_ = first;
-  next_ = first + 1;
-  text_ = &text;
-  freeForm_ = line.freeForm;
-  continues_ = line.continues;
-  joined_ = false;
-  labelField_ = line.labelField;
-  statementStart_ = freeForm_ ? FreeFormStatementStart(text) : 6;
-  Scanner scan(text, statementStart_);
-  if (!LineStartsWith("FORMAT") && !continues_) run_.unit.lastWasReturn = false;
-  inIf_ = false;
-  kind_ = IoKind::None;
+  call_.Begin(statement, first, text);
+  Scanner scan(text, call_.statementStart);
+  if (!LineStartsWith("FORMAT") && !call_.continues) run_.unit.lastWasReturn = false;
   NoteDoLabelReferences();
 
   std::string candidate;
   unsigned rows = kAllRows;
   for (;;) {
     if (candidate.empty()) {
-      keywordStart_ = scan.Pos();
+      call_.keywordStart = scan.Pos();
       rows = kAllRows;
     }
     char c = scan.NextChar();
@@ -147,11 +154,11 @@ std::size_t StatementConverter::ConvertStatement(const Statement& statement, std
     // Outside a logical IF a keyword counts only where the statement
     // begins; inside one the scan goes on through the condition.
     if (result == ScanResult::Unmatched) {
-      if (!inIf_) break;
+      if (!call_.inIf) break;
       candidate.clear();
     }
   }
-  return next_ - first;
+  return call_.next - first;
 }
 
 // For each position of a keyword and each character: the rows whose
@@ -181,11 +188,11 @@ StatementConverter::ScanResult StatementConverter::TryRows(Scanner& scan,
     if (candidate.size() < row.keyword.size()) return ScanResult::Continue;
     switch (row.row) {
       case Row::EndDo: {
-        if (freeForm_) {
+        if (call_.freeForm) {
           if (LabelPrefix().find_first_of("0123456789") == std::string::npos)
             return ScanResult::Unmatched;
         } else {
-          std::string field = text_->substr(0, 5);
+          std::string field = call_.text->substr(0, 5);
           if (field.empty() || field == "     ") return ScanResult::Unmatched;
         }
         // A labelled END DO that closes a DO naming its label is the
@@ -196,9 +203,9 @@ StatementConverter::ScanResult StatementConverter::TryRows(Scanner& scan,
       }
       case Row::Do:
         PushDoLabel(scan);
-        return inIf_ ? ScanResult::Unmatched : ScanResult::Done;
+        return call_.inIf ? ScanResult::Unmatched : ScanResult::Done;
       case Row::If:
-        inIf_ = true;
+        call_.inIf = true;
         return ScanResult::Unmatched;  // the condition is scanned next
       case Row::Pause:
         ApplyPauseRule();
@@ -207,7 +214,7 @@ StatementConverter::ScanResult StatementConverter::TryRows(Scanner& scan,
         if (!scan.AtWordEnd() || !ApplyStopRule(scan)) return ScanResult::Unmatched;
         return ScanResult::Done;
       case Row::Call:
-        if (!settings_.insertTrace || inIf_ || continues_ || !scan.AtWordEnd())
+        if (!settings_.insertTrace || call_.inIf || call_.continues || !scan.AtWordEnd())
           return ScanResult::Unmatched;
         ApplyTraceRule();
         return ScanResult::Done;
@@ -226,13 +233,13 @@ StatementConverter::ScanResult StatementConverter::TryRows(Scanner& scan,
       case Row::Return:
         // A RETURN that a logical IF guards is no last RETURN: a false
         // condition would fall into the handlers behind it.
-        if (scan.AtWordEnd() && !inIf_) run_.unit.lastWasReturn = true;
+        if (scan.AtWordEnd() && !call_.inIf) run_.unit.lastWasReturn = true;
         return ScanResult::Unmatched;
       case Row::Format: {
-        const std::string& text = *text_;
+        const std::string& text = *call_.text;
         // Column 6 marks a continuation in fixed form only.
-        bool column6Blank = freeForm_ || text.size() < 6 || IsBlank(text[5]);
-        if (!column6Blank || IsCommentLine(text, freeForm_)) return ScanResult::Unmatched;
+        bool column6Blank = call_.freeForm || text.size() < 6 || IsBlank(text[5]);
+        if (!column6Blank || IsCommentLine(text, call_.freeForm)) return ScanResult::Unmatched;
         PassFormatStatement();
         return ScanResult::Done;
       }
@@ -243,10 +250,11 @@ StatementConverter::ScanResult StatementConverter::TryRows(Scanner& scan,
 
 // In a logical IF an I/O keyword counts only right after the condition.
 bool StatementConverter::Recognised(Scanner& scan, IoKind kind) {
-  if (inIf_) {
-    const std::string& text = *text_;
-    char before =
-        keywordStart_ >= 1 && keywordStart_ <= text.size() ? text[keywordStart_ - 1] : ' ';
+  if (call_.inIf) {
+    const std::string& text = *call_.text;
+    char before = call_.keywordStart >= 1 && call_.keywordStart <= text.size()
+                      ? text[call_.keywordStart - 1]
+                      : ' ';
     if (before != ')' && before != ' ') return false;
   }
   ConvertIoStatement(scan, kind);
@@ -262,9 +270,9 @@ bool StatementConverter::Recognised(Scanner& scan, IoKind kind) {
 void StatementConverter::NoteDoLabelReferences() {
   UnitData& unit = run_.unit;
   if (unit.doLabelStack.empty()) return;
-  const std::string& text = *text_;
-  std::string_view field = StatementField(text, freeForm_);
-  field = field.substr(std::min(statementStart_, field.size()));
+  const std::string& text = *call_.text;
+  std::string_view field = StatementField(text, call_.freeForm);
+  field = field.substr(std::min(call_.statementStart, field.size()));
   if (std::none_of(field.begin(), field.end(), IsDigit)) return;  // no label in it
   std::string key = LabelReferenceKey(field);
   if (key.starts_with("DO")) return;
@@ -281,7 +289,7 @@ void StatementConverter::NoteDoLabelReferences() {
 // statement of the loop jumps to the label: the jump would pass the I/O.
 bool StatementConverter::EndsDoLoopOnFreeLabel() const {
   const UnitData& unit = run_.unit;
-  int label = statement_->line(first_).label;
+  int label = call_.statement->line(call_.first).label;
   return !unit.doLabelStack.empty() && unit.doLabelStack.back() == label &&
          std::find(unit.referencedDoLabels.begin(), unit.referencedDoLabels.end(), label) ==
              unit.referencedDoLabels.end();
@@ -289,25 +297,25 @@ bool StatementConverter::EndsDoLoopOnFreeLabel() const {
 
 // Takes the label off the line; returns the CONTINUE line that gets it.
 std::string StatementConverter::TakeLabelForContinue() {
-  std::string& text = *text_;
-  std::size_t columns = freeForm_ ? std::min(statementStart_, text.size()) : 5;
+  std::string& text = *call_.text;
+  std::size_t columns = call_.freeForm ? std::min(call_.statementStart, text.size()) : 5;
   std::string field = text.substr(0, std::min(columns, text.size()));
-  if (!freeForm_) field.resize(6, ' ');
+  if (!call_.freeForm) field.resize(6, ' ');
   BlankColumns(text, columns);
-  labelField_ = "      ";
+  call_.labelField = "      ";
   return field + "CONTINUE";
 }
 
 bool StatementConverter::ClosesLabelledDo() const {
   const auto& stack = run_.unit.doLabelStack;
-  int label = statement_->line(first_).label;
+  int label = call_.statement->line(call_.first).label;
   return label > 0 && std::find(stack.begin(), stack.end(), label) != stack.end();
 }
 
 void StatementConverter::MoveEnddoLabel() {
-  std::string& text = *text_;
-  std::size_t labelColumns = freeForm_ ? std::min(statementStart_, text.size()) : 6;
-  output_.WriteOutputLine((freeForm_ ? LabelPrefix() : text.substr(0, 6)) +
+  std::string& text = *call_.text;
+  std::size_t labelColumns = call_.freeForm ? std::min(call_.statementStart, text.size()) : 6;
+  output_.WriteOutputLine((call_.freeForm ? LabelPrefix() : text.substr(0, 6)) +
                           std::string(kEnddoContinue));
   BlankColumns(text, labelColumns);
 }
@@ -332,14 +340,14 @@ void StatementConverter::PushDoLabel(Scanner& scan) {
 // as it does in a file. Its continuation lines go with it unscanned.
 void StatementConverter::PassFormatStatement() {
   while (LinesFollow()) {
-    output_.WriteOutputLine(*text_);
+    output_.WriteOutputLine(*call_.text);
     TakeLine();
   }
 }
 
 void StatementConverter::ApplyPauseRule() {
-  std::string& text = *text_;
-  std::string head = freeForm_ ? LabelPrefix() : text.substr(0, 6);
+  std::string& text = *call_.text;
+  std::string head = call_.freeForm ? LabelPrefix() : text.substr(0, 6);
   text = head + std::string(kPauseLine);
 }
 
@@ -370,28 +378,28 @@ std::string StopArgument(std::string_view rest) {
 }  // namespace
 
 bool StatementConverter::ApplyStopRule(const Scanner& scan) {
-  std::string& text = *text_;
+  std::string& text = *call_.text;
   std::size_t last = scan.Pos();  // column of the keyword's last letter
   if (last > 10 && static_cast<unsigned char>(text[last - 5]) >= '0') return false;
   // The stop code or message goes to the library, which reports it as the
   // compiler's STOP would; the statement may go on over continuation lines.
   // The join keeps each line's statement field only.
-  std::string_view field = StatementField(text, freeForm_);
+  std::string_view field = StatementField(text, call_.freeForm);
   if (LinesFollow()) {
     text.resize(field.size());
-    for (; LinesFollow(); ++next_) AppendContinuation(text, NextLine(), freeForm_);
-    joined_ = true;
+    for (; LinesFollow(); ++call_.next) AppendContinuation(text, NextLine(), call_.freeForm);
+    call_.joined = true;
     field = text;
   }
   std::string argument = StopArgument(field.substr(std::min(last, field.size())));
-  std::string prefix = text.substr(0, keywordStart_);
-  if (freeForm_ && prefix.find_first_not_of(' ') == std::string::npos) prefix = LabelPrefix();
+  std::string prefix = text.substr(0, call_.keywordStart);
+  if (call_.freeForm && prefix.find_first_not_of(' ') == std::string::npos) prefix = LabelPrefix();
   std::string call = argument.empty()
                          ? std::string(kStopCall)
                          : std::string(kStopCall.substr(0, kStopCall.find_last_not_of(' ') + 1)) +
                                "(" + argument + ")";
-  if (!inIf_) run_.unit.lastWasReturn = true;
-  if (!freeForm_ && prefix.size() + call.size() + kStopTag.size() > kFixedFormLastColumn) {
+  if (!call_.inIf) run_.unit.lastWasReturn = true;
+  if (!call_.freeForm && prefix.size() + call.size() + kStopTag.size() > kFixedFormLastColumn) {
     output_.WriteOutputLine(prefix);
     text = WriteFixedFormContinued(call);
   } else {
@@ -419,7 +427,7 @@ std::string StatementConverter::WriteFixedFormContinued(std::string_view code) {
 }
 
 void StatementConverter::ApplyTraceRule() {
-  std::string& text = *text_;
+  std::string& text = *call_.text;
   std::string trace = std::string(run_.unit.ShownName()) + ": " + text;
   if (trace.size() > kTraceTextLimit) {
     trace.resize(kTraceTextLimit);
@@ -427,46 +435,46 @@ void StatementConverter::ApplyTraceRule() {
   }
   for (char& c : trace)
     if (c == '\'') c = ' ';
-  std::string head = freeForm_ ? LabelPrefix() : text.substr(0, 6);
+  std::string head = call_.freeForm ? LabelPrefix() : text.substr(0, 6);
   output_.WriteOutputLine(head + "zx_BufIO='Trace> " + trace + "'");
   output_.WriteOutputLine("      call zx_NewRecord(0) ");
   output_.WriteOutputLine("      call Interface_IO(5)   ! Write");
-  BlankColumns(text, freeForm_ ? std::min(statementStart_, text.size()) : 5);
+  BlankColumns(text, call_.freeForm ? std::min(call_.statementStart, text.size()) : 5);
 }
 
 // ---------------------------------------------------------------------------
 // Recognised I/O statements
 
 void StatementConverter::ConvertIoStatement(Scanner& scan, IoKind kind) {
-  std::string& text = *text_;
-  kind_ = kind;
-  if (freeForm_ && HasStatementSeparator(text)) {
+  std::string& text = *call_.text;
+  call_.kind = kind;
+  if (call_.freeForm && HasStatementSeparator(text)) {
     output_.WriteOutputLine(kTwoOperatorsWarning);
     return;
   }
   std::string continueLine;
   if (kind != IoKind::Close && EndsDoLoopOnFreeLabel()) continueLine = TakeLabelForContinue();
-  ifPrefixLength_ = keywordStart_;
-  if (continues_) {
-    inIf_ = true;
-    ifPrefixLength_ = 6;
+  call_.ifPrefixLength = call_.keywordStart;
+  if (call_.continues) {
+    call_.inIf = true;
+    call_.ifPrefixLength = 6;
   }
-  if (inIf_) {
+  if (call_.inIf) {
     // The logical IF becomes a block IF around the rewritten statement; a
     // "then" that would pass column 72 goes on a continuation line.
-    std::string prefix = text.substr(0, ifPrefixLength_);
-    if (!freeForm_ && prefix.size() + 6 > kFixedFormLastColumn) {
+    std::string prefix = text.substr(0, call_.ifPrefixLength);
+    if (!call_.freeForm && prefix.size() + 6 > kFixedFormLastColumn) {
       output_.WriteOutputLine(prefix);
       output_.WriteOutputLine("     -  then");
     } else {
       output_.WriteOutputLine(prefix + "  then");
     }
-    BlankColumns(text, ifPrefixLength_);
-    labelField_ = "      ";
+    BlankColumns(text, call_.ifPrefixLength);
+    call_.labelField = "      ";
   }
   std::string note = LinesFollow() ? " ..." : "";
   const auto& stack = run_.unit.doLabelStack;
-  int label = statement_->line(first_).label;
+  int label = call_.statement->line(call_.first).label;
   bool endsDoLoop =
       continueLine.empty() && !stack.empty() && stack.back() == label && kind != IoKind::Close;
   output_.WriteOutputLine(std::string(endsDoLoop ? kDoEndWarning : kConvertedComment) + text +
@@ -495,24 +503,24 @@ void StatementConverter::ConvertIoStatement(Scanner& scan, IoKind kind) {
       break;
   }
   if ((kind == IoKind::Print || kind == IoKind::Write) && unit_.mpiGuard) {
-    output_.WriteOutputLine(*text_);
-    *text_ = kEndifLine;
+    output_.WriteOutputLine(*call_.text);
+    *call_.text = kEndifLine;
   }
-  if (inIf_) {
-    output_.WriteOutputLine(*text_);
-    *text_ = kEndifLine;
+  if (call_.inIf) {
+    output_.WriteOutputLine(*call_.text);
+    *call_.text = kEndifLine;
   }
   if (!continueLine.empty()) {
-    output_.WriteOutputLine(*text_);
-    *text_ = continueLine;
+    output_.WriteOutputLine(*call_.text);
+    *call_.text = continueLine;
   }
 }
 
 void StatementConverter::WriteErrorDescription(const std::string& note) {
-  std::string& text = *text_;
+  std::string& text = *call_.text;
   std::string line;
   line.reserve(kErrorDescriptionWidth + text.size());
-  line.append(labelField_).append("zx_Ebuf='");
+  line.append(call_.labelField).append("zx_Ebuf='");
   // A file name may hold apostrophes (IT'S.FOR): doubled, they stay inside
   // the constant.
   for (char c : run_.sourceFileName) {
@@ -520,9 +528,9 @@ void StatementConverter::WriteErrorDescription(const std::string& note) {
     line.push_back(c);
   }
   line.append("(");
-  line.append(std::to_string(statement_->line(first_).inputLines)).append(") ");
+  line.append(std::to_string(call_.statement->line(call_.first).inputLines)).append(") ");
   line.append(run_.unit.ShownName()).append(": ");
-  for (char c : StatementField(text, freeForm_))
+  for (char c : StatementField(text, call_.freeForm))
     if (c != ' ' && c != '\'') line.push_back(c);
   line += note;
   if (line.size() > kErrorDescriptionWidth) {
@@ -535,7 +543,7 @@ void StatementConverter::WriteErrorDescription(const std::string& note) {
   line += "'";
   output_.WriteOutputLine(line);
   // The label has moved to the description line.
-  std::size_t columns = freeForm_ ? std::min(statementStart_, text.size()) : 6;
+  std::size_t columns = call_.freeForm ? std::min(call_.statementStart, text.size()) : 6;
   for (std::size_t i = 0; i < columns && i < text.size(); ++i) {
     if (!IsBlank(text[i]) && !IsDigit(text[i])) break;
     text[i] = ' ';
@@ -545,14 +553,14 @@ void StatementConverter::WriteErrorDescription(const std::string& note) {
 // A control list continued on the next lines is joined into the line up
 // to its closing ")"; the I/O list's own continuation lines stay.
 void StatementConverter::JoinControlList(Scanner& scan) {
-  std::string& text = *text_;
+  std::string& text = *call_.text;
   std::size_t from = scan.Pos() == 0 ? 0 : scan.Pos() - 1;
   if (ClosingBracket(text, from) != std::string::npos || !LinesFollow()) return;
-  text.resize(StatementField(text, freeForm_).size());
-  joined_ = true;
+  text.resize(StatementField(text, call_.freeForm).size());
+  call_.joined = true;
   while (ClosingBracket(text, from) == std::string::npos && LinesFollow()) {
-    AppendContinuation(text, NextLine(), freeForm_);
-    ++next_;
+    AppendContinuation(text, NextLine(), call_.freeForm);
+    ++call_.next;
   }
 }
 

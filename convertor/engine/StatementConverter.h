@@ -97,7 +97,9 @@ class StatementConverter {
   void JoinControlList(Scanner& scan);
 
   // Console I/O.
-  void AnalyseUnit(Scanner& scan);
+  // The unit of the control list, classified once: designator, internal
+  // or external, console, the MPI guard.
+  IoUnitData AnalyseUnit(Scanner& scan);
   void ParseFormatPart(Scanner& scan);
   void RecordFormatLabel(IoDirection direction);
   std::string InputViewHead() const;
@@ -122,14 +124,15 @@ class StatementConverter {
   std::string EndOfFileLabel() const { return HandlerReference(settings_, Handler::EndOfFile); }
   std::string LabelPrefix() const;
   // The statement's lines after the ones taken so far.
-  bool LinesFollow() const { return next_ < statement_->size(); }
-  const std::string& NextLine() const { return statement_->line(next_).text; }
+  bool LinesFollow() const { return call_.next < call_.statement->size(); }
+  const std::string& NextLine() const { return call_.statement->line(call_.next).text; }
   // The next line becomes the line being converted.
   void TakeLine();
   bool LineStartsWith(std::string_view word) const;
   // The key of the text being converted, of all its lines when joined.
   std::string TextKey() const {
-    return joined_ ? JoinedStatementKey(*text_, freeForm_) : StatementKey(*text_, freeForm_);
+    return call_.joined ? JoinedStatementKey(*call_.text, call_.freeForm)
+                        : StatementKey(*call_.text, call_.freeForm);
   }
 
   OutputChannel& output_;
@@ -137,20 +140,31 @@ class StatementConverter {
   CarryOver& carry_;
   RunState& run_;
 
-  // Per call: the statement, the line being converted and its text.
-  const Statement* statement_ = nullptr;
-  std::size_t first_ = 0;
-  std::size_t next_ = 0;  // the first line not taken yet
-  std::string* text_ = nullptr;
-  bool freeForm_ = false;
-  bool continues_ = false;  // the converted line continues an earlier one
-  bool joined_ = false;     // the text holds lines joined into it
-  std::string labelField_;
-  std::size_t statementStart_ = 6;  // ScanPos where the statement field begins
-  std::size_t keywordStart_ = 0;    // ScanPos before the keyword's first character
-  bool inIf_ = false;               // action of a logical IF, or a continuation line
-  std::size_t ifPrefixLength_ = 0;
-  IoKind kind_ = IoKind::None;
+  // What one call of ConvertStatement works on, begun as a whole
+  // (Begin) and then advanced by the scan: the statement, the line
+  // being converted and its text, and where the keyword stands.
+  struct StatementCall {
+    const Statement* statement = nullptr;
+    std::size_t first = 0;
+    std::size_t next = 0;  // the first line not taken yet
+    std::string* text = nullptr;
+    bool freeForm = false;
+    bool continues = false;  // the converted line continues an earlier one
+    bool joined = false;     // the text holds lines joined into it
+    std::string labelField;
+    std::size_t statementStart = 6;  // ScanPos where the statement field begins
+    std::size_t keywordStart = 0;    // ScanPos before the keyword's first character
+    bool inIf = false;               // action of a logical IF, or a continuation line
+    std::size_t ifPrefixLength = 0;
+    IoKind kind = IoKind::None;
+
+    // Every field from the line; in place, so that the label field keeps
+    // its buffer from call to call.
+    void Begin(const Statement& of, std::size_t line, std::string& lineText);
+  };
+
+  StatementCall call_;
+  // The unit of the I/O statement being rewritten, as AnalyseUnit read it.
   IoUnitData unit_;
 };
 

@@ -56,15 +56,15 @@ bool IsHandListedLibraryFile(const std::string& line) {
 // One project conversion: the project text and the names it works with.
 class ProjectConversion {
  public:
-  ProjectConversion(ProgramState& state, UserInterface& ui, RunObserver& observer,
-                    const ProjectGeneration& generate, bool consoleMain)
-      : state_(state), ui_(ui), observer_(observer), generate_(generate) {
-    settings_ = state.settings;
-    settings_.consoleMain = consoleMain;
-    ResetForRun(settings_, state.checks);
+  ProjectConversion(const ProjectRequest& request, CarryOver& carry, UserInterface& ui,
+                    RunObserver& observer, const ProjectGeneration& generate)
+      : carry_(carry), ui_(ui), observer_(observer, report_.diagnostics), generate_(generate) {
+    settings_ = request.settings;
+    settings_.conversionMode = request.mode;
+    settings_.consoleMain = request.mode == ConversionMode::ConsoleApplication;
   }
 
-  RunOutcome Run(const std::string& shownProject, const std::string& project);
+  RunReport Run(const std::string& shownProject, const std::string& project);
 
  private:
   bool CopyProjectFile(const std::string& source, const std::string& destination, bool writeCopy);
@@ -81,9 +81,10 @@ class ProjectConversion {
   void ReportEnd();
   void AddDefinitions();
 
-  ProgramState& state_;
+  RunReport report_;
+  CarryOver& carry_;
   UserInterface& ui_;
-  RunObserver& observer_;
+  RecordingObserver observer_;
   const ProjectGeneration& generate_;
   // The settings of the project's jobs; the definitions follow the .dsp.
   ConversionSettings settings_;
@@ -328,26 +329,26 @@ bool ProjectConversion::ConvertSource(const std::string& fileName) {
                     ": a folder of its converted copy is a link; the source is not converted");
     return false;
   }
-  ParamList files;
-  // Both are file names, whatever their folders are called.
-  files.Set({JoinPath(projectDirectory_, name), JoinPath(convertedDirectory_, name)}, 0);
+  ConversionRequest request;
+  request.mode = settings_.conversionMode;
+  request.settings = settings_;
+  request.settings.dllName = projectName_;
+  request.files = {JoinPath(projectDirectory_, name), JoinPath(convertedDirectory_, name)};
   ConversionJob job;
-  job.settings = settings_;
-  job.settings.dllName = projectName_;
-  job.projectRun = true;
-  int fileCount = 0;
   std::string message;
   observer_.ClearLists();
-  if (!JobFromArguments(files, job, fileCount, message)) {
+  if (!JobFromRequest(request, job, message)) {
     ui_.ShowMessage(message);
     return false;
   }
+  job.projectRun = true;
+  job.acceptLineFeedsHint = ui_.HowToAcceptLineFeeds();
   job.destinationLinks = LinkPolicy::ReplaceLink;
   job.keepDestinationStaged = true;
   job.freeForm = IsFreeFormName(job.shownSource) || IsFreeFormName(job.shownDestination);
   job.companionPath = ReplaceExtension(job.source, ".WatCom");
   ui_.SetBusyCursor(true);
-  RunResult result = RunConversionJob(job, state_.carry, observer_);
+  RunResult result = RunConversionJob(job, carry_, observer_);
   ui_.SetBusyCursor(false);
   if (!result.message.empty()) ui_.ShowMessage(result.message);
   for (const Diagnostic& followUp : result.followUp) observer_.Report(followUp);
@@ -383,10 +384,10 @@ void ProjectConversion::AddDefinitions() {
     }
     std::size_t at = upper.find(kDefinitionsMarker);
     if (at != std::string::npos) {
-      line.insert(at + kDefinitionsMarker.size(), mark + state_.carry.ownMacros + "KVQ ");
+      line.insert(at + kDefinitionsMarker.size(), mark + carry_.ownMacros + "KVQ ");
     } else {
       std::string head = ("/define:\"" + mark).substr(0, kDefineHeadLength);
-      line.insert(std::string_view("# ADD F90 ").size(), head + state_.carry.ownMacros + "KVQ\" ");
+      line.insert(std::string_view("# ADD F90 ").size(), head + carry_.ownMacros + "KVQ\" ");
     }
     text.push_back(std::move(line));
     text.push_back("# ADD CPP /nologo /c");
@@ -410,10 +411,10 @@ void ProjectConversion::ReportEnd() {
                   " is incomplete");
 }
 
-RunOutcome ProjectConversion::Run(const std::string& shownProject, const std::string& project) {
+RunReport ProjectConversion::Run(const std::string& shownProject, const std::string& project) {
   projectName_ = FileNamePart(ReplaceExtension(shownProject, ""));
   projectDirectory_ = DirectoryPart(project);
-  state_.carry.ownMacros.clear();
+  carry_.ownMacros.clear();
   settings_.definedSymbols = "KVQ";
 
   convertedDirectory_ = JoinPath(projectDirectory_, "Converted_" + projectName_);
@@ -424,9 +425,7 @@ RunOutcome ProjectConversion::Run(const std::string& shownProject, const std::st
   if (::lstat(convertedDirectory_.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) {
     ui_.ShowMessage("convertor: " + convertedDirectory_ +
                     ": is no directory (a link or a file); nothing was converted");
-    state_.paramList.Set({});
-    state_.batchMode = false;
-    return RunOutcome::Abandoned;
+    return report_;
   }
   CopyHeaderFile();
   std::string base = JoinPath(convertedDirectory_, projectName_);
@@ -448,34 +447,20 @@ RunOutcome ProjectConversion::Run(const std::string& shownProject, const std::st
     CommitStaged();  // files copied before the failure stay
   }
   text_.clear();
-  // The program's settings keep what the project set, as after the menu command.
-  state_.settings.dllName = projectName_;
-  state_.settings.definedSymbols = settings_.definedSymbols;
-  state_.paramList.Set({});
-  state_.batchMode = false;
-  return outcome;
+  // The front end keeps what the project set, as after the menu command.
+  report_.outcome = outcome;
+  report_.dllName = projectName_;
+  report_.definedSymbols = settings_.definedSymbols;
+  report_.consoleMain = settings_.consoleMain;
+  return report_;
 }
 
 }  // namespace
 
-RunOutcome ConvertProject(ProgramState& state, UserInterface& ui, RunObserver& observer,
-                          const StartCommand* command, const ProjectGeneration& generate) {
-  bool consoleMain = command && command->caption == "Console Application";
-  state.settings.consoleMain = consoleMain;
-  std::string project, shown;
-  if (command) {
-    FileDialogRequest request{"KVQ :  Select Source Project",
-                              "Fortran Project(*.dsp;*.dsw)|*.dsp;*.dsw", ".", ""};
-    std::optional<std::string> chosen = ui.OpenFileDialog(request);
-    if (!chosen) return RunOutcome::Cancelled;
-    project = *chosen;
-    shown = *chosen;
-  } else {
-    project = state.paramList.Original(0);
-    shown = state.paramList[0];
-  }
-  ProjectConversion conversion(state, ui, observer, generate, consoleMain);
-  return conversion.Run(shown, project);
+RunReport ConvertProject(const ProjectRequest& request, CarryOver& carry, UserInterface& ui,
+                         RunObserver& observer, const ProjectGeneration& generate) {
+  ProjectConversion conversion(request, carry, ui, observer, generate);
+  return conversion.Run(request.shownProject, request.project);
 }
 
 }  // namespace kvq

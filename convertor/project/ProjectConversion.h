@@ -7,15 +7,16 @@
 
 #include "RunObserver.h"
 #include "UserInterface.h"
+#include "driver/ConversionRequest.h"
 #include "driver/SingleSourceCommand.h"
 
 namespace kvq {
 
-// With a starting command (Whole Project, Console Application) the project
-// file is chosen in a dialog; without one it is the first argument. Each
-// Fortran source becomes a job of its own; generate is called after each
-// when Create Project is on.
-RunOutcome ConvertProject(ProgramState& state, UserInterface& ui, RunObserver& observer,
-                          const StartCommand* command, const ProjectGeneration& generate);
+// The project file is the request's (chosen in a dialog or given as the
+// only argument). Each Fortran source becomes a job of its own; generate is
+// called after each when Create Project is on. The report carries the
+// project's name as the DLL name and the symbols its .dsp defines.
+RunReport ConvertProject(const ProjectRequest& request, CarryOver& carry, UserInterface& ui,
+                         RunObserver& observer, const ProjectGeneration& generate);
 
 }  // namespace kvq

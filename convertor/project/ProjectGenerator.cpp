@@ -41,9 +41,6 @@ void LogLine(RunObserver& observer, const std::string& text) {
 bool IsExtensionSwitch(const std::string& word) {
   return !word.empty() && word[0] == '.';
 }
-void ApplyExtensionSwitch(ProgramState& state, const std::string& word) {
-  state.sourceExtension = word.substr(1, 3);
-}
 
 enum class Mode { Full, LibraryOnly, ConsoleOnly };
 
@@ -60,12 +57,19 @@ struct Generation {
   std::string extraDlls, extraLibs;
   std::string fileVersion, productVersion;
   Mode mode = Mode::Full;
+  // The extension of Fortran source names, changed by the extension
+  // switches of the name list.
+  std::string sourceExtension = "for";
 };
+
+void ApplyExtensionSwitch(Generation& generation, const std::string& word) {
+  generation.sourceExtension = word.substr(1, 3);
+}
 
 class Generator {
  public:
-  Generator(ProgramState& state, UserInterface& ui, RunObserver& observer)
-      : state_(state), ui_(ui), observer_(observer) {}
+  Generator(const GenerationRequest& request, UserInterface& ui, RunObserver& observer)
+      : request_(request), ui_(ui), observer_(observer) {}
   bool Run(const std::string* outputPath);
 
  private:
@@ -85,7 +89,7 @@ class Generator {
   void RemoveTestOptions();
   void StartWorkspace();
 
-  ProgramState& state_;
+  const GenerationRequest& request_;
   UserInterface& ui_;
   RunObserver& observer_;
   Generation g_;
@@ -138,7 +142,7 @@ bool Generator::ReadNameList(const std::string& file, std::string& name) {
   if (!CheckNameList(words)) return false;
   std::size_t next = 0;
   if (next < words.size() && IsExtensionSwitch(words[next]))
-    ApplyExtensionSwitch(state_, words[next++]);
+    ApplyExtensionSwitch(g_, words[next++]);
   name = next < words.size() ? words[next++] : std::string();
   g_.sourceNames.assign(words.begin() + static_cast<std::ptrdiff_t>(next), words.end());
   return true;
@@ -157,7 +161,7 @@ bool Generator::CheckNameList(const std::vector<std::string>& words) {
 }
 
 bool Generator::TakeProjectName(const std::string* outputPath) {
-  const ParamList& params = state_.paramList;
+  const ParamList& params = request_.arguments;
   std::string name;
   std::string original;
   if (outputPath) {
@@ -193,7 +197,7 @@ bool Generator::TakeProjectName(const std::string* outputPath) {
 }
 
 bool Generator::TakeExtraArguments() {
-  const ParamList& params = state_.paramList;
+  const ParamList& params = request_.arguments;
   for (std::size_t i = 2; i < params.size(); ++i) {
     const std::string& entry = params[i];
     if (std::size_t equals = entry.find('='); params.IsSetting(i)) {
@@ -240,7 +244,7 @@ void ReplaceFirst(std::string& line, std::string_view from, const std::string& t
 void Generator::SubstituteLine(std::string& line) {
   // The extension of the project's Fortran sources.
   if (std::size_t at = line.find("DLLNAM.for"); at != std::string::npos) {
-    const std::string& extension = state_.sourceExtension;
+    const std::string& extension = g_.sourceExtension;
     if (extension.size() >= 3)
       line.replace(at + 8, 2, extension.substr(1, 2));
     else
@@ -339,11 +343,11 @@ bool Generator::WriteTemplateFiles() {
     if (line.starts_with("# End Target") && output_) {
       for (const std::string& source : g_.sourceNames) {
         if (IsExtensionSwitch(source)) {
-          ApplyExtensionSwitch(state_, source);
+          ApplyExtensionSwitch(g_, source);
           continue;
         }
         WriteLine("# Begin Source File");
-        WriteLine("SOURCE=.\\" + source + "." + state_.sourceExtension);
+        WriteLine("SOURCE=.\\" + source + "." + g_.sourceExtension);
         WriteLine("# End Source File");
       }
     }
@@ -519,9 +523,10 @@ void PatchConsoleBlock(std::string& block, const std::string& projectName) {
   }
 }
 
-RunOutcome GenerateProject(ProgramState& state, UserInterface& ui, RunObserver& observer,
-                           const std::string* outputPath) {
-  Generator generator(state, ui, observer);
+RunOutcome GenerateProject(const GenerationRequest& request, UserInterface& ui,
+                           RunObserver& observer) {
+  Generator generator(request, ui, observer);
+  const std::string* outputPath = request.outputPath ? &*request.outputPath : nullptr;
   return generator.Run(outputPath) ? RunOutcome::Converted : RunOutcome::Abandoned;
 }
 

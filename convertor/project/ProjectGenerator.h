@@ -9,15 +9,15 @@
 #include "RunObserver.h"
 #include "UserInterface.h"
 #include "driver/ConversionJob.h"
-#include "driver/ConversionOptions.h"
+#include "driver/ConversionRequest.h"
 
 namespace kvq {
 
-// outputPath: the converted source of a single-source run (Create Project);
-// without it the project name and extras come from the argument list. The
-// account of the work goes to the observer's report lines.
-RunOutcome GenerateProject(ProgramState& state, UserInterface& ui, RunObserver& observer,
-                           const std::string* outputPath);
+// The request's outputPath: the converted source of a single-source run
+// (Create Project); without it the project name and extras come from its
+// arguments. The account of the work goes to the observer's report lines.
+RunOutcome GenerateProject(const GenerationRequest& request, UserInterface& ui,
+                           RunObserver& observer);
 
 // The 18-byte marker of console.exe is overwritten with the project name,
 // block by block (10000 bytes); exposed for its tests.

@@ -2,14 +2,12 @@
 
 #include "CommandLineOptions.h"
 #include "ConsoleUserInterface.h"
+#include "FrontEndRuns.h"
 #include "PathLookup.h"
+#include "ProgramState.h"
 #include "Version.h"
-#include "driver/ConversionOptions.h"
 #include "driver/InsertedLines.h"
-#include "driver/SingleSourceCommand.h"
 #include "engine/TextUtilities.h"
-#include "project/ProjectConversion.h"
-#include "project/ProjectGenerator.h"
 
 namespace kvq {
 
@@ -140,22 +138,24 @@ std::string CheckArgumentForm(const ParamList& params, const ConsoleStreams& str
 // TARVIK NAME ... generates a project, a single argument names a project
 // to convert, anything else is a single-source conversion.
 RunOutcome DispatchArguments(ProgramState& state, UserInterface& ui, RunObserver& observer) {
-  ParamList& params = state.paramList;
+  const ParamList& params = state.paramList;
   ProjectGeneration generate = [&](const std::string& outputPath) {
-    return GenerateProject(state, ui, observer, &outputPath);
+    return GenerateProjectFiles(state, ui, observer, outputPath);
   };
   if (params[0] == "TARVIK") {
-    RunOutcome generated = GenerateProject(state, ui, observer, nullptr);
+    RunOutcome generated = GenerateProjectFiles(state, ui, observer, std::nullopt);
     ui.CloseWindow();
     return generated;
   }
   if (params.size() == 1) {
-    if (!HasDirectoryPart(params.Original(0))) params.Set({AbsolutePath(params.Original(0))});
-    RunOutcome converted = ConvertProject(state, ui, observer, nullptr, generate);
+    std::string project = params.Original(0);
+    if (!HasDirectoryPart(project)) project = AbsolutePath(project);
+    RunReport converted =
+        ConvertWholeProject(state, ui, observer, ConversionMode::WholeProject, project, generate);
     ui.CloseWindow();
-    return converted;
+    return converted.outcome;
   }
-  return RunSingleSource(state, ui, observer, nullptr, generate);
+  return ConvertSingleSource(state, ui, observer, ConversionMode::SingleSource, generate).outcome;
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // and file dialogs over the window, the status bar, the two list boxes, the
 // caption and the hourglass. A run stays on the window thread; the lines it
 // echoes are staged in the list boxes' models and shown in batches, and between
-// batches the window paints (user input waits until the run is over).
+// batches the window paints and takes the user's input, so that Esc or Stop
+// can end the run (the window keeps its other commands disabled meanwhile).
 #pragma once
 
 #include <QElapsedTimer>
@@ -14,6 +15,7 @@
 
 class QLabel;
 class QListView;
+class QProgressBar;
 class QWidget;
 
 namespace kvq {
@@ -28,6 +30,7 @@ struct WindowParts {
   LineListModel* outputLines = nullptr;
   QListView* inputView = nullptr;
   QListView* outputView = nullptr;
+  QProgressBar* progress = nullptr;  // shown while a run goes
 };
 
 class QtUserInterface : public UserInterface, public RunObserver {
@@ -38,6 +41,10 @@ class QtUserInterface : public UserInterface, public RunObserver {
   void ShowMessage(const std::string& text) override;
   void SetStatusLine(const std::string& text) override;
   void SetCaption(const std::string& text) override;
+  bool AskYesNo(const std::string& question) override;
+  std::string HowToAcceptLineFeeds() const override {
+    return "Option > Accept LF Line Ends (checked)";
+  }
   void ClearLists() override;
   void Report(const Diagnostic& diagnostic) override { diagnostics_.push_back(diagnostic); }
   bool WantsLines() const override { return true; }
@@ -55,6 +62,15 @@ class QtUserInterface : public UserInterface, public RunObserver {
   void SetBusyCursor(bool busy) override;
   void ShowWindow() override;
   void CloseWindow() override;
+  bool CancelRequested() const override;
+
+  // A command of the window begins or ends: meanwhile the window's events
+  // are taken during the run, a cancel may be requested, and the progress
+  // shows while the conversion goes.
+  void BeginRun();
+  void EndRun();
+  bool Running() const { return running_; }
+  void RequestCancel() { cancelRequested_ = running_; }
 
   // Shows the staged lines in the list boxes.
   void FlushLines();
@@ -63,11 +79,16 @@ class QtUserInterface : public UserInterface, public RunObserver {
 
  private:
   void NoteLine();
+  void ShowProgress();
 
   WindowParts parts_;
   std::size_t linesSinceCheck_ = 0;
   QElapsedTimer sinceFlush_;
   bool busy_ = false;
+  bool running_ = false;
+  bool cancelRequested_ = false;
+  std::size_t linesRead_ = 0;
+  mutable std::size_t pollsSinceEvents_ = 0;
   std::vector<Diagnostic> diagnostics_;
 };
 

@@ -1,23 +1,29 @@
 #include "TForm1.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QScreen>
 #include <QStackedLayout>
 #include <QStatusBar>
 
+#include "FrontEndRuns.h"
 #include "LineListModel.h"
 #include "QtUserInterface.h"
+#include "RegularFile.h"
+#include "WindowOptions.h"
 #include "Windows1251.h"
+#include "driver/ConversionRun.h"
 #include "driver/InsertedLines.h"
-#include "project/ProjectConversion.h"
-#include "project/ProjectGenerator.h"
+#include "engine/TextUtilities.h"
 
 namespace kvq {
 
@@ -55,6 +61,16 @@ constexpr int kWindowHeight = 480;
 constexpr int kStatusBarHeight = 19;
 constexpr std::size_t kUnitLength = 4;
 constexpr int kListBatchSize = 2000;
+constexpr int kDiagnosticRows = 5;
+constexpr int kProgressWidth = 120;
+// A line looked up for a diagnostic is read from a file of at most this size.
+constexpr std::size_t kMaxShownFileBytes = std::size_t{64} << 20;
+
+// The default list without the commas that frame it inside a run.
+std::string DefaultConsoleUnitsAsTyped() {
+  std::string_view units = kDefaultConsoleUnits;
+  return std::string(units.substr(1, units.size() - 2));
+}
 
 QString HelpText() {
   QStringList lines;
@@ -99,9 +115,9 @@ TForm1::TForm1(ProgramState& state, QWidget* parent) : QMainWindow(parent), stat
   CreateComponents();
   CreateMenus();
   ui_ = std::make_unique<QtUserInterface>(
-      WindowParts{this, statusText_, inputModel_, outputModel_, ListBox1, ListBox2});
+      WindowParts{this, statusText_, inputModel_, outputModel_, ListBox1, ListBox2, ProgressBar1});
   generate_ = [this](const std::string& outputPath) {
-    return GenerateProject(state_, *ui_, *ui_, &outputPath);
+    return GenerateProjectFiles(state_, *ui_, *ui_, outputPath);
   };
   FormCreate();
 }
@@ -120,13 +136,18 @@ void TForm1::CreateComponents() {
   ListBox2 = ListBox("ListBox2", outputModel_);
   Panel0 = new QWidget(client);
   Panel0->setObjectName(QStringLiteral("Panel0"));
-  auto* panels = new QHBoxLayout(Panel0);
-  panels->setContentsMargins(0, 0, 0, 0);
+  auto* column = new QVBoxLayout(Panel0);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  auto* panels = new QHBoxLayout;
   panels->setSpacing(0);
   Panel1 = ListPanel("Panel1", ListBox1, Panel0);
   Panel2 = ListPanel("Panel2", ListBox2, Panel0);
   panels->addWidget(Panel1);
   panels->addWidget(Panel2, 1);
+  column->addLayout(panels, 1);
+  CreateDiagnosticList();
+  column->addWidget(DiagnosticList);
 
   Memo1 = new QPlainTextEdit(client);
   Memo1->setObjectName(QStringLiteral("Memo1"));
@@ -146,7 +167,27 @@ void TForm1::CreateComponents() {
   StatusBar1->setSizeGripEnabled(false);
   statusText_ = new QLabel(StatusBar1);
   StatusBar1->addWidget(statusText_, 1);
+  // Busy while a run goes: the status text counts the lines read.
+  ProgressBar1 = new QProgressBar(StatusBar1);
+  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+  ProgressBar1->setRange(0, 0);
+  ProgressBar1->setFixedWidth(kProgressWidth);
+  ProgressBar1->setTextVisible(false);
+  ProgressBar1->hide();
+  StatusBar1->addPermanentWidget(ProgressBar1);
   setStatusBar(StatusBar1);
+}
+
+// The diagnostics of the last run, FILE:LINE and text; hidden while there
+// are none. A double-click shows the line.
+void TForm1::CreateDiagnosticList() {
+  DiagnosticList = new QListWidget(Panel0);
+  DiagnosticList->setObjectName(QStringLiteral("DiagnosticList"));
+  DiagnosticList->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  DiagnosticList->setFixedHeight(DiagnosticList->fontMetrics().height() * kDiagnosticRows +
+                                 2 * DiagnosticList->frameWidth() + 4);
+  DiagnosticList->hide();
+  connect(DiagnosticList, &QListWidget::itemDoubleClicked, this, &TForm1::DiagnosticDoubleClick);
 }
 
 QAction* TForm1::AddItem(QMenu* menu, const char* name, const QString& caption, int tag,
@@ -190,7 +231,10 @@ void TForm1::CreateMenus() {
                           &TForm1::RedirectClick);
   RedirectWrite1 = AddItem(mnuOption, "RedirectWrite1", QStringLiteral("Redirect    \"Write\"..."),
                            1, &TForm1::RedirectClick);
-  for (QAction* item : {mnuCreateProject, mnuInsertSave, mnuInsertTrace}) item->setCheckable(true);
+  mnuAcceptLf =
+      AddItem(mnuOption, "mnuAcceptLf", QStringLiteral("Accept LF Line Ends"), 0, nullptr);
+  for (QAction* item : {mnuCreateProject, mnuInsertSave, mnuInsertTrace, mnuAcceptLf})
+    item->setCheckable(true);
   mnuInsertSave->setChecked(true);
 
   mnuHelp = new QAction(QStringLiteral("Help"), this);
@@ -199,11 +243,17 @@ void TForm1::CreateMenus() {
   mnuClose = new QAction(QStringLiteral("Close"), this);
   mnuClose->setObjectName(QStringLiteral("mnuClose"));
   MainMenu1->addAction(mnuClose);
+  mnuStop = new QAction(QStringLiteral("Stop"), this);
+  mnuStop->setObjectName(QStringLiteral("mnuStop"));
+  mnuStop->setEnabled(false);
+  MainMenu1->addAction(mnuStop);
 
   connect(mnuConsoles, &QAction::triggered, this, &TForm1::mnuConsolesClick);
   connect(mnuName, &QAction::triggered, this, &TForm1::mnuNameClick);
   connect(mnuHelp, &QAction::triggered, this, &TForm1::mnuHelpClick);
   connect(mnuClose, &QAction::triggered, this, &TForm1::mnuCloseClick);
+  connect(mnuStop, &QAction::triggered, this, &TForm1::mnuStopClick);
+  connect(mnuAcceptLf, &QAction::triggered, this, &TForm1::AcceptLfClick);
 }
 
 // ---------------------------------------------------------------------------
@@ -216,17 +266,35 @@ void TForm1::FormCreate() {
   if (QScreen* shown = screen()) move(shown->availableGeometry().center() - rect().center());
   FormResize();
   BringHelpToFront();
-  mnuInsertSave->setChecked(state_.settings.insertSave);
-  mnuInsertTrace->setChecked(state_.settings.insertTrace);
-  TakeCheckStates();
+  state_.checks.insertSave = state_.settings.insertSave;
+  state_.checks.insertTrace = state_.settings.insertTrace;
+  LoadWindowOptions(state_);
+  mnuCreateProject->setChecked(state_.checks.createProject);
+  mnuInsertSave->setChecked(state_.checks.insertSave);
+  mnuInsertTrace->setChecked(state_.checks.insertTrace);
+  mnuAcceptLf->setChecked(state_.settings.acceptLineFeeds);
 }
 
 void TForm1::FormResize() {
   Panel1->setFixedWidth(width() / 2);
 }
 
+// Esc ends a running conversion; otherwise it shows the list boxes.
 void TForm1::FormKeyDown(int key) {
-  if (key == Qt::Key_Escape) SendHelpBehind();
+  if (key != Qt::Key_Escape) return;
+  if (ui_->Running())
+    ui_->RequestCancel();
+  else
+    SendHelpBehind();
+}
+
+// A window closed while a run goes ends the run first; it closes when the
+// run is over.
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (!ui_->Running()) return QMainWindow::closeEvent(event);
+  ui_->RequestCancel();
+  closeAfterRun_ = true;
+  event->ignore();
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {
@@ -273,18 +341,124 @@ QString TForm1::StatusText() const {
 // ---------------------------------------------------------------------------
 // The commands
 
+void TForm1::BeginRun() {
+  for (QMenu* menu : {mnuStartt, mnuOption}) menu->setEnabled(false);
+  mnuStop->setEnabled(true);
+  ui_->BeginRun();
+}
+
+void TForm1::EndRun() {
+  ui_->EndRun();
+  mnuStop->setEnabled(false);
+  for (QMenu* menu : {mnuStartt, mnuOption}) menu->setEnabled(true);
+  if (closeAfterRun_) {
+    closeAfterRun_ = false;
+    close();
+  }
+}
+
 void TForm1::mnuStarttClick(QAction* item) {
   SendHelpBehind();
-  StartCommand command{EncodeWindows1251(item->text()), ConversionMode::SingleSource};
-  RunSingleSource(state_, *ui_, *ui_, &command, generate_);
+  ConversionMode mode =
+      item == SingleforMPI1 ? ConversionMode::SingleForMpi : ConversionMode::SingleSource;
+  BeginRun();
+  RunReport report = ConvertSingleSource(state_, *ui_, *ui_, mode, generate_);
+  EndRun();
+  ShowReport(report);
 }
 
 void TForm1::WholeProject1Click(QAction* item) {
   BringHelpToFront();
-  bool console = item->data().toInt() == 1;
-  StartCommand command{EncodeWindows1251(item->text()),
-                       console ? ConversionMode::ConsoleApplication : ConversionMode::WholeProject};
-  ConvertProject(state_, *ui_, *ui_, &command, generate_);
+  ConversionMode mode = item == ConsoleApplication1 ? ConversionMode::ConsoleApplication
+                                                    : ConversionMode::WholeProject;
+  BeginRun();
+  RunReport report = ConvertWholeProject(state_, *ui_, *ui_, mode, std::string(), generate_);
+  EndRun();
+  ShowReport(report);
+}
+
+void TForm1::mnuStopClick() {
+  ui_->RequestCancel();
+}
+
+// A failed run says so on the status line, with the reason (the message box
+// has gone by then); a cancelled dialog leaves everything as it was.
+void TForm1::ShowReport(const RunReport& report) {
+  if (report.outcome == RunOutcome::Cancelled && report.shownSource.empty()) return;
+  ShowDiagnostics(report);
+  if (report.sourceConverted) return;  // the status line has the run's counts
+  switch (report.outcome) {
+    case RunOutcome::Converted:
+    case RunOutcome::Cancelled:
+    case RunOutcome::NeedsFileNames:
+      return;
+    case RunOutcome::Abandoned:
+    case RunOutcome::NotAvailable:
+    case RunOutcome::Refused:
+      break;
+  }
+  std::string reason = report.message;
+  if (reason.empty() && !report.diagnostics.empty()) reason = report.diagnostics.back().text;
+  if (std::size_t end = reason.find_first_of("\r\n"); end != std::string::npos) reason.resize(end);
+  std::string where = report.shownSource.empty() ? std::string() : report.shownSource + "    ";
+  ui_->SetStatusLine(where + " - failed: " + (reason.empty() ? "see the messages" : reason));
+}
+
+void TForm1::ShowDiagnostics(const RunReport& report) {
+  diagnostics_ = report.diagnostics;
+  givenSource_ = report.givenSource;
+  DiagnosticList->clear();
+  for (const Diagnostic& diagnostic : diagnostics_)
+    DiagnosticList->addItem(QString::fromLocal8Bit(FormatDiagnostic(diagnostic)));
+  for (int i = 0; i < DiagnosticList->count(); ++i)
+    DiagnosticList->item(i)->setToolTip(DiagnosticList->item(i)->text());
+  DiagnosticList->setVisible(!diagnostics_.empty());
+}
+
+QStringList TForm1::DiagnosticLines() const {
+  QStringList lines;
+  for (int i = 0; i < DiagnosticList->count(); ++i) lines << DiagnosticList->item(i)->text();
+  return lines;
+}
+
+namespace {
+
+// Line `line` (1-based) of a file, without its line end; empty when the
+// file cannot be read or is shorter.
+std::string FileLine(const std::string& path, int line) {
+  std::optional<std::string> bytes = ReadRegularFile(path, kMaxShownFileBytes);
+  if (!bytes || line < 1) return {};
+  std::size_t start = 0;
+  for (int i = 1; i < line; ++i) {
+    start = bytes->find('\n', start);
+    if (start == std::string::npos) return {};
+    ++start;
+  }
+  std::size_t end = bytes->find('\n', start);
+  std::string text = bytes->substr(start, end == std::string::npos ? end : end - start);
+  if (text.ends_with('\r')) text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+// The main source's line is selected in the left list box; a line of
+// another file (an INCLUDE file) is shown in a message box.
+void TForm1::DiagnosticDoubleClick(QListWidgetItem* item) {
+  int row = DiagnosticList->row(item);
+  if (row < 0 || static_cast<std::size_t>(row) >= diagnostics_.size()) return;
+  const Diagnostic& diagnostic = diagnostics_[static_cast<std::size_t>(row)];
+  if (diagnostic.line < 1) return;
+  if (diagnostic.file == givenSource_ && diagnostic.line <= ListBox1->model()->rowCount()) {
+    SendHelpBehind();
+    QModelIndex index = ListBox1->model()->index(diagnostic.line - 1, 0);
+    ListBox1->setCurrentIndex(index);
+    ListBox1->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    ListBox1->setFocus();
+    return;
+  }
+  ui_->ShowMessage(diagnostic.file + ":" + std::to_string(diagnostic.line) + "\r" +
+                   FileLine(diagnostic.file, diagnostic.line));
 }
 
 void TForm1::mnuHelpClick() {
@@ -293,8 +467,19 @@ void TForm1::mnuHelpClick() {
 
 // Qt has already toggled the check mark of the clicked item; the runs read
 // the states from here.
-void TForm1::CheckedItemClick(QAction*) {
+void TForm1::CheckedItemClick(QAction* item) {
   TakeCheckStates();
+  const char* name = item == mnuCreateProject ? window_option::kCreateProject
+                     : item == mnuInsertSave  ? window_option::kInsertSave
+                                              : window_option::kInsertTrace;
+  SaveWindowOption(name, item->isChecked());
+}
+
+// Sources with bare line feeds (written on Linux) are converted as those
+// with CR LF; the output keeps CR LF.
+void TForm1::AcceptLfClick() {
+  state_.settings.acceptLineFeeds = mnuAcceptLf->isChecked();
+  SaveWindowOption(window_option::kAcceptLineFeeds, state_.settings.acceptLineFeeds);
 }
 
 void TForm1::TakeCheckStates() {
@@ -308,9 +493,15 @@ std::string TForm1::InputOption(const QString& caption, const QString& prompt,
   return ui_->InputQuery(EncodeWindows1251(caption), EncodeWindows1251(prompt), value, {});
 }
 
+// The list as the user typed it; the runs take it as UNITS= would.
 void TForm1::mnuConsolesClick() {
-  state_.settings.consoleUnits = InputOption(QStringLiteral("Enter list of console units"),
-                                             QString(), state_.settings.consoleUnits);
+  std::string shown = state_.consoleUnits;
+  if (shown.empty()) shown = DefaultConsoleUnitsAsTyped();
+  std::string typed = InputOption(QStringLiteral("Enter list of console units"), QString(), shown);
+  TrimTrailingBlanks(typed);
+  if (typed == shown) return;
+  state_.consoleUnits = typed;
+  SaveWindowOption(window_option::kConsoleUnits, QByteArray::fromStdString(typed));
 }
 
 // An empty name is asked for when a main program is met; any other must be
@@ -334,6 +525,8 @@ void TForm1::RedirectClick(QAction* item) {
   std::string answer =
       InputOption(item->text(), QStringLiteral("Logical Unit Number needed"), unit);
   unit = answer.substr(0, std::min(answer.size(), kUnitLength));
+  SaveWindowOption(write ? window_option::kRedirectWrite : window_option::kRedirectRead,
+                   QByteArray::fromStdString(unit));
 }
 
 void TForm1::mnuCloseClick() {

@@ -50,6 +50,15 @@ void ShowMessageBox(QWidget* parent, const QString& text) {
   box.exec();
 }
 
+bool AskYesNoBox(QWidget* parent, const QString& question) {
+  QString shown = question;
+  shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  QMessageBox box(QMessageBox::Question, QString::fromLatin1(kMessageBoxTitle), shown,
+                  QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 QString AskText(QWidget* parent, const QString& caption, const QString& prompt,
                 const QString& initial) {
   QInputDialog dialog(parent);
@@ -75,8 +84,8 @@ std::optional<QString> AskSaveFileName(QWidget* parent, const FileDialogRequest&
   QFileDialog dialog(parent);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  // The destination is overwritten without a question, as the run has
-  // always done with a destination named on the command line.
+  // The front end asks before an existing file is replaced, with a warning
+  // when it is no converter output: one question, not Qt's as well.
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   PrepareFileDialog(dialog, request, objectName);
   return ChosenFile(dialog);

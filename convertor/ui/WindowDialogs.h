@@ -19,6 +19,9 @@ inline constexpr const char* kMessageBoxTitle = "Convertor";
 
 void ShowMessageBox(QWidget* parent, const QString& text);
 
+// Yes and No, No the default (Esc answers No).
+bool AskYesNoBox(QWidget* parent, const QString& question);
+
 // Cancel returns the initial text, so the value stays as it was.
 QString AskText(QWidget* parent, const QString& caption, const QString& prompt,
                 const QString& initial);

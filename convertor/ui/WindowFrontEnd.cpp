@@ -2,12 +2,16 @@
 
 #include <QApplication>
 
+#include "DisplayCheck.h"
 #include "TForm1.h"
 
 namespace kvq {
 
 WindowFrontEnd::WindowFrontEnd(ProgramState& state, int& argc, char** argv) {
-  if (!QApplication::instance()) application_ = std::make_unique<QApplication>(argc, argv);
+  if (!QApplication::instance()) {
+    DisplayCheck check;
+    application_ = std::make_unique<QApplication>(argc, argv);
+  }
   form_ = std::make_unique<TForm1>(state);
 }
 
@@ -27,6 +31,14 @@ void WindowFrontEnd::SetStatusLine(const std::string& text) {
 
 void WindowFrontEnd::SetCaption(const std::string& text) {
   form_->Interface().SetCaption(text);
+}
+
+bool WindowFrontEnd::AskYesNo(const std::string& question) {
+  return form_->Interface().AskYesNo(question);
+}
+
+std::string WindowFrontEnd::HowToAcceptLineFeeds() const {
+  return form_->Interface().HowToAcceptLineFeeds();
 }
 
 void WindowFrontEnd::Report(const Diagnostic& diagnostic) {

@@ -23,6 +23,8 @@ class WindowFrontEnd : public BatchFrontEnd {
   void ShowMessage(const std::string& text) override;
   void SetStatusLine(const std::string& text) override;
   void SetCaption(const std::string& text) override;
+  bool AskYesNo(const std::string& question) override;
+  std::string HowToAcceptLineFeeds() const override;
   void Report(const Diagnostic& diagnostic) override;
   bool WantsLines() const override { return true; }
   void ClearLists() override;

@@ -11,7 +11,7 @@
 
 #include "CommandLine.h"
 #include "ConsoleUserInterface.h"
-#include "driver/ConversionOptions.h"
+#include "ProgramState.h"
 
 namespace kvq {
 
@@ -28,6 +28,7 @@ class WindowOnDemand : public BatchFrontEnd {
   void ShowMessage(const std::string& text) override;
   void SetStatusLine(const std::string& text) override;
   void SetCaption(const std::string& text) override;
+  bool AskYesNo(const std::string& question) override { return Current().AskYesNo(question); }
   void Report(const Diagnostic& diagnostic) override;
   bool WantsLines() const override;
   void ClearLists() override;

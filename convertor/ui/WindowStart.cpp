@@ -24,6 +24,10 @@ void SayWindowMissing(const WindowPlugin& plugin, std::FILE* err) {
 
 }  // namespace
 
+const char* WithoutWindowHint() {
+  return kWithoutWindow;
+}
+
 bool HasDisplay() {
   return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM");
 }

@@ -16,6 +16,9 @@ struct ProgramState;
 // (the last names a platform such as offscreen).
 bool HasDisplay();
 
+// How to convert without the window, the line after every refusal to show it.
+const char* WithoutWindowHint();
+
 // Shows the window and runs its message loop until it is closed. Without a
 // display, or when the window cannot be loaded, it says so on err and
 // returns 2.

@@ -7,6 +7,7 @@
 #include <deque>
 #include <filesystem>
 
+#include "FrontEndRuns.h"
 #include "RunObserver.h"
 #include "TempDirectory.h"
 #include "UserInterface.h"
@@ -89,9 +90,10 @@ class ScriptedWindow : public UserInterface, public RunObserver {
 class ConversionRunTest : public ::testing::Test {
  protected:
   std::string Path(const std::string& name) { return dir.File(name); }
-  RunOutcome Run(std::vector<std::string> arguments, const StartCommand* command = nullptr) {
+  RunOutcome Run(std::vector<std::string> arguments,
+                 ConversionMode mode = ConversionMode::SingleSource) {
     state.paramList.Assign(arguments);
-    return RunSingleSource(state, window, window, command, nullptr);
+    return ConvertSingleSource(state, window, window, mode, nullptr).outcome;
   }
   // A job on a source held in memory, as the window runs many in turn.
   RunResult RunText(const std::string& source, const std::string& destination,
@@ -170,8 +172,8 @@ TEST_F(ConversionRunTest, ConsoleMainProgramStaysSelectedForSingleSourceRuns) {
 
 TEST_F(ConversionRunTest, MpiStartCommandWritesTheMpiMainProgram) {
   WriteBytes(Path("P.FOR"), CrLf({"      PROGRAM P", "      INTEGER I", "      END"}));
-  StartCommand mpi{"Single for MPI", ConversionMode::SingleSource};
-  ASSERT_EQ(Run({Path("P.FOR"), Path("P.OUT")}, &mpi), RunOutcome::Converted);
+  ASSERT_EQ(Run({Path("P.FOR"), Path("P.OUT")}, ConversionMode::SingleForMpi),
+            RunOutcome::Converted);
   EXPECT_EQ(
       ReadBytes(Path("P.OUT")),
       CrLf({"!KVQ:NO_TOUCH!", "      Program MPI", "      include 'zentrix.h'",

@@ -15,18 +15,21 @@ struct Finished {
   QByteArray err;
 };
 
-// display: the value of QT_QPA_PLATFORM, or none at all.
-QProcessEnvironment Environment(const QString& display) {
+// display: the value of QT_QPA_PLATFORM, or none at all; x11Display: the
+// value of DISPLAY, or none.
+QProcessEnvironment Environment(const QString& display, const QString& x11Display = {}) {
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
     environment.remove(QString::fromLatin1(name));
   if (!display.isEmpty()) environment.insert(QStringLiteral("QT_QPA_PLATFORM"), display);
+  if (!x11Display.isEmpty()) environment.insert(QStringLiteral("DISPLAY"), x11Display);
   return environment;
 }
 
-Finished Run(const QStringList& arguments, const QString& display, const QString& directory) {
+Finished Run(const QStringList& arguments, const QString& display, const QString& directory,
+             const QString& x11Display = {}) {
   QProcess process;
-  process.setProcessEnvironment(Environment(display));
+  process.setProcessEnvironment(Environment(display, x11Display));
   process.setWorkingDirectory(directory);
   process.setStandardInputFile(QProcess::nullDevice());
   process.start(QStringLiteral(CONVERTOR_BINARY), arguments);
@@ -139,6 +142,21 @@ class ProgramStartTest : public QObject {
     err = process.readAllStandardError();
     QVERIFY2(err.contains("the window cannot be shown"), err.constData());
     QVERIFY(err.contains("a source and a destination file name are needed"));
+  }
+
+  // DISPLAY names a display nobody serves: the window's start and the
+  // window a run opens for a file name both say so and end with status 2,
+  // not with Qt's abort.
+  void displayThatCannotBeOpened() {
+    const QString nowhere = QStringLiteral(":97");
+    QVERIFY(!QFile::exists(QStringLiteral("/tmp/.X11-unix/X97")));
+    for (const QStringList& arguments : {QStringList(), QStringList{"NAME=HELLO", "HELLO.FOR"}}) {
+      Finished finished = Run(arguments, {}, dir_.path(), nowhere);
+      QCOMPARE(finished.exitCode, 2);
+      QVERIFY2(finished.err.contains("convertor: the display cannot be opened: "),
+               finished.err.constData());
+      QVERIFY(finished.err.contains("To convert without the window: convertor"));
+    }
   }
 
   void missingFileNameWithoutDisplay() {

@@ -6,10 +6,10 @@
 #include <cstdlib>
 
 #include "DialogScript.h"
+#include "FrontEndRuns.h"
 #include "WindowFrontEnd.h"
 #include "WindowOnDemand.h"
 #include "WindowStart.h"
-#include "driver/SingleSourceCommand.h"
 
 namespace kvq {
 
@@ -48,7 +48,8 @@ class WindowOnDemandTest : public QObject {
       title = dialog->windowTitle();
       test::ChooseFile(destination)(dialog);
     });
-    QCOMPARE(RunSingleSource(state, ui, ui, nullptr, nullptr), RunOutcome::Converted);
+    QCOMPARE(ConvertSingleSource(state, ui, ui, ConversionMode::SingleSource, nullptr).outcome,
+             RunOutcome::Converted);
     std::fclose(devnull);
     QVERIFY(ui.WindowCreated());
     QCOMPARE(title, QStringLiteral("KVQ :  Specify Destination file"));
@@ -70,7 +71,8 @@ class WindowOnDemandTest : public QObject {
     ConsoleUserInterface console(devnull, devnull, stdin, false);
     WindowOnDemand ui(console, state, OpenWindow);
     bool hasDisplay = HasDisplay();
-    RunOutcome outcome = RunSingleSource(state, ui, ui, nullptr, nullptr);
+    RunOutcome outcome =
+        ConvertSingleSource(state, ui, ui, ConversionMode::SingleSource, nullptr).outcome;
     qputenv("QT_QPA_PLATFORM", saved);
     std::fclose(devnull);
     QVERIFY(!hasDisplay);

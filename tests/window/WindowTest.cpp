@@ -4,10 +4,14 @@
 #include <QAction>
 #include <QFile>
 #include <QListView>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -87,6 +91,12 @@ class WindowTest : public QObject {
   void cancelledSourceDialogDoesNothing();
   void convertedSourceAskedAgain();
   void failingRunShowsMessage();
+  void lineFeedsRefusedThenAccepted();
+  void diagnosticsShownAndFollowed();
+  void consolesReachTheRunAndOptionsAreRemembered();
+  void destinationReplacedOnlyWhenConfirmed();
+  void escapeStopsTheRunAndKeepsTheDestination_data();
+  void escapeStopsTheRunAndKeepsTheDestination();
   void twoRunsStartFromSameSettings();
   void wholeProject();
   void consoleApplicationThenSingleSource();
@@ -111,6 +121,10 @@ class WindowTest : public QObject {
 };
 
 void WindowTest::init() {
+  // Every case starts from the options of a first start.
+  QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("KVQ"),
+            QStringLiteral("Convertor"))
+      .clear();
   dir_ = std::make_unique<QTemporaryDir>();
   QVERIFY(dir_->isValid());
   QVERIFY(QDir::setCurrent(dir_->path()));
@@ -171,11 +185,13 @@ void WindowTest::opensWithHelpText() {
 void WindowTest::menuItemsAsDesigned() {
   TForm1& form = *form_;
   QList<QAction*> top = form.MainMenu1->actions();
-  QCOMPARE(top.size(), 4);
+  QCOMPARE(top.size(), 5);
   QCOMPARE(top[0]->menu(), form.mnuStartt);
   QCOMPARE(top[1]->menu(), form.mnuOption);
   QCOMPARE(top[2], form.mnuHelp);
   QCOMPARE(top[3], form.mnuClose);
+  QCOMPARE(top[4], form.mnuStop);
+  QVERIFY(!form.mnuStop->isEnabled());  // until a conversion runs
   QCOMPARE(form.mnuStartt->title(), QStringLiteral("Start"));
   QCOMPARE(form.mnuOption->title(), QStringLiteral("Option"));
   QCOMPARE(form.mnuHelp->text(), QStringLiteral("Help"));
@@ -198,7 +214,8 @@ void WindowTest::menuItemsAsDesigned() {
                          {"mnuInsertSave", "Insert   \"SAVE\"", 0, true, true},
                          {"mnuInsertTrace", "Insert   \"Trace\"", 0, true, false},
                          {"RedirectRead1", "Redirect    \"Read\"...", 0, false, false},
-                         {"RedirectWrite1", "Redirect    \"Write\"...", 1, false, false}};
+                         {"RedirectWrite1", "Redirect    \"Write\"...", 1, false, false},
+                         {"mnuAcceptLf", "Accept LF Line Ends", 0, true, false}};
   auto check = [&](QMenu* menu, const Item* items, int count) {
     QList<QAction*> actions = menu->actions();
     QCOMPARE(actions.size(), count);
@@ -211,7 +228,7 @@ void WindowTest::menuItemsAsDesigned() {
     }
   };
   check(form.mnuStartt, start, 4);
-  check(form.mnuOption, option, 7);
+  check(form.mnuOption, option, 8);
   form.mnuOption->popup(form.mapToGlobal(QPoint(40, 0)));
   QVERIFY(QTest::qWaitForWindowExposed(form.mnuOption));
   SaveScreenshot(form.mnuOption, QStringLiteral("menu-option"));
@@ -259,7 +276,7 @@ enum class Field { ConsoleUnits, DllName, ReadUnit, WriteUnit };
 static std::string& FieldOf(ProgramState& state, Field field) {
   switch (field) {
     case Field::ConsoleUnits:
-      return state.settings.consoleUnits;
+      return state.consoleUnits;
     case Field::DllName:
       return state.settings.dllName;
     case Field::ReadUnit:
@@ -280,7 +297,7 @@ void WindowTest::inputDialogs_data() {
   QTest::addColumn<QByteArray>("stored");
   QTest::newRow("consoles") << "mnuConsoles"
                             << "Enter list of console units"
-                            << "" << int(Field::ConsoleUnits) << ",*,5,6,DEBUG,"
+                            << "" << int(Field::ConsoleUnits) << "*,5,6,DEBUG"
                             << "*,5,6,IN" << QByteArray("*,5,6,IN");
   QTest::newRow("dll-name") << "mnuName"
                             << "Enter DLL Name"
@@ -307,6 +324,7 @@ void WindowTest::inputDialogs() {
   auto* action = form_->findChild<QAction*>(item);
   QVERIFY(action);
   std::string& value = FieldOf(*state_, Field(field));
+  const std::string before = value;
 
   QString seenInitial, seenPrompt;
   {
@@ -325,7 +343,7 @@ void WindowTest::inputDialogs() {
   }
   QCOMPARE(seenInitial, initial);
   QCOMPARE(seenPrompt, prompt);
-  QCOMPARE(QString::fromStdString(value), initial);
+  QCOMPARE(value, before);  // Cancel changes nothing
 
   {
     DialogScript script;
@@ -366,7 +384,7 @@ void WindowTest::singleSourceRun() {
   QString destination = dir_->filePath(QStringLiteral("OUT.FOR"));
   WriteBytes(source, JoinCrLf(kHelloSource));
 
-  QString openName, saveName, proposed, openTitle, dllPrompt;
+  QString openName, saveName, proposed, openTitle, dllPrompt, dllOffered;
   QStringList filters;
   bool hourglass = false;
   QString captionAtSave;
@@ -383,7 +401,7 @@ void WindowTest::singleSourceRun() {
   script.Then([&](QWidget* dialog) {
     hourglass =
         QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-    EnterText(QStringLiteral("hello"), nullptr, &dllPrompt,
+    EnterText(QStringLiteral("hello"), &dllOffered, &dllPrompt,
               QStringLiteral("dialog-dll-name-in-run"))(dialog);
   });
   form.mnuSingleSource->trigger();
@@ -394,6 +412,7 @@ void WindowTest::singleSourceRun() {
   QCOMPARE(script.Titles().value(1), QStringLiteral("KVQ :  Specify Destination file"));
   QCOMPARE(script.Titles().value(2), QStringLiteral("Enter DLL Name"));
   QCOMPARE(dllPrompt, QStringLiteral("Needed only for main file"));
+  QCOMPARE(dllOffered, QStringLiteral("HELLO"));  // the main program's name
   QCOMPARE(openName, QStringLiteral("OpenDialog1"));
   QCOMPARE(saveName, QStringLiteral("SaveDialog1"));
   QCOMPARE(filters, (QStringList{"Fortran Sources(*.for;*.f;*.f90) (*.for *.f *.f90)",
@@ -508,6 +527,202 @@ void WindowTest::failingRunShowsMessage() {
   QCOMPARE(message, QStringLiteral("Cannot convert UNIX-style text!"));
   QCOMPARE(buttons, 1);
   QVERIFY(!QApplication::overrideCursor());
+}
+
+// A source written on Linux: refused with the way to accept it, on the
+// status line and in the diagnostics; accepted once the option is checked.
+void WindowTest::lineFeedsRefusedThenAccepted() {
+  QString source = dir_->filePath(QStringLiteral("UNIX.FOR"));
+  QString destination = dir_->filePath(QStringLiteral("UNIX.F"));
+  WriteBytes(source, "      SUBROUTINE U\n      X = 1\n      END\n");
+  {
+    DialogScript script;
+    script.Then(ChooseFile(source));
+    script.Then(ChooseFile(destination));
+    script.Then(PressOk(nullptr));
+    form_->mnuSingleSource->trigger();
+    QCOMPARE(script.StepsLeft(), std::size_t(0));
+  }
+  QVERIFY2(
+      form_->StatusText().contains(QStringLiteral(" - failed: Cannot convert UNIX-style text!")),
+      qPrintable(form_->StatusText()));
+  QVERIFY(form_->DiagnosticList->isVisible());
+  QCOMPARE(form_->DiagnosticLines(),
+           QStringList{source + ":1: error: the source ends lines with bare line feeds (LF); "
+                                "convert it with Option > Accept LF Line Ends (checked)"});
+  SaveScreenshot(form_.get(), QStringLiteral("window-lf-refused"));
+  QVERIFY(!QFile::exists(destination));
+
+  form_->mnuAcceptLf->trigger();
+  RunSingleSource(form_->mnuSingleSource, source, destination);
+  QVERIFY(form_->StatusText().endsWith(QStringLiteral(" - ready !")));
+  QVERIFY(!form_->DiagnosticList->isVisible());
+  QList<QByteArray> written = CrLfLines(ReadBytes(destination));
+  QCOMPARE(written.value(0), QByteArray("!KVQ:NO_TOUCH!"));
+  QVERIFY(written.contains("      SUBROUTINE U"));
+  QVERIFY(ReadBytes(destination).contains("      X = 1\r\n"));  // CR LF written
+}
+
+// FILE:LINE and text under the lists; a double-click selects the line in
+// the source list, or shows an INCLUDE file's line.
+void WindowTest::diagnosticsShownAndFollowed() {
+  QString source = dir_->filePath(QStringLiteral("WARN.FOR"));
+  WriteBytes(source, JoinCrLf({"      SUBROUTINE W", "      X = 1", "      INCLUDE 'NOPE.INC'",
+                               "      END"}));
+  RunSingleSource(form_->mnuSingleSource, source, dir_->filePath(QStringLiteral("WARN.F")));
+  QVERIFY(form_->StatusText().endsWith(QStringLiteral(" - ready !")));
+  QStringList lines = form_->DiagnosticLines();
+  QCOMPARE(lines.size(), 1);
+  QVERIFY2(lines[0].startsWith(source + ":3: "), qPrintable(lines[0]));
+  QVERIFY(lines[0].contains(QStringLiteral("NOPE.INC")));
+  QVERIFY(form_->DiagnosticList->isVisible());
+  SaveScreenshot(form_.get(), QStringLiteral("window-diagnostics"));
+
+  QListWidgetItem* item = form_->DiagnosticList->item(0);
+  QRect place = form_->DiagnosticList->visualItemRect(item);
+  QTest::mouseClick(form_->DiagnosticList->viewport(), Qt::LeftButton, {}, place.center());
+  QTest::mouseDClick(form_->DiagnosticList->viewport(), Qt::LeftButton, {}, place.center());
+  QCOMPARE(form_->ListBox1->currentIndex().row(), 2);
+  QCOMPARE(form_->ListBox1->currentIndex().data().toString(),
+           QStringLiteral("      INCLUDE 'NOPE.INC'"));
+  SaveScreenshot(form_.get(), QStringLiteral("window-diagnostic-followed"));
+}
+
+// Option > Consoles takes effect as typed; the options set survive the
+// window (a new one starts with them).
+void WindowTest::consolesReachTheRunAndOptionsAreRemembered() {
+  {
+    DialogScript script;
+    script.Then(EnterText(QStringLiteral("*,5,6,IN")));
+    form_->mnuConsoles->trigger();
+    QCOMPARE(script.StepsLeft(), std::size_t(0));
+  }
+  QString source = dir_->filePath(QStringLiteral("S.FOR"));
+  WriteBytes(source, JoinCrLf({"      SUBROUTINE S", "      WRITE(IN,*) 'A'", "      END"}));
+  QString destination = dir_->filePath(QStringLiteral("S.F"));
+  RunSingleSource(form_->mnuSingleSource, source, destination);
+  QByteArray written = ReadBytes(destination);
+  QVERIFY2(written.contains("      Call zx_NewRecord(IN)\r\n"), written.constData());
+  form_->mnuInsertTrace->trigger();
+  form_->mnuAcceptLf->trigger();
+
+  ProgramState fresh;
+  TForm1 again(fresh);
+  QVERIFY(again.mnuInsertTrace->isChecked());
+  QVERIFY(again.mnuAcceptLf->isChecked());
+  QVERIFY(again.mnuInsertSave->isChecked());
+  QString offered;
+  DialogScript script;
+  script.Then(EnterText(QStringLiteral("*,5,6,IN"), &offered, nullptr,
+                        QStringLiteral("dialog-consoles-remembered")));
+  again.mnuConsoles->trigger();
+  QCOMPARE(offered, QStringLiteral("*,5,6,IN"));
+}
+
+// An existing destination is replaced only after a question, which warns
+// when the file is no converter output; No asks for another name.
+void WindowTest::destinationReplacedOnlyWhenConfirmed() {
+  QString source = dir_->filePath(QStringLiteral("S.FOR"));
+  WriteBytes(source, JoinCrLf({"      SUBROUTINE S", "      END"}));
+  QString mine = dir_->filePath(QStringLiteral("MINE.FOR"));
+  const QByteArray mineBytes = JoinCrLf({"      SUBROUTINE MINE", "      END"});
+  WriteBytes(mine, mineBytes);
+  QString warning, question;
+  {
+    DialogScript script;
+    script.Then(ChooseFile(source));
+    script.Then(ChooseFile(mine));
+    script.Then([&](QWidget* dialog) {
+      auto* box = qobject_cast<QMessageBox*>(dialog);
+      QVERIFY(box);
+      warning = box->text();
+      QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+      SaveScreenshot(box, QStringLiteral("dialog-replace-no-output"));
+      box->button(QMessageBox::No)->click();
+    });
+    script.Then(Cancel());  // the destination is asked for again
+    form_->mnuSingleSource->trigger();
+    QCOMPARE(script.StepsLeft(), std::size_t(0));
+    QCOMPARE(script.Unexpected(), QStringList());
+  }
+  QVERIFY2(warning.contains(QStringLiteral("is no output of the converter")), qPrintable(warning));
+  QCOMPARE(ReadBytes(mine), mineBytes);
+
+  QString output = dir_->filePath(QStringLiteral("S.F"));
+  RunSingleSource(form_->mnuSingleSource, source, output);
+  QByteArray first = ReadBytes(output);
+  WriteBytes(source, JoinCrLf({"      SUBROUTINE T", "      END"}));
+  DialogScript script;
+  script.Then(ChooseFile(source));
+  script.Then(ChooseFile(output));
+  script.Then([&](QWidget* dialog) {
+    auto* box = qobject_cast<QMessageBox*>(dialog);
+    QVERIFY(box);
+    question = box->text();
+    box->button(QMessageBox::Yes)->click();
+  });
+  form_->mnuSingleSource->trigger();
+  QCOMPARE(script.StepsLeft(), std::size_t(0));
+  QVERIFY2(question.contains(QStringLiteral("already exists")), qPrintable(question));
+  QVERIFY(ReadBytes(output) != first);
+  QVERIFY(ReadBytes(output).contains("      SUBROUTINE T\r\n"));
+}
+
+void WindowTest::escapeStopsTheRunAndKeepsTheDestination_data() {
+  QTest::addColumn<QString>("way");
+  QTest::newRow("escape") << "escape";
+  QTest::newRow("stop") << "stop";
+  QTest::newRow("close") << "close";  // the window closes once the run has ended
+}
+
+// Esc, Stop or Close while a long run goes ends it: the destination stays
+// as it was, the status line says so, and the menus come back.
+void WindowTest::escapeStopsTheRunAndKeepsTheDestination() {
+  QFETCH(QString, way);
+  QList<QByteArray> lines{"      PROGRAM LONG"};
+  for (int i = 0; i < 5000; ++i) lines << "      X = " + QByteArray::number(i);
+  lines << "      END";
+  QString source = dir_->filePath(QStringLiteral("LONG.FOR"));
+  WriteBytes(source, JoinCrLf(lines));
+  QString destination = dir_->filePath(QStringLiteral("LONG.F"));
+  const QByteArray earlier = JoinCrLf({"!KVQ:NO_TOUCH!", "      END"});
+  WriteBytes(destination, earlier);
+
+  bool stopEnabled = false, startEnabled = true, progressShown = false;
+  DialogScript script;
+  script.Then(ChooseFile(source));
+  script.Then(ChooseFile(destination));
+  script.Then([](QWidget* dialog) {
+    qobject_cast<QMessageBox*>(dialog)->button(QMessageBox::Yes)->click();
+  });
+  script.Then([&](QWidget* dialog) {
+    stopEnabled = form_->mnuStop->isEnabled();
+    startEnabled = form_->mnuStartt->isEnabled();
+    progressShown = form_->ProgressBar1->isVisible();
+    SaveScreenshot(form_.get(), QStringLiteral("window-during-run"));
+    // The window gets it once the run goes on after the question.
+    if (way == "escape")
+      QCoreApplication::postEvent(form_.get(),
+                                  new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    else if (way == "stop")
+      QMetaObject::invokeMethod(form_->mnuStop, &QAction::trigger, Qt::QueuedConnection);
+    else
+      QMetaObject::invokeMethod(form_.get(), &QWidget::close, Qt::QueuedConnection);
+    EnterText(QStringLiteral("LONG"))(dialog);
+  });
+  form_->mnuSingleSource->trigger();
+  QCOMPARE(script.StepsLeft(), std::size_t(0));
+  QCOMPARE(script.Unexpected(), QStringList());
+  QVERIFY(stopEnabled && !startEnabled && progressShown);
+  QVERIFY2(form_->StatusText().endsWith(QStringLiteral(" - cancelled !")),
+           qPrintable(form_->StatusText()));
+  QCOMPARE(ReadBytes(destination), earlier);
+  QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden),
+           (QStringList{"LONG.F", "LONG.FOR"}));
+  QVERIFY(!form_->mnuStop->isEnabled() && form_->mnuStartt->isEnabled());
+  QVERIFY(!form_->ProgressBar1->isVisible());
+  QCOMPARE(form_->isVisible(), way != "close");
+  if (way == "escape") SaveScreenshot(form_.get(), QStringLiteral("window-run-stopped"));
 }
 
 // A directive in the first run's source must not reach the second run.
