@@ -248,6 +248,7 @@ void Session::ReceiveFrame(const Frame& frame) {
     case FrameType::Start:
     case FrameType::Line:
     case FrameType::EndOfInput:
+    case FrameType::Piece:  // joined by the frame reader
       return;  // the server's own frames are not the worker's to send
   }
 }

@@ -51,7 +51,8 @@ WorkerExit ExitOf(int status) {
 
 }  // namespace
 
-WorkerProcess::WorkerProcess(const QString& workerPath, QObject* parent) : QObject(parent) {
+WorkerProcess::WorkerProcess(const QString& workerPath, std::size_t maxValueBytes, QObject* parent)
+    : QObject(parent), frames_(maxValueBytes) {
   int sockets[2];
   int pipeFds[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
@@ -176,7 +177,7 @@ void WorkerProcess::Abandon() {
   socketNotifier_.reset();
   pipeNotifier_.reset();
   CloseStreams();
-  frames_ = FrameReader();
+  frames_ = FrameReader(0);
   pipeBuffer_.clear();
 }
 
@@ -206,7 +207,7 @@ void WorkerProcess::DeliverFrames() {
       // A worker that breaks the protocol is not trusted further.
       Kill();
       socketNotifier_.reset();
-      frames_ = FrameReader();
+      frames_ = FrameReader(0);
       return;
     }
     if (!frame) return;
