@@ -65,7 +65,7 @@ void Session::AnswerLoad(const QString& text) {
 
 void Session::LoadDll(const QString& path, const QString& parameterLine,
                       const QDBusMessage& request) {
-  DropWorker();  // a load during a run ends that run first
+  EndRunForNewLoad();
   state_ = State::NoModule;
   paused_ = awaitingLine_ = killedByFinish_ = false;
   end_.reset();
@@ -87,6 +87,14 @@ void Session::LoadDll(const QString& path, const QString& parameterLine,
                       .arg(path.left(200)));
   }
   StartLoad(path, payload, request);
+}
+
+// A load during a run ends that run first, and the run's end is told like
+// any other.
+void Session::EndRunForNewLoad() {
+  const bool hadRun = state_ == State::Loaded || state_ == State::Running;
+  DropWorker();
+  if (hadRun) EmitEvent(kEndOfRunEvent, kEndReplaced);
 }
 
 void Session::StartLoad(const QString& path, const std::string& payload,
@@ -242,7 +250,10 @@ void Session::ReceiveFrame(const Frame& frame) {
       awaitingLine_ = true;
       return SendEvent(kGiveLineEvent, QString());
     case FrameType::Ended:
+      // The run is over: its clock stops now, whatever keeps the process.
       end_ = DecodeEnd(frame.payload);
+      StopClock();
+      worker_->ExpectExit();
       return;
     case FrameType::Load:
     case FrameType::Start:

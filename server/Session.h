@@ -48,6 +48,7 @@ class Session : public QObject {
  private:
   enum class State { NoModule, Loading, Loaded, Running, Ended };
 
+  void EndRunForNewLoad();
   void StartLoad(const QString& path, const std::string& payload, const QDBusMessage& request);
   void AnswerLoad(const QString& text);
   void LoadTimedOut();

@@ -11,6 +11,7 @@
 
 #include "ComputationalServer.h"
 #include "OstrelIdentity.h"
+#include "ServerProcess.h"
 #include "ServerSettings.h"
 #include "Version.h"
 #include "computationalserver_adaptor.h"
@@ -64,6 +65,7 @@ QString FindWorker() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  PrepareServerProcess();
   QCoreApplication app(argc, argv);
   if (int answered = AnswerOption(app.arguments()); answered >= 0) return answered;
   QString error;
@@ -94,6 +96,9 @@ int main(int argc, char** argv) {
   new IComputationalServerAdaptor(&server);
   new ExtensionsAdaptor(&server);
   QObject::connect(&server, &ComputationalServer::Idle, &app, &QCoreApplication::quit);
+  // Ended by a signal, the server ends its runs first.
+  if (!QuitOnStopSignals(app))
+    std::fprintf(stderr, "ostrel: cannot watch SIGTERM and SIGHUP: its runs outlive a signal\n");
   if (!bus.registerObject(kObjectPath, &server)) {
     std::fprintf(stderr, "ostrel: cannot register %s: %s\n", kObjectPath,
                  qPrintable(bus.lastError().message()));

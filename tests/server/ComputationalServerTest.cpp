@@ -148,7 +148,8 @@ TEST_F(ComputationalServerTest, LoadDuringARunEndsItAndStartsAfresh) {
   client.script = {"end"};
   ASSERT_EQ(client.Load(MODULE_ECHO), "");
   client.server->Continue();
-  ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
+  ASSERT_TRUE(WaitFor([&] { return client.events.size() > 1 && client.Ended(); }));
+  EXPECT_EQ(client.events.front(), "End_Of_Run: replaced by LoadDll") << "the first run's end";
   EXPECT_EQ(client.events.back(), "End_Of_Run: finished");
   EXPECT_FALSE(client.Saw("Output:  looping")) << "nothing of the first run after the load";
   EXPECT_TRUE(WaitFor([&] { return WorkersOf(server) == 0; }));

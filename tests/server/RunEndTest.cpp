@@ -4,6 +4,7 @@
 // children and children in sessions of their own, clients that read a
 // property or load and leave at once.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QDir>
 #include <QFile>
@@ -21,6 +22,23 @@ QString Alphabet(int length) {
   QString text(length, QChar());
   for (int i = 0; i < length; ++i) text[i] = QChar(u'a' + (i + 1) % 26);
   return text;
+}
+
+// The processes of this machine that run "sleep SECONDS" (the modules'
+// children sleep for a time no other process chooses).
+int Sleepers(const char* seconds) {
+  const QByteArray wanted = QByteArray("sleep") + '\0' + seconds + '\0';
+  int found = 0;
+  for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+    QFile command("/proc/" + entry + "/cmdline");
+    if (command.open(QIODevice::ReadOnly) && command.readAll().endsWith(wanted)) ++found;
+  }
+  return found;
+}
+
+QStringList DescriptorsOf(qint64 pid) {
+  return QDir(QStringLiteral("/proc/%1/fd").arg(pid))
+      .entryList(QDir::NoDotAndDotDot | QDir::System, QDir::Name);
 }
 
 class RunEndTest : public ::testing::Test {
@@ -76,6 +94,67 @@ TEST_F(RunEndTest, ValueBeyondTheBoundIsCutWithAMarkAndTheRunGoesOn) {
   EXPECT_TRUE(big.endsWith(mark));
   EXPECT_EQ(big.chopped(mark.size()), "BIG: " + Alphabet(1000000 - 4));
   EXPECT_EQ(client.events.mid(1), (QStringList{"Output:  after", "End_Of_Run: finished"}));
+}
+
+TEST_F(RunEndTest, RunEndsWhenItsModuleIsDoneWhateverItsChildrenHold) {
+  StartServer({"--idle-seconds", "30"});
+  Client client;
+  ASSERT_EQ(client.Load(MODULE_BACKGROUND), "");
+  const int descriptors = DescriptorsOf(ServerPid()).size();
+  client.server->Continue();
+  // The background child sleeps 321 s with the module's output pipe.
+  ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
+  EXPECT_EQ(client.events, (QStringList{"Output:  started", "End_Of_Run: finished"}));
+  EXPECT_TRUE(WaitFor([&] { return Sleepers("321") == 0; })) << "the run's child outlived it";
+  EXPECT_TRUE(WaitFor([&] { return WorkersOf(ServerPid()) == 0; }));
+  EXPECT_LE(DescriptorsOf(ServerPid()).size(), descriptors);
+
+  // A worker holds its input, output, error and socket, nothing else.
+  client.events.clear();
+  ASSERT_EQ(client.Load(MODULE_FORKER), "");
+  std::vector<pid_t> workers = WorkerPids(ServerPid());
+  ASSERT_EQ(workers.size(), 1u);
+  EXPECT_EQ(DescriptorsOf(workers[0]), (QStringList{"0", "1", "2", "3"}));
+}
+
+// A child in a session of its own without any descriptor of the run ends
+// with the run however the run ends: the module's end, Finish, the client
+// leaving, the server ended by SIGTERM or SIGHUP.
+TEST_F(RunEndTest, ChildThatLeftTheSessionEndsWithTheRun) {
+  StartServer({"--idle-seconds", "30"});
+  auto forked = [](Client& client) {
+    client.events.clear();
+    if (client.Load(MODULE_FORKER) != "") return false;
+    client.server->Continue();
+    return WaitFor([&] { return client.Saw("Output:  forked") && Sleepers("322") == 1; });
+  };
+  Client client;
+  ASSERT_TRUE(forked(client));
+  ASSERT_TRUE(WaitFor([&] { return client.Saw("Give_Line: "); }));
+  client.server->GiveLine("go");
+  ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
+  EXPECT_EQ(client.events.back(), "End_Of_Run: finished");
+  EXPECT_TRUE(WaitFor([&] { return Sleepers("322") == 0; })) << "left after the module's end";
+
+  ASSERT_TRUE(forked(client));
+  client.server->Finish();
+  ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
+  EXPECT_EQ(client.events.back(), "End_Of_Run: killed by Finish");
+  EXPECT_TRUE(WaitFor([&] { return Sleepers("322") == 0; })) << "left after Finish";
+
+  ASSERT_TRUE(forked(client));
+  client.server.reset();
+  EXPECT_TRUE(WaitFor([&] { return Sleepers("322") == 0; })) << "left after its client";
+  EXPECT_TRUE(WaitFor([&] { return WorkersOf(ServerPid()) == 0; }));
+
+  for (int signal : {SIGTERM, SIGHUP}) {
+    if (server_.state() == QProcess::NotRunning) StartServer({"--idle-seconds", "30"});
+    Client next;
+    ASSERT_TRUE(forked(next));
+    kill(static_cast<pid_t>(ServerPid()), signal);
+    ASSERT_TRUE(server_.waitForFinished(10000));
+    EXPECT_TRUE(WaitFor([&] { return Sleepers("322") == 0; })) << "left after signal " << signal;
+  }
 }
 
 }  // namespace
