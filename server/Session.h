@@ -49,7 +49,7 @@ class Session : public QObject {
   enum class State { NoModule, Loading, Loaded, Running, Ended };
 
   void EndRunForNewLoad();
-  void StartLoad(const QString& path, const std::string& payload, const QDBusMessage& request);
+  void StartLoad(const std::string& payload, const QDBusMessage& request);
   void AnswerLoad(const QString& text);
   void LoadTimedOut();
   void ReceiveFrame(const Frame& frame);
@@ -69,6 +69,7 @@ class Session : public QObject {
   WorkerPool& workers_;
   ServerSettings settings_;
   QString modulePath_;
+  QString shownPath_;  // the path as texts repeat it
   WorkerProcess* worker_ = nullptr;  // owned by workers_
   State state_ = State::NoModule;
   QDBusMessage pendingLoad_;

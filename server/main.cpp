@@ -14,8 +14,6 @@
 #include "ServerProcess.h"
 #include "ServerSettings.h"
 #include "Version.h"
-#include "computationalserver_adaptor.h"
-#include "extensions_adaptor.h"
 
 using namespace kvq::ostrel;
 
@@ -93,13 +91,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   ComputationalServer server(bus, workerPath, *settings);
-  new IComputationalServerAdaptor(&server);
-  new ExtensionsAdaptor(&server);
   QObject::connect(&server, &ComputationalServer::Idle, &app, &QCoreApplication::quit);
   // Ended by a signal, the server ends its runs first.
   if (!QuitOnStopSignals(app))
     std::fprintf(stderr, "ostrel: cannot watch SIGTERM and SIGHUP: its runs outlive a signal\n");
-  if (!bus.registerObject(kObjectPath, &server)) {
+  if (!server.Register()) {
     std::fprintf(stderr, "ostrel: cannot register %s: %s\n", kObjectPath,
                  qPrintable(bus.lastError().message()));
     return 1;

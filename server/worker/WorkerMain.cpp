@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "EchoedArgument.h"
 #include "ModuleLoader.h"
 #include "ProcessTree.h"
 #include "WorkerProtocol.h"
@@ -183,8 +184,9 @@ int main(int argc, char** argv) {
   const std::string workingDirectory =
       directory.empty() ? path.substr(0, path.find_last_of('/') + 1) : directory;
   if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) {
-    channel.Send(FrameType::Loaded, "cannot load " + path + ": cannot work in " + workingDirectory +
-                                        ": " + std::strerror(errno));
+    channel.Send(FrameType::Loaded, "cannot load " + EchoedArgument(path) + ": cannot work in " +
+                                        EchoedArgument(workingDirectory) + ": " +
+                                        std::strerror(errno));
     return 0;
   }
 

@@ -157,5 +157,35 @@ TEST_F(RunEndTest, ChildThatLeftTheSessionEndsWithTheRun) {
   }
 }
 
+// Each property read is answered for its own reader, and a client that
+// leaves the bus at once, whatever it sent, leaves no session, worker or
+// descriptor: the server with a short idle time still quits.
+TEST_F(RunEndTest, ClientsThatLeaveAtOnceLeaveNothingAndTheIdleServerQuits) {
+  StartServer({"--idle-seconds", "3"});
+  Client running;
+  ASSERT_EQ(running.Load(MODULE_LOOPER), "");
+  running.server->Continue();
+  ASSERT_TRUE(WaitFor([&] { return running.server->ElapsedTime() >= 1; }));
+  const int descriptors = DescriptorsOf(ServerPid()).size();
+
+  auto python = [&](const QStringList& arguments) {
+    QProcess client;
+    client.setProcessEnvironment(bus_.Environment());
+    client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    client.start(HOSTILE_PYTHON, QStringList{HOSTILE_CLIENT} + arguments);
+    client.waitForFinished(60000);
+    return QString::fromUtf8(client.readAllStandardOutput()).trimmed();
+  };
+  EXPECT_EQ(python({"property"}), "elapsed: 0 0") << "a reader without a run has no time";
+  EXPECT_EQ(python({"leavers", "200", MODULE_LOOPER}), "left: 200");
+  EXPECT_TRUE(WaitFor([&] { return WorkersOf(ServerPid()) == 1; })) << "runs of clients gone";
+  EXPECT_TRUE(WaitFor([&] { return DescriptorsOf(ServerPid()).size() <= descriptors; }));
+  EXPECT_GE(running.server->ElapsedTime(), 1);
+
+  running.server.reset();
+  EXPECT_TRUE(WaitFor([&] { return server_.state() == QProcess::NotRunning; }, 20000))
+      << "sessions are left: the idle server does not quit";
+}
+
 }  // namespace
 }  // namespace kvq::test
