@@ -136,19 +136,24 @@ int ComputationalServer::ElapsedSecondsOf(const QString& client) const {
   return found == sessions_.end() ? 0 : found->second->ElapsedSeconds();
 }
 
-Session& ComputationalServer::SessionOf(const QDBusMessage& call) {
+// The caller's session, created at its first call; nothing for a client
+// that has left the bus already (its calls may arrive after it left): it
+// gets no session and no worker.
+Session* ComputationalServer::SessionOf(const QDBusMessage& call) {
   const QString client = call.service();
   auto found = sessions_.find(client);
-  if (found != sessions_.end()) return *found->second;
-  auto session = std::make_unique<Session>(connection_, client, workers_, settings_);
-  Session& result = *session;
-  sessions_.emplace(client, std::move(session));
+  if (found != sessions_.end()) return found->second.get();
+  // Watched before it is asked after, so a client that leaves in between
+  // is seen either way.
   clients_.addWatchedService(client);
+  if (!connection_.interface()->isServiceRegistered(client).value()) {
+    clients_.removeWatchedService(client);
+    return nullptr;
+  }
+  auto session = std::make_unique<Session>(connection_, client, workers_, settings_);
+  Session* result = session.get();
+  sessions_.emplace(client, std::move(session));
   UpdateIdleTimer();
-  // A client that left before the watcher was set is not seen by it.
-  if (!connection_.interface()->isServiceRegistered(client).value())
-    QMetaObject::invokeMethod(
-        this, [this, client] { ClientLeft(client); }, Qt::QueuedConnection);
   return result;
 }
 
@@ -177,51 +182,52 @@ void ComputationalServer::UpdateIdleTimer() {
 }
 
 void ComputationalServer::Pause(const QDBusMessage& call) {
-  Reply(call, SessionOf(call).Pause());
+  if (Session* session = SessionOf(call)) Reply(call, session->Pause());
 }
 
 void ComputationalServer::Continue(const QDBusMessage& call) {
-  Reply(call, SessionOf(call).Continue());
+  if (Session* session = SessionOf(call)) Reply(call, session->Continue());
 }
 
 void ComputationalServer::Finish(const QDBusMessage& call) {
-  Reply(call, SessionOf(call).Finish());
+  if (Session* session = SessionOf(call)) Reply(call, session->Finish());
 }
 
 // Answered by the session once the worker has loaded the module (or not).
 void ComputationalServer::LoadDll(const QDBusMessage& call) {
-  Session& session = SessionOf(call);
+  Session* session = SessionOf(call);
+  if (!session) return;
   const QString path = call.arguments().value(0).toString();
   const QString parameterLine = call.arguments().value(1).toString();
   if (auto tooLarge = CallTooLarge(BusBytes({path, parameterLine}), settings_.maxCallBytes))
     return (void)connection_.send(call.createReply(
         QStringLiteral("cannot load %1: %2").arg(EchoedArgument(path), *tooLarge)));
-  session.LoadDll(path, parameterLine, call);
+  session->LoadDll(path, parameterLine, call);
 }
 
 void ComputationalServer::GiveLine(const QDBusMessage& call) {
   const QString line = call.arguments().value(0).toString();
   if (auto tooLarge = CallTooLarge(BusBytes({line}), settings_.maxCallBytes))
     return Reply(call, RefusedCall{"CallTooLarge", *tooLarge});
-  Reply(call, SessionOf(call).GiveLine(line));
+  if (Session* session = SessionOf(call)) Reply(call, session->GiveLine(line));
 }
 
 void ComputationalServer::GiveEndOfInput(const QDBusMessage& call) {
-  Reply(call, SessionOf(call).GiveLine(std::nullopt));
+  if (Session* session = SessionOf(call)) Reply(call, session->GiveLine(std::nullopt));
 }
 
 void ComputationalServer::SetWorkingDirectory(const QDBusMessage& call) {
   const QString directory = call.arguments().value(0).toString();
   if (auto tooLarge = CallTooLarge(BusBytes({directory}), settings_.maxCallBytes))
     return Reply(call, RefusedCall{"CallTooLarge", *tooLarge});
-  Reply(call, SessionOf(call).SetWorkingDirectory(directory));
+  if (Session* session = SessionOf(call)) Reply(call, session->SetWorkingDirectory(directory));
 }
 
 void ComputationalServer::SetEntryRoutine(const QDBusMessage& call) {
   const QString name = call.arguments().value(0).toString();
   if (auto tooLarge = CallTooLarge(BusBytes({name}), settings_.maxCallBytes))
     return Reply(call, RefusedCall{"CallTooLarge", *tooLarge});
-  Reply(call, SessionOf(call).SetEntryRoutine(name));
+  if (Session* session = SessionOf(call)) Reply(call, session->SetEntryRoutine(name));
 }
 
 }  // namespace kvq::ostrel

@@ -64,7 +64,7 @@ class ComputationalServer : public QDBusVirtualObject {
   void SetWorkingDirectory(const QDBusMessage& call);
   void SetEntryRoutine(const QDBusMessage& call);
 
-  Session& SessionOf(const QDBusMessage& call);
+  Session* SessionOf(const QDBusMessage& call);
   int ElapsedSecondsOf(const QString& client) const;
   void Reply(const QDBusMessage& call, const std::optional<RefusedCall>& refused);
   void ReplyError(const QDBusMessage& call, const QString& name, const QString& text);
