@@ -80,7 +80,8 @@ void Session::LoadDll(const QString& path, const QString& parameterLine,
   auto refuse = [&](const QString& text) { connection_.send(request.createReply(text)); };
   if (path.isEmpty()) return refuse("no module given: LoadDll needs the path of a module");
   if (QFileInfo(path).isRelative())
-    return refuse(QStringLiteral("cannot load %1: give the module's absolute path").arg(shownPath_));
+    return refuse(
+        QStringLiteral("cannot load %1: give the module's absolute path").arg(shownPath_));
   std::string payload = path.toStdString();
   payload.push_back('\0');
   payload += EncodeModuleText(parameterLine);
@@ -89,8 +90,8 @@ void Session::LoadDll(const QString& path, const QString& parameterLine,
   payload.push_back('\0');
   payload += entryRoutine_.toStdString();
   if (payload.size() > kMaxServerPayload) {
-    return refuse(QStringLiteral("cannot load %1: the path and parameter line are too long")
-                      .arg(shownPath_));
+    return refuse(
+        QStringLiteral("cannot load %1: the path and parameter line are too long").arg(shownPath_));
   }
   StartLoad(payload, request);
 }
@@ -103,11 +104,11 @@ void Session::EndRunForNewLoad() {
   if (hadRun) EmitEvent(kEndOfRunEvent, kEndReplaced);
 }
 
-void Session::StartLoad(const std::string& payload,
-                        const QDBusMessage& request) {
+void Session::StartLoad(const std::string& payload, const QDBusMessage& request) {
   auto started = workers_.Start(client_);
   if (auto* refused = std::get_if<QString>(&started)) {
-    connection_.send(request.createReply(QStringLiteral("cannot load %1: %2").arg(shownPath_, *refused)));
+    connection_.send(
+        request.createReply(QStringLiteral("cannot load %1: %2").arg(shownPath_, *refused)));
     return;
   }
   worker_ = std::get<WorkerProcess*>(started);

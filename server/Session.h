@@ -69,7 +69,7 @@ class Session : public QObject {
   WorkerPool& workers_;
   ServerSettings settings_;
   QString modulePath_;
-  QString shownPath_;  // the path as texts repeat it
+  QString shownPath_;                // the path as texts repeat it
   WorkerProcess* worker_ = nullptr;  // owned by workers_
   State state_ = State::NoModule;
   QDBusMessage pendingLoad_;
