@@ -1,6 +1,12 @@
 #include "WorkerPool.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
+
+#include "ProcessTree.h"
 
 namespace kvq::ostrel {
 
@@ -8,7 +14,12 @@ WorkerPool::WorkerPool(const QString& workerPath, const ServerSettings& settings
     : QObject(parent),
       workerPath_(workerPath),
       maxWorkers_(settings.maxWorkers),
-      maxWorkersPerClient_(settings.maxWorkersPerClient) {}
+      maxWorkersPerClient_(settings.maxWorkersPerClient),
+      maxValueBytes_(static_cast<std::size_t>(settings.maxValueBytes)) {
+  orphanSweep_.setSingleShot(true);
+  orphanSweep_.setInterval(100);
+  connect(&orphanSweep_, &QTimer::timeout, this, &WorkerPool::EndOrphans);
+}
 
 WorkerPool::~WorkerPool() {
   for (auto& [worker, client] : workers_) delete worker;  // kills, does not wait
@@ -39,7 +50,7 @@ std::optional<QString> WorkerPool::LimitReached(const QString& client) const {
 
 std::variant<WorkerProcess*, QString> WorkerPool::Start(const QString& client) {
   if (auto reached = LimitReached(client)) return *reached;
-  auto worker = std::make_unique<WorkerProcess>(workerPath_);
+  auto worker = std::make_unique<WorkerProcess>(workerPath_, maxValueBytes_);
   if (!worker->Started())
     return QStringLiteral("the worker %1 does not start: %2")
         .arg(workerPath_, worker->StartError());
@@ -60,6 +71,27 @@ void WorkerPool::Release(WorkerProcess* worker) {
 void WorkerPool::Reaped(WorkerProcess* worker) {
   if (workers_.erase(worker) == 0) return;
   worker->deleteLater();  // it may be emitting Ended
+  EndOrphans();
+}
+
+// A worker that died (killed, crashed) leaves what its run started to the
+// server, which adopts orphans: every child of the server that is no
+// worker is such a leftover, killed with what is below it and reaped.
+// Workers are reaped by their own pidfd, never here.
+void WorkerPool::EndOrphans() {
+  auto isWorker = [this](pid_t pid) {
+    return std::any_of(workers_.begin(), workers_.end(),
+                       [pid](const auto& entry) { return entry.first->Pid() == pid; });
+  };
+  for (pid_t zombie : ZombieChildrenOf(getpid()))
+    if (!isWorker(zombie)) waitpid(zombie, nullptr, WNOHANG);
+  bool killed = false;
+  for (pid_t orphan : LivingChildrenOf(getpid())) {
+    if (isWorker(orphan)) continue;
+    KillTree(orphan);
+    killed = true;
+  }
+  if (killed) orphanSweep_.start();
 }
 
 }  // namespace kvq::ostrel

@@ -26,13 +26,15 @@ class WorkerProcess : public QObject {
   Q_OBJECT
 
  public:
-  // Starts workerPath with the socket on fd 3; check Started() after.
-  explicit WorkerProcess(const QString& workerPath, QObject* parent = nullptr);
+  // Starts workerPath with the socket on fd 3; check Started() after. Of a
+  // value in pieces, maxValueBytes are delivered and the rest marked cut.
+  WorkerProcess(const QString& workerPath, std::size_t maxValueBytes, QObject* parent = nullptr);
   // Kills a worker still running and closes its descriptors; does not wait
   // for it (a process that is not reaped before the server ends is init's).
   ~WorkerProcess() override;
 
   bool Started() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
   const QString& StartError() const { return startError_; }
   bool Reaped() const { return ended_; }
 
@@ -43,9 +45,12 @@ class WorkerProcess : public QObject {
   void SetReading(bool reading);
   void Suspend();
   void Resume();
-  // Kills the worker; Ended follows once it has exited, after what it wrote
-  // before.
+  // Kills the worker and every process its run started; Ended follows
+  // once it has exited, after what it wrote before.
   void Kill();
+  // The worker said that its run is over: it exits now, or is killed
+  // after a grace time.
+  void ExpectExit();
   // Kills the worker and closes its socket and pipe at once: nothing more
   // is delivered but Ended, once the process is reaped.
   void Abandon();
