@@ -153,3 +153,23 @@ void ComputationalServer::SetEntryRoutine(const QString& Name) {
 }
 
 }  // namespace kvq::ostrel
+
+namespace kvq::ostrel {
+
+QDBusUnixFileDescriptor ComputationalServer::OpenChannel() {
+  if (!connection_.connectionCapabilities().testFlag(QDBusConnection::UnixFileDescriptorPassing)) {
+    Reply(RefusedCall{"ChannelRefused", "this bus cannot carry a direct channel (no unix fds)"});
+    return {};
+  }
+  std::variant<int, RefusedCall> channel = CallerSession().OpenChannel();
+  if (auto* refused = std::get_if<RefusedCall>(&channel)) {
+    Reply(*refused);
+    return {};
+  }
+  // The reply holds a duplicate; ours closes with this value.
+  QDBusUnixFileDescriptor end;
+  end.giveFileDescriptor(std::get<int>(channel));
+  return end;
+}
+
+}  // namespace kvq::ostrel

@@ -7,6 +7,7 @@
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusServiceWatcher>
+#include <QDBusUnixFileDescriptor>
 #include <QObject>
 #include <QTimer>
 #include <deque>
@@ -43,6 +44,7 @@ class ComputationalServer : public QObject, protected QDBusContext {
   // org.kvq.Ostrel.Extensions
   void SetWorkingDirectory(const QString& Directory);
   void SetEntryRoutine(const QString& Name);
+  QDBusUnixFileDescriptor OpenChannel();
 
  signals:
   void Idle();

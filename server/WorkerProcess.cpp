@@ -12,6 +12,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "DirectChannel.h"
+
 extern char** environ;
 
 namespace kvq::ostrel {
@@ -143,6 +145,11 @@ bool WorkerProcess::Send(FrameType type, std::string_view payload) {
     done += static_cast<std::size_t>(sent);
   }
   return true;
+}
+
+bool WorkerProcess::SendWithDescriptor(FrameType type, int fd) {
+  if (ended_ || socket_ < 0) return false;
+  return SendFrameWithDescriptor(socket_, EncodeFrame(type, {}), fd);
 }
 
 void WorkerProcess::SetReading(bool reading) {

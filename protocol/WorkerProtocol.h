@@ -12,6 +12,8 @@
 //                     '\0' entry routine (the last two may be empty or
 //                     missing: the module's directory, the recorded entry)
 //   worker: Loaded    "" when the module is loaded, else the error text
+//   server: Channel   (optional, DirectChannel.h) no payload; the first byte
+//                     carries a descriptor: the run's frames go over it
 //   server: Start     (nothing more when the load failed: the worker exits)
 //   worker: any number of Output, Debug, Event and NeedLine frames; after
 //           each NeedLine the worker sends nothing until the server answers
@@ -49,6 +51,7 @@ enum class FrameType : std::uint8_t {
   Start = 2,
   Line = 3,
   EndOfInput = 4,
+  Channel = 5,
   // worker to server
   Loaded = 10,
   Output = 11,
