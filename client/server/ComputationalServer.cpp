@@ -31,6 +31,10 @@ constexpr std::size_t kMaxQueuedEvents = 1024;
 // How long the rest of a channel may take to arrive after the run's end.
 constexpr int kChannelEndMs = 2000;
 
+QString RefusalName(const QDBusMessage& reply) {
+  return reply.errorName().mid(int(qstrlen(ostrel::kErrorPrefix)));
+}
+
 bool DirectChannelWanted() {
   return qEnvironmentVariable("OSTREL_DIRECT_CHANNEL") != QStringLiteral("0");
 }
@@ -173,7 +177,7 @@ QVariant TComputationalServer::Call(const QString& method, const QVariantList& a
   QDBusMessage reply = AwaitReply(Server().asyncCallWithArgumentList(method, arguments));
   if (reply.type() == QDBusMessage::ErrorMessage) {
     if (reply.errorName().startsWith(ostrel::kErrorPrefix))
-      throw EServerError(reply.errorMessage());
+      throw EServerError(reply.errorMessage(), RefusalName(reply));
     throw EServerError(QStringLiteral("the computational server did not carry out %1: %2")
                            .arg(method, reply.errorMessage()));
   }
@@ -260,7 +264,8 @@ void TComputationalServer::GiveLine(const QString& Line) {
   const bool endOfInput = Line.size() == 1 && Line[0] == QChar(u'\0');
   if (direct_) {
     if (!awaitingLine_)
-      throw EServerError(QStringLiteral("no line is awaited: the module has not asked for one"));
+      throw EServerError(QStringLiteral("no line is awaited: the module has not asked for one"),
+                         QStringLiteral("NoLineAwaited"));
     awaitingLine_ = false;
     // A worker gone meanwhile: its end comes as End_Of_Run.
     if (channel_) channel_->SendLine(endOfInput ? std::nullopt : std::optional<QString>(Line));
@@ -292,7 +297,8 @@ QDBusMessage TComputationalServer::CallExtensionMethod(const QString& method,
 void TComputationalServer::CallExtension(const QString& method, const QString& argument) {
   QDBusMessage reply = CallExtensionMethod(method, {argument});
   if (reply.type() != QDBusMessage::ErrorMessage) return;
-  if (reply.errorName().startsWith(ostrel::kErrorPrefix)) throw EServerError(reply.errorMessage());
+  if (reply.errorName().startsWith(ostrel::kErrorPrefix))
+    throw EServerError(reply.errorMessage(), RefusalName(reply));
   throw EServerError(QStringLiteral("the computational server did not carry out %1: %2")
                          .arg(method, reply.errorMessage()));
 }

@@ -149,10 +149,13 @@ class EndToEndTest : public QObject {
   // A second Start during a run loads the module again and runs the script
   // from its first line to the end.
   void StartDuringARunRestarts() {
-    form_->NParams->SetValue(8);
+    // Long enough to be still running at the second Start.
+    form_->NParams->SetValue(50);
     form_->btStart->click();
     QTRY_VERIFY_WITH_TIMEOUT(fcnEvents_ >= 100, 30000);
+    QVERIFY(endsOfRun_.isEmpty());
     const int firstRunFcn = fcnEvents_;
+    form_->NParams->SetValue(8);
     form_->btStart->click();
     QCOMPARE(form_->Series1->count(), 1);
     QVERIFY(form_->ScriptStep() < 4);
