@@ -106,6 +106,11 @@ int main(int argc, char** argv) {
   }
   bus.UseInThisProcess();
   SetBeepSink([] {});
+  {
+    // The server starts now, not inside the first run (its memo would say so).
+    TComputationalServer starter;
+    starter.LoadDll(QString(), QString());
+  }
   std::optional<RunFigures> onBus = RunOnce(app, n, false);
   std::optional<RunFigures> direct = RunOnce(app, n, true);
   if (!onBus || !direct) return 1;
