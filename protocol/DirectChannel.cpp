@@ -79,6 +79,7 @@ std::optional<RunEvent> EventOfFrame(const Frame& frame) {
     case FrameType::Line:
     case FrameType::EndOfInput:
     case FrameType::Channel:
+    case FrameType::Piece:
     case FrameType::Loaded:
     case FrameType::Ended:
       return std::nullopt;

@@ -1,5 +1,7 @@
 #include "WorkerProtocol.h"
 
+#include <algorithm>
+
 namespace kvq::ostrel {
 
 namespace {
@@ -17,6 +19,7 @@ bool IsKnownType(std::uint8_t type) {
     case FrameType::Event:
     case FrameType::NeedLine:
     case FrameType::Ended:
+    case FrameType::Piece:
       return true;
   }
   return false;
@@ -36,9 +39,18 @@ std::uint32_t ReadLittleEndian(const std::string& in, std::size_t at) {
 }  // namespace
 
 void AppendFrame(std::string& out, FrameType type, std::string_view payload) {
-  AppendLittleEndian(out, static_cast<std::uint32_t>(payload.size()));
-  out.push_back(static_cast<char>(type));
-  out.append(payload);
+  for (;;) {
+    std::string_view part = payload.substr(0, kMaxPayload);
+    payload.remove_prefix(part.size());
+    AppendLittleEndian(out, static_cast<std::uint32_t>(part.size()));
+    out.push_back(static_cast<char>(payload.empty() ? type : FrameType::Piece));
+    out.append(part);
+    if (payload.empty()) return;
+  }
+}
+
+std::string CutMark(std::size_t cutBytes) {
+  return "[... " + std::to_string(cutBytes) + " bytes cut]";
 }
 
 std::string EncodeFrame(FrameType type, std::string_view payload) {
@@ -59,18 +71,38 @@ void FrameReader::Append(const char* data, std::size_t size) {
 
 std::optional<Frame> FrameReader::Next(bool& error) {
   error = false;
-  std::size_t available = buffer_.size() - start_;
-  if (available < kFrameHeaderSize) return std::nullopt;
-  std::uint32_t length = ReadLittleEndian(buffer_, start_);
-  auto type = static_cast<std::uint8_t>(buffer_[start_ + 4]);
-  if (length > kMaxPayload || !IsKnownType(type)) {
-    error = true;
-    return std::nullopt;
+  for (;;) {
+    std::size_t available = buffer_.size() - start_;
+    if (available < kFrameHeaderSize) return std::nullopt;
+    std::uint32_t length = ReadLittleEndian(buffer_, start_);
+    auto type = static_cast<std::uint8_t>(buffer_[start_ + 4]);
+    if (length > kMaxPayload || !IsKnownType(type)) {
+      error = true;
+      return std::nullopt;
+    }
+    if (available < kFrameHeaderSize + length) return std::nullopt;
+    std::string_view part(buffer_.data() + start_ + kFrameHeaderSize, length);
+    start_ += kFrameHeaderSize + length;
+    if (static_cast<FrameType>(type) == FrameType::Piece) {
+      Keep(part);
+      continue;
+    }
+    if (value_.empty() && cutBytes_ == 0)
+      return Frame{static_cast<FrameType>(type), std::string(part)};
+    Keep(part);
+    Frame frame{static_cast<FrameType>(type), std::move(value_)};
+    if (cutBytes_ > 0) frame.payload += CutMark(cutBytes_);
+    value_.clear();
+    cutBytes_ = 0;
+    return frame;
   }
-  if (available < kFrameHeaderSize + length) return std::nullopt;
-  Frame frame{static_cast<FrameType>(type), buffer_.substr(start_ + kFrameHeaderSize, length)};
-  start_ += kFrameHeaderSize + length;
-  return frame;
+}
+
+void FrameReader::Keep(std::string_view part) {
+  std::size_t kept =
+      std::min(part.size(), maxValueBytes_ - std::min(maxValueBytes_, value_.size()));
+  value_.append(part.substr(0, kept));
+  cutBytes_ += part.size() - kept;
 }
 
 std::vector<std::string> SplitPayload(const std::string& payload) {

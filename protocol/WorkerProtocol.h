@@ -4,16 +4,21 @@
 // descriptor 3 (kWorkerSocketFd) and its standard output and error on a pipe
 // (whatever the module prints outside the run-time library). Both sides send
 // frames: a 4-byte payload length (little endian), a 1-byte FrameType, then
-// the payload. A payload longer than kMaxPayload is a protocol error: the
-// receiver ends the connection.
+// the payload. A frame's payload is at most kMaxPayload bytes (more is a
+// protocol error: the receiver ends the connection); a longer value travels
+// as Piece frames followed by a last frame of its own type, which the
+// receiver joins. The receiver keeps at most its value bound of a joined
+// value and marks what it cut (CutMark), so a module's output is never a
+// reason to end its run.
 //
 // Conversation, in this order:
 //   server: Load      module path '\0' parameter line '\0' working directory
 //                     '\0' entry routine (the last two may be empty or
 //                     missing: the module's directory, the recorded entry)
 //   worker: Loaded    "" when the module is loaded, else the error text
-//   server: Channel   (optional, DirectChannel.h) no payload; the first byte
-//                     carries a descriptor: the run's frames go over it
+//   server: Channel   (optional, DirectChannel.h) the value bound as 4 bytes;
+//                     the first byte carries a descriptor: the run's frames
+//                     go over it, each value cut to the bound with CutMark
 //   server: Start     (nothing more when the load failed: the worker exits)
 //   worker: any number of Output, Debug, Event and NeedLine frames; after
 //           each NeedLine the worker sends nothing until the server answers
@@ -44,6 +49,9 @@ constexpr std::uint32_t kMaxPayload = 1u << 20;
 // worker has read everything before it asks for more).
 constexpr std::uint32_t kMaxServerPayload = 1u << 16;
 constexpr std::size_t kFrameHeaderSize = 5;
+// What a receiver keeps of one value by default: what a bus message
+// carries comfortably.
+constexpr std::size_t kDefaultMaxValueBytes = 16u << 20;
 
 enum class FrameType : std::uint8_t {
   // server to worker
@@ -59,6 +67,8 @@ enum class FrameType : std::uint8_t {
   Event = 13,
   NeedLine = 14,
   Ended = 15,
+  // either way: a part of the payload of the next frame that is no Piece
+  Piece = 16,
 };
 
 struct Frame {
@@ -66,23 +76,36 @@ struct Frame {
   std::string payload;
 };
 
-// Appends one encoded frame to out.
+// Appends payload to out as one frame of type, or as Pieces and a last
+// frame of type when it is longer than kMaxPayload.
 void AppendFrame(std::string& out, FrameType type, std::string_view payload);
 std::string EncodeFrame(FrameType type, std::string_view payload);
 
-// Collects received bytes and hands out complete frames in order.
+// What stands at the end of a value of which cutBytes were cut.
+std::string CutMark(std::size_t cutBytes);
+
+// Collects received bytes and hands out complete frames in order, the
+// Pieces of a value joined; of a joined value it keeps maxValueBytes and
+// then the CutMark.
 class FrameReader {
  public:
+  explicit FrameReader(std::size_t maxValueBytes = kDefaultMaxValueBytes)
+      : maxValueBytes_(maxValueBytes) {}
   void Append(const char* data, std::size_t size);
   // The next complete frame, or nothing when none is complete yet. Sets
   // error when the frame is malformed (too long, unknown type): the
   // connection is then dead.
   std::optional<Frame> Next(bool& error);
-  bool Empty() const { return start_ == buffer_.size(); }
+  bool Empty() const { return start_ == buffer_.size() && value_.empty() && cutBytes_ == 0; }
 
  private:
+  void Keep(std::string_view part);
+
+  std::size_t maxValueBytes_;
   std::string buffer_;
   std::size_t start_ = 0;  // first byte not yet handed out
+  std::string value_;      // the Pieces so far of the value being joined
+  std::size_t cutBytes_ = 0;
 };
 
 // Payload pieces separated by '\0' (Load, Event).

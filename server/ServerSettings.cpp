@@ -15,7 +15,7 @@ struct Setting {
   const char* meaning;
 };
 
-constexpr std::array<Setting, 6> kSettings{{
+constexpr std::array<Setting, 7> kSettings{{
     {"--idle-seconds", "OSTREL_IDLE_SECONDS", &ServerSettings::idleSeconds,
      "quit after N seconds without clients"},
     {"--load-seconds", "OSTREL_LOAD_SECONDS", &ServerSettings::loadSeconds,
@@ -24,6 +24,8 @@ constexpr std::array<Setting, 6> kSettings{{
      "end the run of a client that takes no events for N seconds"},
     {"--max-call-bytes", "OSTREL_MAX_CALL_BYTES", &ServerSettings::maxCallBytes,
      "refuse a call whose arguments carry more than N bytes"},
+    {"--max-value-bytes", "OSTREL_MAX_VALUE_BYTES", &ServerSettings::maxValueBytes,
+     "cut an event's value or an output line after N bytes, with a mark"},
     {"--max-workers", "OSTREL_MAX_WORKERS", &ServerSettings::maxWorkers,
      "at most N worker processes in all"},
     {"--max-workers-per-client", "OSTREL_MAX_WORKERS_PER_CLIENT",

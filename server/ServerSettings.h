@@ -20,6 +20,9 @@ struct ServerSettings {
   int clientSeconds = 60;
   // The most one call may carry in its arguments.
   int maxCallBytes = 16 << 20;
+  // The most of one event's value or one output line that reaches the
+  // client; beyond it the value is cut and marked.
+  int maxValueBytes = 16 << 20;
   // Workers, those being ended included, in total and per client.
   int maxWorkers = 64;
   int maxWorkersPerClient = 4;

@@ -156,7 +156,9 @@ std::variant<int, RefusedCall> Session::OpenChannel() {
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
     return RefusedCall{"ChannelRefused", QStringLiteral("cannot make a direct channel: %1")
                                              .arg(QString::fromLocal8Bit(strerror(errno)))};
-  const bool handed = worker_->SendWithDescriptor(FrameType::Channel, ends[1]);
+  // The worker cuts a value over the bound itself: no server reads it.
+  const bool handed = worker_->SendWithDescriptor(FrameType::Channel,
+                                                  EncodeStatus(settings_.maxValueBytes), ends[1]);
   close(ends[1]);  // the worker has its own copy now
   if (!handed) {
     close(ends[0]);
@@ -269,7 +271,8 @@ void Session::ReceiveFrame(const Frame& frame) {
     case FrameType::Line:
     case FrameType::EndOfInput:
     case FrameType::Channel:
-      return;  // the server's own frames are not the worker's to send
+    case FrameType::Piece:  // joined by the frame reader
+      return;               // the server's own frames are not the worker's to send
   }
 }
 

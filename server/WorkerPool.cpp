@@ -8,7 +8,8 @@ WorkerPool::WorkerPool(const QString& workerPath, const ServerSettings& settings
     : QObject(parent),
       workerPath_(workerPath),
       maxWorkers_(settings.maxWorkers),
-      maxWorkersPerClient_(settings.maxWorkersPerClient) {}
+      maxWorkersPerClient_(settings.maxWorkersPerClient),
+      maxValueBytes_(static_cast<std::size_t>(settings.maxValueBytes)) {}
 
 WorkerPool::~WorkerPool() {
   for (auto& [worker, client] : workers_) delete worker;  // kills, does not wait
@@ -39,7 +40,7 @@ std::optional<QString> WorkerPool::LimitReached(const QString& client) const {
 
 std::variant<WorkerProcess*, QString> WorkerPool::Start(const QString& client) {
   if (auto reached = LimitReached(client)) return *reached;
-  auto worker = std::make_unique<WorkerProcess>(workerPath_);
+  auto worker = std::make_unique<WorkerProcess>(workerPath_, maxValueBytes_);
   if (!worker->Started())
     return QStringLiteral("the worker %1 does not start: %2")
         .arg(workerPath_, worker->StartError());

@@ -40,6 +40,7 @@ class WorkerPool : public QObject {
   QString workerPath_;
   int maxWorkers_;
   int maxWorkersPerClient_;
+  std::size_t maxValueBytes_;
   std::map<WorkerProcess*, QString> workers_;  // worker -> its client
 };
 

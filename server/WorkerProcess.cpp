@@ -53,7 +53,8 @@ WorkerExit ExitOf(int status) {
 
 }  // namespace
 
-WorkerProcess::WorkerProcess(const QString& workerPath, QObject* parent) : QObject(parent) {
+WorkerProcess::WorkerProcess(const QString& workerPath, std::size_t maxValueBytes, QObject* parent)
+    : QObject(parent), frames_(maxValueBytes) {
   int sockets[2];
   int pipeFds[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
@@ -147,9 +148,9 @@ bool WorkerProcess::Send(FrameType type, std::string_view payload) {
   return true;
 }
 
-bool WorkerProcess::SendWithDescriptor(FrameType type, int fd) {
+bool WorkerProcess::SendWithDescriptor(FrameType type, std::string_view payload, int fd) {
   if (ended_ || socket_ < 0) return false;
-  return SendFrameWithDescriptor(socket_, EncodeFrame(type, {}), fd);
+  return SendFrameWithDescriptor(socket_, EncodeFrame(type, payload), fd);
 }
 
 void WorkerProcess::SetReading(bool reading) {
@@ -183,7 +184,7 @@ void WorkerProcess::Abandon() {
   socketNotifier_.reset();
   pipeNotifier_.reset();
   CloseStreams();
-  frames_ = FrameReader();
+  frames_ = FrameReader(0);
   pipeBuffer_.clear();
 }
 
@@ -213,7 +214,7 @@ void WorkerProcess::DeliverFrames() {
       // A worker that breaks the protocol is not trusted further.
       Kill();
       socketNotifier_.reset();
-      frames_ = FrameReader();
+      frames_ = FrameReader(0);
       return;
     }
     if (!frame) return;

@@ -26,8 +26,9 @@ class WorkerProcess : public QObject {
   Q_OBJECT
 
  public:
-  // Starts workerPath with the socket on fd 3; check Started() after.
-  explicit WorkerProcess(const QString& workerPath, QObject* parent = nullptr);
+  // Starts workerPath with the socket on fd 3; check Started() after. Of a
+  // value in pieces, maxValueBytes are delivered and the rest marked cut.
+  WorkerProcess(const QString& workerPath, std::size_t maxValueBytes, QObject* parent = nullptr);
   // Kills a worker still running and closes its descriptors; does not wait
   // for it (a process that is not reaped before the server ends is init's).
   ~WorkerProcess() override;
@@ -40,7 +41,7 @@ class WorkerProcess : public QObject {
   bool Send(FrameType type, std::string_view payload);
   // Sends a frame with descriptor fd attached (the direct channel); false
   // when the worker is gone. The worker's copy is its own: fd stays open.
-  bool SendWithDescriptor(FrameType type, int fd);
+  bool SendWithDescriptor(FrameType type, std::string_view payload, int fd);
   // Flow control: while false nothing is read from the worker (socket and
   // pipe), whose next write then blocks.
   void SetReading(bool reading);

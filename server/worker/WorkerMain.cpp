@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -47,7 +48,14 @@ class Channel {
   Channel(int fd, int exitWhenGone) : fd_(fd), exitWhenGone_(exitWhenGone) {}
 
   void Send(FrameType type, std::string_view payload) {
-    std::string frame = EncodeFrame(type, payload);
+    std::string frame;
+    if (payload.size() > maxValueBytes_) {
+      std::string cut(payload.substr(0, maxValueBytes_));
+      cut += CutMark(payload.size() - maxValueBytes_);
+      frame = EncodeFrame(type, cut);
+    } else {
+      frame = EncodeFrame(type, payload);
+    }
     const char* data = frame.data();
     std::size_t left = frame.size();
     while (left > 0) {
@@ -74,6 +82,10 @@ class Channel {
     }
   }
 
+  // A value longer than this is cut and marked here: where the receiver
+  // is a client, no server cuts it.
+  void SetMaxValueBytes(std::size_t bytes) { maxValueBytes_ = bytes; }
+
   // The descriptor that came with the frames read so far (-1: none); the
   // caller owns it.
   int TakeDescriptor() { return std::exchange(passed_, -1); }
@@ -82,6 +94,7 @@ class Channel {
   int fd_;
   int exitWhenGone_;
   int passed_ = -1;
+  std::size_t maxValueBytes_ = SIZE_MAX;
   FrameReader reader_;
 };
 
@@ -189,6 +202,8 @@ int main(int argc, char** argv) {
     int direct = channel.TakeDescriptor();
     if (direct < 0) return kExitServerGone;
     static Channel client(direct, kExitClientGone);
+    const std::int32_t bound = DecodeStatus(start->payload);
+    if (bound > 0) client.SetMaxValueBytes(static_cast<std::size_t>(bound));
     runChannel = &client;
     start = channel.Receive();
   }
