@@ -47,5 +47,6 @@ inline constexpr char kEndExited[] = "exited";
 inline constexpr char kEndNotStarted[] = "not started";
 // The server ended the run: its client took no events for a while.
 inline constexpr char kEndNotReading[] = "ended: the client took no events";
+inline constexpr char kEndReplaced[] = "replaced by LoadDll";
 
 }  // namespace kvq::ostrel

@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "EchoedArgument.h"
+
 // From libdbus, which QtDBus links; its headers are not needed for one call.
 extern "C" void dbus_connection_set_max_received_size(void* connection, long size);
 
@@ -30,6 +32,10 @@ std::optional<QString> CallTooLarge(qsizetype bytes, qsizetype bound) {
              "carry (--max-call-bytes)")
       .arg(bytes)
       .arg(bound);
+}
+
+QString EchoedArgument(const QString& argument) {
+  return QString::fromStdString(EchoedArgument(argument.toStdString()));
 }
 
 }  // namespace kvq::ostrel

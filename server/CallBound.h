@@ -24,4 +24,7 @@ qsizetype BusBytes(std::initializer_list<QStringView> texts);
 // Why a call carrying bytes is refused under bound; nothing when it is not.
 std::optional<QString> CallTooLarge(qsizetype bytes, qsizetype bound);
 
+// An argument as an error text repeats it (EchoedArgument.h).
+QString EchoedArgument(const QString& argument);
+
 }  // namespace kvq::ostrel

@@ -1,43 +1,49 @@
 #include "ComputationalServer.h"
 
 #include <QDBusConnectionInterface>
+#include <QDBusUnixFileDescriptor>
+#include <QDBusVariant>
 
 #include "CallBound.h"
+#include "EchoedArgument.h"
 #include "OstrelIdentity.h"
-
-// QtDBus calls these hooks for every incoming method call, in the order of
-// arrival, in the main thread, before the call is carried out. Exported by
-// QtDBus, not declared in its public headers.
-Q_DBUS_EXPORT void qDBusAddSpyHook(void (*)(const QDBusMessage&));
+#include "OstrelInterfaces.h"
 
 namespace kvq::ostrel {
 
 namespace {
 
-ComputationalServer* theServer = nullptr;
+constexpr char kPropertiesInterface[] = "org.freedesktop.DBus.Properties";
+constexpr char kElapsedTime[] = "ElapsedTime";
 
-// A property read reaches ElapsedTime without the caller (QtDBus sets no
-// QDBusContext for it); the reads of our property are noted here in order,
-// and ElapsedTime takes them in the same order.
-void NotePropertyRead(const QDBusMessage& call) {
-  if (!theServer || call.path() != kObjectPath ||
-      call.interface() != "org.freedesktop.DBus.Properties")
-    return;
-  const QVariantList arguments = call.arguments();
-  const QString interface = arguments.value(0).toString();
-  if (interface != kInterfaceName && !interface.isEmpty()) return;
-  if ((call.member() == "Get" && call.signature() == "ss" &&
-       arguments.value(1).toString() == "ElapsedTime") ||
-      (call.member() == "GetAll" && call.signature() == "s"))
-    theServer->NotePropertyCaller(call.service());
+// The <interface> elements of an introspection file, without its <node>.
+QString InterfacesOf(const char* xml) {
+  const QString text = QString::fromUtf8(xml);
+  const qsizetype first = text.indexOf("<interface ");
+  const qsizetype last = text.lastIndexOf("</interface>");
+  if (first < 0 || last < first) return {};
+  return text.mid(first, last + int(sizeof "</interface>") - 1 - first) + '\n';
 }
 
 }  // namespace
 
+const ComputationalServer::Method ComputationalServer::kMethods[] = {
+    {kInterfaceName, "Pause", "", &ComputationalServer::Pause},
+    {kInterfaceName, "Continue", "", &ComputationalServer::Continue},
+    {kInterfaceName, "Finish", "", &ComputationalServer::Finish},
+    {kInterfaceName, "LoadDll", "ss", &ComputationalServer::LoadDll},
+    {kInterfaceName, "GiveLine", "s", &ComputationalServer::GiveLine},
+    {kInterfaceName, "GiveEndOfInput", "", &ComputationalServer::GiveEndOfInput},
+    {kExtensionsInterfaceName, "SetWorkingDirectory", "s",
+     &ComputationalServer::SetWorkingDirectory},
+    {kExtensionsInterfaceName, "SetEntryRoutine", "s", &ComputationalServer::SetEntryRoutine},
+    {kExtensionsInterfaceName, "OpenChannel", "", &ComputationalServer::OpenChannel},
+};
+
 ComputationalServer::ComputationalServer(const QDBusConnection& connection,
                                          const QString& workerPath, const ServerSettings& settings,
                                          QObject* parent)
-    : QObject(parent),
+    : QDBusVirtualObject(parent),
       connection_(connection),
       settings_(settings),
       workers_(workerPath, settings) {
@@ -50,45 +56,118 @@ ComputationalServer::ComputationalServer(const QDBusConnection& connection,
   idleTimer_.setInterval(Milliseconds(settings_.idleSeconds));
   connect(&idleTimer_, &QTimer::timeout, this, &ComputationalServer::Idle);
   UpdateIdleTimer();
-  static bool hooked = false;
-  if (!hooked) qDBusAddSpyHook(NotePropertyRead);
-  hooked = true;
-  theServer = this;
 }
 
 ComputationalServer::~ComputationalServer() {
-  if (theServer == this) theServer = nullptr;
+  connection_.unregisterObject(kObjectPath);
 }
 
-void ComputationalServer::NotePropertyCaller(const QString& client) {
-  propertyCallers_.push_back(client);
+bool ComputationalServer::Register() {
+  return connection_.registerVirtualObject(kObjectPath, this, QDBusConnection::SingleNode);
 }
 
-Session& ComputationalServer::CallerSession() {
-  QString client;
-  if (calledFromDBus()) {
-    client = message().service();
-  } else if (!propertyCallers_.empty()) {
-    client = propertyCallers_.front();
-    propertyCallers_.pop_front();
+QString ComputationalServer::introspect(const QString&) const {
+  return InterfacesOf(kServerInterfaceXml) + InterfacesOf(kExtensionsInterfaceXml);
+}
+
+bool ComputationalServer::handleMessage(const QDBusMessage& message, const QDBusConnection&) {
+  if (message.type() != QDBusMessage::MethodCallMessage) return false;
+  // Introspection is QtDBus's (from introspect()), Peer is libdbus's.
+  if (message.interface() == "org.freedesktop.DBus.Introspectable" ||
+      message.interface() == "org.freedesktop.DBus.Peer")
+    return false;
+  if (message.interface() == kPropertiesInterface)
+    AnswerProperties(message);
+  else
+    Dispatch(message);
+  return true;
+}
+
+void ComputationalServer::Dispatch(const QDBusMessage& call) {
+  for (const Method& method : kMethods) {
+    if (call.member() != method.name) continue;
+    if (!call.interface().isEmpty() && call.interface() != method.interface) continue;
+    if (call.signature() != method.signature)
+      return ReplyError(call, "org.freedesktop.DBus.Error.InvalidArgs",
+                        QStringLiteral("%1 takes the arguments \"%2\", not \"%3\"")
+                            .arg(call.member(), method.signature, call.signature()));
+    return (this->*method.handler)(call);
   }
+  ReplyError(
+      call, "org.freedesktop.DBus.Error.UnknownMethod",
+      QStringLiteral("no method %1 in interface %2 of %3")
+          .arg(EchoedArgument(call.member()), EchoedArgument(call.interface()), kObjectPath));
+}
+
+// Get, GetAll and Set of org.freedesktop.DBus.Properties. Our one property
+// is read for the caller: its run's time, 0 without a session.
+void ComputationalServer::AnswerProperties(const QDBusMessage& call) {
+  const QVariantList arguments = call.arguments();
+  const QString interface = arguments.value(0).toString();
+  const bool ours = interface.isEmpty() || interface == kInterfaceName;
+  const int elapsed = ElapsedSecondsOf(call.service());
+  if (call.member() == "Get" && call.signature() == "ss") {
+    if (ours && arguments.value(1).toString() == kElapsedTime)
+      return (void)connection_.send(
+          call.createReply(QVariant::fromValue(QDBusVariant(QVariant(elapsed)))));
+    return ReplyError(
+        call, "org.freedesktop.DBus.Error.UnknownProperty",
+        QStringLiteral("no property %1 in interface %2")
+            .arg(EchoedArgument(arguments.value(1).toString()), EchoedArgument(interface)));
+  }
+  if (call.member() == "GetAll" && call.signature() == "s") {
+    QVariantMap properties;
+    if (ours) properties.insert(kElapsedTime, elapsed);
+    if (ours || interface == kExtensionsInterfaceName)
+      return (void)connection_.send(call.createReply(properties));
+    return ReplyError(
+        call, "org.freedesktop.DBus.Error.UnknownInterface",
+        QStringLiteral("no interface %1 at %2").arg(EchoedArgument(interface), kObjectPath));
+  }
+  if (call.member() == "Set" && call.signature() == "ssv")
+    return ReplyError(
+        call, "org.freedesktop.DBus.Error.PropertyReadOnly",
+        QStringLiteral("%1 is read-only").arg(EchoedArgument(arguments.value(1).toString())));
+  ReplyError(call, "org.freedesktop.DBus.Error.UnknownMethod",
+             QStringLiteral("no method %1 with arguments \"%2\" in interface %3")
+                 .arg(EchoedArgument(call.member()), call.signature(), kPropertiesInterface));
+}
+
+int ComputationalServer::ElapsedSecondsOf(const QString& client) const {
   auto found = sessions_.find(client);
-  if (found != sessions_.end()) return *found->second;
-  auto session = std::make_unique<Session>(connection_, client, workers_, settings_);
-  Session& result = *session;
-  sessions_.emplace(client, std::move(session));
+  return found == sessions_.end() ? 0 : found->second->ElapsedSeconds();
+}
+
+// The caller's session, created at its first call; nothing for a client
+// that has left the bus already (its calls may arrive after it left): it
+// gets no session and no worker.
+Session* ComputationalServer::SessionOf(const QDBusMessage& call) {
+  const QString client = call.service();
+  auto found = sessions_.find(client);
+  if (found != sessions_.end()) return found->second.get();
+  // Watched before it is asked after, so a client that leaves in between
+  // is seen either way.
   clients_.addWatchedService(client);
+  if (!connection_.interface()->isServiceRegistered(client).value()) {
+    clients_.removeWatchedService(client);
+    return nullptr;
+  }
+  auto session = std::make_unique<Session>(connection_, client, workers_, settings_);
+  Session* result = session.get();
+  sessions_.emplace(client, std::move(session));
   UpdateIdleTimer();
-  // A client that left before the watcher was set is not seen by it.
-  if (calledFromDBus() && !connection_.interface()->isServiceRegistered(client).value())
-    QMetaObject::invokeMethod(
-        this, [this, client] { ClientLeft(client); }, Qt::QueuedConnection);
   return result;
 }
 
-void ComputationalServer::Reply(const std::optional<RefusedCall>& refused) {
-  if (refused && calledFromDBus())
-    sendErrorReply(QString(kErrorPrefix) + refused->name, refused->description);
+void ComputationalServer::Reply(const QDBusMessage& call,
+                                const std::optional<RefusedCall>& refused) {
+  if (refused) return ReplyError(call, QString(kErrorPrefix) + refused->name, refused->description);
+  connection_.send(call.createReply());
+}
+
+void ComputationalServer::ReplyError(const QDBusMessage& call, const QString& name,
+                                     const QString& text) {
+  connection_.send(call.createErrorReply(name, text));
 }
 
 void ComputationalServer::ClientLeft(const QString& client) {
@@ -104,72 +183,67 @@ void ComputationalServer::UpdateIdleTimer() {
     idleTimer_.stop();
 }
 
-int ComputationalServer::ElapsedTime() {
-  return CallerSession().ElapsedSeconds();
+void ComputationalServer::Pause(const QDBusMessage& call) {
+  if (Session* session = SessionOf(call)) Reply(call, session->Pause());
 }
 
-void ComputationalServer::Pause() {
-  Reply(CallerSession().Pause());
+void ComputationalServer::Continue(const QDBusMessage& call) {
+  if (Session* session = SessionOf(call)) Reply(call, session->Continue());
 }
 
-void ComputationalServer::Continue() {
-  Reply(CallerSession().Continue());
+void ComputationalServer::Finish(const QDBusMessage& call) {
+  if (Session* session = SessionOf(call)) Reply(call, session->Finish());
 }
 
-void ComputationalServer::Finish() {
-  Reply(CallerSession().Finish());
+// Answered by the session once the worker has loaded the module (or not).
+void ComputationalServer::LoadDll(const QDBusMessage& call) {
+  Session* session = SessionOf(call);
+  if (!session) return;
+  const QString path = call.arguments().value(0).toString();
+  const QString parameterLine = call.arguments().value(1).toString();
+  if (auto tooLarge = CallTooLarge(BusBytes({path, parameterLine}), settings_.maxCallBytes))
+    return (void)connection_.send(call.createReply(
+        QStringLiteral("cannot load %1: %2").arg(EchoedArgument(path), *tooLarge)));
+  session->LoadDll(path, parameterLine, call);
 }
 
-QString ComputationalServer::LoadDll(const QString& DllPath, const QString& ParameterLine) {
-  Session& session = CallerSession();
-  if (!calledFromDBus()) return "LoadDll is a call over the bus";
-  if (auto tooLarge = CallTooLarge(BusBytes({DllPath, ParameterLine}), settings_.maxCallBytes))
-    return QStringLiteral("cannot load %1: %2").arg(DllPath.left(200), *tooLarge);
-  setDelayedReply(true);
-  session.LoadDll(DllPath, ParameterLine, message());
-  return {};
+void ComputationalServer::GiveLine(const QDBusMessage& call) {
+  const QString line = call.arguments().value(0).toString();
+  if (auto tooLarge = CallTooLarge(BusBytes({line}), settings_.maxCallBytes))
+    return Reply(call, RefusedCall{"CallTooLarge", *tooLarge});
+  if (Session* session = SessionOf(call)) Reply(call, session->GiveLine(line));
 }
 
-void ComputationalServer::GiveLine(const QString& Line) {
-  if (auto tooLarge = CallTooLarge(BusBytes({Line}), settings_.maxCallBytes))
-    return Reply(RefusedCall{"CallTooLarge", *tooLarge});
-  Reply(CallerSession().GiveLine(Line));
+void ComputationalServer::GiveEndOfInput(const QDBusMessage& call) {
+  if (Session* session = SessionOf(call)) Reply(call, session->GiveLine(std::nullopt));
 }
 
-void ComputationalServer::GiveEndOfInput() {
-  Reply(CallerSession().GiveLine(std::nullopt));
+void ComputationalServer::SetWorkingDirectory(const QDBusMessage& call) {
+  const QString directory = call.arguments().value(0).toString();
+  if (auto tooLarge = CallTooLarge(BusBytes({directory}), settings_.maxCallBytes))
+    return Reply(call, RefusedCall{"CallTooLarge", *tooLarge});
+  if (Session* session = SessionOf(call)) Reply(call, session->SetWorkingDirectory(directory));
 }
 
-void ComputationalServer::SetWorkingDirectory(const QString& Directory) {
-  if (auto tooLarge = CallTooLarge(BusBytes({Directory}), settings_.maxCallBytes))
-    return Reply(RefusedCall{"CallTooLarge", *tooLarge});
-  Reply(CallerSession().SetWorkingDirectory(Directory));
+void ComputationalServer::SetEntryRoutine(const QDBusMessage& call) {
+  const QString name = call.arguments().value(0).toString();
+  if (auto tooLarge = CallTooLarge(BusBytes({name}), settings_.maxCallBytes))
+    return Reply(call, RefusedCall{"CallTooLarge", *tooLarge});
+  if (Session* session = SessionOf(call)) Reply(call, session->SetEntryRoutine(name));
 }
 
-void ComputationalServer::SetEntryRoutine(const QString& Name) {
-  if (auto tooLarge = CallTooLarge(BusBytes({Name}), settings_.maxCallBytes))
-    return Reply(RefusedCall{"CallTooLarge", *tooLarge});
-  Reply(CallerSession().SetEntryRoutine(Name));
-}
-
-}  // namespace kvq::ostrel
-
-namespace kvq::ostrel {
-
-QDBusUnixFileDescriptor ComputationalServer::OpenChannel() {
-  if (!connection_.connectionCapabilities().testFlag(QDBusConnection::UnixFileDescriptorPassing)) {
-    Reply(RefusedCall{"ChannelRefused", "this bus cannot carry a direct channel (no unix fds)"});
-    return {};
-  }
-  std::variant<int, RefusedCall> channel = CallerSession().OpenChannel();
-  if (auto* refused = std::get_if<RefusedCall>(&channel)) {
-    Reply(*refused);
-    return {};
-  }
-  // The reply holds a duplicate; ours closes with this value.
+// The client's end goes out in the reply; the server keeps no copy.
+void ComputationalServer::OpenChannel(const QDBusMessage& call) {
+  if (!connection_.connectionCapabilities().testFlag(QDBusConnection::UnixFileDescriptorPassing))
+    return Reply(call, RefusedCall{"ChannelRefused",
+                                   "this bus cannot carry a direct channel (no unix fds)"});
+  Session* session = SessionOf(call);
+  if (!session) return;
+  std::variant<int, RefusedCall> channel = session->OpenChannel();
+  if (auto* refused = std::get_if<RefusedCall>(&channel)) return Reply(call, *refused);
   QDBusUnixFileDescriptor end;
-  end.giveFileDescriptor(std::get<int>(channel));
-  return end;
+  end.giveFileDescriptor(std::get<int>(channel));  // closed with end, after the send
+  connection_.send(call.createReply(QVariant::fromValue(end)));
 }
 
 }  // namespace kvq::ostrel

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <variant>
 
+#include "CallBound.h"
 #include "DirectChannel.h"
 #include "OstrelIdentity.h"
 #include "Text8Bit.h"
@@ -30,6 +31,10 @@ constexpr qsizetype kEventOverhead = 128;
 
 RefusedCall NoModule() {
   return {"NoModule", "no module is loaded: call LoadDll first"};
+}
+
+RefusedCall StillLoading() {
+  return {"StillLoading", "the module is still loading: wait for the answer of LoadDll"};
 }
 
 }  // namespace
@@ -57,7 +62,7 @@ void Session::DropWorker() {
   workers_.Release(worker_);
   worker_ = nullptr;
   if (state_ == State::Loading)
-    AnswerLoad(QStringLiteral("cannot load %1: the load was cancelled").arg(modulePath_));
+    AnswerLoad(QStringLiteral("cannot load %1: the load was cancelled").arg(shownPath_));
   StopClock();
 }
 
@@ -70,16 +75,18 @@ void Session::AnswerLoad(const QString& text) {
 
 void Session::LoadDll(const QString& path, const QString& parameterLine,
                       const QDBusMessage& request) {
-  DropWorker();  // a load during a run ends that run first
+  EndRunForNewLoad();
   state_ = State::NoModule;
   paused_ = awaitingLine_ = killedByFinish_ = channelOpen_ = false;
   end_.reset();
   elapsedMs_ = 0;
   modulePath_ = path;
+  shownPath_ = EchoedArgument(path);
   auto refuse = [&](const QString& text) { connection_.send(request.createReply(text)); };
   if (path.isEmpty()) return refuse("no module given: LoadDll needs the path of a module");
   if (QFileInfo(path).isRelative())
-    return refuse(QStringLiteral("cannot load %1: give the module's absolute path").arg(path));
+    return refuse(
+        QStringLiteral("cannot load %1: give the module's absolute path").arg(shownPath_));
   std::string payload = path.toStdString();
   payload.push_back('\0');
   payload += EncodeModuleText(parameterLine);
@@ -88,17 +95,25 @@ void Session::LoadDll(const QString& path, const QString& parameterLine,
   payload.push_back('\0');
   payload += entryRoutine_.toStdString();
   if (payload.size() > kMaxServerPayload) {
-    return refuse(QStringLiteral("cannot load %1: the path and parameter line are too long")
-                      .arg(path.left(200)));
+    return refuse(
+        QStringLiteral("cannot load %1: the path and parameter line are too long").arg(shownPath_));
   }
-  StartLoad(path, payload, request);
+  StartLoad(payload, request);
 }
 
-void Session::StartLoad(const QString& path, const std::string& payload,
-                        const QDBusMessage& request) {
+// A load during a run ends that run first, and the run's end is told like
+// any other.
+void Session::EndRunForNewLoad() {
+  const bool hadRun = state_ == State::Loaded || state_ == State::Running;
+  DropWorker();
+  if (hadRun) EmitEvent(kEndOfRunEvent, kEndReplaced);
+}
+
+void Session::StartLoad(const std::string& payload, const QDBusMessage& request) {
   auto started = workers_.Start(client_);
   if (auto* refused = std::get_if<QString>(&started)) {
-    connection_.send(request.createReply(QStringLiteral("cannot load %1: %2").arg(path, *refused)));
+    connection_.send(
+        request.createReply(QStringLiteral("cannot load %1: %2").arg(shownPath_, *refused)));
     return;
   }
   worker_ = std::get<WorkerProcess*>(started);
@@ -118,10 +133,10 @@ void Session::StartLoad(const QString& path, const std::string& payload,
 void Session::LoadTimedOut() {
   if (state_ != State::Loading) return;
   std::fprintf(stderr, "ostrel: %s: the load of %s took more than %d s\n", qPrintable(client_),
-               qPrintable(modulePath_), settings_.loadSeconds);
+               qPrintable(shownPath_), settings_.loadSeconds);
   AnswerLoad(QStringLiteral("cannot load %1: the module did not load within %2 s (--load-seconds); "
                             "its initialisation blocks or the file does not open")
-                 .arg(modulePath_)
+                 .arg(shownPath_)
                  .arg(settings_.loadSeconds));
   state_ = State::NoModule;
   DropWorker();
@@ -132,7 +147,7 @@ std::optional<RefusedCall> Session::SetWorkingDirectory(const QString& directory
   if (!directory.isEmpty() && (folder.isRelative() || !folder.isDir()))
     return RefusedCall{
         "BadDirectory",
-        QStringLiteral("%1 is no absolute path of a directory").arg(directory.left(200))};
+        QStringLiteral("%1 is no absolute path of a directory").arg(EchoedArgument(directory))};
   workingDirectory_ = directory;
   return std::nullopt;
 }
@@ -141,7 +156,7 @@ std::optional<RefusedCall> Session::SetEntryRoutine(const QString& name) {
   static const QRegularExpression fortranName(QStringLiteral("^[A-Za-z][A-Za-z0-9_]{0,62}$"));
   if (!name.isEmpty() && !fortranName.match(name).hasMatch())
     return RefusedCall{"BadEntryRoutine",
-                       QStringLiteral("%1 is no Fortran name").arg(name.left(200))};
+                       QStringLiteral("%1 is no Fortran name").arg(EchoedArgument(name))};
   entryRoutine_ = name;
   return std::nullopt;
 }
@@ -171,8 +186,9 @@ std::variant<int, RefusedCall> Session::OpenChannel() {
 std::optional<RefusedCall> Session::RefuseWithoutRun() const {
   switch (state_) {
     case State::NoModule:
-    case State::Loading:
       return NoModule();
+    case State::Loading:
+      return StillLoading();
     case State::Ended:
       return RefusedCall{"RunEnded", "the run has ended: call LoadDll to run the module again"};
     case State::Loaded:
@@ -210,7 +226,7 @@ std::optional<RefusedCall> Session::Finish() {
   if (state_ == State::Ended) return std::nullopt;
   if (state_ == State::NoModule) return NoModule();
   if (state_ == State::Loading) {
-    AnswerLoad(QStringLiteral("cannot load %1: the load was ended by Finish").arg(modulePath_));
+    AnswerLoad(QStringLiteral("cannot load %1: the load was ended by Finish").arg(shownPath_));
     state_ = State::NoModule;
     DropWorker();
     return std::nullopt;
@@ -264,7 +280,10 @@ void Session::ReceiveFrame(const Frame& frame) {
       awaitingLine_ = true;
       return SendEvent(kGiveLineEvent, QString());
     case FrameType::Ended:
+      // The run is over: its clock stops now, whatever keeps the process.
       end_ = DecodeEnd(frame.payload);
+      StopClock();
+      worker_->ExpectExit();
       return;
     case FrameType::Load:
     case FrameType::Start:
@@ -310,7 +329,7 @@ void Session::WorkerEnded(const WorkerExit& exit) {
   if (state_ == State::Loading) {
     // The module's own initialisation killed the worker.
     AnswerLoad(QStringLiteral("cannot load %1: the module %2 while loading")
-                   .arg(modulePath_, EndOfRunText(exit)));
+                   .arg(shownPath_, EndOfRunText(exit)));
     state_ = State::NoModule;
   } else if (state_ == State::Loaded || state_ == State::Running) {
     state_ = State::Ended;
@@ -363,7 +382,7 @@ void Session::PingFinished(bool answered) {
 void Session::EndRunOfSilentClient() {
   if (state_ != State::Loaded && state_ != State::Running) return;
   std::fprintf(stderr, "ostrel: %s took no events for %d s: its run of %s ends\n",
-               qPrintable(client_), settings_.clientSeconds, qPrintable(modulePath_));
+               qPrintable(client_), settings_.clientSeconds, qPrintable(shownPath_));
   state_ = State::Ended;
   awaitingLine_ = paused_ = false;
   DropWorker();

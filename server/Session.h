@@ -52,7 +52,8 @@ class Session : public QObject {
  private:
   enum class State { NoModule, Loading, Loaded, Running, Ended };
 
-  void StartLoad(const QString& path, const std::string& payload, const QDBusMessage& request);
+  void EndRunForNewLoad();
+  void StartLoad(const std::string& payload, const QDBusMessage& request);
   void AnswerLoad(const QString& text);
   void LoadTimedOut();
   void ReceiveFrame(const Frame& frame);
@@ -72,6 +73,7 @@ class Session : public QObject {
   WorkerPool& workers_;
   ServerSettings settings_;
   QString modulePath_;
+  QString shownPath_;                // the path as texts repeat it
   WorkerProcess* worker_ = nullptr;  // owned by workers_
   State state_ = State::NoModule;
   QDBusMessage pendingLoad_;

@@ -1,6 +1,12 @@
 #include "WorkerPool.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
+
+#include "ProcessTree.h"
 
 namespace kvq::ostrel {
 
@@ -9,7 +15,11 @@ WorkerPool::WorkerPool(const QString& workerPath, const ServerSettings& settings
       workerPath_(workerPath),
       maxWorkers_(settings.maxWorkers),
       maxWorkersPerClient_(settings.maxWorkersPerClient),
-      maxValueBytes_(static_cast<std::size_t>(settings.maxValueBytes)) {}
+      maxValueBytes_(static_cast<std::size_t>(settings.maxValueBytes)) {
+  orphanSweep_.setSingleShot(true);
+  orphanSweep_.setInterval(100);
+  connect(&orphanSweep_, &QTimer::timeout, this, &WorkerPool::EndOrphans);
+}
 
 WorkerPool::~WorkerPool() {
   for (auto& [worker, client] : workers_) delete worker;  // kills, does not wait
@@ -61,6 +71,27 @@ void WorkerPool::Release(WorkerProcess* worker) {
 void WorkerPool::Reaped(WorkerProcess* worker) {
   if (workers_.erase(worker) == 0) return;
   worker->deleteLater();  // it may be emitting Ended
+  EndOrphans();
+}
+
+// A worker that died (killed, crashed) leaves what its run started to the
+// server, which adopts orphans: every child of the server that is no
+// worker is such a leftover, killed with what is below it and reaped.
+// Workers are reaped by their own pidfd, never here.
+void WorkerPool::EndOrphans() {
+  auto isWorker = [this](pid_t pid) {
+    return std::any_of(workers_.begin(), workers_.end(),
+                       [pid](const auto& entry) { return entry.first->Pid() == pid; });
+  };
+  for (pid_t zombie : ZombieChildrenOf(getpid()))
+    if (!isWorker(zombie)) waitpid(zombie, nullptr, WNOHANG);
+  bool killed = false;
+  for (pid_t orphan : LivingChildrenOf(getpid())) {
+    if (isWorker(orphan)) continue;
+    KillTree(orphan);
+    killed = true;
+  }
+  if (killed) orphanSweep_.start();
 }
 
 }  // namespace kvq::ostrel

@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <map>
 #include <memory>
 #include <optional>
@@ -36,12 +37,15 @@ class WorkerPool : public QObject {
  private:
   std::optional<QString> LimitReached(const QString& client) const;
   void Reaped(WorkerProcess* worker);
+  void EndOrphans();
 
   QString workerPath_;
   int maxWorkers_;
   int maxWorkersPerClient_;
   std::size_t maxValueBytes_;
   std::map<WorkerProcess*, QString> workers_;  // worker -> its client
+  // Looks again for orphans while killed ones wait to be reaped.
+  QTimer orphanSweep_;
 };
 
 }  // namespace kvq::ostrel

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "DirectChannel.h"
+#include "ProcessTree.h"
 
 extern char** environ;
 
@@ -22,7 +23,8 @@ namespace {
 
 // A line of the worker's own output longer than this is passed on in pieces.
 constexpr std::size_t kMaxProcessLine = 4096;
-// A worker that closed its socket gets this long to exit before SIGKILL.
+// A worker that closed its socket or sent its end gets this long to exit
+// before it is killed.
 constexpr auto kExitGrace = std::chrono::seconds(2);
 // What is taken from the socket and the pipe after the worker's exit: what
 // the kernel buffered for them, unless the module's own children keep
@@ -72,16 +74,28 @@ WorkerProcess::WorkerProcess(const QString& workerPath, std::size_t maxValueByte
   socket_ = sockets[0];
   pipe_ = pipeFds[0];
 
+  // The worker gets its input, output, error and socket, nothing else of
+  // the server's, and the default handling of every signal.
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, child, kWorkerSocketFd);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, childOutput, 1);
   posix_spawn_file_actions_adddup2(&actions, childOutput, 2);
+  posix_spawn_file_actions_addclosefrom_np(&actions, kWorkerSocketFd + 1);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t signalSet;
+  sigemptyset(&signalSet);
+  posix_spawnattr_setsigmask(&attributes, &signalSet);
+  sigfillset(&signalSet);
+  posix_spawnattr_setsigdefault(&attributes, &signalSet);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   QByteArray path = workerPath.toLocal8Bit();
   char* argv[] = {path.data(), nullptr};
   pid_t pid = -1;
-  int error = posix_spawn(&pid, path.constData(), &actions, nullptr, argv, environ);
+  int error = posix_spawn(&pid, path.constData(), &actions, &attributes, argv, environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   close(child);
   close(childOutput);
@@ -100,7 +114,7 @@ WorkerProcess::WorkerProcess(const QString& workerPath, std::size_t maxValueByte
   connect(pipeNotifier_.get(), &QSocketNotifier::activated, this, &WorkerProcess::ReadPipe);
   exitGrace_.setSingleShot(true);
   exitGrace_.setInterval(kExitGrace);
-  connect(&exitGrace_, &QTimer::timeout, this, [this] { kill(pid_, SIGKILL); });
+  connect(&exitGrace_, &QTimer::timeout, this, &WorkerProcess::Kill);
 }
 
 // A pidfd (Linux 5.3) becomes readable when the process exits: the event
@@ -128,7 +142,7 @@ WorkerProcess::~WorkerProcess() {
   socketNotifier_.reset();
   pipeNotifier_.reset();
   exitNotifier_.reset();
-  if (pid_ > 0 && !ended_) kill(pid_, SIGKILL);
+  if (pid_ > 0 && !ended_) KillTree(pid_);
   CloseStreams();
   CloseDescriptor(pidfd_);
 }
@@ -176,7 +190,11 @@ void WorkerProcess::Resume() {
 }
 
 void WorkerProcess::Kill() {
-  if (pid_ > 0 && !ended_) kill(pid_, SIGKILL);
+  if (pid_ > 0 && !ended_) KillTree(pid_);
+}
+
+void WorkerProcess::ExpectExit() {
+  if (!ended_ && !exitGrace_.isActive()) exitGrace_.start();
 }
 
 void WorkerProcess::Abandon() {

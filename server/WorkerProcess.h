@@ -34,6 +34,7 @@ class WorkerProcess : public QObject {
   ~WorkerProcess() override;
 
   bool Started() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
   const QString& StartError() const { return startError_; }
   bool Reaped() const { return ended_; }
 
@@ -47,9 +48,12 @@ class WorkerProcess : public QObject {
   void SetReading(bool reading);
   void Suspend();
   void Resume();
-  // Kills the worker; Ended follows once it has exited, after what it wrote
-  // before.
+  // Kills the worker and every process its run started; Ended follows
+  // once it has exited, after what it wrote before.
   void Kill();
+  // The worker said that its run is over: it exits now, or is killed
+  // after a grace time.
+  void ExpectExit();
   // Kills the worker and closes its socket and pipe at once: nothing more
   // is delivered but Ended, once the process is reaped.
   void Abandon();

@@ -11,10 +11,9 @@
 
 #include "ComputationalServer.h"
 #include "OstrelIdentity.h"
+#include "ServerProcess.h"
 #include "ServerSettings.h"
 #include "Version.h"
-#include "computationalserver_adaptor.h"
-#include "extensions_adaptor.h"
 
 using namespace kvq::ostrel;
 
@@ -64,6 +63,7 @@ QString FindWorker() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  PrepareServerProcess();
   QCoreApplication app(argc, argv);
   if (int answered = AnswerOption(app.arguments()); answered >= 0) return answered;
   QString error;
@@ -91,10 +91,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   ComputationalServer server(bus, workerPath, *settings);
-  new IComputationalServerAdaptor(&server);
-  new ExtensionsAdaptor(&server);
   QObject::connect(&server, &ComputationalServer::Idle, &app, &QCoreApplication::quit);
-  if (!bus.registerObject(kObjectPath, &server)) {
+  // Ended by a signal, the server ends its runs first.
+  if (!QuitOnStopSignals(app))
+    std::fprintf(stderr, "ostrel: cannot watch SIGTERM and SIGHUP: its runs outlive a signal\n");
+  if (!server.Register()) {
     std::fprintf(stderr, "ostrel: cannot register %s: %s\n", kObjectPath,
                  qPrintable(bus.lastError().message()));
     return 1;

@@ -2,10 +2,12 @@
 // the hosted regime of zentrix_host.h, talking over the socket the server
 // handed it (WorkerProtocol.h). The server never loads a module itself, so
 // whatever the module does (crash, exit, endless loop) ends at most this
-// process.
+// process, and whatever it starts ends with its run.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,7 +20,9 @@
 #include <vector>
 
 #include "DirectChannel.h"
+#include "EchoedArgument.h"
 #include "ModuleLoader.h"
+#include "ProcessTree.h"
 #include "WorkerProtocol.h"
 
 using namespace kvq::ostrel;
@@ -138,6 +142,31 @@ void Event(void*, const char* name, const char* value) {
   RunChannel().Send(FrameType::Event, payload);
 }
 
+// The processes the run started end with it. The worker adopts every
+// orphan of its run (PR_SET_CHILD_SUBREAPER), so a child that left its
+// session or whose parent is gone is still below it: kill the children,
+// reap them, and do it again for the orphans they leave, until none is left.
+void EndDescendants() {
+  for (int round = 0; round < 1000; ++round) {
+    std::vector<pid_t> children = LivingChildrenOf(getpid());
+    for (pid_t child : children) kill(child, SIGKILL);
+    for (pid_t child : children)
+      while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+      }
+    while (waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
+    if (children.empty()) return;
+  }
+}
+
+// The end of the worker: nothing of the run outlives it, and no exit
+// handlers of the module's libraries run.
+[[noreturn]] void EndWorker(int status) {
+  EndDescendants();
+  std::fflush(nullptr);
+  _exit(status);
+}
+
 // The parameter line reaches the module as a console main program's first
 // argument does: in job(4) onwards as CHARACTER*256, and as GETARG(1).
 void HandOverParameterLine(const LoadedModule& module, const std::string& path,
@@ -170,6 +199,10 @@ int main(int argc, char** argv) {
   pid_t server = getppid();
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (getppid() != server) return kExitServerGone;
+  prctl(PR_SET_CHILD_SUBREAPER, 1);
+  // What the module starts does not get the server's socket: the run's
+  // end is the worker's, not that of whoever inherited it.
+  fcntl(kWorkerSocketFd, F_SETFD, FD_CLOEXEC);
   Channel& channel = ServerChannel();
   std::optional<Frame> load = channel.Receive();
   if (!load || load->type != FrameType::Load) return kExitServerGone;
@@ -182,8 +215,9 @@ int main(int argc, char** argv) {
   const std::string workingDirectory =
       directory.empty() ? path.substr(0, path.find_last_of('/') + 1) : directory;
   if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) {
-    channel.Send(FrameType::Loaded, "cannot load " + path + ": cannot work in " + workingDirectory +
-                                        ": " + std::strerror(errno));
+    channel.Send(FrameType::Loaded, "cannot load " + EchoedArgument(path) + ": cannot work in " +
+                                        EchoedArgument(workingDirectory) + ": " +
+                                        std::strerror(errno));
     return 0;
   }
 
@@ -195,27 +229,26 @@ int main(int argc, char** argv) {
     error = "cannot load " + path +
             ": built with another version of the run-time library Zentrix; rebuild the module";
   channel.Send(FrameType::Loaded, error);
-  if (!error.empty()) return 0;
+  if (!error.empty()) EndWorker(0);
 
   std::optional<Frame> start = channel.Receive();
   if (start && start->type == FrameType::Channel) {
     int direct = channel.TakeDescriptor();
-    if (direct < 0) return kExitServerGone;
+    if (direct < 0) EndWorker(kExitServerGone);
     static Channel client(direct, kExitClientGone);
     const std::int32_t bound = DecodeStatus(start->payload);
     if (bound > 0) client.SetMaxValueBytes(static_cast<std::size_t>(bound));
     runChannel = &client;
     start = channel.Receive();
   }
-  if (!start || start->type != FrameType::Start) return kExitServerGone;
+  if (!start || start->type != FrameType::Start) EndWorker(kExitServerGone);
   std::vector<int> job(ZX_JOB_SIZE, 0);
   job[0] = ZX_REGIME_HOSTED;
   HandOverParameterLine(module, path, parameterLine, job);
   RunEnd end;
   end.status = module.call_entry(module.entry, job.data());
   if (end.status == ZX_STATUS_STOPPED && module.stop_code) end.stopCode = module.stop_code();
+  EndDescendants();
   channel.Send(FrameType::Ended, EncodeEnd(end));
-  // No exit handlers of the module's libraries: the run is over.
-  std::fflush(nullptr);
-  _exit(0);
+  EndWorker(0);
 }

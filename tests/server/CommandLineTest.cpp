@@ -3,6 +3,7 @@
 // every reason a load fails.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -102,7 +103,26 @@ TEST_F(CommandLineTest, LoadFailuresSayWhyAndRunNothing) {
     QString module;
     QString message;
   };
+  // A module built for aarch64 (its ELF header says so), one whose file
+  // name gives no entry routine, and a path too long to repeat whole.
+  QTemporaryDir directory;
+  const QString foreign = directory.filePath("Foreign.so");
+  const QString hidden = directory.filePath(".ECHO.so");
+  ASSERT_TRUE(QFile::copy(MODULE_ECHO, foreign));
+  ASSERT_TRUE(QFile::copy(MODULE_UNRECORDED_ECHO, hidden));
+  QFile header(foreign);
+  ASSERT_TRUE(header.open(QIODevice::ReadWrite) && header.seek(18));
+  ASSERT_EQ(header.write("\xb7\x00", 2), 2);  // e_machine: EM_AARCH64
+  header.close();
+  const QString longPath = "/" + QString(59999, 'x');
   const Case cases[] = {
+      {foreign, QStringLiteral("cannot load %1: built for another machine (aarch64), not for ")
+                    .arg(foreign)},
+      {hidden, QStringLiteral("cannot load %1: no entry routine: the module's build recorded none "
+                              "and its file name gives none")
+                   .arg(hidden)},
+      {longPath,
+       "cannot load /" + QString(199, 'x') + "[... 59800 characters cut]: file name too long"},
       {"/nonexistent/Minuit.so", "cannot load /nonexistent/Minuit.so: no such file or directory"},
       {OSTREL_BIN_DIR,
        QStringLiteral("cannot load %1: is a directory, not a module").arg(OSTREL_BIN_DIR)},

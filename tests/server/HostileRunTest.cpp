@@ -175,9 +175,14 @@ TEST_F(HostileRunTest, LoadsThatDoNotReturnFailInTimeOrEndWithFinish) {
   EXPECT_GE(bystanderMs, 0) << "the bystander was held up by the load";
   EXPECT_TRUE(WaitFor([&] { return WorkersOf(ServerPid()) == 0; }));
 
-  QTimer::singleShot(300, [&] { hanging.server->Finish(); });
+  QString pausedWhileLoading;
+  QTimer::singleShot(300, [&] {
+    pausedWhileLoading = ErrorOf([&] { hanging.server->Pause(); });
+    hanging.server->Finish();
+  });
   EXPECT_EQ(hanging.Load(MODULE_HANGLOAD),
             QStringLiteral("cannot load %1: the load was ended by Finish").arg(MODULE_HANGLOAD));
+  EXPECT_EQ(pausedWhileLoading, "the module is still loading: wait for the answer of LoadDll");
   EXPECT_EQ(ErrorOf([&] { hanging.server->Continue(); }),
             "no module is loaded: call LoadDll first");
 
@@ -220,8 +225,9 @@ TEST_F(HostileRunTest, OversizedCallIsRefusedAndTheServerListensOn) {
   ASSERT_EQ(answers.size(), 4) << answers.join('\n').toStdString();
   EXPECT_TRUE(answers[0].startsWith("member: error org.freedesktop.DBus.Error.UnknownMethod"));
   EXPECT_EQ(answers[1],
-            "load: ok cannot load /xxx: the call carries 70000000 bytes, more than the 16777216 "
-            "bytes a call to this server may carry (--max-call-bytes)");
+            "load: ok cannot load /xxx[... 69999800 characters cut]: the call carries 70000000 "
+            "bytes, more than the 16777216 bytes a call to this server may carry "
+            "(--max-call-bytes)");
   EXPECT_EQ(answers[2], "ping: ok None");
   EXPECT_GE(BystanderRunMs(bystander_), 0);
 }
@@ -248,6 +254,9 @@ TEST_F(HostileRunTest, BurstOfLoadsKeepsWithinTheClientsShare) {
   EXPECT_GE(bystanderMs, 0);
   EXPECT_LE(mostWorkers, 4 + 1) << "the burst's client and the bystander";
   EXPECT_LT(Descriptors(ServerPid()), 64);
+  // The connection closes, and the client leaves the bus, with its last
+  // reference.
+  burst = QDBusConnection(QStringLiteral("kvq-test-none"));
   QDBusConnection::disconnectFromBus("kvq-test-burst");
   EXPECT_TRUE(WaitFor([&] { return WorkersOf(ServerPid()) == 0; }));
   EXPECT_GE(BystanderRunMs(bystander_), 0);

@@ -1,0 +1,11 @@
+/* The C part of FORKER: a child in a session of its own, without any of
+   the worker's descriptors, that runs on. */
+#include <unistd.h>
+
+void forkaway_(void) {
+  if (fork() != 0) return;
+  setsid();
+  for (int fd = 0; fd < 1024; ++fd) close(fd);
+  execl("/bin/sleep", "sleep", "322", (char*)0);
+  _exit(1);
+}
