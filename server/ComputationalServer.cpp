@@ -1,6 +1,7 @@
 #include "ComputationalServer.h"
 
 #include <QDBusConnectionInterface>
+#include <QDBusUnixFileDescriptor>
 #include <QDBusVariant>
 
 #include "CallBound.h"
@@ -36,6 +37,7 @@ const ComputationalServer::Method ComputationalServer::kMethods[] = {
     {kExtensionsInterfaceName, "SetWorkingDirectory", "s",
      &ComputationalServer::SetWorkingDirectory},
     {kExtensionsInterfaceName, "SetEntryRoutine", "s", &ComputationalServer::SetEntryRoutine},
+    {kExtensionsInterfaceName, "OpenChannel", "", &ComputationalServer::OpenChannel},
 };
 
 ComputationalServer::ComputationalServer(const QDBusConnection& connection,
@@ -228,6 +230,20 @@ void ComputationalServer::SetEntryRoutine(const QDBusMessage& call) {
   if (auto tooLarge = CallTooLarge(BusBytes({name}), settings_.maxCallBytes))
     return Reply(call, RefusedCall{"CallTooLarge", *tooLarge});
   if (Session* session = SessionOf(call)) Reply(call, session->SetEntryRoutine(name));
+}
+
+// The client's end goes out in the reply; the server keeps no copy.
+void ComputationalServer::OpenChannel(const QDBusMessage& call) {
+  if (!connection_.connectionCapabilities().testFlag(QDBusConnection::UnixFileDescriptorPassing))
+    return Reply(call, RefusedCall{"ChannelRefused",
+                                   "this bus cannot carry a direct channel (no unix fds)"});
+  Session* session = SessionOf(call);
+  if (!session) return;
+  std::variant<int, RefusedCall> channel = session->OpenChannel();
+  if (auto* refused = std::get_if<RefusedCall>(&channel)) return Reply(call, *refused);
+  QDBusUnixFileDescriptor end;
+  end.giveFileDescriptor(std::get<int>(channel));  // closed with end, after the send
+  connection_.send(call.createReply(QVariant::fromValue(end)));
 }
 
 }  // namespace kvq::ostrel

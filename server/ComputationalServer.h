@@ -63,6 +63,7 @@ class ComputationalServer : public QDBusVirtualObject {
   void GiveEndOfInput(const QDBusMessage& call);
   void SetWorkingDirectory(const QDBusMessage& call);
   void SetEntryRoutine(const QDBusMessage& call);
+  void OpenChannel(const QDBusMessage& call);
 
   Session* SessionOf(const QDBusMessage& call);
   int ElapsedSecondsOf(const QString& client) const;

@@ -1,15 +1,20 @@
 #include "Session.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <variant>
 
 #include "CallBound.h"
+#include "DirectChannel.h"
 #include "OstrelIdentity.h"
 #include "Text8Bit.h"
 #include "zentrix_host.h"
@@ -72,7 +77,7 @@ void Session::LoadDll(const QString& path, const QString& parameterLine,
                       const QDBusMessage& request) {
   EndRunForNewLoad();
   state_ = State::NoModule;
-  paused_ = awaitingLine_ = killedByFinish_ = false;
+  paused_ = awaitingLine_ = killedByFinish_ = channelOpen_ = false;
   end_.reset();
   elapsedMs_ = 0;
   modulePath_ = path;
@@ -156,6 +161,28 @@ std::optional<RefusedCall> Session::SetEntryRoutine(const QString& name) {
   return std::nullopt;
 }
 
+std::variant<int, RefusedCall> Session::OpenChannel() {
+  if (state_ == State::NoModule || state_ == State::Loading) return NoModule();
+  if (state_ != State::Loaded)
+    return RefusedCall{"ChannelRefused",
+                       "the run has started: a direct channel opens between LoadDll and Continue"};
+  if (channelOpen_) return RefusedCall{"ChannelRefused", "this run has its direct channel already"};
+  int ends[2];
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+    return RefusedCall{"ChannelRefused", QStringLiteral("cannot make a direct channel: %1")
+                                             .arg(QString::fromLocal8Bit(strerror(errno)))};
+  // The worker cuts a value over the bound itself: no server reads it.
+  const bool handed = worker_->SendWithDescriptor(FrameType::Channel,
+                                                  EncodeStatus(settings_.maxValueBytes), ends[1]);
+  close(ends[1]);  // the worker has its own copy now
+  if (!handed) {
+    close(ends[0]);
+    return RefusedCall{"ChannelRefused", "cannot hand the direct channel to the run's worker"};
+  }
+  channelOpen_ = true;
+  return ends[0];
+}
+
 std::optional<RefusedCall> Session::RefuseWithoutRun() const {
   switch (state_) {
     case State::NoModule:
@@ -210,6 +237,8 @@ std::optional<RefusedCall> Session::Finish() {
 }
 
 std::optional<RefusedCall> Session::GiveLine(const std::optional<QString>& line) {
+  if (channelOpen_)
+    return RefusedCall{"NoLineAwaited", "this run takes its lines over its direct channel"};
   if (state_ != State::Running || !awaitingLine_)
     return RefusedCall{"NoLineAwaited", "no line is awaited: the module has not asked for one"};
   awaitingLine_ = false;
@@ -242,18 +271,11 @@ void Session::ReceiveFrame(const Frame& frame) {
       state_ = frame.payload.empty() ? State::Loaded : State::NoModule;
       return;
     case FrameType::Output:
-      return SendEvent(kOutputEvent, DecodeModuleText(frame.payload));
     case FrameType::Debug:
-      return SendEvent(kDebugEvent, DecodeModuleText(frame.payload));
-    case FrameType::Event: {
-      std::vector<std::string> pieces = SplitPayload(frame.payload);
-      QString name = DecodeModuleText(pieces[0]);
-      QString value = pieces.size() > 1 ? DecodeModuleText(pieces[1]) : QString();
-      // These names are the client's; a module cannot raise them itself.
-      if (name == kGiveLineEvent || name == kEndOfRunEvent || name == kServerLostEvent)
-        name = QStringLiteral("Module_") + name;
-      return SendEvent(name, value);
-    }
+    case FrameType::Event:
+      if (auto event = EventOfFrame(frame))
+        SendEvent(DecodeModuleText(event->name), DecodeModuleText(event->value));
+      return;
     case FrameType::NeedLine:
       awaitingLine_ = true;
       return SendEvent(kGiveLineEvent, QString());
@@ -267,8 +289,9 @@ void Session::ReceiveFrame(const Frame& frame) {
     case FrameType::Start:
     case FrameType::Line:
     case FrameType::EndOfInput:
+    case FrameType::Channel:
     case FrameType::Piece:  // joined by the frame reader
-      return;  // the server's own frames are not the worker's to send
+      return;               // the server's own frames are not the worker's to send
   }
 }
 

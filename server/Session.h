@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTimer>
 #include <optional>
+#include <variant>
 
 #include "ServerSettings.h"
 #include "WorkerPool.h"
@@ -44,6 +45,9 @@ class Session : public QObject {
   // the module's build recorded, else the file's base name).
   std::optional<RefusedCall> SetWorkingDirectory(const QString& directory);
   std::optional<RefusedCall> SetEntryRoutine(const QString& name);
+  // The client's end of a direct channel to the loaded module's run, which
+  // the caller owns, or why there is none.
+  std::variant<int, RefusedCall> OpenChannel();
 
  private:
   enum class State { NoModule, Loading, Loaded, Running, Ended };
@@ -77,6 +81,7 @@ class Session : public QObject {
   bool paused_ = false;
   bool awaitingLine_ = false;
   bool killedByFinish_ = false;
+  bool channelOpen_ = false;   // the run's events and lines go over it
   std::optional<RunEnd> end_;  // the worker's Ended frame
   QString workingDirectory_;
   QString entryRoutine_;

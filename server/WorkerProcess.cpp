@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "DirectChannel.h"
 #include "ProcessTree.h"
 
 extern char** environ;
@@ -159,6 +160,11 @@ bool WorkerProcess::Send(FrameType type, std::string_view payload) {
     done += static_cast<std::size_t>(sent);
   }
   return true;
+}
+
+bool WorkerProcess::SendWithDescriptor(FrameType type, std::string_view payload, int fd) {
+  if (ended_ || socket_ < 0) return false;
+  return SendFrameWithDescriptor(socket_, EncodeFrame(type, payload), fd);
 }
 
 void WorkerProcess::SetReading(bool reading) {

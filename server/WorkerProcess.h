@@ -40,6 +40,9 @@ class WorkerProcess : public QObject {
 
   // False when the worker is gone (its end is reported through Ended).
   bool Send(FrameType type, std::string_view payload);
+  // Sends a frame with descriptor fd attached (the direct channel); false
+  // when the worker is gone. The worker's copy is its own: fd stays open.
+  bool SendWithDescriptor(FrameType type, std::string_view payload, int fd);
   // Flow control: while false nothing is read from the worker (socket and
   // pipe), whose next write then blocks.
   void SetReading(bool reading);

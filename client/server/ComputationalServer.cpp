@@ -1,10 +1,13 @@
 #include "ComputationalServer.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
+#include <QDBusUnixFileDescriptor>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
@@ -13,6 +16,7 @@
 #include <atomic>
 
 #include "OstrelIdentity.h"
+#include "Text8Bit.h"
 #include "computationalserver_interface.h"
 
 namespace kvq {
@@ -22,6 +26,18 @@ namespace {
 using Interface = OrgKvqOstrelIComputationalServerInterface;
 
 constexpr int kDefaultStartTimeoutMs = 10000;
+// Events the handler has not taken yet beyond which the channel is not read.
+constexpr std::size_t kMaxQueuedEvents = 1024;
+// How long the rest of a channel may take to arrive after the run's end.
+constexpr int kChannelEndMs = 2000;
+
+QString RefusalName(const QDBusMessage& reply) {
+  return reply.errorName().mid(int(qstrlen(ostrel::kErrorPrefix)));
+}
+
+bool DirectChannelWanted() {
+  return qEnvironmentVariable("OSTREL_DIRECT_CHANNEL") != QStringLiteral("0");
+}
 
 QString NewConnectionName() {
   static std::atomic<int> counter{0};
@@ -44,7 +60,9 @@ QString ServerExecutable() {
 }  // namespace
 
 TComputationalServer::TComputationalServer(QObject* parent)
-    : TComputationalServerBase(parent), connectionName_(NewConnectionName()) {
+    : TComputationalServerBase(parent),
+      connectionName_(NewConnectionName()),
+      useChannel_(DirectChannelWanted()) {
   // Without the registration QtDBus drops OnEvent signals whose variants it
   // has not met before.
   qRegisterMetaType<QDBusVariant>();
@@ -55,6 +73,7 @@ TComputationalServer::~TComputationalServer() {
 }
 
 void TComputationalServer::Disconnect() {
+  CloseChannel();
   // Every QDBusConnection copy keeps the connection open: drop them all.
   serverWatcher_.reset();
   proxy_.reset();
@@ -158,7 +177,7 @@ QVariant TComputationalServer::Call(const QString& method, const QVariantList& a
   QDBusMessage reply = AwaitReply(Server().asyncCallWithArgumentList(method, arguments));
   if (reply.type() == QDBusMessage::ErrorMessage) {
     if (reply.errorName().startsWith(ostrel::kErrorPrefix))
-      throw EServerError(reply.errorMessage());
+      throw EServerError(reply.errorMessage(), RefusalName(reply));
     throw EServerError(QStringLiteral("the computational server did not carry out %1: %2")
                            .arg(method, reply.errorMessage()));
   }
@@ -166,6 +185,8 @@ QVariant TComputationalServer::Call(const QString& method, const QVariantList& a
 }
 
 int TComputationalServer::ElapsedTime() {
+  if (direct_)
+    return static_cast<int>((elapsedMs_ + (stretch_.isValid() ? stretch_.elapsed() : 0)) / 1000);
   Interface& server = Server();
   QDBusMessage get = QDBusMessage::createMethodCall(ostrel::kServiceName, ostrel::kObjectPath,
                                                     "org.freedesktop.DBus.Properties", "Get");
@@ -179,10 +200,18 @@ int TComputationalServer::ElapsedTime() {
 
 void TComputationalServer::Pause() {
   Call("Pause");
+  StopRunClock();
 }
 
 void TComputationalServer::Continue() {
   Call("Continue");
+  if (direct_ && !stretch_.isValid() && !runEnded_) stretch_.start();
+}
+
+void TComputationalServer::StopRunClock() {
+  if (!stretch_.isValid()) return;
+  elapsedMs_ += stretch_.elapsed();
+  stretch_.invalidate();
 }
 
 void TComputationalServer::Finish() {
@@ -190,11 +219,59 @@ void TComputationalServer::Finish() {
 }
 
 QString TComputationalServer::LoadDll(const QString& DllPath, const QString& ParameterLine) {
-  return Call("LoadDll", {DllPath, ParameterLine}).toString();
+  CloseChannel();
+  direct_ = awaitingLine_ = runEnded_ = false;
+  elapsedMs_ = 0;
+  stretch_.invalidate();
+  QString result = Call("LoadDll", {DllPath, ParameterLine}).toString();
+  if (result.isEmpty() && useChannel_) OpenChannel();
+  return result;
+}
+
+// A server that cannot open a channel (an older one, a bus without unix fds)
+// leaves the run on the bus.
+void TComputationalServer::OpenChannel() {
+  if (!Server().connection().connectionCapabilities().testFlag(
+          QDBusConnection::UnixFileDescriptorPassing))
+    return;
+  QDBusMessage reply = CallExtensionMethod(QStringLiteral("OpenChannel"), {});
+  if (reply.type() == QDBusMessage::ErrorMessage) return;
+  auto end = qdbus_cast<QDBusUnixFileDescriptor>(reply.arguments().value(0));
+  if (!end.isValid()) return;
+  int fd = dup(end.fileDescriptor());
+  if (fd < 0) return;
+  channel_ = std::make_unique<RunChannel>(fd);
+  connect(channel_.get(), &RunChannel::FrameReceived, this,
+          &TComputationalServer::ReceiveChannelFrame);
+  direct_ = true;
+}
+
+void TComputationalServer::CloseChannel() {
+  channel_.reset();
+}
+
+void TComputationalServer::ReceiveChannelFrame(const ostrel::Frame& frame) {
+  std::optional<ostrel::RunEvent> event = ostrel::EventOfFrame(frame);
+  if (!event) return;
+  if (frame.type == ostrel::FrameType::NeedLine) awaitingLine_ = true;
+  events_.emplace_back(ostrel::DecodeModuleText(event->name),
+                       ostrel::DecodeModuleText(event->value));
+  if (events_.size() >= kMaxQueuedEvents) channel_->SetReading(false);
+  if (!draining_) DispatchEvent();
 }
 
 void TComputationalServer::GiveLine(const QString& Line) {
-  if (Line.size() == 1 && Line[0] == QChar(u'\0'))
+  const bool endOfInput = Line.size() == 1 && Line[0] == QChar(u'\0');
+  if (direct_) {
+    if (!awaitingLine_)
+      throw EServerError(QStringLiteral("no line is awaited: the module has not asked for one"),
+                         QStringLiteral("NoLineAwaited"));
+    awaitingLine_ = false;
+    // A worker gone meanwhile: its end comes as End_Of_Run.
+    if (channel_) channel_->SendLine(endOfInput ? std::nullopt : std::optional<QString>(Line));
+    return;
+  }
+  if (endOfInput)
     Call("GiveEndOfInput");
   else
     Call("GiveLine", {Line});
@@ -208,19 +285,37 @@ void TComputationalServer::SetEntryRoutine(const QString& Name) {
   CallExtension(QStringLiteral("SetEntryRoutine"), Name);
 }
 
-void TComputationalServer::CallExtension(const QString& method, const QString& argument) {
+QDBusMessage TComputationalServer::CallExtensionMethod(const QString& method,
+                                                       const QVariantList& arguments) {
   Interface& server = Server();
   QDBusMessage call = QDBusMessage::createMethodCall(ostrel::kServiceName, ostrel::kObjectPath,
                                                      ostrel::kExtensionsInterfaceName, method);
-  call << argument;
-  QDBusMessage reply = AwaitReply(server.connection().asyncCall(call));
+  call.setArguments(arguments);
+  return AwaitReply(server.connection().asyncCall(call));
+}
+
+void TComputationalServer::CallExtension(const QString& method, const QString& argument) {
+  QDBusMessage reply = CallExtensionMethod(method, {argument});
   if (reply.type() != QDBusMessage::ErrorMessage) return;
-  if (reply.errorName().startsWith(ostrel::kErrorPrefix)) throw EServerError(reply.errorMessage());
+  if (reply.errorName().startsWith(ostrel::kErrorPrefix))
+    throw EServerError(reply.errorMessage(), RefusalName(reply));
   throw EServerError(QStringLiteral("the computational server did not carry out %1: %2")
                          .arg(method, reply.errorMessage()));
 }
 
 void TComputationalServer::ReceiveEvent(const QDBusVariant& evName, const QDBusVariant& evValue) {
+  // The run's last events may still be in the channel: they come first.
+  if (evName.variant().toString() == ostrel::kEndOfRunEvent) {
+    runEnded_ = true;
+    awaitingLine_ = false;
+    StopRunClock();
+    if (channel_) {
+      draining_ = true;
+      channel_->ReadToEnd(kChannelEndMs);
+      draining_ = false;
+      CloseChannel();
+    }
+  }
   events_.emplace_back(evName.variant(), evValue.variant());
   DispatchEvent();
 }
@@ -228,6 +323,8 @@ void TComputationalServer::ReceiveEvent(const QDBusVariant& evName, const QDBusV
 void TComputationalServer::ServerLeft() {
   serverWatcher_.release()->deleteLater();  // it is emitting this signal
   Disconnect();
+  runEnded_ = true;
+  StopRunClock();
   events_.emplace_back(QString(ostrel::kServerLostEvent),
                        QStringLiteral("the computational server left the session bus; "
                                       "a run it was doing is lost"));
@@ -240,6 +337,7 @@ void TComputationalServer::DispatchEvent() {
   if (dispatching_ || events_.empty()) return;
   auto [name, value] = std::move(events_.front());
   events_.pop_front();
+  if (channel_ && events_.size() < kMaxQueuedEvents / 2) channel_->SetReading(true);
   dispatching_ = true;
   try {
     RaiseEvent(name, value);

@@ -4,17 +4,27 @@
 // ostrel from beside this program or from PATH). Each component has a bus
 // connection of its own, so it is a session of its own on the server, and
 // destroying it ends that session's run.
+//
+// After a load the component opens a direct channel to the run's worker
+// (DirectChannel.h) unless SetDirectChannel(false) or OSTREL_DIRECT_CHANNEL=0
+// said not to; when the server cannot open one it stays on the bus. With a
+// channel the run's events and the lines come and go over it, and
+// ElapsedTime is the component's own clock of the run (started by the
+// Continue that starts it, stopped by Pause and the run's end), which costs
+// no call; the events and answers are the same either way.
 #pragma once
 
 #include <QDBusConnection>
 #include <QDBusPendingCall>
 #include <QDBusVariant>
+#include <QElapsedTimer>
 #include <QString>
 #include <deque>
 #include <memory>
 #include <utility>
 
 #include "ComputationalServerBase.h"
+#include "RunChannel.h"
 
 class OrgKvqOstrelIComputationalServerInterface;
 class QDBusServiceWatcher;
@@ -42,6 +52,10 @@ class TComputationalServer : public TComputationalServerBase {
   void SetEntryRoutine(const QString& Name);
 
   bool Connected() const { return proxy_ != nullptr; }
+  // Whether later loads try a direct channel (the default: yes).
+  void SetDirectChannel(bool use) { useChannel_ = use; }
+  // Whether the current run's events come over a direct channel.
+  bool Direct() const { return direct_; }
 
  private slots:
   void ReceiveEvent(const QDBusVariant& evName, const QDBusVariant& evValue);
@@ -59,6 +73,12 @@ class TComputationalServer : public TComputationalServerBase {
   QVariant Call(const QString& method, const QVariantList& arguments = {});
   void CallExtension(const QString& method, const QString& argument);
   static QDBusMessage AwaitReply(const QDBusPendingCall& call);
+  QDBusMessage CallExtensionMethod(const QString& method, const QVariantList& arguments);
+  void OpenChannel();
+  void CloseChannel();
+  void ReceiveChannelFrame(const ostrel::Frame& frame);
+  void QueueEvent(QVariant name, QVariant value);
+  void StopRunClock();
 
   QString connectionName_;
   std::unique_ptr<OrgKvqOstrelIComputationalServerInterface> proxy_;
@@ -68,6 +88,16 @@ class TComputationalServer : public TComputationalServerBase {
   std::deque<std::pair<QVariant, QVariant>> events_;
   bool dispatching_ = false;
   bool dispatchPosted_ = false;
+  // The direct channel of the current run, and its state.
+  bool useChannel_;
+  bool direct_ = false;
+  bool draining_ = false;  // frames read to the channel's end wait their turn
+  bool awaitingLine_ = false;
+  bool runEnded_ = false;
+  std::unique_ptr<RunChannel> channel_;
+  // The run's time without pauses, with a direct channel.
+  qint64 elapsedMs_ = 0;
+  QElapsedTimer stretch_;
 };
 
 }  // namespace kvq

@@ -22,15 +22,19 @@ using TComputationalServerOnEvent =
 using TComputationalServerOnStatus = std::function<void(const QString& status)>;
 
 // A failing server operation. Description() is the server's error
-// description, which the client shows to the user unchanged.
+// description; Name() the short name of a refusal the server gave a name
+// ("RunEnded", "NoModule", "NoLineAwaited"...), empty otherwise, so that a
+// client can tell its user in the user's language.
 class EServerError : public std::runtime_error {
  public:
-  explicit EServerError(const QString& description)
-      : std::runtime_error(description.toStdString()), description_(description) {}
+  explicit EServerError(const QString& description, const QString& name = QString())
+      : std::runtime_error(description.toStdString()), description_(description), name_(name) {}
   const QString& Description() const { return description_; }
+  const QString& Name() const { return name_; }
 
  private:
   QString description_;
+  QString name_;
 };
 
 class TComputationalServerBase : public QObject {

@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
-#include "ChartPoints.h"
+#include "ServerMessages.h"
 #include "TestFunction.h"
 
 namespace kvq {
@@ -20,6 +20,8 @@ namespace {
 QPointer<TComputationalServerBase> serverComponent;
 
 const QString kParameterLine = QStringLiteral("Possible ParameterLine");
+const QString kCaption = QStringLiteral("Клиент программы MINUIT");
+const QString kPausedCaption = QStringLiteral("Клиент программы MINUIT — приостановлено");
 
 // Where the buttons stand on the top panel; the tops and heights are those
 // of a standard button on a 41-pixel panel.
@@ -64,7 +66,7 @@ QString ModulePath() {
 }
 
 TForm1::TForm1(TServerFactory serverFactory, QWidget* parent) : QWidget(parent) {
-  setWindowTitle(QStringLiteral("Клиент программы MINUIT"));
+  setWindowTitle(kCaption);
   setGeometry(192, 114, 696, 480);
   QFont font(QStringLiteral("MS Sans Serif"));
   font.setPixelSize(11);
@@ -84,6 +86,10 @@ TForm1::TForm1(TServerFactory serverFactory, QWidget* parent) : QWidget(parent) 
   Splitter1->setSizes({329, width() - 329 - 3});
   layout->addWidget(Panel1);
   layout->addWidget(Splitter1, 1);
+  chartPoints_ = std::make_unique<ChartPoints>(*Chart1->chart());
+  viewTimer_.setSingleShot(true);
+  viewTimer_.setInterval(kFrameMs);
+  connect(&viewTimer_, &QTimer::timeout, this, &TForm1::UpdateView);
 
   FormCreate(serverFactory);
 }
@@ -190,7 +196,8 @@ void TForm1::ShowServerStatus(const QString& status) {
     return;
   }
   QApplication::setOverrideCursor(Qt::BusyCursor);
-  Memo1->appendPlainText(status);
+  AppendMemo(status);
+  UpdateView();
 }
 
 template <class Operation>
@@ -199,7 +206,7 @@ bool TForm1::CallServer(Operation operation) {
     operation();
     return true;
   } catch (const EServerError& error) {
-    ShowError(error.Description());
+    ShowError(ServerErrorText(error));
   } catch (const std::exception& error) {
     ShowError(QString::fromLocal8Bit(error.what()));
   }
@@ -223,10 +230,10 @@ void TForm1::btStartClick() {
     ShowMessage(loadError);
     return;
   }
-  Series1->clear();
   script_.Restart();
-  AddPointInOrder(*Series1, QPointF(1, 0));
-  FitAxes(*Chart1->chart(), *Series1);
+  chartPoints_->Restart(QPointF(1, 0));
+  SetPaused(false);
+  UpdateView();
   CallServer([&] { server->Continue(); });
 }
 
@@ -238,10 +245,10 @@ void TForm1::btControlClick(QObject* Sender) {
   }
   switch (Sender != nullptr ? Sender->property("Tag").toInt() : 0) {
     case 1:
-      CallServer([&] { server->Pause(); });
+      if (CallServer([&] { server->Pause(); })) SetPaused(true);
       break;
     case 2:
-      CallServer([&] { server->Continue(); });
+      if (CallServer([&] { server->Continue(); })) SetPaused(false);
       break;
     case 3:
       ++endingRun_;
@@ -270,7 +277,12 @@ void TForm1::EventProcessing(QObject* Sender, const QVariant& evName, const QVar
     else if (name == QLatin1String("PAINT"))
       AddChartPoint(S);
     else if (!S.isEmpty())
-      Memo1->appendPlainText(S);
+      AppendMemo(S);
+  }
+  // The run is over: its last picture is shown now, not a frame later.
+  if (name == QLatin1String("End_Of_Run") || name == QLatin1String("Server_Lost")) {
+    SetPaused(false);
+    UpdateView();
   }
   emit EventProcessed(name, evValue.toString());
 }
@@ -280,7 +292,7 @@ void TForm1::GiveLine() {
   if (server == nullptr) return;
   int seconds = 0;
   if (!CallServer([&] { seconds = server->ElapsedTime(); })) return;
-  neTime->SetValue(seconds);
+  if (neTime->Value() != seconds) neTime->SetValue(seconds);
   if (!pendingAnswer_.isEmpty()) {
     // Emptied before the call: an "FCN" arriving inside it keeps its answer.
     const QString answer = std::exchange(pendingAnswer_, QString());
@@ -295,10 +307,37 @@ void TForm1::GiveLine() {
 void TForm1::AddChartPoint(QString values) {
   const int k = TakeInteger(values);
   const double v = TakeReal(values);
-  const QPointF point(k, v);
-  AddPointInOrder(*Series1, point);
-  const bool trimmed = TrimSeries(*Series1);
-  if (trimmed || !AxesShow(*Chart1->chart(), point)) FitAxes(*Chart1->chart(), *Series1);
+  chartPoints_->Add(QPointF(k, v));
+  ScheduleView();
+}
+
+void TForm1::AppendMemo(const QString& line) {
+  pendingMemo_ << line;
+  // Lines beyond what the memo keeps would scroll away unseen.
+  if (pendingMemo_.size() > 2 * kMemoLines)
+    pendingMemo_.remove(0, pendingMemo_.size() - kMemoLines);
+  ScheduleView();
+}
+
+void TForm1::ScheduleView() {
+  if (!viewTimer_.isActive()) viewTimer_.start();
+}
+
+void TForm1::UpdateView() {
+  viewTimer_.stop();
+  if (!pendingMemo_.isEmpty()) {
+    if (pendingMemo_.size() > kMemoLines) pendingMemo_.remove(0, pendingMemo_.size() - kMemoLines);
+    // One paragraph per line, as one append per line would give.
+    Memo1->appendPlainText(pendingMemo_.join(QChar(u'\n')));
+    pendingMemo_.clear();
+  }
+  chartPoints_->ShowOn(*Series1, *Chart1->chart());
+}
+
+void TForm1::SetPaused(bool paused) {
+  if (paused_ == paused) return;
+  paused_ = paused;
+  setWindowTitle(paused ? kPausedCaption : kCaption);
 }
 
 void TForm1::ShowMessage(const QString& text) {

@@ -4,6 +4,12 @@
 // script or the function value waiting to be sent, "FCN" gets the test
 // function computed, "PAINT" a point on the chart, any other event's text
 // goes to the memo. The three control buttons pause, resume and end.
+//
+// An event costs the window no painting: the memo's new lines and the
+// chart's points are noted (ChartPoints) and shown at most once per frame
+// (UpdateView), and at once when a run ends, so the run never waits on the
+// screen while the final memo and chart are what each event would have
+// shown. A paused run shows in the caption.
 #pragma once
 
 #include <QChart>
@@ -13,9 +19,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
+#include "ChartPoints.h"
 #include "ComputationalServerBase.h"
 #include "NumEdit.h"
 #include "RunScript.h"
@@ -52,6 +61,12 @@ class TForm1 : public QWidget {
 
   // The memo keeps at most this many lines; older ones scroll away.
   static constexpr int kMemoLines = 10000;
+  // The longest the memo and the chart lag behind the events.
+  static constexpr int kFrameMs = 16;
+
+  // Shows the memo lines and chart points noted since the last time.
+  void UpdateView();
+  bool Paused() const { return paused_; }
 
   QFrame* Panel1;
   TINumEdit* NParams;
@@ -80,6 +95,9 @@ class TForm1 : public QWidget {
 
   void GiveLine();
   void AddChartPoint(QString values);
+  void AppendMemo(const QString& line);
+  void ScheduleView();
+  void SetPaused(bool paused);
   void ShowServerStatus(const QString& status);
   void ShowMessage(const QString& text);
   void ShowError(const QString& text);
@@ -98,6 +116,11 @@ class TForm1 : public QWidget {
   QString pendingAnswer_;
   std::function<void(const QString&)> messageSink_;
   std::function<void(const QString&)> errorSink_;
+  // What the memo and the chart are to show, ahead of the screen.
+  std::unique_ptr<ChartPoints> chartPoints_;
+  QStringList pendingMemo_;
+  QTimer viewTimer_;
+  bool paused_ = false;
 };
 
 // The minimiser module beside the running program, else the installed one.

@@ -12,11 +12,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "DirectChannel.h"
 #include "EchoedArgument.h"
 #include "ModuleLoader.h"
 #include "ProcessTree.h"
@@ -41,19 +44,28 @@ namespace {
 
 // The server is gone: nobody is left to report to.
 constexpr int kExitServerGone = 70;
+// The client closed its direct channel: its run is over.
+constexpr int kExitClientGone = 71;
 
 class Channel {
  public:
-  explicit Channel(int fd) : fd_(fd) {}
+  Channel(int fd, int exitWhenGone) : fd_(fd), exitWhenGone_(exitWhenGone) {}
 
   void Send(FrameType type, std::string_view payload) {
-    std::string frame = EncodeFrame(type, payload);
+    std::string frame;
+    if (payload.size() > maxValueBytes_) {
+      std::string cut(payload.substr(0, maxValueBytes_));
+      cut += CutMark(payload.size() - maxValueBytes_);
+      frame = EncodeFrame(type, cut);
+    } else {
+      frame = EncodeFrame(type, payload);
+    }
     const char* data = frame.data();
     std::size_t left = frame.size();
     while (left > 0) {
       ssize_t sent = send(fd_, data, left, MSG_NOSIGNAL);
       if (sent < 0 && errno == EINTR) continue;
-      if (sent <= 0) _exit(kExitServerGone);
+      if (sent <= 0) _exit(exitWhenGone_);
       data += sent;
       left -= static_cast<std::size_t>(sent);
     }
@@ -67,25 +79,44 @@ class Channel {
       if (auto frame = reader_.Next(error)) return frame;
       if (error) return std::nullopt;
       char buffer[4096];
-      ssize_t got = recv(fd_, buffer, sizeof buffer, 0);
+      ssize_t got = ReceiveWithDescriptor(fd_, buffer, sizeof buffer, passed_, 0);
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) return std::nullopt;
       reader_.Append(buffer, static_cast<std::size_t>(got));
     }
   }
 
+  // A value longer than this is cut and marked here: where the receiver
+  // is a client, no server cuts it.
+  void SetMaxValueBytes(std::size_t bytes) { maxValueBytes_ = bytes; }
+
+  // The descriptor that came with the frames read so far (-1: none); the
+  // caller owns it.
+  int TakeDescriptor() { return std::exchange(passed_, -1); }
+
  private:
   int fd_;
+  int exitWhenGone_;
+  int passed_ = -1;
+  std::size_t maxValueBytes_ = SIZE_MAX;
   FrameReader reader_;
 };
 
 Channel& ServerChannel() {
-  static Channel channel(kWorkerSocketFd);
+  static Channel channel(kWorkerSocketFd, kExitServerGone);
   return channel;
 }
 
+// Where the run's frames go: the client's direct channel when it opened
+// one, else the server.
+Channel* runChannel = nullptr;
+
+Channel& RunChannel() {
+  return runChannel ? *runChannel : ServerChannel();
+}
+
 int ReadLine(void*, char* buffer, int capacity) {
-  Channel& channel = ServerChannel();
+  Channel& channel = RunChannel();
   channel.Send(FrameType::NeedLine, "");
   std::optional<Frame> answer = channel.Receive();
   if (!answer) return ZX_READ_CANCELLED;
@@ -97,18 +128,18 @@ int ReadLine(void*, char* buffer, int capacity) {
 }
 
 void WriteLine(void*, const char* text, int length) {
-  ServerChannel().Send(FrameType::Output, std::string_view(text, static_cast<std::size_t>(length)));
+  RunChannel().Send(FrameType::Output, std::string_view(text, static_cast<std::size_t>(length)));
 }
 
 void DebugLine(void*, const char* text, int length) {
-  ServerChannel().Send(FrameType::Debug, std::string_view(text, static_cast<std::size_t>(length)));
+  RunChannel().Send(FrameType::Debug, std::string_view(text, static_cast<std::size_t>(length)));
 }
 
 void Event(void*, const char* name, const char* value) {
   std::string payload = name;
   payload.push_back('\0');
   payload += value;
-  ServerChannel().Send(FrameType::Event, payload);
+  RunChannel().Send(FrameType::Event, payload);
 }
 
 // The processes the run started end with it. The worker adopts every
@@ -201,6 +232,15 @@ int main(int argc, char** argv) {
   if (!error.empty()) EndWorker(0);
 
   std::optional<Frame> start = channel.Receive();
+  if (start && start->type == FrameType::Channel) {
+    int direct = channel.TakeDescriptor();
+    if (direct < 0) EndWorker(kExitServerGone);
+    static Channel client(direct, kExitClientGone);
+    const std::int32_t bound = DecodeStatus(start->payload);
+    if (bound > 0) client.SetMaxValueBytes(static_cast<std::size_t>(bound));
+    runChannel = &client;
+    start = channel.Receive();
+  }
   if (!start || start->type != FrameType::Start) EndWorker(kExitServerGone);
   std::vector<int> job(ZX_JOB_SIZE, 0);
   job[0] = ZX_REGIME_HOSTED;

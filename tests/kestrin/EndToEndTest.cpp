@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+#include <QValueAxis>
 #include <cmath>
 #include <memory>
 
@@ -48,9 +49,12 @@ class EndToEndTest : public QObject {
   int fcnEvents_ = 0;
   int mostPoints_ = 0;
 
-  void MakeForm() {
-    form_ =
-        std::make_unique<TForm1>([](QObject* owner) { return new TComputationalServer(owner); });
+  void MakeForm(bool direct = true) {
+    form_ = std::make_unique<TForm1>([direct](QObject* owner) {
+      auto* server = new TComputationalServer(owner);
+      server->SetDirectChannel(direct);
+      return server;
+    });
     form_->SetMessageSink([this](const QString& m) { boxes_ << m; });
     form_->SetErrorSink([this](const QString& e) { boxes_ << e; });
     connect(
@@ -117,6 +121,43 @@ class EndToEndTest : public QObject {
     qInfo("n=%d: %d function values, last %g, %d s by the server", n, fcnEvents_,
           paintValues_.last(), form_->neTime->Value());
     QVERIFY(form_->grab().save(QStringLiteral(SCREENSHOT_DIR "/kestrin-after-run-%1.png").arg(n)));
+    // What the user reads on the axes: each tick's own value at the axis'
+    // scale, a tick at 0 as a plain 0.
+    for (Qt::Orientation orientation : {Qt::Horizontal, Qt::Vertical}) {
+      auto* axis = qobject_cast<QValueAxis*>(form_->Chart1->chart()->axes(orientation)[0]);
+      const double step = (axis->max() - axis->min()) / (axis->tickCount() - 1);
+      for (int i = 0; i < axis->tickCount(); ++i) {
+        const double tick = axis->min() + i * step;
+        const QString label = QString::asprintf(qPrintable(axis->labelFormat()), tick);
+        QVERIFY2(std::fabs(label.toDouble() - tick) < step * 1e-6, qPrintable(label));
+        if (std::fabs(tick) < step * 1e-6)
+          QVERIFY2(label.toDouble() == 0 && !label.contains(QChar(u'e')), qPrintable(label));
+      }
+    }
+  }
+
+  // The window shows the same memo and chart whether the run's events come
+  // over the bus or over the direct channel.
+  void SameMemoAndChartOnBothPaths() {
+    auto run = [this](bool direct) {
+      endsOfRun_.clear();
+      MakeForm(direct);
+      form_->NParams->SetValue(5);
+      form_->btStart->click();
+      QTRY_VERIFY_WITH_TIMEOUT(!endsOfRun_.isEmpty(), kRunTimeoutMs);
+      QVERIFY(form_->grab().save(QStringLiteral(SCREENSHOT_DIR "/kestrin-after-run-%1.png")
+                                     .arg(direct ? "direct" : "bus")));
+    };
+    run(false);
+    const QString busMemo = form_->Memo1->toPlainText();
+    const QList<QPointF> busPoints = form_->Series1->points();
+    const QImage busChart = form_->Chart1->grab().toImage();
+    run(true);
+    QVERIFY(qobject_cast<TComputationalServer*>(ServerComponent())->Direct());
+    QCOMPARE(form_->Memo1->toPlainText(), busMemo);
+    QCOMPARE(form_->Series1->points(), busPoints);
+    QCOMPARE(form_->Chart1->grab().toImage(), busChart);
+    QVERIFY2(boxes_.isEmpty(), qPrintable(boxes_.join(QStringLiteral(" | "))));
   }
 
   // Pause holds the run: no events, no seconds; Continue resumes it;
@@ -127,6 +168,7 @@ class EndToEndTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(fcnEvents_ >= 200, 30000);
     QVERIFY(form_->grab().save(QStringLiteral(SCREENSHOT_DIR "/kestrin-during-run.png")));
     form_->btControl->click();
+    QVERIFY(form_->windowTitle().endsWith(QStringLiteral("приостановлено")));
     QTest::qWait(300);  // events already on their way still arrive
     const int paused = int(events_.size());
     TComputationalServerBase* server = ServerComponent();
@@ -135,24 +177,36 @@ class EndToEndTest : public QObject {
     QCOMPARE(int(events_.size()), paused);
     QCOMPARE(server->ElapsedTime(), secondsAtPause);
     form_->Button2->click();
+    QCOMPARE(form_->windowTitle(), QStringLiteral("Клиент программы MINUIT"));
     QTRY_VERIFY_WITH_TIMEOUT(fcnEvents_ >= 400, 30000);
-    form_->Button3->click();
+    form_->btControl->click();
+    form_->Button3->click();  // a paused run ends too, and shows no pause after
     QTRY_VERIFY_WITH_TIMEOUT(!endsOfRun_.isEmpty(), 10000);
     QVERIFY2(endsOfRun_.first().startsWith(QLatin1String(ostrel::kEndKilled)),
              qPrintable(endsOfRun_.first()));
+    QCOMPARE(form_->windowTitle(), QStringLiteral("Клиент программы MINUIT"));
     const int ended = int(events_.size());
     QTest::qWait(500);
     QCOMPARE(int(events_.size()), ended);
     QVERIFY2(boxes_.isEmpty(), qPrintable(boxes_.join(QStringLiteral(" | "))));
+    // After the run the buttons say so in the window's language.
+    form_->btControl->click();
+    form_->Button2->click();
+    QCOMPARE(boxes_, QStringList(2, QStringLiteral("Расчёт уже закончен. Чтобы начать новый, "
+                                                   "нажмите «Старт».")));
+    QVERIFY(form_->grab().save(QStringLiteral(SCREENSHOT_DIR "/kestrin-after-finish.png")));
   }
 
   // A second Start during a run loads the module again and runs the script
   // from its first line to the end.
   void StartDuringARunRestarts() {
-    form_->NParams->SetValue(8);
+    // Long enough to be still running at the second Start.
+    form_->NParams->SetValue(50);
     form_->btStart->click();
     QTRY_VERIFY_WITH_TIMEOUT(fcnEvents_ >= 100, 30000);
+    QVERIFY(endsOfRun_.isEmpty());
     const int firstRunFcn = fcnEvents_;
+    form_->NParams->SetValue(8);
     form_->btStart->click();
     QCOMPARE(form_->Series1->count(), 1);
     QVERIFY(form_->ScriptStep() < 4);

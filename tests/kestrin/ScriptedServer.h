@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "ComputationalServerBase.h"
+#include "Form1.h"
 
 class ScriptedServer : public kvq::TComputationalServerBase {
  public:
@@ -22,7 +23,11 @@ class ScriptedServer : public kvq::TComputationalServerBase {
   std::function<void(const QString&)> duringGiveLine;  // runs inside GiveLine
   std::function<void(const QString&)> duringCall;      // inside every operation
 
-  void Raise(const QString& name, const QString& value = QString()) { RaiseEvent(name, value); }
+  // One event, and the frame after it: the window shows what it noted.
+  void Raise(const QString& name, const QString& value = QString()) {
+    RaiseEvent(name, value);
+    if (auto* form = qobject_cast<kvq::TForm1*>(parent())) form->UpdateView();
+  }
 
   int ElapsedTime() override {
     Record(QStringLiteral("ElapsedTime"));

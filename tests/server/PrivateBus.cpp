@@ -8,30 +8,36 @@ namespace kvq::test {
 
 namespace {
 
-QString Configuration(const QString& socketDirectory, bool withServices) {
+QString Configuration(const QString& listen, bool withServices) {
   QString services = withServices
                          ? QStringLiteral("<servicedir>%1</servicedir>").arg(OSTREL_SERVICE_DIR)
                          : QString();
   return QStringLiteral(
              "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
              " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-             "<busconfig><type>session</type><listen>unix:dir=%1</listen>%2"
+             "<busconfig><type>session</type>%1%2"
              // The limits of a desktop's session bus, not the daemon's lower defaults.
              "<limit name=\"max_incoming_bytes\">1000000000</limit>"
              "<limit name=\"max_outgoing_bytes\">1000000000</limit>"
              "<limit name=\"max_message_size\">1000000000</limit>"
              "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
              "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
-      .arg(socketDirectory, services);
+      .arg(listen, services);
 }
 
 }  // namespace
 
-PrivateBus::PrivateBus(Activation activation) {
+PrivateBus::PrivateBus(Activation activation, Transport transport) {
   QString config = directory_.filePath("bus.conf");
   QFile file(config);
   if (!file.open(QIODevice::WriteOnly)) return;
-  file.write(Configuration(directory_.path(), activation == Activation::ServiceFile).toUtf8());
+  const QString listen =
+      transport == Transport::Tcp
+          ? QStringLiteral(
+                "<listen>tcp:host=127.0.0.1,port=0</listen>"
+                "<auth>ANONYMOUS</auth><allow_anonymous/>")
+          : QStringLiteral("<listen>unix:dir=%1</listen>").arg(directory_.path());
+  file.write(Configuration(listen, activation == Activation::ServiceFile).toUtf8());
   file.close();
   daemon_.start("dbus-daemon", {"--config-file=" + config, "--nofork", "--print-address=1"});
   if (!daemon_.waitForStarted(5000)) return;

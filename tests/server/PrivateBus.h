@@ -19,7 +19,10 @@ namespace kvq::test {
 class PrivateBus {
  public:
   enum class Activation { ServiceFile, None };
-  explicit PrivateBus(Activation activation = Activation::ServiceFile);
+  // A bus reached over TCP carries no unix fds.
+  enum class Transport { UnixSocket, Tcp };
+  explicit PrivateBus(Activation activation = Activation::ServiceFile,
+                      Transport transport = Transport::UnixSocket);
   ~PrivateBus();
 
   bool Running() const { return !address_.isEmpty(); }

@@ -12,6 +12,7 @@ bool IsKnownType(std::uint8_t type) {
     case FrameType::Start:
     case FrameType::Line:
     case FrameType::EndOfInput:
+    case FrameType::Channel:
     case FrameType::Loaded:
     case FrameType::Output:
     case FrameType::Debug:

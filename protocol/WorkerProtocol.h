@@ -16,6 +16,9 @@
 //                     '\0' entry routine (the last two may be empty or
 //                     missing: the module's directory, the recorded entry)
 //   worker: Loaded    "" when the module is loaded, else the error text
+//   server: Channel   (optional, DirectChannel.h) the value bound as 4 bytes;
+//                     the first byte carries a descriptor: the run's frames
+//                     go over it, each value cut to the bound with CutMark
 //   server: Start     (nothing more when the load failed: the worker exits)
 //   worker: any number of Output, Debug, Event and NeedLine frames; after
 //           each NeedLine the worker sends nothing until the server answers
@@ -56,6 +59,7 @@ enum class FrameType : std::uint8_t {
   Start = 2,
   Line = 3,
   EndOfInput = 4,
+  Channel = 5,
   // worker to server
   Loaded = 10,
   Output = 11,
