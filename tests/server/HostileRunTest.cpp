@@ -16,8 +16,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "PrivateBus.h"
-#include "ServerTestSupport.h"
+#include "OwnServerTest.h"
 
 namespace kvq::test {
 namespace {
@@ -82,38 +81,14 @@ class EventSpy : public QObject {
   QStringList events_;
 };
 
-class HostileRunTest : public ::testing::Test {
+class HostileRunTest : public OwnServerTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(bus_.Running());
-    bus_.UseInThisProcess();
-  }
-  void TearDown() override {
-    if (server_.state() != QProcess::NotRunning) {
-      server_.terminate();
-      server_.waitForFinished(5000);
-    }
-  }
-  // A server of our own with these options, instead of an activated one.
-  void StartServer(const QStringList& options) {
-    QProcessEnvironment environment = bus_.Environment();
-    // AddressSanitizer holds freed memory back (256 MB by default), which
-    // would read as growth in a sanitizer build.
-    environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":quarantine_size_mb=4");
-    server_.setProcessEnvironment(environment);
-    server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server_.start(OSTREL_SERVER, options);
-    ASSERT_TRUE(WaitFor([&] { return bus_.ServerPid() != 0; }));
-  }
-  qint64 ServerPid() const { return server_.processId(); }
   // A python-dbus client; the test is skipped without python3-dbus.
   void StartHostileClient(QProcess& client, const QStringList& arguments) {
     client.setProcessEnvironment(bus_.Environment());
     client.start(HOSTILE_PYTHON, QStringList{HOSTILE_CLIENT} + arguments);
   }
 
-  PrivateBus bus_;
-  QProcess server_;
   Client bystander_;
 };
 

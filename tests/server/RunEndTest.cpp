@@ -10,8 +10,7 @@
 #include <QFile>
 #include <QProcess>
 
-#include "PrivateBus.h"
-#include "ServerTestSupport.h"
+#include "OwnServerTest.h"
 
 namespace kvq::test {
 namespace {
@@ -41,29 +40,7 @@ QStringList DescriptorsOf(qint64 pid) {
       .entryList(QDir::NoDotAndDotDot | QDir::System, QDir::Name);
 }
 
-class RunEndTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(bus_.Running());
-    bus_.UseInThisProcess();
-  }
-  void TearDown() override {
-    if (server_.state() != QProcess::NotRunning) {
-      server_.terminate();
-      server_.waitForFinished(5000);
-    }
-  }
-  void StartServer(const QStringList& options) {
-    server_.setProcessEnvironment(bus_.Environment());
-    server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server_.start(OSTREL_SERVER, options);
-    ASSERT_TRUE(WaitFor([&] { return bus_.ServerPid() != 0; }));
-  }
-  qint64 ServerPid() const { return server_.processId(); }
-
-  PrivateBus bus_;
-  QProcess server_;
-};
+using RunEndTest = OwnServerTest;
 
 TEST_F(RunEndTest, LargeValuesArriveWholeAndTheRunGoesOn) {
   StartServer({"--idle-seconds", "30"});
