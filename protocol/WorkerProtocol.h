@@ -52,6 +52,10 @@ constexpr std::size_t kFrameHeaderSize = 5;
 // What a receiver keeps of one value by default: what a bus message
 // carries comfortably.
 constexpr std::size_t kDefaultMaxValueBytes = 16u << 20;
+// The worker's exit status when the client of its direct channel took
+// nothing for the server's client time (the channel's send timeout): the
+// run ends as that of a client that reads no events on the bus.
+constexpr int kWorkerExitClientStalled = 72;
 
 enum class FrameType : std::uint8_t {
   // server to worker

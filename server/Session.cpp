@@ -1,6 +1,7 @@
 #include "Session.h"
 
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <QDBusPendingCallWatcher>
@@ -171,6 +172,11 @@ std::variant<int, RefusedCall> Session::OpenChannel() {
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
     return RefusedCall{"ChannelRefused", QStringLiteral("cannot make a direct channel: %1")
                                              .arg(QString::fromLocal8Bit(strerror(errno)))};
+  // A client that takes nothing for the client time ends its run, as on
+  // the bus: the worker's send times out (the option belongs to the
+  // socket, which the worker shares).
+  timeval stalled{settings_.clientSeconds, 0};
+  setsockopt(ends[1], SOL_SOCKET, SO_SNDTIMEO, &stalled, sizeof stalled);
   // The worker cuts a value over the bound itself: no server reads it.
   const bool handed = worker_->SendWithDescriptor(FrameType::Channel,
                                                   EncodeStatus(settings_.maxValueBytes), ends[1]);
@@ -320,6 +326,8 @@ QString Session::EndOfRunText(const WorkerExit& exit) const {
         .arg(kEndCrashed)
         .arg(exit.code)
         .arg(QString::fromLocal8Bit(strsignal(exit.code)));
+  if (channelOpen_ && exit.code == kWorkerExitClientStalled)
+    return QStringLiteral("%1 for %2 s").arg(kEndNotReading).arg(settings_.clientSeconds);
   return QStringLiteral("%1 with code %2").arg(kEndExited).arg(exit.code);
 }
 

@@ -65,6 +65,8 @@ class Channel {
     while (left > 0) {
       ssize_t sent = send(fd_, data, left, MSG_NOSIGNAL);
       if (sent < 0 && errno == EINTR) continue;
+      // The send timeout the server set on a direct channel ran out.
+      if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) _exit(kWorkerExitClientStalled);
       if (sent <= 0) _exit(exitWhenGone_);
       data += sent;
       left -= static_cast<std::size_t>(sent);

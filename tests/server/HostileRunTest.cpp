@@ -169,26 +169,30 @@ TEST_F(HostileRunTest, LoadsThatDoNotReturnFailInTimeOrEndWithFinish) {
   EXPECT_GE(BystanderRunMs(bystander_), 0);
 }
 
+// On the bus, and over a direct channel the client never reads either.
 TEST_F(HostileRunTest, ClientThatNeverReadsHoldsItsModuleBackAndLosesItsRun) {
   StartServer({"--idle-seconds", "30", "--client-seconds", "3"});
-  EventSpy spy(bus_.Address());
-  ASSERT_TRUE(spy.Connected());
-  qint64 busKb = ResidentKb(bus_.DaemonPid());
-  QProcess silent;
-  StartHostileClient(silent, {"silent", MODULE_BIGEVENT});
-  ASSERT_TRUE(silent.waitForReadyRead(10000));
-  ASSERT_TRUE(WaitFor([&] { return silent.readAll().contains("continue: ok"); }));
-  Pass(1000);
-  EXPECT_GE(BystanderRunMs(bystander_), 0);
-  EXPECT_LT(ResidentKb(bus_.DaemonPid()) - busKb, 24 * 1024) << "events in flight unbounded";
-  EXPECT_TRUE(WaitFor([&] { return WorkersOf(ServerPid()) == 0; }))
-      << "the run of a client that does not read goes on";
-  EXPECT_TRUE(
-      WaitFor([&] { return spy.Saw("End_Of_Run: ended: the client took no events for 3 s"); }));
-  EXPECT_EQ(silent.state(), QProcess::Running);
-  silent.kill();
-  silent.waitForFinished(5000);
-  EXPECT_GE(BystanderRunMs(bystander_), 0);
+  for (const char* mode : {"silent", "silent-channel"}) {
+    SCOPED_TRACE(mode);
+    EventSpy spy(bus_.Address());
+    ASSERT_TRUE(spy.Connected());
+    qint64 busKb = ResidentKb(bus_.DaemonPid());
+    QProcess silent;
+    StartHostileClient(silent, {mode, MODULE_BIGEVENT});
+    ASSERT_TRUE(silent.waitForReadyRead(10000));
+    ASSERT_TRUE(WaitFor([&] { return silent.readAll().contains("continue: ok"); }));
+    Pass(1000);
+    EXPECT_GE(BystanderRunMs(bystander_), 0);
+    EXPECT_LT(ResidentKb(bus_.DaemonPid()) - busKb, 24 * 1024) << "events in flight unbounded";
+    EXPECT_TRUE(WaitFor([&] { return WorkersOf(ServerPid()) == 0; }))
+        << "the run of a client that does not read goes on";
+    EXPECT_TRUE(
+        WaitFor([&] { return spy.Saw("End_Of_Run: ended: the client took no events for 3 s"); }));
+    EXPECT_EQ(silent.state(), QProcess::Running);
+    silent.kill();
+    silent.waitForFinished(5000);
+    EXPECT_GE(BystanderRunMs(bystander_), 0);
+  }
 }
 
 TEST_F(HostileRunTest, OversizedCallIsRefusedAndTheServerListensOn) {

@@ -6,6 +6,8 @@ hostile_client.py oversized BYTES   calls a member that does not exist and
     one line per answer.
 hostile_client.py silent MODULE     loads MODULE, starts its run, then never
     reads its connection again (no main loop runs).
+hostile_client.py silent-channel MODULE   the same with the run's direct
+    channel opened: the channel is never read either.
 hostile_client.py property          reads ElapsedTime with and without the
     interface argument; prints "elapsed: WITH WITHOUT".
 hostile_client.py leavers N MODULE  N clients, one after the other, each on a
@@ -48,9 +50,13 @@ def oversized(size):
     print("ping:", call(bus, "Ping", "", (), "org.freedesktop.DBus.Peer"), flush=True)
 
 
-def silent(module):
+def silent(module, channel=False):
     bus = dbus.SessionBus()
     print("load:", call(bus, "LoadDll", "ss", (module, "")), flush=True)
+    if channel:
+        held = bus.call_blocking(SERVICE, PATH, "org.kvq.Ostrel.Extensions", "OpenChannel", "",
+                                 (), timeout=60).take()
+        print("channel:", held >= 0, flush=True)
     print("continue:", call(bus, "Continue", "", ()), flush=True)
     while True:
         time.sleep(3600)
@@ -95,4 +101,4 @@ if __name__ == "__main__":
     elif sys.argv[1] == "leavers":
         leavers(int(sys.argv[2]), sys.argv[3])
     else:
-        silent(sys.argv[2])
+        silent(sys.argv[2], sys.argv[1] == "silent-channel")
