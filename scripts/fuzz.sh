@@ -45,18 +45,39 @@ for case in tests/golden/cases/proj-*/ tests/golden/cases/gen-*/; do
   } > "$seeds/project/seed$n"
 done
 
+# A failure shows its sanitizer report and the failing inputs in full, so
+# that a log from CI is enough to reproduce it.
+report() {
+  grep -n -A60 -m1 -E '^==[0-9]+==|deadly signal|ERROR: libFuzzer' "$1" || tail -80 "$1"
+  for crash in "$build"/crash-*; do
+    [ -f "$crash" ] || continue
+    echo "--- $crash (base64)"
+    base64 "$crash"
+  done
+}
+
 status=0
 for target in run project; do
   fuzzer=$build/fuzz/convertor_${target}_fuzzer
   regressions=fuzz/regressions/$target
   mkdir -p "$regressions"
   echo "--- replaying $regressions and the seeds"
-  "$fuzzer" -runs=0 -timeout=10 "$regressions" "$seeds/$target" 2>&1 | tail -2 || status=1
+  log=$build/replay-$target.log
+  if ! "$fuzzer" -runs=0 -timeout=10 "$regressions" "$seeds/$target" >"$log" 2>&1; then
+    status=1
+    report "$log"
+  fi
+  tail -2 "$log"
   corpus=$build/corpus/$target
   mkdir -p "$corpus"
   echo "--- fuzzing $target for ${seconds}s"
-  "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
-    -artifact_prefix="$build/crash-$target-" "$corpus" "$seeds/$target" 2>&1 | tail -3 || status=1
+  log=$build/fuzz-$target.log
+  if ! "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+    -artifact_prefix="$build/crash-$target-" "$corpus" "$seeds/$target" >"$log" 2>&1; then
+    status=1
+    report "$log"
+  fi
+  tail -3 "$log"
 done
 if [ $status -ne 0 ]; then
   echo "fuzzing found a failing input: see $build/crash-*; keep it in fuzz/regressions/ once fixed"

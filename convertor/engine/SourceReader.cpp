@@ -442,8 +442,10 @@ void SourceReader::KeepOpenConstantEnd(const std::string& raw, std::string& prep
   if (openedAt != std::string::npos && RemoveBlanksBefore(prepared, openedAt, growth) == growth)
     return;
   // A FORMAT is copied as written: its double-quoted constant may keep its
-  // quotes, and so its end, when nothing before it moved.
-  if (formatStatement_ && openQuote_ == Quote::Double && openedAt == opened.raw) {
+  // quotes, and so its end, when it opens on this line and nothing before it
+  // moved. One opened on an earlier line has already been changed there.
+  if (formatStatement_ && openQuote_ == Quote::Double && openedAt != std::string::npos &&
+      openedAt == opened.raw) {
     prepared = before;
     prepared.append(raw, opened.raw, std::string::npos);
     TrimTrailingBlanks(prepared);

@@ -314,6 +314,11 @@ TEST_F(SourceReaderTest, AFormatConstantWithNoBlankToGiveKeepsItsDoubleQuotes) {
                    "     &IT''S", "     &'"}));
   ASSERT_EQ(h.output.warnings.size(), 1u) << "only the assignment's constant changes";
   EXPECT_TRUE(h.output.warnings[0].starts_with("MAIN.FOR:4: a character constant continued"));
+  // A constant opened on an earlier line was changed there: it is warned of.
+  EXPECT_EQ(Read(CrLf({"  300 FORMAT(\"AB", "     1IT'S", "     1\")"})),
+            (Lines{"  300 FORMAT('AB", "     1IT''S", "     1')"}));
+  ASSERT_EQ(h.output.warnings.size(), 2u);
+  EXPECT_TRUE(h.output.warnings[1].starts_with("MAIN.FOR:2: a character constant continued"));
 }
 
 TEST_F(SourceReaderTest, ATrailingCommentDoesNotHideTheContinuationMark) {
