@@ -2,8 +2,8 @@
 # Linux user looks for it (GNUInstallDirs):
 #   bin/                 convertor, zxrun, ostrel, ostrel-run, kestrin
 #   libexec/ostrel/      ostrel-worker (started by the server only)
+#   libexec/convertor/   convertor-window (started by convertor only)
 #   lib/                 libzentrix.a, libzentrix.so, libzentrix_mpi.a
-#   lib/convertor/convertor-window.so        the converter's window
 #   lib/kestrin/Converted_Minuit/Minuit.so   Kestrin's module
 #   lib/cmake/Zentrix/   the package: find_package(Zentrix)
 #   lib/pkgconfig/       zentrix.pc, zentrix-mpi.pc
@@ -17,14 +17,15 @@
 #   share/dbus-1/interfaces/  the server's interface description
 #   share/doc/convertor/examples/ostrel_client.py   a client in Python
 #   share/doc/convertor/ copyright (GPL-3+) and changelog
+#   share/lintian/overrides/convertor   why convertor is linked statically
 set(ZENTRIX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Zentrix)
 
 set(man_pages convertor.1)
 # The generated files name installed folders, known only when installing
 # (cmake --install --prefix, cpack): "template|destination[|gzip]".
 set(generated_files)
-if(TARGET convertor_window_plugin)
-  install(TARGETS convertor_window_plugin LIBRARY DESTINATION ${CONVERTOR_WINDOW_INSTALL_DIR})
+if(TARGET convertor_window_program)
+  install(TARGETS convertor_window_program RUNTIME DESTINATION ${CONVERTOR_WINDOW_INSTALL_DIR})
 endif()
 if(NOT TARGET zentrix)
   install(TARGETS convertor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -107,6 +108,8 @@ foreach(page ${man_pages})
 endforeach()
 set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/convertor)
 install(FILES docs/debian/copyright DESTINATION ${doc_dir})
+install(FILES docs/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+  RENAME convertor)
 list(APPEND generated_files "${PROJECT_SOURCE_DIR}/docs/debian/changelog|${doc_dir}/changelog.gz|gzip")
 
 install(CODE "

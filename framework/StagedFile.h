@@ -38,8 +38,8 @@ class StagedFile {
   // Replaces bytes written earlier, at offset from the file's start (a
   // label or a line of the same length settled later).
   void WriteAt(std::uint64_t offset, std::string_view bytes);
-  // Puts the written data on the disk and closes the temporary; false
-  // (errno set, the temporary removed) when a write or the close failed.
+  // Closes the temporary; false (errno set, the temporary removed) when a
+  // write or the close failed.
   // A run seals all its outputs before it renames any.
   bool Seal();
   // Seals the temporary when that is not done yet and renames it over the

@@ -87,6 +87,8 @@ struct RunResult {
   // The destination could not be written out (a full disk): no source
   // problem, so a project conversion writes none of its files.
   bool writeFailed = false;
+  // A fault of the converter itself stopped the run; the message says so.
+  bool internalFault = false;
   // With keepDestinationStaged: the written destination, to be committed,
   // and the companion file when the source held conditionals.
   StagedFile destination;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 
 #include "OutputConflicts.h"
 #include "PathLookup.h"
@@ -107,6 +108,14 @@ RunResult ConversionRun::Run() {
     result.message = "convertor: " + error.path + ": a line is longer than " +
                      std::to_string(kMaxSourceLineBytes) +
                      " bytes (is it a Fortran source?); nothing was written";
+    return result;
+  } catch (const std::exception& fault) {
+    // A fault of ours must not cost the user the destination or a crash.
+    CloseAll();
+    result.internalFault = true;
+    result.message = "convertor: " + job_.shownSource +
+                     ": the conversion stopped on an internal error (" + fault.what() +
+                     "); nothing was written. Please report it with the source";
     return result;
   }
   EchoInputLines();

@@ -38,6 +38,9 @@ OutputFile::~OutputFile() {
 bool OutputFile::Create(const std::string& path, LinkPolicy links) {
   Discard();
   buffer_.clear();
+  // Room for a flush's worth and the line that passes it, taken at once:
+  // growing by doubling would copy the text and touch twice the memory.
+  buffer_.reserve(kFlushSize + kFlushSize / 4);
   flushed_ = 0;
   handlerJumps_.clear();
   return file_.Create(path, links);

@@ -82,7 +82,7 @@ class OutputFile : public OutputChannel {
   void Flush();
 
   // Lines are collected and written in large pieces.
-  static constexpr std::size_t kFlushSize = 1 << 20;
+  static constexpr std::size_t kFlushSize = 1 << 14;
   // Lines the observer gets at a time.
   static constexpr std::size_t kEchoBatch = 256;
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "CharacterClass.h"
@@ -11,24 +12,16 @@
 namespace kvq {
 
 namespace {
-constexpr std::size_t kBufferSize = 1 << 16;
+constexpr std::size_t kBufferSize = 1 << 14;
 }
 
 bool SourceFile::Open(const std::string& path) {
   Close();
   // A FIFO or a device as source or INCLUDE file would block the open.
-  int fd = OpenRegularFile(path);
-  if (fd < 0) return false;
-  std::FILE* file = ::fdopen(fd, "rb");
-  if (!file) {
-    ::close(fd);
-    return false;
-  }
-  file_ = file;
+  fd_ = OpenRegularFile(path);
+  if (fd_ < 0) return false;
   path_ = path;
-  if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
-  begin_ = end_ = 0;
-  ctrlZ_ = false;
+  AllocateBuffer();
   return true;
 }
 
@@ -38,14 +31,19 @@ void SourceFile::OpenText(std::string bytes) {
   memory_ = std::move(bytes);
   memoryAt_ = 0;
   path_.clear();
-  if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
+  AllocateBuffer();
+}
+
+void SourceFile::AllocateBuffer() {
+  // Every byte is read into it before it is looked at: no need to clear it.
+  if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
   begin_ = end_ = 0;
   ctrlZ_ = false;
 }
 
 void SourceFile::Close() {
-  if (file_) std::fclose(file_);
-  file_ = nullptr;
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
   inMemory_ = false;
   memory_.clear();
 }
@@ -58,8 +56,11 @@ bool SourceFile::Fill() {
     memoryAt_ += end_;
     return end_ > 0;
   }
-  end_ = std::fread(buffer_.get(), 1, kBufferSize, file_);
-  if (end_ == 0 && std::ferror(file_)) throw SourceReadError{path_};
+  ssize_t got;
+  do got = ::read(fd_, buffer_.get(), kBufferSize);
+  while (got < 0 && errno == EINTR);
+  if (got < 0) throw SourceReadError{path_};
+  end_ = static_cast<std::size_t>(got);
   return end_ > 0;
 }
 

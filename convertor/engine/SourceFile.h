@@ -4,7 +4,6 @@
 // line-feed line ends are accepted. A Ctrl-Z ends the file's data.
 #pragma once
 
-#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -22,7 +21,7 @@ class SourceFile {
   // Reads the given bytes instead of a file.
   void OpenText(std::string bytes);
   void Close();
-  bool IsOpen() const { return file_ != nullptr || inMemory_; }
+  bool IsOpen() const { return fd_ >= 0 || inMemory_; }
   // A bare line feed ends a line too (sources written on Unix).
   void AcceptLineFeedEnds(bool accept) { lineFeedEnds_ = accept; }
 
@@ -34,9 +33,10 @@ class SourceFile {
   void ReadLine(std::string& line);
 
  private:
-  bool Fill();  // refills the buffer; false at end of file
+  void AllocateBuffer();  // once per reader; the read position starts again
+  bool Fill();            // refills the buffer; false at end of file
 
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
   std::string path_;
   std::unique_ptr<char[]> buffer_;
   std::size_t begin_ = 0;

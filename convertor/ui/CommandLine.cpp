@@ -124,7 +124,8 @@ std::string CheckArgumentForm(const ParamList& params, const ConsoleStreams& str
       std::string error = SettingError(params.Original(i));
       if (!error.empty()) return error;
       std::string problem = SettingProblem(params.Original(i));
-      if (!problem.empty()) std::fprintf(streams.err, "convertor: warning: %s\n", problem.c_str());
+      if (!problem.empty() && !streams.settingsWarned)
+        std::fprintf(streams.err, "convertor: warning: %s\n", problem.c_str());
     } else {
       files.push_back(params.Original(i));
     }

@@ -19,6 +19,9 @@ struct ConsoleStreams {
   std::FILE* err = stderr;
   std::FILE* in = stdin;
   bool interactive = false;  // standard input is a terminal
+  // The program that handed its run over to this one warned of the
+  // settings already.
+  bool settingsWarned = false;
 };
 
 class ConsoleUserInterface;

@@ -1,14 +1,19 @@
 #include "WindowStart.h"
 
-#include <cstdlib>
+#include <unistd.h>
 
-#include "WindowPlugin.h"
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
 
 namespace kvq {
 
 namespace {
 
 constexpr int kExitUsage = 2;
+constexpr char kHandedOver[] = "KVQ_CONVERTOR_HANDED_OVER";
 constexpr char kWithoutWindow[] =
     "To convert without the window: convertor [KEY=value ...] SOURCE DEST; see convertor --help\n";
 
@@ -17,9 +22,22 @@ bool IsSet(const char* name) {
   return value && *value;
 }
 
-void SayWindowMissing(const WindowPlugin& plugin, std::FILE* err) {
-  std::fprintf(err, "convertor: the window cannot be shown: %s\n%s", plugin.error.c_str(),
-               kWithoutWindow);
+// The folder of the running program, empty when the system does not say.
+std::string ProgramFolder() {
+  std::string self(4096, '\0');
+  ssize_t length = ::readlink("/proc/self/exe", self.data(), self.size());
+  if (length <= 0 || static_cast<std::size_t>(length) >= self.size()) return {};
+  self.resize(static_cast<std::size_t>(length));
+  std::size_t slash = self.rfind('/');
+  return slash == std::string::npos ? std::string() : self.substr(0, slash);
+}
+
+// Beside the program (a build tree), then where an installation puts it.
+std::vector<std::string> WindowProgramCandidates() {
+  std::string folder = ProgramFolder();
+  if (folder.empty()) return {};
+  return {folder + "/" CONVERTOR_WINDOW_PROGRAM_NAME,
+          folder + "/" CONVERTOR_WINDOW_PROGRAM_RELATIVE};
 }
 
 }  // namespace
@@ -32,30 +50,46 @@ bool HasDisplay() {
   return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM");
 }
 
-int StartWindow(int& argc, char** argv, std::FILE* err) {
-  if (!HasDisplay()) {
-    std::fprintf(err,
-                 "convertor: no display to show the window on (DISPLAY, WAYLAND_DISPLAY and "
-                 "QT_QPA_PLATFORM are unset)\n%s",
-                 kWithoutWindow);
-    return kExitUsage;
-  }
-  WindowPlugin plugin = LoadWindowPlugin();
-  if (!plugin.Loaded()) {
-    SayWindowMissing(plugin, err);
-    return kExitUsage;
-  }
-  return plugin.run(&argc, argv);
+void SayNoDisplay(std::FILE* err) {
+  std::fprintf(err,
+               "convertor: no display to show the window on (DISPLAY, WAYLAND_DISPLAY and "
+               "QT_QPA_PLATFORM are unset)\n%s",
+               kWithoutWindow);
 }
 
-std::unique_ptr<BatchFrontEnd> OpenWindowFrontEnd(ProgramState& state, int& argc, char** argv,
-                                                  std::FILE* err) {
-  WindowPlugin plugin = LoadWindowPlugin();
-  if (!plugin.Loaded()) {
-    SayWindowMissing(plugin, err);
-    return nullptr;
+void HandOverToWindow(char** argv, std::FILE* err) {
+  std::vector<std::string> candidates = WindowProgramCandidates();
+  std::string reason;
+  for (const std::string& program : candidates) {
+    if (::access(program.c_str(), F_OK) != 0) continue;
+    // What is buffered would be lost with the process image.
+    std::fflush(nullptr);
+    ::setenv(kHandedOver, "1", 1);
+    ::execv(program.c_str(), argv);
+    ::unsetenv(kHandedOver);
+    reason = program + ": " + std::strerror(errno);
+    break;
   }
-  return std::unique_ptr<BatchFrontEnd>(plugin.open(&state, &argc, argv));
+  if (reason.empty())
+    reason = "the window is not installed (looked for " +
+             (candidates.empty() ? std::string(CONVERTOR_WINDOW_PROGRAM_NAME) : candidates.back()) +
+             ")";
+  std::fprintf(err, "convertor: the window cannot be shown: %s\n%s", reason.c_str(),
+               kWithoutWindow);
+}
+
+bool TakeHandedOverMark() {
+  bool handedOver = IsSet(kHandedOver);
+  ::unsetenv(kHandedOver);  // not for the programs it starts
+  return handedOver;
+}
+
+int StartWindow(char** argv, std::FILE* err) {
+  if (!HasDisplay())
+    SayNoDisplay(err);
+  else
+    HandOverToWindow(argv, err);
+  return kExitUsage;
 }
 
 }  // namespace kvq

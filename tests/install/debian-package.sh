@@ -42,7 +42,7 @@ zcat "$usr/share/man/man1/convertor.1.gz" | grep -q -- "-I/usr/include/zentrix" 
 if [ -x "$usr/bin/ostrel" ]; then
   [ -x "$usr/libexec/ostrel/ostrel-worker" ] && [ ! -e "$usr/bin/ostrel-worker" ] ||
     fail "ostrel-worker is not under /usr/libexec/ostrel alone"
-  [ -n "$(find "$usr/lib" -name convertor-window.so)" ] || fail "the window plugin is missing"
+  [ -x "$usr/libexec/convertor/convertor-window" ] || fail "the window program is missing"
   grep -qx "Exec=/usr/bin/ostrel" "$usr/share/dbus-1/services/org.kvq.Ostrel.service" ||
     fail "service file: $(cat "$usr/share/dbus-1/services/org.kvq.Ostrel.service")"
   unit=$root/usr/lib/systemd/user/ostrel.service
