@@ -48,9 +48,10 @@ bool MayReplace(UserInterface& ui, const std::string& chosen) {
   std::string path = AbsolutePath(chosen);
   if (!PathExists(path)) return true;
   if (MayReplaceDestination(path)) return ui.AskYesNo(chosen + " already exists.\rReplace it?");
-  return ui.AskYesNo(chosen + " is no output of the converter (its first line is not " +
+  // The mark stands on a line of its own: a dialog would wrap it after "!".
+  return ui.AskYesNo(chosen + " is no output of the converter: its first line is not\r" +
                      std::string(kFirstOutputLine) +
-                     "): it may be a source.\rReplace it all the same?");
+                     "\rIt may be a source. Replace it all the same?");
 }
 
 // The destination, proposed beside the source; asked for again when the
