@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kvq {
@@ -32,12 +33,21 @@ std::string ProgramFolder() {
   return slash == std::string::npos ? std::string() : self.substr(0, slash);
 }
 
+// The path of relative, a path from folder that may begin with "../".
+std::string FromFolder(std::string folder, std::string_view relative) {
+  while (relative.starts_with("../") && !folder.empty()) {
+    folder.resize(folder.rfind('/'));
+    relative.remove_prefix(3);
+  }
+  return folder + "/" + std::string(relative);
+}
+
 // Beside the program (a build tree), then where an installation puts it.
 std::vector<std::string> WindowProgramCandidates() {
   std::string folder = ProgramFolder();
   if (folder.empty()) return {};
-  return {folder + "/" CONVERTOR_WINDOW_PROGRAM_NAME,
-          folder + "/" CONVERTOR_WINDOW_PROGRAM_RELATIVE};
+  return {FromFolder(folder, CONVERTOR_WINDOW_PROGRAM_NAME),
+          FromFolder(folder, CONVERTOR_WINDOW_PROGRAM_RELATIVE)};
 }
 
 }  // namespace
