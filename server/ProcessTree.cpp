@@ -18,9 +18,14 @@ namespace {
 // which hands their children to the stopped root.
 constexpr int kKillRounds = 200;
 
+// A process still starting children while its tree is being stopped is
+// chased this many rounds.
+constexpr int kStopRounds = 50;
+
 struct ProcessLook {
   pid_t parent = 0;
   bool zombie = false;
+  bool stopped = false;
 };
 
 // Parent and state from /proc/PID/stat; the name in parentheses may hold
@@ -40,6 +45,7 @@ bool LookAt(pid_t pid, ProcessLook& look) {
   if (!close || std::sscanf(close + 1, " %c %d", &state, &parent) != 2) return false;
   look.parent = parent;
   look.zombie = state == 'Z' || state == 'X';
+  look.stopped = state == 'T';
   return true;
 }
 
@@ -66,14 +72,16 @@ std::vector<pid_t> ChildrenOf(pid_t parent, bool zombies) {
   return children;
 }
 
-// The living processes below root, each after its parent.
-std::vector<pid_t> LivingDescendantsOf(pid_t root) {
+// The living processes below root, each after its parent; with
+// runningOnly, those not stopped (the stopped are still searched below).
+std::vector<pid_t> LivingDescendantsOf(pid_t root, bool runningOnly = false) {
   const std::map<pid_t, ProcessLook> processes = AllProcesses();
   std::vector<pid_t> found{root};
   for (std::size_t next = 0; next < found.size(); ++next)
     for (const auto& [pid, look] : processes)
       if (look.parent == found[next] && !look.zombie) found.push_back(pid);
   found.erase(found.begin());
+  if (runningOnly) std::erase_if(found, [&](pid_t pid) { return processes.at(pid).stopped; });
   return found;
 }
 
@@ -100,6 +108,22 @@ void KillDescendants(pid_t root) {
     for (pid_t pid : living) kill(pid, SIGKILL);
     PauseAMillisecond();
   }
+}
+
+void StopTree(pid_t root) {
+  kill(root, SIGSTOP);
+  for (int round = 0; round < kStopRounds; ++round) {
+    std::vector<pid_t> running = LivingDescendantsOf(root, true);
+    if (running.empty()) return;
+    for (pid_t pid : running) kill(pid, SIGSTOP);
+    PauseAMillisecond();
+  }
+}
+
+void ContinueTree(pid_t root) {
+  // Below first: root finds its children as it left them.
+  for (pid_t pid : LivingDescendantsOf(root)) kill(pid, SIGCONT);
+  kill(root, SIGCONT);
 }
 
 void KillTree(pid_t root) {

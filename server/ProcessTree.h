@@ -23,6 +23,14 @@ std::vector<pid_t> ZombieChildrenOf(pid_t parent);
 // Does not wait for anything but a few rounds of the kernel's bookkeeping.
 void KillDescendants(pid_t root);
 
+// Stops root and everything below it (SIGSTOP), root first, so that it
+// starts nothing meanwhile; what is still being started is chased a few
+// rounds of the kernel's bookkeeping.
+void StopTree(pid_t root);
+
+// Lets root and everything below it go on (SIGCONT).
+void ContinueTree(pid_t root);
+
 // Kills root and everything below it; the caller reaps root.
 void KillTree(pid_t root);
 

@@ -182,11 +182,11 @@ void WorkerProcess::UpdateNotifiers() {
 }
 
 void WorkerProcess::Suspend() {
-  if (pid_ > 0 && !ended_) kill(pid_, SIGSTOP);
+  if (pid_ > 0 && !ended_) StopTree(pid_);
 }
 
 void WorkerProcess::Resume() {
-  if (pid_ > 0 && !ended_) kill(pid_, SIGCONT);
+  if (pid_ > 0 && !ended_) ContinueTree(pid_);
 }
 
 void WorkerProcess::Kill() {

@@ -46,6 +46,7 @@ class WorkerProcess : public QObject {
   // Flow control: while false nothing is read from the worker (socket and
   // pipe), whose next write then blocks.
   void SetReading(bool reading);
+  // Pause and Continue: the worker and every process its run started.
   void Suspend();
   void Resume();
   // Kills the worker and every process its run started; Ended follows

@@ -35,6 +35,23 @@ int Sleepers(const char* seconds) {
   return found;
 }
 
+// The state letters (/proc/PID/stat) of the processes that run "sleep
+// SECONDS".
+QString SleeperStates(const char* seconds) {
+  const QByteArray wanted = QByteArray("sleep") + '\0' + seconds + '\0';
+  QString states;
+  for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+    QFile command("/proc/" + entry + "/cmdline");
+    if (!command.open(QIODevice::ReadOnly) || !command.readAll().endsWith(wanted)) continue;
+    QFile stat("/proc/" + entry + "/stat");
+    if (!stat.open(QIODevice::ReadOnly)) continue;
+    QByteArray text = stat.readAll();
+    int close = text.lastIndexOf(')');
+    if (close >= 0 && close + 2 < text.size()) states += QChar(text[close + 2]);
+  }
+  return states;
+}
+
 QStringList DescriptorsOf(qint64 pid) {
   return QDir(QStringLiteral("/proc/%1/fd").arg(pid))
       .entryList(QDir::NoDotAndDotDot | QDir::System, QDir::Name);
@@ -136,6 +153,25 @@ TEST_F(RunEndTest, ChildThatLeftTheSessionEndsWithTheRun) {
     ASSERT_TRUE(server_.waitForFinished(10000));
     EXPECT_TRUE(WaitFor([&] { return Sleepers("322") == 0; })) << "left after signal " << signal;
   }
+}
+
+// Pause holds what the run started too, even a child in a session of its
+// own, and Continue lets it go on.
+TEST_F(RunEndTest, PauseHoldsTheChildrenOfTheRun) {
+  StartServer({"--idle-seconds", "30"});
+  Client client;
+  ASSERT_EQ(client.Load(MODULE_FORKER), "");
+  client.server->Continue();
+  ASSERT_TRUE(WaitFor([&] { return SleeperStates("322") == "S"; })) << "the child did not start";
+  client.server->Pause();
+  EXPECT_TRUE(WaitFor([&] { return SleeperStates("322") == "T"; }))
+      << SleeperStates("322").toStdString();
+  client.server->Continue();
+  EXPECT_TRUE(WaitFor([&] { return SleeperStates("322") == "S"; }))
+      << SleeperStates("322").toStdString();
+  client.server->Finish();
+  ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
+  EXPECT_TRUE(WaitFor([&] { return SleeperStates("322").isEmpty(); }));
 }
 
 // Each property read is answered for its own reader, and a client that
