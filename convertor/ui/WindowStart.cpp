@@ -36,7 +36,8 @@ std::string ProgramFolder() {
 // The path of relative, a path from folder that may begin with "../".
 std::string FromFolder(std::string folder, std::string_view relative) {
   while (relative.starts_with("../") && !folder.empty()) {
-    folder.resize(folder.rfind('/'));
+    std::size_t slash = folder.rfind('/');
+    folder.resize(slash == std::string::npos ? 0 : slash);
     relative.remove_prefix(3);
   }
   return folder + "/" + std::string(relative);
@@ -76,8 +77,9 @@ void HandOverToWindow(char** argv, std::FILE* err) {
     std::fflush(nullptr);
     ::setenv(kHandedOver, "1", 1);
     ::execv(program.c_str(), argv);
+    int error = errno;
     ::unsetenv(kHandedOver);
-    reason = program + ": " + std::strerror(errno);
+    reason = program + ": " + std::strerror(error);
     break;
   }
   if (reason.empty())
