@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <utility>
+#include <vector>
 
 #include "PrivateBus.h"
 #include "ServerTestSupport.h"
@@ -28,6 +30,7 @@ class OwnServerTest : public ::testing::Test {
     // AddressSanitizer holds freed memory back (256 MB by default), which
     // would read as growth in a sanitizer build.
     environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":quarantine_size_mb=4");
+    for (const auto& [name, value] : environmentAdded_) environment.insert(name, value);
     server_.setProcessEnvironment(environment);
     server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     server_.start(OSTREL_SERVER, options);
@@ -37,6 +40,8 @@ class OwnServerTest : public ::testing::Test {
 
   PrivateBus bus_;
   QProcess server_;
+  // Variables the server and its workers get besides the bus's.
+  std::vector<std::pair<QString, QString>> environmentAdded_;
 };
 
 }  // namespace kvq::test

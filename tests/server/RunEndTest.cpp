@@ -5,6 +5,7 @@
 // property or load and leave at once.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -23,22 +24,10 @@ QString Alphabet(int length) {
   return text;
 }
 
-// The processes of this machine that run "sleep SECONDS" (the modules'
-// children sleep for a time no other process chooses).
-int Sleepers(const char* seconds) {
-  const QByteArray wanted = QByteArray("sleep") + '\0' + seconds + '\0';
-  int found = 0;
-  for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
-    QFile command("/proc/" + entry + "/cmdline");
-    if (command.open(QIODevice::ReadOnly) && command.readAll().endsWith(wanted)) ++found;
-  }
-  return found;
-}
-
-// The state letters (/proc/PID/stat) of the processes that run "sleep
-// SECONDS".
-QString SleeperStates(const char* seconds) {
-  const QByteArray wanted = QByteArray("sleep") + '\0' + seconds + '\0';
+// The state letters (/proc/PID/stat) of the processes of this machine
+// that run "sleep SECONDS"; each test's modules sleep for a time of its own.
+QString SleeperStates(const QString& seconds) {
+  const QByteArray wanted = "sleep" + QByteArray(1, '\0') + seconds.toLatin1() + '\0';
   QString states;
   for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
     QFile command("/proc/" + entry + "/cmdline");
@@ -57,7 +46,19 @@ QStringList DescriptorsOf(qint64 pid) {
       .entryList(QDir::NoDotAndDotDot | QDir::System, QDir::Name);
 }
 
-using RunEndTest = OwnServerTest;
+// The modules' children sleep for times no other process chooses, of this
+// test process's own: tests running side by side count only their own.
+class RunEndTest : public OwnServerTest {
+ protected:
+  void SetUp() override {
+    OwnServerTest::SetUp();
+    environmentAdded_ = {{"BACKGROUND_SECONDS", background_}, {"FORKER_SECONDS", forker_}};
+  }
+  int Sleepers(const QString& seconds) const { return SleeperStates(seconds).size(); }
+
+  const QString background_ = QString::number(2000000 + getpid());
+  const QString forker_ = QString::number(3000000 + getpid());
+};
 
 TEST_F(RunEndTest, LargeValuesArriveWholeAndTheRunGoesOn) {
   StartServer({"--idle-seconds", "30"});
@@ -99,7 +100,7 @@ TEST_F(RunEndTest, RunEndsWhenItsModuleIsDoneWhateverItsChildrenHold) {
   // The background child sleeps 321 s with the module's output pipe.
   ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
   EXPECT_EQ(client.events, (QStringList{"Output:  started", "End_Of_Run: finished"}));
-  EXPECT_TRUE(WaitFor([&] { return Sleepers("321") == 0; })) << "the run's child outlived it";
+  EXPECT_TRUE(WaitFor([&] { return Sleepers(background_) == 0; })) << "the run's child outlived it";
   EXPECT_TRUE(WaitFor([&] { return WorkersOf(ServerPid()) == 0; }));
   EXPECT_LE(DescriptorsOf(ServerPid()).size(), descriptors);
 
@@ -120,11 +121,11 @@ TEST_F(RunEndTest, RunEndsWhenItsModuleIsDoneWhateverItsChildrenHold) {
 // leaving, the server ended by SIGTERM or SIGHUP.
 TEST_F(RunEndTest, ChildThatLeftTheSessionEndsWithTheRun) {
   StartServer({"--idle-seconds", "30"});
-  auto forked = [](Client& client) {
+  auto forked = [this](Client& client) {
     client.events.clear();
     if (client.Load(MODULE_FORKER) != "") return false;
     client.server->Continue();
-    return WaitFor([&] { return client.Saw("Output:  forked") && Sleepers("322") == 1; });
+    return WaitFor([&] { return client.Saw("Output:  forked") && Sleepers(forker_) == 1; });
   };
   Client client;
   ASSERT_TRUE(forked(client));
@@ -132,17 +133,17 @@ TEST_F(RunEndTest, ChildThatLeftTheSessionEndsWithTheRun) {
   client.server->GiveLine("go");
   ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
   EXPECT_EQ(client.events.back(), "End_Of_Run: finished");
-  EXPECT_TRUE(WaitFor([&] { return Sleepers("322") == 0; })) << "left after the module's end";
+  EXPECT_TRUE(WaitFor([&] { return Sleepers(forker_) == 0; })) << "left after the module's end";
 
   ASSERT_TRUE(forked(client));
   client.server->Finish();
   ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
   EXPECT_EQ(client.events.back(), "End_Of_Run: killed by Finish");
-  EXPECT_TRUE(WaitFor([&] { return Sleepers("322") == 0; })) << "left after Finish";
+  EXPECT_TRUE(WaitFor([&] { return Sleepers(forker_) == 0; })) << "left after Finish";
 
   ASSERT_TRUE(forked(client));
   client.server.reset();
-  EXPECT_TRUE(WaitFor([&] { return Sleepers("322") == 0; })) << "left after its client";
+  EXPECT_TRUE(WaitFor([&] { return Sleepers(forker_) == 0; })) << "left after its client";
   EXPECT_TRUE(WaitFor([&] { return WorkersOf(ServerPid()) == 0; }));
 
   for (int signal : {SIGTERM, SIGHUP}) {
@@ -151,7 +152,7 @@ TEST_F(RunEndTest, ChildThatLeftTheSessionEndsWithTheRun) {
     ASSERT_TRUE(forked(next));
     kill(static_cast<pid_t>(ServerPid()), signal);
     ASSERT_TRUE(server_.waitForFinished(10000));
-    EXPECT_TRUE(WaitFor([&] { return Sleepers("322") == 0; })) << "left after signal " << signal;
+    EXPECT_TRUE(WaitFor([&] { return Sleepers(forker_) == 0; })) << "left after signal " << signal;
   }
 }
 
@@ -162,16 +163,16 @@ TEST_F(RunEndTest, PauseHoldsTheChildrenOfTheRun) {
   Client client;
   ASSERT_EQ(client.Load(MODULE_FORKER), "");
   client.server->Continue();
-  ASSERT_TRUE(WaitFor([&] { return SleeperStates("322") == "S"; })) << "the child did not start";
+  ASSERT_TRUE(WaitFor([&] { return SleeperStates(forker_) == "S"; })) << "the child did not start";
   client.server->Pause();
-  EXPECT_TRUE(WaitFor([&] { return SleeperStates("322") == "T"; }))
-      << SleeperStates("322").toStdString();
+  EXPECT_TRUE(WaitFor([&] { return SleeperStates(forker_) == "T"; }))
+      << SleeperStates(forker_).toStdString();
   client.server->Continue();
-  EXPECT_TRUE(WaitFor([&] { return SleeperStates("322") == "S"; }))
-      << SleeperStates("322").toStdString();
+  EXPECT_TRUE(WaitFor([&] { return SleeperStates(forker_) == "S"; }))
+      << SleeperStates(forker_).toStdString();
   client.server->Finish();
   ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
-  EXPECT_TRUE(WaitFor([&] { return SleeperStates("322").isEmpty(); }));
+  EXPECT_TRUE(WaitFor([&] { return SleeperStates(forker_).isEmpty(); }));
 }
 
 // Each property read is answered for its own reader, and a client that
