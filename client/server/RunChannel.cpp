@@ -57,7 +57,6 @@ bool RunChannel::SendLine(const std::optional<QString>& line) {
 }
 
 void RunChannel::SetReading(bool reading) {
-  reading_ = reading;
   if (notifier_) notifier_->setEnabled(reading);
 }
 

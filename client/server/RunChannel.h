@@ -44,7 +44,6 @@ class RunChannel : public QObject {
   int fd_;
   std::unique_ptr<QSocketNotifier> notifier_;
   ostrel::FrameReader frames_;
-  bool reading_ = true;
 };
 
 }  // namespace kvq

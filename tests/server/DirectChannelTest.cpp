@@ -201,18 +201,23 @@ TEST_F(DirectChannelTest, TwoClientsHaveChannelsOfTheirOwn) {
   EXPECT_EQ(second.events.filter("Output: echo").join('|'), "Output: echo: a");
 }
 
+// Runs ECHO with one line and checks that the run stayed on the bus.
+void ExpectEchoOverTheBus(Client& client, const QString& line) {
+  client.script = {line, "end"};
+  ASSERT_EQ(client.Load(MODULE_ECHO), "");
+  EXPECT_FALSE(client.server->Direct());
+  client.server->Continue();
+  ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
+  EXPECT_TRUE(client.Saw("Output: echo: " + line));
+  EXPECT_EQ(client.events.back(), "End_Of_Run: finished");
+}
+
 TEST(DirectChannelFallbackTest, WithoutUnixFdsTheRunStaysOnTheBus) {
   PrivateBus bus(PrivateBus::Activation::ServiceFile, PrivateBus::Transport::Tcp);
   ASSERT_TRUE(bus.Running());
   bus.UseInThisProcess();
   Client client;
-  client.script = {"over the bus", "end"};
-  ASSERT_EQ(client.Load(MODULE_ECHO), "");
-  EXPECT_FALSE(client.server->Direct());
-  client.server->Continue();
-  ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
-  EXPECT_TRUE(client.Saw("Output: echo: over the bus"));
-  EXPECT_EQ(client.events.back(), "End_Of_Run: finished");
+  ExpectEchoOverTheBus(client, "over the bus");
 
   // Asked all the same, the server says why it cannot.
   RawClient raw(bus.Address(), "raw-over-tcp");
@@ -224,12 +229,7 @@ TEST(DirectChannelFallbackTest, WithoutUnixFdsTheRunStaysOnTheBus) {
 TEST_F(DirectChannelTest, ClientThatAsksForNoChannelStaysOnTheBus) {
   Client client;
   client.server->SetDirectChannel(false);
-  client.script = {"x", "end"};
-  ASSERT_EQ(client.Load(MODULE_ECHO), "");
-  EXPECT_FALSE(client.server->Direct());
-  client.server->Continue();
-  ASSERT_TRUE(WaitFor([&] { return client.Ended(); }));
-  EXPECT_TRUE(client.Saw("Output: echo: x"));
+  ExpectEchoOverTheBus(client, "x");
 }
 
 }  // namespace
